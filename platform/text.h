@@ -1,0 +1,24 @@
+// Text helpers shared by the whole program. Text is UTF-8 in std::string.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cvn::text {
+
+// Upper-cases ASCII and the common Unicode letters (Latin-1, Latin Extended-A,
+// Greek, Cyrillic) the way the system compares names; other characters and
+// invalid bytes are kept as they are.
+std::string ToUpper(std::string_view s);
+// Compares two names without regard to case: <0, 0 or >0.
+int CompareNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+// Plain ASCII case-insensitive equality (other bytes must match exactly).
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
+
+// True when `s` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view s);
+// Length of `s` in UTF-16 code units (invalid bytes count one each).
+size_t Utf16Length(std::string_view s);
+
+}  // namespace cvn::text

@@ -1,0 +1,143 @@
+// The settings store: every user preference, held in memory for the whole run
+// and kept in HKEY_CURRENT_USER\Software\Helmwick\Corvane.
+//
+// The store is read once at start-up (after the defaults are in place) and
+// written when the user leaves the targets page, confirms the options and
+// closes the main window. Load, save and the placement operations run on the
+// main thread; workers read the in-memory values while they run, and nothing
+// changes them then, so the store has no lock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace cvn::settings {
+
+inline constexpr std::string_view kSettingsKey = "Software\\Helmwick\\Corvane";
+inline constexpr std::string_view kAppTitle = "Corvane";
+
+// A list of paths that stays sorted, compares entries without regard to case
+// and silently drops an entry that is already present.
+class PathList {
+ public:
+  // Adds `entry` at its sorted place; false (and no change) when present.
+  bool Add(std::string_view entry);
+  // Removes the entry equal to `entry` without regard to case; false if absent.
+  bool Remove(std::string_view entry);
+  bool Contains(std::string_view entry) const;
+  void Clear() { entries_.clear(); }
+  bool empty() const { return entries_.empty(); }
+  size_t size() const { return entries_.size(); }
+  const std::vector<std::string>& entries() const { return entries_; }
+
+  // The list as stored: every entry followed by CR LF, in sorted order.
+  std::string Text() const;
+  // Replaces the content with the lines of `text` (split at CR LF, CR or LF;
+  // empty lines are dropped).
+  void SetText(std::string_view text);
+
+ private:
+  std::vector<std::string> entries_;
+};
+
+// True when `path` lies at or below one of the list's entries: the path,
+// upper-cased and followed by a backslash, begins with the entry upper-cased
+// and followed by a backslash (so C:\Temp covers C:\Temp\x but not C:\Temp2).
+bool IsPathInList(std::string_view path, const PathList& list);
+
+// The in-memory settings. Members start at their defaults; each is named like
+// its registry value.
+struct Settings {
+  // Uninstall phases.
+  bool DeleteValues = true;
+  bool DeleteKey = true;
+  bool DeleteFiles = true;
+  bool DeleteFolders = true;
+  bool RestoreValues = true;
+  bool DecSharedCounter = true;
+  bool CreateKey = true;
+  bool CreateValues = true;
+  bool UseRecycled = true;
+  // Scan targets.
+  bool ScanHKCR = true;
+  bool ScanHKLM = true;
+  bool ScanHKCU = true;
+  bool ScanHKUS = false;
+  bool ScanHKCC = false;
+  bool ScanWin = true;
+  bool ScanProg = true;
+  bool ScanEntire = true;
+  bool ScanOthers = false;
+  std::string ScanOtherPaths;  // paths separated by ";"
+  std::string LastAppRunPath;  // folder of the last setup program, with a trailing backslash
+  // Log entry classes: 1 errors, 2 warnings, 4 successful actions.
+  int32_t LogLevel = 1;
+  bool BinaryHexa = false;
+  std::string ChangesTreeFont = "Tahoma";
+  int32_t ChangesTreeFontSize = 8;
+  std::string Viewer = "notepad.exe";
+  std::string Language;
+  bool AutoDelCvn = false;
+  bool ShowBckgrd = true;
+  PathList ExcludedFolders;
+  PathList IgnoredFiles;
+  PathList IgnoredKeys;
+
+  // The folder of the executable, without a trailing backslash (except for a
+  // drive root). Not stored; LoadSettings adds it to ExcludedFolders and
+  // SaveSettings keeps it out of the stored list.
+  std::string ProgramFolder;
+};
+
+// A stored value whose type does not fit the setting. The load stops at it:
+// values read before keep what was read, later ones keep their defaults.
+class SettingsError : public std::runtime_error {
+ public:
+  explicit SettingsError(const std::string& value_name);
+  const std::string& value_name() const { return value_name_; }
+
+ private:
+  std::string value_name_;
+};
+
+// Reads every stored value into `settings`; a missing value leaves the
+// in-memory one alone. Creates the key when it is missing; does nothing when
+// it cannot be opened. Throws SettingsError at a value of the wrong type.
+void LoadSettings(platform::Registry& registry, Settings& settings);
+// Writes every value. Does nothing when the key cannot be opened or created.
+// Returns false when the key could not be opened or a write failed.
+bool SaveSettings(platform::Registry& registry, const Settings& settings);
+
+// The main window's placement, kept in a subkey of the settings key.
+struct WindowPlacement {
+  bool maximized = false;
+  std::optional<int32_t> width, height, left, top;
+};
+// "Software\Helmwick" + "\" + title (when not empty) + "\" + the window class
+// name from its fifth character on ("TfrmCvnMain" gives "CvnMain").
+std::string PlacementKeyPath(std::string_view app_title, std::string_view window_class);
+// Reads the placement; empty when the subkey cannot be opened (it is not
+// created). When Maximized is stored and true, nothing else is read.
+std::optional<WindowPlacement> LoadWindowPlacement(platform::Registry& registry,
+                                                   std::string_view key_path);
+// Writes Maximized, and the bounds only when the window is not maximized, so
+// that a maximized window keeps the last stored normal bounds.
+bool SaveWindowPlacement(platform::Registry& registry, std::string_view key_path,
+                         const WindowPlacement& placement);
+
+// Widths of the changes tree's first two columns, kept in the settings key
+// beside the settings (not part of load and save).
+struct ColumnWidths {
+  std::optional<int32_t> change;  // "ChangeColumn"; designed width 257
+  std::optional<int32_t> before;  // "BeforeColumn"; designed width 152
+};
+ColumnWidths LoadColumnWidths(platform::Registry& registry);
+bool SaveColumnWidths(platform::Registry& registry, int32_t change, int32_t before);
+
+}  // namespace cvn::settings

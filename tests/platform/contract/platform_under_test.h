@@ -1,0 +1,24 @@
+// The platform a contract test runs on. Each contract test executable links
+// exactly one factory (memory_factory.cpp or win32_factory.cpp).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/filesystem.h"
+#include "platform/registry.h"
+
+namespace cvn::test {
+
+class PlatformUnderTest {
+ public:
+  virtual ~PlatformUnderTest() = default;
+  virtual platform::Registry& registry() = 0;
+  virtual platform::FileSystem& fs() = 0;
+  // The name of the implementation, for messages ("memory", "win32").
+  virtual std::string name() const = 0;
+};
+
+std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest();
+
+}  // namespace cvn::test
