@@ -1,0 +1,314 @@
+#include "platform/memory/memory_registry.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace cvn::platform {
+
+struct MemoryRegistry::Node {
+  std::string name;
+  Node* parent = nullptr;
+  std::weak_ptr<Node> self;  // for handles, which share ownership
+  bool deleted = false;  // removed from the tree while a handle still held it
+  std::vector<std::shared_ptr<Node>> children;  // sorted by name without regard to case
+  std::vector<RegValue> values;                 // in the order they were first set
+  bool deny_open = false;
+  uint32_t fail_values_from = UINT32_MAX;
+  uint32_t fail_keys_from = UINT32_MAX;
+  Status values_failure, keys_failure;
+
+  // The child named `name`, or the place where it would be inserted.
+  std::vector<std::shared_ptr<Node>>::iterator LowerBound(std::string_view child) {
+    return std::lower_bound(children.begin(), children.end(), child,
+                            [](const std::shared_ptr<Node>& n, std::string_view s) {
+                              return text::CompareNoCase(n->name, s) < 0;
+                            });
+  }
+  Node* Find(std::string_view child) {
+    auto it = LowerBound(child);
+    return (it != children.end() && text::EqualsNoCase((*it)->name, child)) ? it->get() : nullptr;
+  }
+  std::vector<RegValue>::iterator FindValue(std::string_view value_name) {
+    return std::find_if(values.begin(), values.end(), [&](const RegValue& v) {
+      return text::EqualsNoCase(v.name, value_name);
+    });
+  }
+};
+
+class MemoryRegistry::Key : public RegKey {
+ public:
+  Key(std::shared_ptr<Node> node, KeyAccess access) : node(std::move(node)), access(access) {}
+  std::shared_ptr<Node> node;
+  KeyAccess access;
+};
+
+namespace {
+
+// Splits a key path into its elements. A trailing backslash is allowed;
+// any other empty element makes the path invalid.
+bool SplitKeyPath(std::string_view path, std::vector<std::string_view>* parts) {
+  parts->clear();
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (path.empty()) return true;
+  size_t start = 0;
+  while (true) {
+    const size_t end = path.find('\\', start);
+    const std::string_view part = path.substr(start, end == std::string_view::npos ? end : end - start);
+    if (part.empty()) return false;
+    parts->push_back(part);
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+int RootIndex(RootKey root) {
+  switch (root) {
+    case RootKey::kClassesRoot: return 0;
+    case RootKey::kCurrentUser: return 1;
+    case RootKey::kLocalMachine: return 2;
+    case RootKey::kUsers: return 3;
+    case RootKey::kCurrentConfig: return 4;
+  }
+  return -1;
+}
+
+size_t CountKeys(const auto& node) {
+  size_t n = 1;
+  for (const auto& child : node->children) n += CountKeys(child);
+  return n;
+}
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry() {
+  for (auto& root : roots_) {
+    root = std::make_shared<Node>();
+    root->self = root;
+  }
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+MemoryRegistry::Node* MemoryRegistry::RootNode(RootKey root) {
+  const int index = RootIndex(root);
+  return index < 0 ? nullptr : roots_[index].get();
+}
+
+Status MemoryRegistry::Resolve(Node* from, std::string_view path, Node** node) {
+  std::vector<std::string_view> parts;
+  if (!SplitKeyPath(path, &parts)) return Status(StatusCode::kInvalid);
+  Node* current = from;
+  for (std::string_view part : parts) {
+    current = current->Find(part);
+    if (current == nullptr) return Status(StatusCode::kNotFound);
+  }
+  *node = current;
+  return Status::Ok();
+}
+
+Status MemoryRegistry::Open(Node* from, std::string_view path, KeyAccess access,
+                            std::unique_ptr<RegKey>* out) {
+  out->reset();
+  if (from == nullptr || from->deleted) return Status(StatusCode::kNotFound);
+  Node* node = nullptr;
+  Status s = Resolve(from, path, &node);
+  if (!s.ok()) return s;
+  if (node->deny_open) return Status(StatusCode::kAccessDenied, 5);
+  *out = std::make_unique<Key>(node->self.lock(), access);
+  return Status::Ok();
+}
+
+Status MemoryRegistry::OpenKey(RootKey root, std::string_view path, KeyAccess access,
+                               std::unique_ptr<RegKey>* out) {
+  std::lock_guard lock(mutex_);
+  return Open(RootNode(root), path, access, out);
+}
+
+Status MemoryRegistry::OpenSubKey(RegKey& parent, std::string_view path, KeyAccess access,
+                                  std::unique_ptr<RegKey>* out) {
+  std::lock_guard lock(mutex_);
+  return Open(static_cast<Key&>(parent).node.get(), path, access, out);
+}
+
+Status MemoryRegistry::CreateKey(RootKey root, std::string_view path, KeyAccess access,
+                                 std::unique_ptr<RegKey>* out, bool* created) {
+  std::lock_guard lock(mutex_);
+  out->reset();
+  if (created != nullptr) *created = false;
+  Node* current = RootNode(root);
+  if (current == nullptr) return Status(StatusCode::kInvalid);
+  std::vector<std::string_view> parts;
+  if (!SplitKeyPath(path, &parts)) return Status(StatusCode::kInvalid);
+  bool made_last = false;
+  for (std::string_view part : parts) {
+    if (current->deny_open) return Status(StatusCode::kAccessDenied, 5);
+    Node* next = current->Find(part);
+    made_last = next == nullptr;
+    if (made_last) {
+      if (TakeChangeFailure()) return Status(StatusCode::kIoError);
+      auto child = std::make_shared<Node>();
+      child->name = std::string(part);
+      child->parent = current;
+      child->self = child;
+      next = child.get();
+      current->children.insert(current->LowerBound(part), std::move(child));
+    }
+    current = next;
+  }
+  if (current->deny_open) return Status(StatusCode::kAccessDenied, 5);
+  if (created != nullptr) *created = made_last;
+  *out = std::make_unique<Key>(current->self.lock(), access);
+  return Status::Ok();
+}
+
+Status MemoryRegistry::EnumKey(RegKey& key, uint32_t index, std::string* name) {
+  std::lock_guard lock(mutex_);
+  const Node& node = *static_cast<Key&>(key).node;
+  if (node.deleted) return Status(StatusCode::kNotFound, 1018);
+  if (index >= node.fail_keys_from) return node.keys_failure;
+  if (index >= node.children.size()) return Status(StatusCode::kNoMoreItems);
+  *name = node.children[index]->name;
+  return Status::Ok();
+}
+
+Status MemoryRegistry::EnumValue(RegKey& key, uint32_t index, size_t data_capacity,
+                                 RegValue* value, size_t* needed) {
+  std::lock_guard lock(mutex_);
+  const Node& node = *static_cast<Key&>(key).node;
+  if (node.deleted) return Status(StatusCode::kNotFound, 1018);
+  if (index >= node.fail_values_from) return node.values_failure;
+  if (index >= node.values.size()) return Status(StatusCode::kNoMoreItems);
+  const RegValue& stored = node.values[index];
+  if (needed != nullptr) *needed = stored.data.size();
+  if (stored.data.size() > data_capacity) {
+    value->name = stored.name;
+    value->type = stored.type;
+    value->data.clear();
+    return Status(StatusCode::kMoreData, 234);
+  }
+  *value = stored;
+  return Status::Ok();
+}
+
+Status MemoryRegistry::QueryValue(RegKey& key, std::string_view name, RegValue* value) {
+  std::lock_guard lock(mutex_);
+  Node& node = *static_cast<Key&>(key).node;
+  if (node.deleted) return Status(StatusCode::kNotFound, 1018);
+  auto it = node.FindValue(name);
+  if (it == node.values.end()) return Status(StatusCode::kNotFound, 2);
+  *value = *it;
+  return Status::Ok();
+}
+
+Status MemoryRegistry::QueryInfoKey(RegKey& key, RegKeyInfo* info) {
+  std::lock_guard lock(mutex_);
+  const Node& node = *static_cast<Key&>(key).node;
+  if (node.deleted) return Status(StatusCode::kNotFound, 1018);
+  info->subkey_count = static_cast<uint32_t>(node.children.size());
+  info->value_count = static_cast<uint32_t>(node.values.size());
+  info->max_value_data_size = 0;
+  for (const RegValue& v : node.values)
+    info->max_value_data_size = std::max(info->max_value_data_size, static_cast<uint32_t>(v.data.size()));
+  return Status::Ok();
+}
+
+Status MemoryRegistry::CheckWritable(const Key& key) const {
+  if (key.node->deleted) return Status(StatusCode::kNotFound, 1018);
+  if (key.access != KeyAccess::kReadWrite) return Status(StatusCode::kAccessDenied, 5);
+  return Status::Ok();
+}
+
+Status MemoryRegistry::SetValue(RegKey& key, std::string_view name, uint32_t type,
+                                std::span<const uint8_t> data) {
+  std::lock_guard lock(mutex_);
+  Key& k = static_cast<Key&>(key);
+  if (Status s = CheckWritable(k); !s.ok()) return s;
+  if (TakeChangeFailure()) return Status(StatusCode::kIoError);
+  auto it = k.node->FindValue(name);
+  if (it == k.node->values.end()) {
+    k.node->values.push_back(RegValue{std::string(name), type, {}});
+    it = std::prev(k.node->values.end());
+  }
+  it->type = type;
+  it->data.assign(data.begin(), data.end());
+  return Status::Ok();
+}
+
+Status MemoryRegistry::DeleteValue(RegKey& key, std::string_view name) {
+  std::lock_guard lock(mutex_);
+  Key& k = static_cast<Key&>(key);
+  if (Status s = CheckWritable(k); !s.ok()) return s;
+  auto it = k.node->FindValue(name);
+  if (it == k.node->values.end()) return Status(StatusCode::kNotFound, 2);
+  if (TakeChangeFailure()) return Status(StatusCode::kIoError);
+  k.node->values.erase(it);
+  return Status::Ok();
+}
+
+Status MemoryRegistry::DeleteKey(RegKey& parent, std::string_view path) {
+  std::lock_guard lock(mutex_);
+  Node* from = static_cast<Key&>(parent).node.get();
+  if (from->deleted) return Status(StatusCode::kNotFound, 1018);
+  if (path.empty()) return Status(StatusCode::kInvalid);  // a key cannot delete itself
+  Node* node = nullptr;
+  if (Status s = Resolve(from, path, &node); !s.ok()) return s;
+  if (node->deny_open) return Status(StatusCode::kAccessDenied, 5);
+  if (!node->children.empty()) return Status(StatusCode::kNotEmpty, 5);
+  if (TakeChangeFailure()) return Status(StatusCode::kIoError);
+  Node* owner = node->parent;
+  auto it = owner->LowerBound(node->name);
+  (*it)->deleted = true;
+  owner->children.erase(it);
+  return Status::Ok();
+}
+
+void MemoryRegistry::DenyOpen(RootKey root, std::string_view path) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (Resolve(RootNode(root), path, &node).ok()) node->deny_open = true;
+}
+
+void MemoryRegistry::FailValueEnumFrom(RootKey root, std::string_view path, uint32_t index,
+                                       Status failure) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (!Resolve(RootNode(root), path, &node).ok()) return;
+  node->fail_values_from = index;
+  node->values_failure = failure;
+}
+
+void MemoryRegistry::FailKeyEnumFrom(RootKey root, std::string_view path, uint32_t index,
+                                     Status failure) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (!Resolve(RootNode(root), path, &node).ok()) return;
+  node->fail_keys_from = index;
+  node->keys_failure = failure;
+}
+
+void MemoryRegistry::FailChanges(size_t successes, size_t failures) {
+  std::lock_guard lock(mutex_);
+  changes_before_failure_ = successes;
+  change_failures_ = failures;
+}
+
+bool MemoryRegistry::TakeChangeFailure() {
+  if (change_failures_ == 0) return false;
+  if (changes_before_failure_ > 0) {
+    --changes_before_failure_;
+    return false;
+  }
+  --change_failures_;
+  return true;
+}
+
+size_t MemoryRegistry::KeyCount() const {
+  std::lock_guard lock(mutex_);
+  size_t n = 0;
+  for (const auto& root : roots_) n += CountKeys(root);
+  return n;
+}
+
+}  // namespace cvn::platform

@@ -1,0 +1,78 @@
+// A registry held in memory, for tests: the five roots start empty.
+//
+// It behaves like the real registry where the rest of the program can tell:
+// subkeys enumerate in name order without regard to case, values in the order
+// they were first set, names compare without regard to case, a key with
+// subkeys cannot be deleted, a key opened for reading cannot be changed, and
+// a handle to a deleted key fails. On top of that, faults can be injected so
+// that error paths are tested deterministically.
+//
+// Thread safety: every call takes one lock, so it may be used from several
+// threads at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace cvn::platform {
+
+class MemoryRegistry : public Registry {
+ public:
+  MemoryRegistry();
+  ~MemoryRegistry() override;
+
+  Status OpenKey(RootKey root, std::string_view path, KeyAccess access,
+                 std::unique_ptr<RegKey>* out) override;
+  Status OpenSubKey(RegKey& parent, std::string_view path, KeyAccess access,
+                    std::unique_ptr<RegKey>* out) override;
+  Status CreateKey(RootKey root, std::string_view path, KeyAccess access,
+                   std::unique_ptr<RegKey>* out, bool* created = nullptr) override;
+  Status EnumKey(RegKey& key, uint32_t index, std::string* name) override;
+  Status EnumValue(RegKey& key, uint32_t index, size_t data_capacity, RegValue* value,
+                   size_t* needed = nullptr) override;
+  Status QueryValue(RegKey& key, std::string_view name, RegValue* value) override;
+  Status QueryInfoKey(RegKey& key, RegKeyInfo* info) override;
+  Status SetValue(RegKey& key, std::string_view name, uint32_t type,
+                  std::span<const uint8_t> data) override;
+  Status DeleteValue(RegKey& key, std::string_view name) override;
+  Status DeleteKey(RegKey& parent, std::string_view path) override;
+
+  // Fault injection. Paths are below the root, as in OpenKey.
+
+  // Opening the key fails with kAccessDenied; it is still listed by its parent.
+  void DenyOpen(RootKey root, std::string_view path);
+  // Enumerating the key's values (or subkeys) fails with `failure` from
+  // `index` on, the way some system keys fail part-way.
+  void FailValueEnumFrom(RootKey root, std::string_view path, uint32_t index,
+                         Status failure = Status(StatusCode::kIoError));
+  void FailKeyEnumFrom(RootKey root, std::string_view path, uint32_t index,
+                       Status failure = Status(StatusCode::kIoError));
+  // After `successes` more changes succeed (create, set, delete), the next
+  // `failures` changes fail with kIoError.
+  void FailChanges(size_t successes, size_t failures = 1);
+
+  // Number of keys below and including every root; for checks in tests.
+  size_t KeyCount() const;
+
+ private:
+  struct Node;
+  class Key;
+
+  Status Resolve(Node* from, std::string_view path, Node** node);
+  Status Open(Node* from, std::string_view path, KeyAccess access, std::unique_ptr<RegKey>* out);
+  Node* RootNode(RootKey root);
+  Status CheckWritable(const Key& key) const;
+  bool TakeChangeFailure();
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<Node> roots_[5];
+  size_t changes_before_failure_ = 0;
+  size_t change_failures_ = 0;
+};
+
+}  // namespace cvn::platform
