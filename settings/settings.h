@@ -38,8 +38,9 @@ class PathList {
 
   // The list as stored: every entry followed by CR LF, in sorted order.
   std::string Text() const;
-  // Replaces the content with the lines of `text` (split at CR LF, CR or LF;
-  // empty lines are dropped).
+  friend bool operator==(const PathList&, const PathList&) = default;
+  // Replaces the content with the lines of `text` (split at CR LF, CR, LF or
+  // a zero byte; empty lines are dropped).
   void SetText(std::string_view text);
 
  private:
@@ -93,6 +94,8 @@ struct Settings {
   // drive root). Not stored; LoadSettings adds it to ExcludedFolders and
   // SaveSettings keeps it out of the stored list.
   std::string ProgramFolder;
+
+  friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 // A stored value whose type does not fit the setting. The load stops at it:
