@@ -120,7 +120,8 @@ std::string MemoryFileSystem::Absolute(std::string_view path) const {
 
 MemoryFileSystem::Entry* MemoryFileSystem::Find(std::string_view path) {
   Entry* current = drives_.get();
-  for (std::string_view part : SplitPath(Absolute(path))) {
+  const std::string absolute = Absolute(path);  // the parts below point into it
+  for (std::string_view part : SplitPath(absolute)) {
     if (!current->folder) return nullptr;
     current = current->Find(part);
     if (current == nullptr) return nullptr;

@@ -1,0 +1,23 @@
+#include "platform/memory/memory_filesystem.h"
+#include "platform/memory/memory_registry.h"
+#include "tests/platform/contract/platform_under_test.h"
+
+namespace cvn::test {
+namespace {
+
+class MemoryPlatform : public PlatformUnderTest {
+ public:
+  platform::Registry& registry() override { return registry_; }
+  platform::FileSystem& fs() override { return fs_; }
+  std::string name() const override { return "memory"; }
+
+ private:
+  platform::MemoryRegistry registry_;
+  platform::MemoryFileSystem fs_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() { return std::make_unique<MemoryPlatform>(); }
+
+}  // namespace cvn::test
