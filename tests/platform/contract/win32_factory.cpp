@@ -1,0 +1,26 @@
+// The contract suite on the real Win32 platform.
+#include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_registry.h"
+#include "tests/platform/contract/platform_under_test.h"
+
+namespace cvn::test {
+namespace {
+
+class Win32PlatformUnderTest final : public PlatformUnderTest {
+ public:
+  platform::Registry& registry() override { return registry_; }
+  platform::FileSystem& fs() override { return fs_; }
+  std::string name() const override { return "win32"; }
+
+ private:
+  platform::win32::Win32Registry registry_;
+  platform::win32::Win32FileSystem fs_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
+  return std::make_unique<Win32PlatformUnderTest>();
+}
+
+}  // namespace cvn::test

@@ -1,0 +1,196 @@
+#include "platform/win32/win32_filesystem.h"
+
+#include <algorithm>
+
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_error.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_path.h"
+#include "platform/win32/windows_api.h"
+
+namespace cvn::platform::win32 {
+namespace {
+
+// ReadFile and WriteFile take at most a DWORD per call; stay well below it.
+constexpr size_t kLargestTransfer = size_t{1} << 30;
+
+uint64_t Combine(DWORD high, DWORD low) { return (uint64_t{high} << 32) | low; }
+
+FindEntry EntryFrom(const WIN32_FIND_DATAW& data) {
+  FindEntry entry;
+  entry.name = ToUtf8(data.cFileName);
+  entry.attributes = data.dwFileAttributes;
+  entry.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? 0
+                   : Combine(data.nFileSizeHigh, data.nFileSizeLow);
+  entry.last_write = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+  return entry;
+}
+
+// A FindFirstFileW search. The first entry, which FindFirstFileW itself
+// returns, is held until the first Next.
+class Win32FolderListing final : public FolderListing {
+ public:
+  // A listing with no entries.
+  Win32FolderListing() = default;
+  Win32FolderListing(UniqueFindHandle find, const WIN32_FIND_DATAW& first)
+      : find_(std::move(find)), data_(first), holds_unread_entry_(true) {}
+
+  Status Next(FindEntry* entry) override {
+    if (!find_.valid()) return Status(StatusCode::kNoMoreItems, ERROR_NO_MORE_FILES);
+    if (holds_unread_entry_) {
+      holds_unread_entry_ = false;
+    } else if (!FindNextFileW(find_.get(), &data_)) {
+      const Status s = LastErrorStatus();
+      find_.reset();  // a listing that ended keeps no handle open
+      return s;
+    }
+    *entry = EntryFrom(data_);
+    return Status::Ok();
+  }
+
+ private:
+  UniqueFindHandle find_;
+  WIN32_FIND_DATAW data_{};
+  bool holds_unread_entry_ = false;
+};
+
+bool IsFolder(const std::wstring& system_path) {
+  const DWORD attributes = GetFileAttributesW(system_path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Status for a BOOL-returning W function.
+Status Check(BOOL succeeded) { return succeeded ? Status::Ok() : LastErrorStatus(); }
+
+}  // namespace
+
+std::string Win32FileSystem::CurrentDirectory() {
+  std::wstring buffer;
+  DWORD length = GetCurrentDirectoryW(0, nullptr);
+  // Another thread may change it between the two calls: retry until it fits.
+  while (length > buffer.size()) {
+    buffer.resize(length);
+    length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+  }
+  buffer.resize(length);  // without the terminator; empty on failure
+  return ToUtf8(WithoutLongPathPrefix(std::move(buffer)));
+}
+
+Status Win32FileSystem::SetCurrentDirectory(std::string_view path) {
+  return Check(SetCurrentDirectoryW(ToWide(path).c_str()));
+}
+
+std::string Win32FileSystem::WindowsFolder() {
+  wchar_t buffer[MAX_PATH + 1];
+  const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  std::wstring_view folder(buffer, length);
+  if (folder.ends_with(L'\\')) folder.remove_suffix(1);
+  return ToUtf8(folder);
+}
+
+Status Win32FileSystem::ListFolder(std::string_view folder, std::unique_ptr<FolderListing>* out) {
+  out->reset();
+  const std::wstring pattern = SystemPath(JoinPath(folder, "*"));
+  WIN32_FIND_DATAW first;
+  UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &first));
+  if (!find.valid()) {
+    const Status s = LastErrorStatus();
+    // "No file matches" from a folder that exists means it has no entries,
+    // as happens for the root of an empty drive.
+    if (s.system_error() == ERROR_FILE_NOT_FOUND && IsFolder(SystemPath(folder))) {
+      *out = std::make_unique<Win32FolderListing>();
+      return Status::Ok();
+    }
+    return s;
+  }
+  *out = std::make_unique<Win32FolderListing>(std::move(find), first);
+  return Status::Ok();
+}
+
+std::optional<DosDateTime> Win32FileSystem::ToLocalDosDateTime(uint64_t filetime) {
+  const FILETIME utc{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
+  FILETIME local;
+  SYSTEMTIME local_fields;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &local_fields)) {
+    return std::nullopt;
+  }
+  // Checked here because not every system refuses years outside the range.
+  if (local_fields.wYear < 1980 || local_fields.wYear > 2107) return std::nullopt;
+  DosDateTime packed;
+  if (!FileTimeToDosDateTime(&local, &packed.date, &packed.time)) return std::nullopt;
+  return packed;
+}
+
+std::optional<uint32_t> Win32FileSystem::GetAttributes(std::string_view path) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return attributes;
+}
+
+Status Win32FileSystem::SetAttributes(std::string_view path, uint32_t attributes) {
+  return Check(SetFileAttributesW(SystemPath(path).c_str(), attributes));
+}
+
+Status Win32FileSystem::CreateFolder(std::string_view path) {
+  return Check(CreateDirectoryW(SystemPath(path).c_str(), nullptr));
+}
+
+Status Win32FileSystem::RemoveFolder(std::string_view path) {
+  return Check(RemoveDirectoryW(SystemPath(path).c_str()));
+}
+
+Status Win32FileSystem::DeleteFile(std::string_view path) {
+  return Check(DeleteFileW(SystemPath(path).c_str()));
+}
+
+Status Win32FileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
+  const DWORD flags = MOVEFILE_COPY_ALLOWED | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return Check(MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), flags));
+}
+
+Status Win32FileSystem::ReadFile(std::string_view path, std::vector<uint8_t>* data) {
+  data->clear();
+  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return LastErrorStatus();
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size)) return LastErrorStatus();
+  data->resize(static_cast<size_t>(size.QuadPart));
+  size_t done = 0;
+  while (done < data->size()) {
+    DWORD read = 0;
+    const auto chunk = static_cast<DWORD>(std::min(data->size() - done, kLargestTransfer));
+    if (!::ReadFile(file.get(), data->data() + done, chunk, &read, nullptr)) {
+      const Status s = LastErrorStatus();
+      data->clear();
+      return s;
+    }
+    if (read == 0) break;  // the file shrank since its size was taken
+    done += read;
+  }
+  data->resize(done);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::WriteFile(std::string_view path, std::span<const uint8_t> data) {
+  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return LastErrorStatus();
+  size_t done = 0;
+  while (done < data.size()) {
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min(data.size() - done, kLargestTransfer));
+    if (!::WriteFile(file.get(), data.data() + done, chunk, &written, nullptr)) {
+      return LastErrorStatus();
+    }
+    if (written == 0) return Status(StatusCode::kIoError);  // nothing taken: no progress possible
+    done += written;
+  }
+  // Closing is where a full disk may finally show.
+  return Check(CloseHandle(file.release()));
+}
+
+}  // namespace cvn::platform::win32

@@ -1,0 +1,19 @@
+// Paths for the W file functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cvn::platform::win32 {
+
+// The UTF-16 form of `path` to hand to a W file function. A path too long
+// for the plain form is made absolute (resolving "." and ".." the way the
+// system would) and given the "\\?\" prefix ("\\?\UNC\" for a share), which
+// lifts the MAX_PATH limit. Shorter paths are only converted.
+std::wstring SystemPath(std::string_view path);
+
+// `path` without a "\\?\" or "\\?\UNC\" prefix, as the rest of the program
+// writes paths.
+std::wstring WithoutLongPathPrefix(std::wstring path);
+
+}  // namespace cvn::platform::win32
