@@ -5,7 +5,7 @@
 namespace cvn::test {
 
 std::unique_ptr<platform::Registry> MakeRegistryUnderTest() {
-  return std::make_unique<platform::Win32Registry>();
+  return std::make_unique<platform::win32::Win32Registry>();
 }
 
 }  // namespace cvn::test
