@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "i18n/data_file.h"
+#include "platform/memory/memory_filesystem.h"
+
+namespace cvn::i18n {
+namespace {
+
+// Writes language files the way the format describes, for the reader to read.
+class LanguageFileBuilder {
+ public:
+  LanguageFileBuilder& Section(std::string_view name) {
+    sections_.push_back({std::string(name), {}});
+    return *this;
+  }
+  LanguageFileBuilder& Key(std::string_view name, std::string_view value) {
+    std::vector<uint8_t>& body = sections_.back().body;
+    const std::vector<uint8_t> header = MakeHeader(kKeyMagic, name, static_cast<int32_t>(value.size()));
+    body.insert(body.end(), header.begin(), header.end());
+    std::vector<uint8_t> scrambled(value.begin(), value.end());
+    Scramble(scrambled);
+    body.insert(body.end(), scrambled.begin(), scrambled.end());
+    return *this;
+  }
+  std::vector<uint8_t> Build() const {
+    std::vector<uint8_t> file;
+    for (const auto& s : sections_) {
+      const auto header = MakeHeader(kSectionMagic, s.name, static_cast<int32_t>(s.body.size()));
+      file.insert(file.end(), header.begin(), header.end());
+      file.insert(file.end(), s.body.begin(), s.body.end());
+    }
+    return file;
+  }
+
+ private:
+  struct SectionData {
+    std::string name;
+    std::vector<uint8_t> body;
+  };
+  std::vector<SectionData> sections_;
+};
+
+std::vector<uint8_t> SampleFile() {
+  return LanguageFileBuilder()
+      .Section("*SYSTEM*")
+      .Key("CHARSET", std::string("\xEE\0\0\0\xFF\xFF\xFF\xFF", 8))
+      .Key("LNG_CODE", "de")
+      .Section("frmCvnMain")
+      .Key("Caption", "Corvane")
+      .Key("btnNext.Caption", "&Weiter  >>")
+      .Key("btnNext.Font", "ignored")
+      .Section("RESOURCESTRING")
+      .Key("RS_OK", "In Ordnung")
+      .Key("RS_SHORT", std::string("\1\0", 2))
+      .Build();
+}
+
+TEST(ScrambleTest, IsItsOwnInverseAndUsesTheKeyCyclically) {
+  std::vector<uint8_t> header = MakeHeader(kSectionMagic, "RESOURCESTRING", 1234);
+  ASSERT_EQ(header.size(), kHeaderSize);
+  // Byte 30 is scrambled with key byte 0 again.
+  std::vector<uint8_t> zeros(31, 0);
+  Scramble(zeros);
+  EXPECT_EQ(zeros[0], static_cast<uint8_t>('R'));
+  EXPECT_EQ(zeros[29], static_cast<uint8_t>('4'));
+  EXPECT_EQ(zeros[30], static_cast<uint8_t>('R'));
+  std::vector<uint8_t> twice = header;
+  Scramble(twice);
+  Scramble(twice);
+  EXPECT_EQ(twice, header);
+  Scramble(header);
+  EXPECT_EQ(std::string(header.begin(), header.begin() + 4), "SSSS");
+  EXPECT_EQ(std::string(header.begin() + 4, header.begin() + 18), "RESOURCESTRING");
+  EXPECT_EQ(header[40], 1234 & 0xFF);
+}
+
+TEST(DataFileTest, FindsSectionsAndKeysWithoutRegardToCase) {
+  TDataFile file("de.lng", SampleFile());
+  EXPECT_TRUE(file.FindSection("resourcestring"));
+  EXPECT_FALSE(file.FindSection("dlgCvnOptions"));
+  EXPECT_TRUE(file.ValueExists("FRMCVNMAIN", "BTNNEXT.CAPTION"));
+  EXPECT_FALSE(file.ValueExists("frmCvnMain", "btnBack.Caption"));
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "rs_ok", "OK"), "In Ordnung");
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_MISSING", "fallback"), "fallback");
+  EXPECT_EQ(file.ReadSectionKeys("frmCvnMain"),
+            (std::vector<std::string>{"Caption", "btnNext.Caption", "btnNext.Font"}));
+  EXPECT_TRUE(file.ReadSectionKeys("nothing").empty());
+}
+
+TEST(DataFileTest, IntegersTakeTheFirstFourBytes) {
+  TDataFile file("de.lng", SampleFile());
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 238);  // an 8-byte value
+  EXPECT_EQ(file.ReadInteger("RESOURCESTRING", "RS_SHORT", 1), 1);  // 2 bytes: the default
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "MISSING", 7), 7);
+}
+
+TEST(DataFileTest, WrongMagicIsAnInvalidFormat) {
+  std::vector<uint8_t> data = SampleFile();
+  data[0] ^= 1;  // the first section header
+  TDataFile file("bad.lng", data);
+  EXPECT_THROW(file.FindSection("RESOURCESTRING"), InvalidFileFormat);
+  try {
+    file.ReadString("RESOURCESTRING", "RS_OK", "OK");
+  } catch (const InvalidFileFormat& e) {
+    EXPECT_STREQ(e.what(), "Invalid file format.");
+  }
+
+  std::vector<uint8_t> bad_key = SampleFile();
+  bad_key[kHeaderSize] ^= 1;  // the first key header of "*SYSTEM*"
+  TDataFile keys("bad.lng", bad_key);
+  EXPECT_THROW(keys.ReadInteger("*SYSTEM*", "CHARSET", 1), InvalidFileFormat);
+  EXPECT_THROW(keys.ReadSectionKeys("*SYSTEM*"), InvalidFileFormat);
+  EXPECT_TRUE(keys.FindSection("RESOURCESTRING"));  // other sections stay reachable
+}
+
+TEST(DataFileTest, MissingFileHoldsNoDataAndIsNotCreated) {
+  platform::MemoryFileSystem fs;
+  TDataFile file(fs, "C:\\Translations\\Nowhere.lng");
+  EXPECT_FALSE(file.FindSection("*SYSTEM*"));
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 1);
+  EXPECT_FALSE(fs.Exists("C:\\Translations\\Nowhere.lng"));
+
+  const std::vector<uint8_t> data = SampleFile();
+  ASSERT_TRUE(fs.AddFile("C:\\Translations\\Deutsch.lng", std::string(data.begin(), data.end())).ok());
+  TDataFile real(fs, "C:\\Translations\\Deutsch.lng");
+  EXPECT_EQ(real.ReadString("*SYSTEM*", "LNG_CODE", "en"), "de");
+}
+
+// Every lookup on a damaged file either answers or reports the damage; it
+// never reads outside the file (the sanitizers of the host build watch).
+void LookUpEverything(TDataFile& file) {
+  for (const char* section : {"*SYSTEM*", "frmCvnMain", "RESOURCESTRING", "missing"}) {
+    try {
+      file.ReadSectionKeys(section);
+    } catch (const InvalidFileFormat&) {
+    }
+    for (const char* key : {"CHARSET", "Caption", "RS_OK", "btnNext.Caption", "missing"}) {
+      try {
+        file.ReadString(section, key, "");
+        file.ReadInteger(section, key, 1);
+      } catch (const InvalidFileFormat&) {
+      }
+    }
+  }
+}
+
+TEST(DataFileTest, TruncatedFilesAreReadSafely) {
+  const std::vector<uint8_t> data = SampleFile();
+  for (size_t length = 0; length < data.size(); ++length) {
+    SCOPED_TRACE(length);
+    TDataFile file("cut.lng", std::vector<uint8_t>(data.begin(), data.begin() + length));
+    LookUpEverything(file);
+    // What lies wholly before the cut is still found.
+    if (length >= 2 * kHeaderSize + 8) {
+      EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 238);
+    }
+  }
+}
+
+TEST(DataFileTest, CorruptedLengthsAndBytesAreReadSafely) {
+  const std::vector<uint8_t> data = SampleFile();
+  std::mt19937 random(42);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint8_t> damaged = data;
+    const int flips = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < flips; ++i) damaged[random() % damaged.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+    TDataFile file("damaged.lng", damaged);
+    LookUpEverything(file);
+  }
+  // A length field that claims far more than the file holds.
+  std::vector<uint8_t> huge = LanguageFileBuilder().Section("S").Key("K", "v").Build();
+  std::vector<uint8_t> header = MakeHeader(kKeyMagic, "K", 0x7FFFFFFF);
+  std::copy(header.begin(), header.end(), huge.begin() + kHeaderSize);
+  TDataFile file("huge.lng", huge);
+  EXPECT_THROW(file.ReadString("S", "K", ""), InvalidFileFormat);
+}
+
+}  // namespace
+}  // namespace cvn::i18n
