@@ -37,3 +37,41 @@ TEST(TextTest, Utf8Checks) {
 
 }  // namespace
 }  // namespace cvn::text
+
+#include "platform/codepage.h"
+
+namespace cvn::platform {
+namespace {
+
+TEST(CodePageTest, CharsetsMapToTheirCodePages) {
+  EXPECT_EQ(CodePageOfCharset(0), 1252u);
+  EXPECT_EQ(CodePageOfCharset(1), 1252u);
+  EXPECT_EQ(CodePageOfCharset(238), 1250u);
+  EXPECT_EQ(CodePageOfCharset(204), 1251u);
+  EXPECT_EQ(CodePageOfCharset(128), 932u);
+  EXPECT_EQ(CodePageOfCharset(136), 950u);
+  EXPECT_EQ(CodePageOfCharset(77), 1252u);  // unknown
+}
+
+TEST(CodePageTest, ConvertsSingleAndDoubleByteTextToUtf8) {
+  EXPECT_EQ(CodePageToUtf8("\xDC" "berpr\xFC" "fung \x80", 1252), "Überprüfung €");
+  EXPECT_EQ(CodePageToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2", 1251), "Привет");
+  EXPECT_EQ(CodePageToUtf8("\xA3\xF3\x64\x9F", 1250), "Łódź");
+  EXPECT_EQ(CodePageToUtf8("\x93\xFA\x96\x7B\x8C\xEA", 932), "日本語");
+  EXPECT_EQ(CodePageToUtf8("plain", 936), "plain");
+  EXPECT_EQ(CodePageToUtf8("", 1252), "");
+}
+
+TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
+  // 0x81 has no character in 1252; a lone lead byte ends a 932 text.
+  const std::string western = CodePageToUtf8("a\x81" "b", 1252);
+  EXPECT_EQ(western.front(), 'a');
+  EXPECT_EQ(western.back(), 'b');
+  EXPECT_GT(western.size(), 2u);
+  const std::string cut = CodePageToUtf8("x\x93", 932);
+  EXPECT_EQ(cut.front(), 'x');
+  EXPECT_GT(cut.size(), 1u);
+}
+
+}  // namespace
+}  // namespace cvn::platform
