@@ -3,47 +3,14 @@
 #include <random>
 
 #include "i18n/data_file.h"
+#include "i18n/language_file_writer.h"
 #include "platform/memory/memory_filesystem.h"
 
 namespace cvn::i18n {
 namespace {
 
-// Writes language files the way the format describes, for the reader to read.
-class LanguageFileBuilder {
- public:
-  LanguageFileBuilder& Section(std::string_view name) {
-    sections_.push_back({std::string(name), {}});
-    return *this;
-  }
-  LanguageFileBuilder& Key(std::string_view name, std::string_view value) {
-    std::vector<uint8_t>& body = sections_.back().body;
-    const std::vector<uint8_t> header = MakeHeader(kKeyMagic, name, static_cast<int32_t>(value.size()));
-    body.insert(body.end(), header.begin(), header.end());
-    std::vector<uint8_t> scrambled(value.begin(), value.end());
-    Scramble(scrambled);
-    body.insert(body.end(), scrambled.begin(), scrambled.end());
-    return *this;
-  }
-  std::vector<uint8_t> Build() const {
-    std::vector<uint8_t> file;
-    for (const auto& s : sections_) {
-      const auto header = MakeHeader(kSectionMagic, s.name, static_cast<int32_t>(s.body.size()));
-      file.insert(file.end(), header.begin(), header.end());
-      file.insert(file.end(), s.body.begin(), s.body.end());
-    }
-    return file;
-  }
-
- private:
-  struct SectionData {
-    std::string name;
-    std::vector<uint8_t> body;
-  };
-  std::vector<SectionData> sections_;
-};
-
 std::vector<uint8_t> SampleFile() {
-  return LanguageFileBuilder()
+  return LanguageFileWriter()
       .Section("*SYSTEM*")
       .Key("CHARSET", std::string("\xEE\0\0\0\xFF\xFF\xFF\xFF", 8))
       .Key("LNG_CODE", "de")
@@ -170,7 +137,7 @@ TEST(DataFileTest, CorruptedLengthsAndBytesAreReadSafely) {
     LookUpEverything(file);
   }
   // A length field that claims far more than the file holds.
-  std::vector<uint8_t> huge = LanguageFileBuilder().Section("S").Key("K", "v").Build();
+  std::vector<uint8_t> huge = LanguageFileWriter().Section("S").Key("K", "v").Build();
   std::vector<uint8_t> header = MakeHeader(kKeyMagic, "K", 0x7FFFFFFF);
   std::copy(header.begin(), header.end(), huge.begin() + kHeaderSize);
   TDataFile file("huge.lng", huge);
