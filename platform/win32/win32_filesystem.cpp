@@ -55,11 +55,6 @@ class Win32FolderListing final : public FolderListing {
   bool holds_unread_entry_ = false;
 };
 
-bool IsFolder(const std::wstring& system_path) {
-  const DWORD attributes = GetFileAttributesW(system_path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Status for a BOOL-returning W function.
 Status Check(BOOL succeeded) { return succeeded ? Status::Ok() : LastErrorStatus(); }
 
@@ -92,32 +87,38 @@ std::string Win32FileSystem::WindowsFolder() {
 
 Status Win32FileSystem::ListFolder(std::string_view folder, std::unique_ptr<FolderListing>* out) {
   out->reset();
-  const std::wstring pattern = SystemPath(JoinPath(folder, "*"));
   WIN32_FIND_DATAW first;
-  UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &first));
-  if (!find.valid()) {
-    const Status s = LastErrorStatus();
-    // "No file matches" from a folder that exists means it has no entries,
-    // as happens for the root of an empty drive.
-    if (s.system_error() == ERROR_FILE_NOT_FOUND && IsFolder(SystemPath(folder))) {
-      *out = std::make_unique<Win32FolderListing>();
-      return Status::Ok();
-    }
-    return s;
+  UniqueFindHandle find(FindFirstFileW(SystemPath(JoinPath(folder, "*")).c_str(), &first));
+  if (find.valid()) {
+    *out = std::make_unique<Win32FolderListing>(std::move(find), first);
+    return Status::Ok();
   }
-  *out = std::make_unique<Win32FolderListing>(std::move(find), first);
-  return Status::Ok();
+  const Status failure = LastErrorStatus();
+  const DWORD attributes = GetFileAttributesW(SystemPath(folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return failure;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // A file where the folder should be: there is no such folder.
+    return Status(StatusCode::kNotFound, failure.system_error());
+  }
+  if (failure.system_error() == ERROR_FILE_NOT_FOUND) {
+    // No entry matched in a folder that exists: it has none, not even "."
+    // and "..", as happens at the root of an empty drive.
+    *out = std::make_unique<Win32FolderListing>();
+    return Status::Ok();
+  }
+  return failure;
 }
 
 std::optional<DosDateTime> Win32FileSystem::ToLocalDosDateTime(uint64_t filetime) {
   const FILETIME utc{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
   FILETIME local;
-  SYSTEMTIME local_fields;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &local_fields)) {
+  SYSTEMTIME fields;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &fields)) {
     return std::nullopt;
   }
-  // Checked here because not every system refuses years outside the range.
-  if (local_fields.wYear < 1980 || local_fields.wYear > 2107) return std::nullopt;
+  // Checked here: FileTimeToDosDateTime does not refuse every year past 2107
+  // (Wine's packs them into a wrapped year).
+  if (fields.wYear < 1980 || fields.wYear > 2107) return std::nullopt;
   DosDateTime packed;
   if (!FileTimeToDosDateTime(&local, &packed.date, &packed.time)) return std::nullopt;
   return packed;

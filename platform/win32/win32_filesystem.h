@@ -13,9 +13,10 @@
 // Where the bare API differs from the interface, this class follows the
 // interface:
 // - ListFolder of an existing folder without any entries (a drive root, which
-//   has no "." and "..") gives an empty listing, not kNotFound.
-// - ToLocalDosDateTime is empty for a local time outside 1980 to 2107 even
-//   where the system would pack it anyway.
+//   has no "." and "..") gives an empty listing, and ListFolder of a file
+//   gives kNotFound (the system reports an invalid name).
+// - ToLocalDosDateTime is empty for every local time outside 1980 to 2107;
+//   the system's own packing wraps some later years.
 // - MoveFile may move a file to another drive (by copying it), as the
 //   system's plain move does.
 #pragma once
