@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,9 @@ uint32_t CodePageOfCharset(int charset);
 // `bytes` in `code_page` as UTF-8. A byte sequence with no character in the
 // code page becomes U+FFFD; nothing is dropped silently. Safe on any thread.
 std::string CodePageToUtf8(std::string_view bytes, uint32_t code_page);
+
+// UTF-8 `text` in `code_page`; empty when a character has no form in that
+// code page (or `text` is not UTF-8). Safe on any thread.
+std::optional<std::string> Utf8ToCodePage(std::string_view text, uint32_t code_page);
 
 }  // namespace cvn::platform

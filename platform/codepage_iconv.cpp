@@ -35,4 +35,21 @@ std::string CodePageToUtf8(std::string_view bytes, uint32_t code_page) {
   return out;
 }
 
+std::optional<std::string> Utf8ToCodePage(std::string_view text, uint32_t code_page) {
+  const std::string to = "CP" + std::to_string(code_page);
+  iconv_t cd = iconv_open(to.c_str(), "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 2 + 4, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char* out_ptr = out.data();
+  size_t out_left = out.size();
+  const bool ok = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<size_t>(-1) &&
+                  iconv(cd, nullptr, nullptr, &out_ptr, &out_left) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
 }  // namespace cvn::platform

@@ -62,6 +62,14 @@ TEST(CodePageTest, ConvertsSingleAndDoubleByteTextToUtf8) {
   EXPECT_EQ(CodePageToUtf8("", 1252), "");
 }
 
+TEST(CodePageTest, Utf8BackToACodePage) {
+  EXPECT_EQ(Utf8ToCodePage("Überprüfung €", 1252), "\xDC" "berpr\xFC" "fung \x80");
+  EXPECT_EQ(Utf8ToCodePage("日本語", 932), "\x93\xFA\x96\x7B\x8C\xEA");
+  EXPECT_EQ(Utf8ToCodePage("", 1251), "");
+  EXPECT_FALSE(Utf8ToCodePage("日本語", 1252));  // no such characters in the Western code page
+  EXPECT_FALSE(Utf8ToCodePage("\xC3", 1252));    // not UTF-8
+}
+
 TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
   // 0x81 has no character in 1252; a lone lead byte ends a 932 text.
   const std::string western = CodePageToUtf8("a\x81" "b", 1252);
