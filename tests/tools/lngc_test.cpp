@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "i18n/data_file.h"
+#include "i18n/language_file_writer.h"
+#include "tools/lngc/english_template.h"
+#include "tools/lngc/language_source.h"
+
+namespace cvn::lngc {
+namespace {
+
+std::optional<std::vector<uint8_t>> NoFiles(const std::string&) { return std::nullopt; }
+
+const char kPolish[] =
+    "[*SYSTEM*]\n"
+    "CHARSET = 238\n"
+    "LNG_CODE = pl\n"
+    "\n"
+    "[frmCvnMain]\n"
+    "Caption = Corvane\n"
+    "btnNext.Caption = &Dalej  >>\n"
+    "lblStatus.Caption = Zażółć gęślą jaźń\n"
+    "\n"
+    "[RESOURCESTRING]\n"
+    "RS_ASK_SAVE = Zapisać zmiany ?\n"
+    "RS_TWO_LINES = pierwsza\\ndruga\\r\\n\\ttrzecia \\\\ koniec\\s\n"
+    "RS_SPACES = \\s  z przodu\n";
+
+TEST(LanguageSourceTest, CompiledFileReadsBackInItsCodePage) {
+  const std::vector<uint8_t> lng = Compile(kPolish, NoFiles);
+  i18n::TDataFile file("Polski.lng", lng);
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 238);
+  EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "pl");
+  EXPECT_EQ(file.ReadString("frmCvnMain", "btnNext.Caption", ""), "&Dalej  >>");
+  // Code page 1250 bytes, not UTF-8.
+  EXPECT_EQ(file.ReadString("frmCvnMain", "lblStatus.Caption", ""),
+            "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1");
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_TWO_LINES", ""),
+            "pierwsza\ndruga\r\n\ttrzecia \\ koniec ");
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_SPACES", ""), "   z przodu");
+  EXPECT_EQ(file.ReadSectionKeys("frmCvnMain"),
+            (std::vector<std::string>{"Caption", "btnNext.Caption", "lblStatus.Caption"}));
+}
+
+TEST(LanguageSourceTest, DecompilingACompiledSourceGivesItBack) {
+  const Decompiled back = Decompile(Compile(kPolish, NoFiles), "Polski.flag.bmp");
+  EXPECT_EQ(back.source, kPolish);
+  EXPECT_TRUE(back.flag.empty());
+}
+
+TEST(LanguageSourceTest, AnyLanguageFileSurvivesDecompilingAndCompiling) {
+  // Bytes with no character in code page 1252, control bytes, backslashes,
+  // spaces at both ends, a lone double-byte lead: all must come back exactly.
+  i18n::LanguageFileWriter writer;
+  writer.Section("*SYSTEM*").Key("CHARSET", std::string("\0\0\0\0", 4)).Key("FLAG", std::string("BM\0\x01\xFF", 5));
+  writer.Section("RESOURCESTRING")
+      .Key("RS_ODD", "a\x81z\x8D")
+      .Key("RS_CONTROL", std::string("\x01\x7F\0end", 6))
+      .Key("RS_EDGES", " \\both ends\\ ")
+      .Key("RS_EMPTY", "")
+      .Key("RS_WESTERN", "\xDC" "berpr\xFC" "fung");
+  writer.Section("frmCvnMain");  // an empty section
+  writer.Section("RESOURCESTRING").Key("RS_AGAIN", "a section may come twice");
+  const std::vector<uint8_t> lng = writer.Build();
+
+  const Decompiled source = Decompile(lng, "x.flag.bmp");
+  EXPECT_EQ(source.flag, (std::vector<uint8_t>{'B', 'M', 0, 1, 0xFF}));
+  EXPECT_NE(source.source.find("RS_WESTERN = Überprüfung\n"), std::string::npos) << source.source;
+  EXPECT_NE(source.source.find("FLAG = @x.flag.bmp\n"), std::string::npos);
+  auto read_flag = [&](const std::string& name) -> std::optional<std::vector<uint8_t>> {
+    if (name == "x.flag.bmp") return source.flag;
+    return std::nullopt;
+  };
+  EXPECT_EQ(Compile(source.source, read_flag), lng);
+}
+
+TEST(LanguageSourceTest, JapaneseUsesItsDoubleByteCodePage) {
+  const char source[] = "[*SYSTEM*]\nCHARSET = 128\n\n[RESOURCESTRING]\nRS_YES = はい\n";
+  const std::vector<uint8_t> lng = Compile(source, NoFiles);
+  i18n::TDataFile file("Japanese.lng", lng);
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_YES", ""), "\x82\xCD\x82\xA2");
+  EXPECT_EQ(Decompile(lng, "f.bmp").source, source);
+}
+
+TEST(LanguageSourceTest, ErrorsNameTheLine) {
+  struct Case {
+    const char* source;
+    int line;
+  };
+  const Case cases[] = {
+      {"; comment\nRS_OK = before any section\n", 2},
+      {"[RESOURCESTRING]\nRS_OK = bad \\q escape\n", 2},
+      {"[RESOURCESTRING]\nRS_OK = ends with \\\n", 2},
+      {"[RESOURCESTRING]\nRS_OK = \\x4\n", 2},
+      {"[RESOURCESTRING]\n\nRS_OK = 日本語\n", 3},  // not in the Western code page
+      {"[*SYSTEM*]\nCHARSET = two\n", 2},
+      {"[*SYSTEM*]\nFLAG = @missing.bmp\n", 2},
+      {"[RESOURCESTRING\n", 1},
+      {"[RESOURCESTRING]\njust text\n", 2},
+      {"[RESOURCESTRING]\n = no name\n", 2},
+      {"[RESOURCESTRING]\nTHIS_KEY_NAME_IS_LONGER_THAN_THIRTY_SIX = x\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    try {
+      Compile(c.source, NoFiles);
+      ADD_FAILURE() << "compiled";
+    } catch (const SourceError& e) {
+      EXPECT_EQ(e.line(), c.line) << e.what();
+    }
+  }
+}
+
+TEST(LanguageSourceTest, DamagedFileIsRefused) {
+  std::vector<uint8_t> lng = Compile(kPolish, NoFiles);
+  lng.resize(lng.size() - 3);  // the last value runs past the end
+  EXPECT_THROW(Decompile(lng, "f.bmp"), std::runtime_error);
+  lng = Compile(kPolish, NoFiles);
+  lng[0] ^= 1;
+  EXPECT_THROW(Decompile(lng, "f.bmp"), std::runtime_error);
+}
+
+TEST(LanguageSourceTest, TemplateCompiles) {
+  const std::vector<uint8_t> lng = Compile(kEnglishTemplate, NoFiles);
+  i18n::TDataFile file("English.lng", lng);
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);
+  EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "en");
+}
+
+}  // namespace
+}  // namespace cvn::lngc
