@@ -1,0 +1,136 @@
+#include "engine/snapshot/filesystem_scanner.h"
+
+#include "platform/text.h"
+
+namespace cvn::snapshot {
+
+namespace {
+
+using platform::attr::kDirectory;
+
+// "C:\" alone: the folder whose files are recorded with the path "C:".
+bool IsDriveRoot(std::string_view path) {
+  return path.size() == 3 && path[1] == ':' && path[2] == '\\';
+}
+
+bool IsAbsolute(std::string_view path) {
+  return (path.size() >= 2 && path[1] == ':') || path.starts_with("\\\\");
+}
+
+// Midway between the two ends of the DOS range: a time that has no DOS form
+// lies before 1980 when it is earlier than this, after 2107 otherwise.
+constexpr uint64_t kMiddleOfDosRange = 139'376'160'000'000'000ull;  // 2042-09-01 UTC
+
+}  // namespace
+
+std::string GetProgramFilesDir(platform::Registry& registry) {
+  std::unique_ptr<platform::RegKey> key;
+  if (!registry.OpenKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
+                        platform::KeyAccess::kRead, &key)
+           .ok()) {
+    return {};
+  }
+  platform::RegValue value;
+  if (!registry.QueryValue(*key, kProgramFilesDirValue, &value).ok() ||
+      !platform::regtype::IsText(value.type)) {
+    return {};
+  }
+  return platform::DataAsText(value.data);
+}
+
+std::string SystemDriveRoot(std::string_view windows_folder) {
+  return std::string(windows_folder.substr(0, 2)) + '\\';
+}
+
+platform::DosDateTime FileDosTime(platform::FileSystem& fs, uint64_t filetime) {
+  if (const auto dos = fs.ToLocalDosDateTime(filetime)) return *dos;
+  return filetime < kMiddleOfDosRange ? kEarliestDosTime : kLatestDosTime;
+}
+
+std::array<uint8_t, 8> FileRecordData(platform::DosDateTime time, uint64_t size) {
+  const uint32_t when = static_cast<uint32_t>(time.date) << 16 | time.time;
+  const uint32_t low_size = static_cast<uint32_t>(size);
+  return {static_cast<uint8_t>(when),          static_cast<uint8_t>(when >> 8),
+          static_cast<uint8_t>(when >> 16),    static_cast<uint8_t>(when >> 24),
+          static_cast<uint8_t>(low_size),      static_cast<uint8_t>(low_size >> 8),
+          static_cast<uint8_t>(low_size >> 16), static_cast<uint8_t>(low_size >> 24)};
+}
+
+FileSystemScanner::FileSystemScanner(platform::FileSystem& fs, platform::Registry& registry,
+                                     const settings::Settings& settings, ScanControl& control)
+    : fs_(fs), registry_(registry), settings_(settings), control_(control) {}
+
+std::unique_ptr<platform::FolderListing> FileSystemScanner::Enter(std::string_view folder_path) {
+  std::unique_ptr<platform::FolderListing> listing;
+  if (folder_path.empty() || !fs_.ListFolder(folder_path, &listing).ok()) return nullptr;
+  return listing;
+}
+
+std::string FileSystemScanner::TargetPath(std::string_view target) {
+  std::string path = IsAbsolute(target) ? std::string(target)
+                     : target.starts_with('\\')
+                         ? fs_.CurrentDirectory().substr(0, 2) + std::string(target)
+                         : platform::JoinPath(fs_.CurrentDirectory(), target);
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  if (path.size() == 2 && path[1] == ':') path += '\\';
+  return path;
+}
+
+bool FileSystemScanner::ScanTarget(std::string_view target, TDBTree& store) {
+  if (target.empty()) return false;
+  const std::string path = TargetPath(target);
+  const auto listing = Enter(path);
+  if (listing == nullptr) return false;
+  ScanFolder(path, *listing, store);
+  return true;
+}
+
+void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
+                                       std::string_view snapshot_folder) {
+  TDBTree store = TDBTree::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
+  if (settings_.ScanEntire) {
+    ScanTarget(SystemDriveRoot(windows_folder), store);
+  } else {
+    if (settings_.ScanWin) ScanTarget(windows_folder, store);
+    if (settings_.ScanProg) ScanTarget(GetProgramFilesDir(registry_), store);
+  }
+  if (settings_.ScanOthers) {
+    // The list ends at its first empty or unusable entry.
+    std::string_view rest = settings_.ScanOtherPaths;
+    for (;;) {
+      const size_t cut = rest.find(';');
+      if (!ScanTarget(rest.substr(0, cut), store) || cut == std::string_view::npos) break;
+      rest.remove_prefix(cut + 1);
+    }
+  }
+  store.Save();
+}
+
+void FileSystemScanner::ScanFolder(const std::string& folder_path,
+                                   platform::FolderListing& listing, TDBTree& store) {
+  if (settings_.ExcludedFolders.Contains(folder_path)) return;
+  const std::string file_path = IsDriveRoot(folder_path) ? folder_path.substr(0, 2) : folder_path;
+
+  platform::FindEntry entry;
+  bool have = listing.Next(&entry).ok();
+  // Only the first two entries can be the folder itself and its parent.
+  if (have && entry.name == ".") have = listing.Next(&entry).ok();
+  if (have && entry.name == "..") have = listing.Next(&entry).ok();
+
+  while (have && !control_.Terminated()) {
+    if (entry.attributes & kDirectory) {
+      const std::string child = platform::JoinPath(folder_path, entry.name);
+      if (const auto child_listing = Enter(child)) {
+        store.Add(child, "", {}, 0, flags::kContainer);
+        ScanFolder(child, *child_listing, store);
+      }
+    } else {
+      const auto data = FileRecordData(FileDosTime(fs_, entry.last_write), entry.size);
+      store.Add(file_path, entry.name, data, kFileRecordValue, 0);
+    }
+    control_.CheckPause();
+    have = listing.Next(&entry).ok();
+  }
+}
+
+}  // namespace cvn::snapshot

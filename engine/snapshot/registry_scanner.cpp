@@ -1,0 +1,119 @@
+#include "engine/snapshot/registry_scanner.h"
+
+#include <memory>
+
+#include "platform/text.h"
+
+namespace cvn::snapshot {
+
+namespace {
+
+using platform::RootKey;
+using platform::StatusCode;
+
+// The first capacity asked for; larger values are asked for again whole.
+constexpr size_t kFirstDataCapacity = 8192;
+// A value that keeps growing between two calls (an installer writing it) is
+// given up after this many tries, which ends the key's value loop.
+constexpr int kReadTries = 4;
+
+const std::string kOwnSettingsKey = text::ToUpper(settings::kSettingsKey);
+const std::string kOwnSettingsKeyOfDefaultUser = ".DEFAULT\\" + kOwnSettingsKey;
+
+bool SamePath(std::string_view path, std::string_view upper) {
+  return path.size() == upper.size() && text::EqualsNoCase(path, upper);
+}
+
+}  // namespace
+
+std::string SubkeyPath(std::string_view path, std::string_view name) {
+  if (path.empty()) return std::string(name);
+  std::string result;
+  result.reserve(path.size() + 1 + name.size());
+  result.append(path).append(1, '\\').append(name);
+  return result;
+}
+
+// Reads a key's values one index at a time, each whole: a value larger than
+// the capacity is asked for again with the size the registry reports.
+class RegistryScanner::ValueReader {
+ public:
+  ValueReader(platform::Registry& registry, platform::RegKey& key)
+      : registry_(registry), key_(key) {}
+
+  // False at the end of the list and on any failure.
+  bool Read(uint32_t index, platform::RegValue* value) {
+    for (int tries = 0; tries < kReadTries; ++tries) {
+      size_t needed = 0;
+      const platform::Status s = registry_.EnumValue(key_, index, capacity_, value, &needed);
+      if (s.ok()) return true;
+      if (s.code() != StatusCode::kMoreData || needed <= capacity_) return false;
+      capacity_ = needed;
+    }
+    return false;
+  }
+
+ private:
+  platform::Registry& registry_;
+  platform::RegKey& key_;
+  size_t capacity_ = kFirstDataCapacity;
+};
+
+RegistryScanner::RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
+                                 ScanControl& control)
+    : registry_(registry), control_(control), scan_hkcr_(settings.ScanHKCR) {}
+
+bool RegistryScanner::IsClosedSubtree(RootKey root, std::string_view path) const {
+  switch (root) {
+    case RootKey::kLocalMachine:
+      return scan_hkcr_ && SamePath(path, "SOFTWARE\\CLASSES");
+    case RootKey::kCurrentUser:
+      return SamePath(path, kOwnSettingsKey);
+    case RootKey::kUsers:
+      return SamePath(path, kOwnSettingsKeyOfDefaultUser);
+    default:
+      return false;
+  }
+}
+
+void RegistryScanner::ScanRegKey(RootKey root, const std::string& path, TDBTree& store) {
+  store.Add(path, "", {}, 0, flags::kContainer);
+  if (IsClosedSubtree(root, path)) return;
+  std::unique_ptr<platform::RegKey> key;
+  if (!registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key).ok()) return;
+
+  ValueReader values(registry_, *key);
+  platform::RegValue value;
+  for (uint32_t i = 0; !control_.Terminated() && values.Read(i, &value); ++i) {
+    store.Add(path, value.name, value.data, value.type, 0);
+    control_.CheckPause();
+  }
+  std::string name;
+  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &name).ok(); ++i) {
+    ScanRegKey(root, SubkeyPath(path, name), store);
+    control_.CheckPause();
+  }
+}
+
+TNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view node_name,
+                                         const std::string& path, SnapshotTree& tree) {
+  TNode* node = tree.NewNode(node_name);
+  if (IsClosedSubtree(root, path)) return node;
+  std::unique_ptr<platform::RegKey> key;
+  if (!registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key).ok()) return node;
+
+  ValueReader values(registry_, *key);
+  platform::RegValue value;
+  for (uint32_t i = 0; !control_.Terminated() && values.Read(i, &value); ++i) {
+    SnapshotTree::AddValueFirst(*node, *tree.NewValue(value.name, value.type, value.data));
+    control_.CheckPause();
+  }
+  std::string name;
+  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &name).ok(); ++i) {
+    SnapshotTree::AddChildFirst(*node, *ScanRegKeyToTree(root, name, SubkeyPath(path, name), tree));
+    control_.CheckPause();
+  }
+  return node;
+}
+
+}  // namespace cvn::snapshot

@@ -1,0 +1,78 @@
+// The registry scanner: records one key and everything below it, either as
+// records of a snapshot store (the state before an installation, kept on
+// disk) or as a snapshot tree in memory (the state after it). Both forms walk
+// the registry identically.
+//
+// A key that cannot be opened is recorded as an empty key; the value and
+// subkey loops end at the first failing call. Every value is recorded whole,
+// whatever the size of its data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/snapshot/db_tree.h"
+#include "engine/snapshot/scan_control.h"
+#include "engine/snapshot/snapshot_tree.h"
+#include "platform/registry.h"
+#include "settings/settings.h"
+
+namespace cvn::snapshot {
+
+// A hive the scan threads record, in the order they process them.
+struct Hive {
+  bool settings::Settings::*setting;  // enables it
+  platform::RootKey root;
+  std::string_view base_name;      // of its snapshot file
+  std::string_view status_suffix;  // appended to the status line
+};
+
+inline constexpr std::array<Hive, 5> kHives = {{
+    {&settings::Settings::ScanHKCR, platform::RootKey::kClassesRoot, "HKCR",
+     " HKEY_CLASSES_ROOT..."},
+    {&settings::Settings::ScanHKLM, platform::RootKey::kLocalMachine, "HKLM",
+     " HKEY_LOCAL_MACHINE..."},
+    {&settings::Settings::ScanHKUS, platform::RootKey::kUsers, "HKUS", " HKEY_USERS..."},
+    {&settings::Settings::ScanHKCU, platform::RootKey::kCurrentUser, "HKCU",
+     " HKEY_CURRENT_USER..."},
+    {&settings::Settings::ScanHKCC, platform::RootKey::kCurrentConfig, "HKCC",
+     " HKEY_CURRENT_CONFIG..."},
+}};
+
+// "Sub" below "" is "Sub"; below "A\B" it is "A\B\Sub".
+std::string SubkeyPath(std::string_view path, std::string_view name);
+
+class RegistryScanner {
+ public:
+  // `settings` decides the closed subtrees (HKEY_LOCAL_MACHINE\SOFTWARE\Classes
+  // is closed while ScanHKCR is set, since that hive shows it already).
+  RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
+                  ScanControl& control);
+
+  // True for a key recorded as a key whose values and subkeys are not read:
+  // the program's own settings key, and HKEY_LOCAL_MACHINE\SOFTWARE\Classes
+  // while HKEY_CLASSES_ROOT is scanned.
+  bool IsClosedSubtree(platform::RootKey root, std::string_view path) const;
+
+  // Appends the records of the key `path` ("" for the hive root) and of
+  // everything below it to `store`.
+  void ScanRegKey(platform::RootKey root, const std::string& path, TDBTree& store);
+
+  // The node of the key `path`, named `node_name` (its last path component,
+  // "" for the hive root), with its values and its subtree, allocated in
+  // `tree`; never null. Values and children are linked at the head of their
+  // lists, so both end up in reverse enumeration order.
+  TNode* ScanRegKeyToTree(platform::RootKey root, std::string_view node_name,
+                          const std::string& path, SnapshotTree& tree);
+
+ private:
+  class ValueReader;
+
+  platform::Registry& registry_;
+  ScanControl& control_;
+  const bool scan_hkcr_;
+};
+
+}  // namespace cvn::snapshot
