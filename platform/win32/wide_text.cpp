@@ -7,7 +7,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(uint8_t b) {
+  return (b & 0xC0) == 0x80;
+}
 
 // Length of the sequence that begins with `b0`; 0 when it begins none.
 size_t SequenceLength(uint8_t b0) {
@@ -64,8 +66,12 @@ void AppendUtf8(char32_t cp, std::string& out) {
   }
 }
 
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char32_t u) {
+  return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t u) {
+  return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace
 

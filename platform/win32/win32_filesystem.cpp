@@ -14,7 +14,9 @@ namespace {
 // ReadFile and WriteFile take at most a DWORD per call; stay well below it.
 constexpr size_t kLargestTransfer = size_t{1} << 30;
 
-uint64_t Combine(DWORD high, DWORD low) { return (uint64_t{high} << 32) | low; }
+uint64_t Combine(DWORD high, DWORD low) {
+  return (uint64_t{high} << 32) | low;
+}
 
 FindEntry EntryFrom(const WIN32_FIND_DATAW& data) {
   FindEntry entry;
@@ -23,7 +25,8 @@ FindEntry EntryFrom(const WIN32_FIND_DATAW& data) {
   entry.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                    ? 0
                    : Combine(data.nFileSizeHigh, data.nFileSizeLow);
-  entry.last_write = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+  entry.last_write =
+      Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
   return entry;
 }
 
@@ -56,7 +59,9 @@ class Win32FolderListing final : public FolderListing {
 };
 
 // Status for a BOOL-returning W function.
-Status Check(BOOL succeeded) { return succeeded ? Status::Ok() : LastErrorStatus(); }
+Status Check(BOOL succeeded) {
+  return succeeded ? Status::Ok() : LastErrorStatus();
+}
 
 }  // namespace
 

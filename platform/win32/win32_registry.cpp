@@ -42,15 +42,22 @@ class Win32Key final : public RegKey {
   UniqueRegKey owned_;
 };
 
-Win32Key* AsWin32Key(RegKey& key) { return dynamic_cast<Win32Key*>(&key); }
+Win32Key* AsWin32Key(RegKey& key) {
+  return dynamic_cast<Win32Key*>(&key);
+}
 
 HKEY PredefinedHandle(RootKey root) {
   switch (root) {
-    case RootKey::kClassesRoot: return HKEY_CLASSES_ROOT;
-    case RootKey::kCurrentUser: return HKEY_CURRENT_USER;
-    case RootKey::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case RootKey::kUsers: return HKEY_USERS;
-    case RootKey::kCurrentConfig: return HKEY_CURRENT_CONFIG;
+    case RootKey::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RootKey::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case RootKey::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RootKey::kUsers:
+      return HKEY_USERS;
+    case RootKey::kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
   }
   return nullptr;
 }
@@ -73,7 +80,9 @@ void EnsureSize(std::vector<T>& buffer, size_t size) {
 
 // A failure that is not the caller's business to retry: a name longer than
 // any the system allows, which no buffer of ours takes.
-Status NameTooLong() { return Status(StatusCode::kIoError, ERROR_MORE_DATA); }
+Status NameTooLong() {
+  return Status(StatusCode::kIoError, ERROR_MORE_DATA);
+}
 
 // Data as the interface delivers it: string types as UTF-8, others raw.
 std::vector<uint8_t> DataFromSystem(uint32_t type, const BYTE* bytes, size_t size) {
@@ -84,8 +93,7 @@ std::vector<uint8_t> DataFromSystem(uint32_t type, const BYTE* bytes, size_t siz
   return std::vector<uint8_t>(utf8.begin(), utf8.end());
 }
 
-Status OpenBelow(HKEY from, std::string_view path, KeyAccess access,
-                 std::unique_ptr<RegKey>* out) {
+Status OpenBelow(HKEY from, std::string_view path, KeyAccess access, std::unique_ptr<RegKey>* out) {
   HKEY handle = nullptr;
   const LSTATUS rc = RegOpenKeyExW(from, ToWide(path).c_str(), 0, AccessMask(access), &handle);
   if (rc != ERROR_SUCCESS) return StatusFromWin32Error(rc);
@@ -206,8 +214,8 @@ Status Win32Registry::EnumKey(RegKey& key, uint32_t index, std::string* name) {
   }
 }
 
-Status Win32Registry::EnumValue(RegKey& key, uint32_t index, size_t data_capacity,
-                                RegValue* value, size_t* needed) {
+Status Win32Registry::EnumValue(RegKey& key, uint32_t index, size_t data_capacity, RegValue* value,
+                                size_t* needed) {
   Win32Key* k = AsWin32Key(key);
   if (k == nullptr) return Status(StatusCode::kInvalid);
   // The whole value is read whatever the capacity: the capacity counts the
@@ -234,8 +242,8 @@ Status Win32Registry::QueryValue(RegKey& key, std::string_view name, RegValue* v
   for (;;) {
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(k->data_buffer.size());
-    const LSTATUS rc =
-        RegQueryValueExW(k->handle(), wide_name.c_str(), nullptr, &type, k->data_buffer.data(), &size);
+    const LSTATUS rc = RegQueryValueExW(k->handle(), wide_name.c_str(), nullptr, &type,
+                                        k->data_buffer.data(), &size);
     if (rc == ERROR_MORE_DATA) {
       GrowTo(k->data_buffer, size);
       continue;
@@ -258,9 +266,8 @@ Status Win32Registry::QueryInfoKey(RegKey& key, RegKeyInfo* info) {
   info->subkey_count = subkeys;
   info->value_count = values;
   const uint64_t longest_utf8 = uint64_t{max_data} / 2 * 3;
-  info->max_value_data_size = static_cast<uint32_t>(
-      std::min<uint64_t>(std::max<uint64_t>(max_data, longest_utf8),
-                         std::numeric_limits<uint32_t>::max()));
+  info->max_value_data_size = static_cast<uint32_t>(std::min<uint64_t>(
+      std::max<uint64_t>(max_data, longest_utf8), std::numeric_limits<uint32_t>::max()));
   return Status::Ok();
 }
 

@@ -47,7 +47,9 @@ const std::vector<Name>& Names() {
   return names;
 }
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 std::wstring WideFromBytes(const BYTE* data, DWORD size) {
   std::wstring wide(size / sizeof(wchar_t), L'\0');
@@ -65,8 +67,8 @@ class Win32UnicodeTest : public ::testing::Test {
     key_path_ = "Software\\CorvaneTest\\" + sandbox_name_;
     folder_ = "C:\\CorvaneTest\\" + sandbox_name_;
     RemoveSandbox();
-    ASSERT_STATUS(kOk, registry_.CreateKey(RootKey::kCurrentUser, key_path_, KeyAccess::kReadWrite,
-                                           &key_));
+    ASSERT_STATUS(
+        kOk, registry_.CreateKey(RootKey::kCurrentUser, key_path_, KeyAccess::kReadWrite, &key_));
     const Status parent = fs_.CreateFolder("C:\\CorvaneTest");
     ASSERT_TRUE(parent.ok() || parent.code() == StatusCode::kAlreadyExists) << parent.ToString();
     ASSERT_STATUS(kOk, fs_.CreateFolder(folder_));
@@ -81,8 +83,10 @@ class Win32UnicodeTest : public ::testing::Test {
   HKEY RawKey(Where where = Where::current()) {
     TRACE_CALLER(where);
     HKEY raw = nullptr;
-    const std::wstring path = L"Software\\CorvaneTest\\" + std::wstring(sandbox_name_.begin(), sandbox_name_.end());
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &raw), ERROR_SUCCESS);
+    const std::wstring path =
+        L"Software\\CorvaneTest\\" + std::wstring(sandbox_name_.begin(), sandbox_name_.end());
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &raw),
+              ERROR_SUCCESS);
     raw_keys_.emplace_back(raw);
     return raw;
   }
@@ -98,7 +102,8 @@ class Win32UnicodeTest : public ::testing::Test {
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(raw, name.c_str(), nullptr, type, nullptr, &size), ERROR_SUCCESS);
     std::vector<BYTE> data(size + 1);
-    EXPECT_EQ(RegQueryValueExW(raw, name.c_str(), nullptr, type, data.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(raw, name.c_str(), nullptr, type, data.data(), &size),
+              ERROR_SUCCESS);
     return WideFromBytes(data.data(), size);
   }
 
@@ -147,8 +152,8 @@ class Win32UnicodeTest : public ::testing::Test {
   void RemoveSandbox() {
     raw_keys_.clear();
     std::unique_ptr<RegKey> parent;
-    if (registry_.OpenKey(RootKey::kCurrentUser, "Software\\CorvaneTest", KeyAccess::kReadWrite,
-                          &parent)
+    if (registry_
+            .OpenKey(RootKey::kCurrentUser, "Software\\CorvaneTest", KeyAccess::kReadWrite, &parent)
             .ok()) {
       DeleteKeyTree(registry_, *parent, sandbox_name_);
     }
@@ -316,7 +321,9 @@ TEST_F(Win32UnicodeTest, InvalidUtf8BecomesOneReplacementCharacterPerByte) {
   const std::vector<uint8_t> data = {'a', 0xFF, 0xC3, 'b', 0};  // 0xC3 starts a sequence 'b' breaks
   ASSERT_STATUS(kOk, registry_.SetValue(*key_, "Broken", REG_SZ, data));
   DWORD type = 0;
-  EXPECT_EQ(RawText(RawKey(), L"Broken", &type), std::wstring(L"a\xFFFD\xFFFD" L"b\0", 5));
+  EXPECT_EQ(RawText(RawKey(), L"Broken", &type), std::wstring(L"a\xFFFD\xFFFD"
+                                                              L"b\0",
+                                                              5));
 }
 
 }  // namespace

@@ -41,9 +41,13 @@ namespace attr = platform::attr;
 
 using Where = std::source_location;
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
-bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotEntry(std::string_view name) {
+  return name == "." || name == "..";
+}
 
 // FILETIME (100 ns units since 1601-01-01 UTC) of a UTC calendar time.
 uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second) {
@@ -59,12 +63,24 @@ uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int seco
   return static_cast<uint64_t>((seconds + kSeconds1601To1970) * 10000000);
 }
 
-int DosYear(DosDateTime t) { return (t.date >> 9) + 1980; }
-int DosMonth(DosDateTime t) { return (t.date >> 5) & 0x0F; }
-int DosDay(DosDateTime t) { return t.date & 0x1F; }
-int DosHour(DosDateTime t) { return t.time >> 11; }
-int DosMinute(DosDateTime t) { return (t.time >> 5) & 0x3F; }
-int DosSeconds(DosDateTime t) { return (t.time & 0x1F) * 2; }
+int DosYear(DosDateTime t) {
+  return (t.date >> 9) + 1980;
+}
+int DosMonth(DosDateTime t) {
+  return (t.date >> 5) & 0x0F;
+}
+int DosDay(DosDateTime t) {
+  return t.date & 0x1F;
+}
+int DosHour(DosDateTime t) {
+  return t.time >> 11;
+}
+int DosMinute(DosDateTime t) {
+  return (t.time >> 5) & 0x3F;
+}
+int DosSeconds(DosDateTime t) {
+  return (t.time & 0x1F) * 2;
+}
 
 constexpr std::string_view kSandboxParent = "C:\\CorvaneTest";
 
@@ -220,7 +236,8 @@ TEST_F(FileSystemContractTest, ListingAMissingFolderOrAFileIsNotFoundAndGivesNoL
 TEST_F(FileSystemContractTest, ToLocalDosDateTimePacksTimesFrom1980To2107Only) {
   // 2020-06-15 12:34:57 UTC. The local offset (at most a day either way, in
   // whole minutes) may move the hour and the day, never the seconds.
-  const std::optional<DosDateTime> packed = fs().ToLocalDosDateTime(FileTimeOf(2020, 6, 15, 12, 34, 57));
+  const std::optional<DosDateTime> packed =
+      fs().ToLocalDosDateTime(FileTimeOf(2020, 6, 15, 12, 34, 57));
   ASSERT_TRUE(packed.has_value());
   EXPECT_EQ(DosYear(*packed), 2020);
   EXPECT_EQ(DosMonth(*packed), 6);

@@ -43,7 +43,9 @@ namespace regtype = platform::regtype;
 
 using Where = std::source_location;
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 // `count` copies of `piece`, then one terminating zero: REG_SZ data.
 std::vector<uint8_t> RepeatedText(std::string_view piece, size_t count) {
@@ -69,7 +71,8 @@ class RegistryContractTest : public ::testing::Test {
   void SetUp() override {
     platform_ = MakePlatformUnderTest();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    sandbox_path_ = std::string(kSandboxParent) + "\\" + info->test_suite_name() + "." + info->name();
+    sandbox_path_ =
+        std::string(kSandboxParent) + "\\" + info->test_suite_name() + "." + info->name();
     RemoveSandbox();
     ASSERT_STATUS(kOk, reg().CreateKey(kRoot, sandbox_path_, KeyAccess::kReadWrite, &sandbox_));
   }
@@ -81,7 +84,9 @@ class RegistryContractTest : public ::testing::Test {
 
   Registry& reg() { return platform_->registry(); }
   RegKey& sandbox() { return *sandbox_; }
-  std::string SandboxPath(std::string_view below) { return sandbox_path_ + "\\" + std::string(below); }
+  std::string SandboxPath(std::string_view below) {
+    return sandbox_path_ + "\\" + std::string(below);
+  }
 
   // Creates `path` below the sandbox (with every missing level).
   std::unique_ptr<RegKey> MakeKey(std::string_view path, Where where = Where::current()) {
@@ -190,8 +195,8 @@ TEST_F(RegistryContractTest, OpeningAMissingKeyGivesNotFoundAndNoKey) {
 TEST_F(RegistryContractTest, CreateKeyMakesEveryMissingLevelAndReportsWhetherTheLastWasNew) {
   std::unique_ptr<RegKey> key;
   bool created = false;
-  ASSERT_STATUS(kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\C"), KeyAccess::kReadWrite, &key,
-                                     &created));
+  ASSERT_STATUS(
+      kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\C"), KeyAccess::kReadWrite, &key, &created));
   ASSERT_NE(key, nullptr);
   EXPECT_TRUE(created);
   EXPECT_STATUS(kOk, platform::SetDword(reg(), *key, "InNewKey", 7));
@@ -207,14 +212,14 @@ TEST_F(RegistryContractTest, CreateKeyMakesEveryMissingLevelAndReportsWhetherThe
 
   key.reset();
   created = true;
-  ASSERT_STATUS(kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\C"), KeyAccess::kReadWrite, &key,
-                                     &created));
+  ASSERT_STATUS(
+      kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\C"), KeyAccess::kReadWrite, &key, &created));
   EXPECT_NE(key, nullptr);
   EXPECT_FALSE(created);
 
   created = false;
-  ASSERT_STATUS(kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\D"), KeyAccess::kReadWrite, &key,
-                                     &created));
+  ASSERT_STATUS(
+      kOk, reg().CreateKey(kRoot, SandboxPath("A\\B\\D"), KeyAccess::kReadWrite, &key, &created));
   EXPECT_TRUE(created) << "only the last level is new, and it counts";
 }
 
@@ -238,9 +243,9 @@ TEST_F(RegistryContractTest, ARootKeyStaysUsableAfterAKeyOpenedOnItIsClosed) {
     std::unique_ptr<RegKey> below;
     EXPECT_STATUS(kOk, reg().OpenSubKey(*root, sandbox_path_, KeyAccess::kRead, &below));
     const auto names = SubkeyNames(*root);
-    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
-                            [](const std::string& n) { return n == "Software"; }))
-        << "the root's own subkeys are listed";
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const std::string& n) {
+      return n == "Software";
+    })) << "the root's own subkeys are listed";
   }
   // The sandbox, opened on the root before, still works.
   EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "After", 1));
@@ -373,7 +378,7 @@ TEST_F(RegistryContractTest, AValueLargerThanTheCapacityGivesMoreDataAndTheRestS
 // Text is delivered as UTF-8, and the capacity counts those bytes, whatever
 // form the system keeps it in.
 TEST_F(RegistryContractTest, TheCapacityCountsTextInItsDeliveredForm) {
-  const std::vector<uint8_t> ascii = RepeatedText("x", 6000);     // 6,001 bytes
+  const std::vector<uint8_t> ascii = RepeatedText("x", 6000);   // 6,001 bytes
   const std::vector<uint8_t> kanji = RepeatedText("日", 3000);  // 9,001 bytes
   Set(sandbox(), "Ascii", regtype::kSz, ascii);
   Set(sandbox(), "Kanji", regtype::kSz, kanji);
@@ -529,13 +534,14 @@ TEST_F(RegistryContractTest, NamesMatchWithoutRegardToCaseAndKeepTheirStoredCase
   EXPECT_STATUS(kOk, reg().OpenSubKey(sandbox(), "MIXEDCASE", KeyAccess::kRead, &key));
   EXPECT_STATUS(kOk, reg().OpenSubKey(sandbox(), "äRGER", KeyAccess::kRead, &key));
   std::string upper_path = SandboxPath("mixedcase");
-  std::transform(upper_path.begin(), upper_path.end(), upper_path.begin(),
-                 [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+  std::transform(upper_path.begin(), upper_path.end(), upper_path.begin(), [](char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  });
   EXPECT_STATUS(kOk, reg().OpenKey(kRoot, upper_path, KeyAccess::kRead, &key));
 
   bool created = true;
-  EXPECT_STATUS(kOk, reg().CreateKey(kRoot, SandboxPath("mixedCASE"), KeyAccess::kReadWrite, &key,
-                                     &created));
+  EXPECT_STATUS(
+      kOk, reg().CreateKey(kRoot, SandboxPath("mixedCASE"), KeyAccess::kReadWrite, &key, &created));
   EXPECT_FALSE(created);
   auto names = SubkeyNames(sandbox());
   std::sort(names.begin(), names.end());
