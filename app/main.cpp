@@ -1,0 +1,28 @@
+// corvane.exe: one main window and its message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "platform/win32/win32_registry.h"
+#include "ui/app_context.h"
+#include "ui/main_window.h"
+#include "ui/single_instance.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
+  // A second start brings the running window back and ends.
+  cvn::ui::SingleInstance instance(L"Corvane");
+  if (!instance.first()) {
+    cvn::ui::NotifyRunningInstance(cvn::ui::TfrmCvnMain::kClassName);
+    return 0;
+  }
+
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  cvn::platform::win32::Win32Registry registry;
+  cvn::ui::AppContext context;
+  cvn::ui::TfrmCvnMain main_window(context, registry);
+  if (!main_window.Create()) return 1;
+  main_window.Show(show_command);
+  return cvn::ui::RunMessageLoop(main_window.hwnd());
+}

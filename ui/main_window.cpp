@@ -1,0 +1,175 @@
+#include "ui/main_window.h"
+
+#include <string>
+
+#include "settings/settings.h"
+#include "ui/single_instance.h"
+#include "ui/utf16.h"
+
+namespace cvn::ui {
+
+namespace {
+
+// The window's designed outer size and the client area its components are
+// laid out in, at 96 DPI.
+constexpr Size kDesignSize = {688, 440};
+constexpr Size kDesignClientSize = {672, 401};
+// The smallest the user may make the window, at 96 DPI.
+constexpr Size kMinTrackSize = {620, 404};
+
+std::string PlacementKey() {
+  static const std::string key = settings::PlacementKeyPath(
+      settings::kAppTitle, ToUtf8(TfrmCvnMain::kClassName));
+  return key;
+}
+
+}  // namespace
+
+TfrmCvnMain::TfrmCvnMain(AppContext& context, platform::Registry& registry)
+    : Form(ToUtf8(kClassName), kDesignSize, kDesignClientSize),
+      context_(context),
+      registry_(registry) {}
+
+bool TfrmCvnMain::Create() { return CreateForm(settings::kAppTitle); }
+
+void TfrmCvnMain::FormCreate() {
+  CreateComponents();
+  ShowPage(*pnlFirst);
+  FixStartupFolders(context_);
+  ReadSettings();
+  CopySettingsToControls();
+  EnterProgramFolder(context_);
+  ReadColumnWidths();
+}
+
+void TfrmCvnMain::ShowPage(const Component& page) {
+  for (const Component* panel : {pnlFirst, pnlTargets, pnlRun, pnlTree, pnlLog}) {
+    ShowWindow(panel->hwnd(), panel == &page ? SW_SHOW : SW_HIDE);
+  }
+}
+
+void TfrmCvnMain::ReadSettings() {
+  settings::Settings& settings = context_.settings;
+  settings = settings::Settings{};
+  settings.ProgramFolder = context_.program_folder;
+  try {
+    settings::LoadSettings(registry_, settings);
+  } catch (const settings::SettingsError& error) {
+    // The values read before the bad one stay, the others keep their defaults.
+    MessageBoxW(hwnd(), ToUtf16(error.what()).c_str(), ToUtf16(settings::kAppTitle).c_str(),
+                MB_OK | MB_ICONERROR);
+  }
+}
+
+void TfrmCvnMain::ReadColumnWidths() {
+  const settings::ColumnWidths widths = settings::LoadColumnWidths(registry_);
+  if (widths.change) change_column_width_ = *widths.change;
+  if (widths.before) before_column_width_ = *widths.before;
+}
+
+void TfrmCvnMain::Show(int show_command) {
+  FormShow();
+  ShowWindow(hwnd(), show_maximized_ ? SW_SHOWMAXIMIZED : show_command);
+  UpdateWindow(hwnd());
+}
+
+void TfrmCvnMain::FormShow() {
+  min_track_size_ = {kMinTrackSize.width * dpi() / kDesignDpi,
+                     kMinTrackSize.height * dpi() / kDesignDpi};
+  RestorePlacement();
+}
+
+void TfrmCvnMain::RestorePlacement() {
+  const auto placement = settings::LoadWindowPlacement(registry_, PlacementKey());
+  if (!placement) return;
+  if (placement->maximized) {
+    show_maximized_ = true;
+    return;
+  }
+  RECT bounds = {};
+  GetWindowRect(hwnd(), &bounds);
+  const int width = placement->width.value_or(bounds.right - bounds.left);
+  const int height = placement->height.value_or(bounds.bottom - bounds.top);
+  const int left = placement->left.value_or(bounds.left);
+  const int top = placement->top.value_or(bounds.top);
+  SetWindowPos(hwnd(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmCvnMain::SavePlacement() {
+  // A minimised window reports its normal bounds only through its placement.
+  WINDOWPLACEMENT window = {};
+  window.length = sizeof(window);
+  GetWindowPlacement(hwnd(), &window);
+  const bool minimized = IsIconic(hwnd());
+  RECT bounds = window.rcNormalPosition;
+  if (!minimized) GetWindowRect(hwnd(), &bounds);
+
+  settings::WindowPlacement placement;
+  placement.maximized =
+      IsZoomed(hwnd()) || (minimized && (window.flags & WPF_RESTORETOMAXIMIZED) != 0);
+  placement.left = bounds.left;
+  placement.top = bounds.top;
+  placement.width = bounds.right - bounds.left;
+  placement.height = bounds.bottom - bounds.top;
+  settings::SaveWindowPlacement(registry_, PlacementKey(), placement);
+}
+
+void TfrmCvnMain::FormClose() {
+  SavePlacement();
+  settings::SaveColumnWidths(registry_, change_column_width_, before_column_width_);
+  settings::SaveSettings(registry_, context_.settings);
+}
+
+void TfrmCvnMain::FormDestroy() { PostQuitMessage(0); }
+
+void TfrmCvnMain::FormResize() { FitListColumns(); }
+
+void TfrmCvnMain::FormDpiChanged() {
+  if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
+  min_track_size_ = {kMinTrackSize.width * dpi() / kDesignDpi,
+                     kMinTrackSize.height * dpi() / kDesignDpi};
+}
+
+LRESULT TfrmCvnMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == StartInstanceMessage()) {
+    JustOneStartInstance();
+    return 0;
+  }
+  switch (message) {
+    case WM_GETMINMAXINFO:
+      return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
+    case WM_CTLCOLORSTATIC:
+      if (lblWarning != nullptr && reinterpret_cast<HWND>(lparam) == lblWarning->hwnd()) {
+        return ColorWarningLabel(reinterpret_cast<HDC>(wparam));
+      }
+      break;
+    default:
+      break;
+  }
+  return Form::HandleMessage(message, wparam, lparam);
+}
+
+LRESULT TfrmCvnMain::GetMinMaxInfo(MINMAXINFO& info) {
+  // The limit holds only while the window is visible, so that the stored
+  // placement is applied as it was saved.
+  if (!IsWindowVisible(hwnd()) || min_track_size_.width == 0) {
+    return DefWindowProcW(hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  }
+  info.ptMinTrackSize = {min_track_size_.width, min_track_size_.height};
+  return 0;
+}
+
+LRESULT TfrmCvnMain::ColorWarningLabel(HDC dc) {
+  SetTextColor(dc, RGB(255, 0, 0));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void TfrmCvnMain::btnExitClick() { Close(); }
+
+void TfrmCvnMain::JustOneStartInstance() {
+  ShowWindow(hwnd(), IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(hwnd());
+}
+
+}  // namespace cvn::ui
