@@ -3,9 +3,11 @@
 // Names and paths are converted between UTF-8 and UTF-16 (see wide_text.h).
 // The data of the string types is converted as one whole buffer, terminating
 // zeros included: the UTF-16 "ab\0" comes back as the three bytes "ab\0", and
-// "ab\0" given to SetValue is stored as the UTF-16 "ab\0". Stored string data
-// of odd length loses its last byte, which has no UTF-16 form. Data of the
-// other types is passed through as raw bytes.
+// "ab\0" given to SetValue is stored as the UTF-16 "ab\0". Two system rules
+// show through: text given without its terminating zero is stored with one
+// (RegSetValueExW adds it), and stored string data of odd length loses its
+// last byte, which has no UTF-16 form. Data of the other types is passed
+// through as raw bytes.
 //
 // Keys: each RegKey returned holds an HKEY that it closes when destroyed,
 // except a root opened with the empty path, which stands for the predefined
