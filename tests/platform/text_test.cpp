@@ -83,3 +83,23 @@ TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
 
 }  // namespace
 }  // namespace cvn::platform
+
+#include <cctype>
+
+#include "platform/locale.h"
+
+namespace cvn::platform {
+namespace {
+
+TEST(LocaleTest, SeparatorsAreShortAndNotEmpty) {
+  const DateTimeSeparators separators = UserDateTimeSeparators();
+  EXPECT_FALSE(separators.time.empty());
+  EXPECT_FALSE(separators.date.empty());
+  EXPECT_LE(separators.time.size(), 4u);
+  EXPECT_LE(separators.date.size(), 4u);
+  // Neither a digit nor a letter may separate the numbers of a time stamp.
+  for (char c : separators.time + separators.date) EXPECT_FALSE(std::isalnum(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+}  // namespace cvn::platform
