@@ -71,7 +71,10 @@ struct RegValue {
 struct RegKeyInfo {
   uint32_t subkey_count = 0;
   uint32_t value_count = 0;
-  uint32_t max_value_data_size = 0;  // bytes, as the platform delivers the data
+  // At least the size of the largest value's data, in bytes as the platform
+  // delivers it (an upper bound where the exact figure would mean reading
+  // every value).
+  uint32_t max_value_data_size = 0;
 };
 
 class Registry {
@@ -111,7 +114,8 @@ class Registry {
                           std::span<const uint8_t> data) = 0;
   virtual Status DeleteValue(RegKey& key, std::string_view name) = 0;
   // Deletes the subkey `path` of `parent`, which must have no subkeys of its
-  // own (kNotEmpty otherwise, as on Windows NT). kNotFound when missing.
+  // own (kNotEmpty otherwise, as on Windows NT). kNotFound when missing;
+  // kInvalid for the empty path (a key does not delete itself).
   virtual Status DeleteKey(RegKey& parent, std::string_view path) = 0;
 };
 

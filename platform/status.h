@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace cvn::platform {
@@ -43,5 +44,10 @@ class Status {
   StatusCode code_ = StatusCode::kOk;
   uint32_t system_error_ = 0;
 };
+
+// Lets tests print a Status in their failure messages.
+inline std::ostream& operator<<(std::ostream& os, const Status& status) {
+  return os << status.ToString();
+}
 
 }  // namespace cvn::platform
