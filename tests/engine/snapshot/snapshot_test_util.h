@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -74,6 +75,33 @@ inline std::vector<std::string> ValueNames(const TNode* node) {
 }
 inline std::vector<uint8_t> DataOf(const TValori* v) {
   return std::vector<uint8_t>(v->Data, v->Data + v->Size);
+}
+
+// Every node and entry of a tree as sorted lines, "path" for a node and
+// "path|name|type|data in hex" for an entry, so that trees built in
+// different orders compare equal when they hold the same things.
+inline void DumpNode(const TNode* node, const std::string& parent, std::vector<std::string>& out) {
+  for (; node != nullptr; node = node->Next) {
+    const std::string path = parent.empty() ? std::string(node->Name)
+                                            : parent + "\\" + std::string(node->Name);
+    out.push_back(path);
+    for (const TValori* v = node->Values; v != nullptr; v = v->Next) {
+      static const char kHex[] = "0123456789abcdef";
+      std::string line = path + "|" + std::string(v->Name) + "|" + std::to_string(v->ValueType) + "|";
+      for (uint32_t i = 0; i < v->Size; ++i) {
+        line += kHex[v->Data[i] >> 4];
+        line += kHex[v->Data[i] & 15];
+      }
+      out.push_back(line);
+    }
+    DumpNode(node->Child, path, out);
+  }
+}
+inline std::vector<std::string> Dump(const TNode* root) {
+  std::vector<std::string> out;
+  DumpNode(root, "", out);
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 }  // namespace cvn::snapshot::test
