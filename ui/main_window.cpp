@@ -14,7 +14,8 @@ namespace {
 // laid out in, at 96 DPI.
 constexpr Size kDesignSize = {688, 440};
 constexpr Size kDesignClientSize = {672, 401};
-// The smallest the user may make the window, at 96 DPI.
+// The smallest the user may make the window, at 96 DPI; scaled with integer
+// division.
 constexpr Size kMinTrackSize = {620, 404};
 
 std::string PlacementKey() {
@@ -24,6 +25,10 @@ std::string PlacementKey() {
 }
 
 }  // namespace
+
+Size MainWindowMinTrackSize(int dpi) {
+  return {kMinTrackSize.width * dpi / kDesignDpi, kMinTrackSize.height * dpi / kDesignDpi};
+}
 
 TfrmCvnMain::TfrmCvnMain(AppContext& context, platform::Registry& registry)
     : Form(ToUtf8(kClassName), kDesignSize, kDesignClientSize),
@@ -74,8 +79,7 @@ void TfrmCvnMain::Show(int show_command) {
 }
 
 void TfrmCvnMain::FormShow() {
-  min_track_size_ = {kMinTrackSize.width * dpi() / kDesignDpi,
-                     kMinTrackSize.height * dpi() / kDesignDpi};
+  min_track_size_ = MainWindowMinTrackSize(dpi());
   RestorePlacement();
 }
 
@@ -126,8 +130,7 @@ void TfrmCvnMain::FormResize() { FitListColumns(); }
 
 void TfrmCvnMain::FormDpiChanged() {
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
-  min_track_size_ = {kMinTrackSize.width * dpi() / kDesignDpi,
-                     kMinTrackSize.height * dpi() / kDesignDpi};
+  min_track_size_ = MainWindowMinTrackSize(dpi());
 }
 
 LRESULT TfrmCvnMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -18,6 +18,9 @@
 
 namespace cvn::ui {
 
+// The smallest size the user may give the main window at `dpi`.
+Size MainWindowMinTrackSize(int dpi);
+
 class TfrmCvnMain : public Form {
  public:
   static constexpr wchar_t kClassName[] = L"TfrmCvnMain";
