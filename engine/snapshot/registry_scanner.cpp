@@ -76,11 +76,31 @@ bool RegistryScanner::IsClosedSubtree(RootKey root, std::string_view path) const
   }
 }
 
+std::unique_ptr<platform::RegKey> RegistryScanner::OpenForScan(RootKey root,
+                                                                const std::string& path,
+                                                                platform::RegKey* parent,
+                                                                std::string_view name) {
+  std::unique_ptr<platform::RegKey> key;
+  // A subkey opens below its parent's open key: the same key as its full
+  // path below the root, without the system parsing that path again.
+  const platform::Status s = parent != nullptr
+                                 ? registry_.OpenSubKey(*parent, name, platform::KeyAccess::kRead, &key)
+                                 : registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key);
+  if (!s.ok()) key.reset();
+  return key;
+}
+
 void RegistryScanner::ScanRegKey(RootKey root, const std::string& path, TDBTree& store) {
+  ScanKeyToStore(root, path, nullptr, {}, store);
+}
+
+void RegistryScanner::ScanKeyToStore(RootKey root, const std::string& path,
+                                     platform::RegKey* parent, std::string_view name,
+                                     TDBTree& store) {
   store.Add(path, "", {}, 0, flags::kContainer);
   if (IsClosedSubtree(root, path)) return;
-  std::unique_ptr<platform::RegKey> key;
-  if (!registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key).ok()) return;
+  const auto key = OpenForScan(root, path, parent, name);
+  if (key == nullptr) return;
 
   ValueReader values(registry_, *key);
   platform::RegValue value;
@@ -88,19 +108,25 @@ void RegistryScanner::ScanRegKey(RootKey root, const std::string& path, TDBTree&
     store.Add(path, value.name, value.data, value.type, 0);
     control_.CheckPause();
   }
-  std::string name;
-  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &name).ok(); ++i) {
-    ScanRegKey(root, SubkeyPath(path, name), store);
+  std::string subkey;
+  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &subkey).ok(); ++i) {
+    ScanKeyToStore(root, SubkeyPath(path, subkey), key.get(), subkey, store);
     control_.CheckPause();
   }
 }
 
 TNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view node_name,
                                          const std::string& path, SnapshotTree& tree) {
+  return ScanKeyToTree(root, node_name, path, nullptr, tree);
+}
+
+TNode* RegistryScanner::ScanKeyToTree(RootKey root, std::string_view node_name,
+                                      const std::string& path, platform::RegKey* parent,
+                                      SnapshotTree& tree) {
   TNode* node = tree.NewNode(node_name);
   if (IsClosedSubtree(root, path)) return node;
-  std::unique_ptr<platform::RegKey> key;
-  if (!registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key).ok()) return node;
+  const auto key = OpenForScan(root, path, parent, node_name);
+  if (key == nullptr) return node;
 
   ValueReader values(registry_, *key);
   platform::RegValue value;
@@ -108,9 +134,10 @@ TNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view node_nam
     SnapshotTree::AddValueFirst(*node, *tree.NewValue(value.name, value.type, value.data));
     control_.CheckPause();
   }
-  std::string name;
-  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &name).ok(); ++i) {
-    SnapshotTree::AddChildFirst(*node, *ScanRegKeyToTree(root, name, SubkeyPath(path, name), tree));
+  std::string subkey;
+  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &subkey).ok(); ++i) {
+    TNode* child = ScanKeyToTree(root, subkey, SubkeyPath(path, subkey), key.get(), tree);
+    SnapshotTree::AddChildFirst(*node, *child);
     control_.CheckPause();
   }
   return node;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,15 @@ class RegistryScanner {
 
  private:
   class ValueReader;
+
+  // The key opened for reading (below `parent` by its name when there is a
+  // parent, else below the root by its path); null when it cannot be opened.
+  std::unique_ptr<platform::RegKey> OpenForScan(platform::RootKey root, const std::string& path,
+                                                platform::RegKey* parent, std::string_view name);
+  void ScanKeyToStore(platform::RootKey root, const std::string& path, platform::RegKey* parent,
+                      std::string_view name, TDBTree& store);
+  TNode* ScanKeyToTree(platform::RootKey root, std::string_view node_name, const std::string& path,
+                       platform::RegKey* parent, SnapshotTree& tree);
 
   platform::Registry& registry_;
   ScanControl& control_;
