@@ -1,5 +1,5 @@
 // corvane.exe: one main window and its message loop.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 #include "ui/app_context.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include "ui/utf16.h"
 

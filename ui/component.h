@@ -5,7 +5,7 @@
 // of the text properties it has.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstdint>
 #include <optional>

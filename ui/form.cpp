@@ -25,11 +25,11 @@ int SystemDpi() {
   return dpi > 0 ? dpi : kDesignDpi;
 }
 
-HFONT CreateFormFont(int dpi, int weight) {
+HFONT CreateFormFont(int dpi, int weight, uint8_t charset) {
   LOGFONTW font = {};
   font.lfHeight = -MulDiv(kFontPoints, dpi, 72);
   font.lfWeight = weight;
-  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfCharSet = charset;
   font.lfQuality = DEFAULT_QUALITY;
   lstrcpynW(font.lfFaceName, kFontName, LF_FACESIZE);
   return CreateFontIndirectW(&font);
@@ -70,7 +70,9 @@ std::string Form::Caption() const {
   return ToUtf8(text);
 }
 
-void Form::SetCaption(std::string_view caption) { SetWindowTextW(hwnd_, ToUtf16(caption).c_str()); }
+void Form::SetCaption(std::string_view caption) {
+  SetWindowTextW(hwnd_, ToUtf16(caption).c_str());
+}
 
 Component* Form::FindComponent(std::string_view name) const {
   for (const auto& component : components_) {
@@ -111,9 +113,8 @@ bool Form::CreateForm(std::string_view caption) {
   const int dpi = SystemDpi();
   const HWND hwnd = CreateWindowExW(
       WS_EX_CONTROLPARENT, ToUtf16(class_name_).c_str(), ToUtf16(caption).c_str(),
-      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, 0,
-      ScaleForDpi(design_size_.width, dpi), ScaleForDpi(design_size_.height, dpi), nullptr,
-      nullptr, GetModuleHandleW(nullptr), this);
+      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, 0, ScaleForDpi(design_size_.width, dpi),
+      ScaleForDpi(design_size_.height, dpi), nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) return false;
   // The screen the system put the window on may have another DPI than the
   // one it was sized for.
@@ -206,14 +207,15 @@ void Form::DispatchCommand(int id, int code) {
   handler->second();
 }
 
+void Form::SetFontCharset(uint8_t charset) {
+  if (charset == font_charset_) return;
+  font_charset_ = charset;
+  ReplaceFonts();
+}
+
 void Form::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
-  HFONT old_font = font_;
-  HFONT old_bold_font = bold_font_;
-  CreateFonts();
-  ApplyFonts();
-  DeleteObject(old_font);
-  DeleteObject(old_bold_font);
+  ReplaceFonts();
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyLayout();
@@ -222,14 +224,24 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
 }
 
 void Form::CreateFonts() {
-  font_ = CreateFormFont(dpi_, FW_NORMAL);
-  bold_font_ = CreateFormFont(dpi_, FW_BOLD);
+  font_ = CreateFormFont(dpi_, FW_NORMAL, font_charset_);
+  bold_font_ = CreateFormFont(dpi_, FW_BOLD, font_charset_);
+}
+
+void Form::ReplaceFonts() {
+  HFONT old_font = font_;
+  HFONT old_bold_font = bold_font_;
+  CreateFonts();
+  ApplyFonts();
+  DeleteObject(old_font);
+  DeleteObject(old_bold_font);
 }
 
 void Form::ApplyFonts() {
   for (const auto& component : components_) {
     if (!component->windowed()) continue;
-    const bool bold = std::find(bold_ids_.begin(), bold_ids_.end(), component->id()) != bold_ids_.end();
+    const bool bold =
+        std::find(bold_ids_.begin(), bold_ids_.end(), component->id()) != bold_ids_.end();
     SendMessageW(component->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? bold_font_ : font_),
                  TRUE);
   }
@@ -272,8 +284,8 @@ Component& Form::Adopt(std::unique_ptr<Component> component) {
 Component& Form::AddControl(const ControlSpec& spec) {
   const int id = next_control_id_++;
   const Rect bounds =
-      AnchoredBounds(spec.placement.bounds, spec.placement.anchors,
-                     DesignClientSizeOf(spec.parent), ClientSizeOf(spec.parent), dpi_);
+      AnchoredBounds(spec.placement.bounds, spec.placement.anchors, DesignClientSizeOf(spec.parent),
+                     ClientSizeOf(spec.parent), dpi_);
   const HWND hwnd = CreateWindowExW(
       spec.ex_style, spec.window_class, ToUtf16(spec.text).c_str(),
       WS_CHILD | WS_VISIBLE | spec.style, bounds.left, bounds.top, bounds.width, bounds.height,
@@ -281,8 +293,8 @@ Component& Form::AddControl(const ControlSpec& spec) {
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) throw std::runtime_error("Cannot create the control " + spec.name + ".");
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  Component& component = Adopt(
-      std::make_unique<Component>(spec.name, spec.properties, hwnd, id, spec.parent, spec.placement));
+  Component& component = Adopt(std::make_unique<Component>(spec.name, spec.properties, hwnd, id,
+                                                           spec.parent, spec.placement));
   by_id_[id] = &component;
   return component;
 }
@@ -360,14 +372,14 @@ Component& Form::AddEdit(std::string name, Component* parent, Placement placemen
 
 Component& Form::AddListView(std::string name, Component* parent, Placement placement,
                              DWORD extra_style) {
-  return AddControl({.name = std::move(name),
-                     .window_class = WC_LISTVIEWW,
-                     .style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                              extra_style,
-                     .ex_style = WS_EX_CLIENTEDGE,
-                     .properties = kHint,
-                     .parent = parent,
-                     .placement = placement});
+  return AddControl(
+      {.name = std::move(name),
+       .window_class = WC_LISTVIEWW,
+       .style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | extra_style,
+       .ex_style = WS_EX_CLIENTEDGE,
+       .properties = kHint,
+       .parent = parent,
+       .placement = placement});
 }
 
 Component& Form::AddProgressBar(std::string name, Component* parent, Placement placement) {

@@ -10,7 +10,7 @@
 // own caption, "<component>.<property>" for a component's text property.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <functional>
 #include <memory>
@@ -66,6 +66,11 @@ class Form {
 
   // Asks the form to close, as its close box does.
   void Close();
+
+  // The character set of the form's fonts, which all its components share
+  // (a language's texts need the fonts of its character set).
+  uint8_t font_charset() const { return font_charset_; }
+  void SetFontCharset(uint8_t charset);
 
  protected:
   // `design_size` is the window's outer size and `design_client_size` the
@@ -126,6 +131,7 @@ class Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   bool RegisterWindowClass() const;
   void CreateFonts();
+  void ReplaceFonts();
   void ApplyFonts();
   void DispatchCommand(int id, int code);
   void OnDpiChanged(int dpi, const RECT& suggested);
@@ -140,6 +146,7 @@ class Form {
   int dpi_ = kDesignDpi;
   HFONT font_ = nullptr;
   HFONT bold_font_ = nullptr;
+  uint8_t font_charset_ = DEFAULT_CHARSET;
   int next_control_id_ = 100;
   int default_button_id_ = 0;
   std::vector<std::unique_ptr<Component>> components_;

@@ -19,8 +19,8 @@ constexpr Size kDesignClientSize = {672, 401};
 constexpr Size kMinTrackSize = {620, 404};
 
 std::string PlacementKey() {
-  static const std::string key = settings::PlacementKeyPath(
-      settings::kAppTitle, ToUtf8(TfrmCvnMain::kClassName));
+  static const std::string key =
+      settings::PlacementKeyPath(settings::kAppTitle, ToUtf8(TfrmCvnMain::kClassName));
   return key;
 }
 
@@ -35,7 +35,9 @@ TfrmCvnMain::TfrmCvnMain(AppContext& context, platform::Registry& registry)
       context_(context),
       registry_(registry) {}
 
-bool TfrmCvnMain::Create() { return CreateForm(settings::kAppTitle); }
+bool TfrmCvnMain::Create() {
+  return CreateForm(settings::kAppTitle);
+}
 
 void TfrmCvnMain::FormCreate() {
   CreateComponents();
@@ -124,9 +126,13 @@ void TfrmCvnMain::FormClose() {
   settings::SaveSettings(registry_, context_.settings);
 }
 
-void TfrmCvnMain::FormDestroy() { PostQuitMessage(0); }
+void TfrmCvnMain::FormDestroy() {
+  PostQuitMessage(0);
+}
 
-void TfrmCvnMain::FormResize() { FitListColumns(); }
+void TfrmCvnMain::FormResize() {
+  FitListColumns();
+}
 
 void TfrmCvnMain::FormDpiChanged() {
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
@@ -168,7 +174,9 @@ LRESULT TfrmCvnMain::ColorWarningLabel(HDC dc) {
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void TfrmCvnMain::btnExitClick() { Close(); }
+void TfrmCvnMain::btnExitClick() {
+  Close();
+}
 
 void TfrmCvnMain::JustOneStartInstance() {
   ShowWindow(hwnd(), IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);

@@ -8,7 +8,7 @@
 // closes. Closing it ends the message loop.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstdint>
 
@@ -71,8 +71,8 @@ class TfrmCvnMain : public Form {
 
   AppContext& context_;
   platform::Registry& registry_;
-  Size min_track_size_;           // set when first shown; zero before
-  bool show_maximized_ = false;   // the stored placement asks for it
+  Size min_track_size_;          // set when first shown; zero before
+  bool show_maximized_ = false;  // the stored placement asks for it
   int32_t change_column_width_ = 257;
   int32_t before_column_width_ = 152;
 

@@ -1,7 +1,7 @@
 // The components of the main window and where they sit. Bounds are in pixels
 // at 96 DPI inside a client area of 672 x 401 (the client of a 688 x 440
 // window); the anchors say how each follows a resize.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
 
@@ -73,13 +73,12 @@ void TfrmCvnMain::CreateFirstPage() {
                              pnlFirst, {{26, 30, 520, 28}, kAnchorTopLeftRight});
   edIdentif = &AddEdit("edIdentif", pnlFirst, {{26, 62, 250, 21}});
   SendMessageW(edIdentif->hwnd(), EM_LIMITTEXT, 30, 0);
-  rbUninstall = &AddRadioButton("rbUninstall",
-                                "&Uninstall or view changes of a monitored application", pnlFirst,
-                                {{8, 100, 420, 18}});
+  rbUninstall =
+      &AddRadioButton("rbUninstall", "&Uninstall or view changes of a monitored application",
+                      pnlFirst, {{8, 100, 420, 18}});
   lblChooseApp = &AddLabel("lblChooseApp", "Choose the name of the application", pnlFirst,
                            {{26, 124, 400, 15}});
-  lvCvnFiles =
-      &AddListView("lvCvnFiles", pnlFirst, {{26, 142, 622, 142}, kAnchorAll}, WS_GROUP);
+  lvCvnFiles = &AddListView("lvCvnFiles", pnlFirst, {{26, 142, 622, 142}, kAnchorAll}, WS_GROUP);
   btnOptions = &AddButton("btnOptions", "&Options", pnlFirst,
                           {{564, 6, 84, 25}, kAnchorRight | kAnchorTop}, WS_GROUP);
   SetListColumns();
@@ -110,8 +109,8 @@ void TfrmCvnMain::CreateTargetsPage() {
                            pnlTargets, {{336, 8, 312, 42}, kAnchorTopLeftRight});
   SWin = &AddCheckBox("SWin", "Scan '&Windows' folder", pnlTargets, {{344, 56, 296, 18}});
   SProg = &AddCheckBox("SProg", "Scan '&Program Files' folder", pnlTargets, {{344, 76, 296, 18}});
-  SRest = &AddCheckBox("SRest", "Scan the &entire system partition", pnlTargets,
-                       {{344, 96, 296, 18}});
+  SRest =
+      &AddCheckBox("SRest", "Scan the &entire system partition", pnlTargets, {{344, 96, 296, 18}});
   cbOthers = &AddCheckBox("cbOthers", "&Other folders (separated by semicolon)", pnlTargets,
                           {{344, 116, 296, 18}});
   edOthers = &AddEdit("edOthers", pnlTargets, {{362, 136, 286, 21}, kAnchorTopLeftRight});
@@ -123,8 +122,8 @@ void TfrmCvnMain::CreateTargetsPage() {
                             .placement = {{8, 230, 32, 32}, kAnchorBottomLeft}});
   SendMessageW(imgWarning->hwnd(), STM_SETICON,
                reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_WARNING)), 0);
-  lblWarning = &AddLabel("lblWarning", "Warning !", pnlTargets,
-                         {{48, 228, 300, 15}, kAnchorBottomLeft});
+  lblWarning =
+      &AddLabel("lblWarning", "Warning !", pnlTargets, {{48, 228, 300, 15}, kAnchorBottomLeft});
   SetBold(*lblWarning);
   lblWarningText = &AddLabel("lblWarningText",
                              "Don't copy, rename, move or run other applications before this "
@@ -134,8 +133,9 @@ void TfrmCvnMain::CreateTargetsPage() {
 }
 
 void TfrmCvnMain::CreateBottomRow() {
-  lblStatus = &AddLabel("lblStatus", "Enter an identifier for the monitored application.", pnlOuter, {{12, 306, 648, 16}, kAnchorBottomLeftRight},
-                        SS_NOPREFIX | SS_LEFTNOWORDWRAP);
+  lblStatus =
+      &AddLabel("lblStatus", "Enter an identifier for the monitored application.", pnlOuter,
+                {{12, 306, 648, 16}, kAnchorBottomLeftRight}, SS_NOPREFIX | SS_LEFTNOWORDWRAP);
   lblProgress = &AddLabel("lblProgress", "Overall progress:", pnlOuter,
                           {{12, 332, 108, 15}, kAnchorBottomLeft});
   pbProgress =

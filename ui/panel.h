@@ -4,7 +4,7 @@
 // deeply the control is nested.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 namespace cvn::ui {
 

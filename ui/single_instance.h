@@ -2,7 +2,7 @@
 // finds it, tells the running main window and ends.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 namespace cvn::ui {
 

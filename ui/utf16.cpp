@@ -1,6 +1,6 @@
 #include "ui/utf16.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 namespace cvn::ui {
 
@@ -16,7 +16,8 @@ std::wstring ToUtf16(std::string_view utf8) {
 std::string ToUtf8(std::wstring_view utf16) {
   if (utf16.empty()) return {};
   const int size = static_cast<int>(utf16.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, result.data(), length, nullptr, nullptr);
   return result;

@@ -16,8 +16,8 @@ TEST(ScaleForDpi, KeepsValuesAt96AndRoundsToTheNearestPixel) {
   EXPECT_EQ(ScaleForDpi(688, 96), 688);
   EXPECT_EQ(ScaleForDpi(688, 120), 860);
   EXPECT_EQ(ScaleForDpi(8, 144), 12);
-  EXPECT_EQ(ScaleForDpi(5, 120), 6);   // 6.25
-  EXPECT_EQ(ScaleForDpi(6, 120), 8);   // 7.5 rounds up
+  EXPECT_EQ(ScaleForDpi(5, 120), 6);  // 6.25
+  EXPECT_EQ(ScaleForDpi(6, 120), 8);  // 7.5 rounds up
   EXPECT_EQ(ScaleForDpi(-6, 120), -8);
 }
 

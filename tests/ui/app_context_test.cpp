@@ -1,7 +1,7 @@
 // The folders fixed at start-up.
 #include "ui/app_context.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <gtest/gtest.h>
 

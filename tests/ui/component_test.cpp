@@ -3,7 +3,7 @@
 // the handlers a form binds, and anchored layout.
 #include "ui/component.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +41,8 @@ class TfrmProbe : public Form {
     btnOk = &AddButton("btnOk", "&OK", nullptr, {{8, 8, 80, 24}});
     edName = &AddEdit("edName", nullptr, {{8, 40, 120, 21}});
     pnlBox = &AddPanel("pnlBox", nullptr, {{8, 70, 280, 120}, kAnchorAll});
-    btnInner = &AddButton("btnInner", "Inner", pnlBox,
-                          {{190, 86, 80, 24}, kAnchorRight | kAnchorBottom});
+    btnInner =
+        &AddButton("btnInner", "Inner", pnlBox, {{190, 86, 80, 24}, kAnchorRight | kAnchorBottom});
     pmiCopy = &AddNonWindowed("pmiCopy", kCaption | kHint, "&Copy");
     OnClick(*btnOk, [this] { ++ok_clicks; });
     OnClick(*btnInner, [this] { ++inner_clicks; });
@@ -126,7 +126,8 @@ TEST_F(ComponentTest, NonWindowedComponentKeepsItsTexts) {
 TEST_F(ComponentTest, TextsOutsideTheAnsiCodePageRoundTrip) {
   const std::string japanese = "インストール 😀";
   form_.btnOk->SetText(japanese);
-  EXPECT_EQ(WindowTextOf(form_.btnOk->hwnd()), L"\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \xD83D\xDE00");
+  EXPECT_EQ(WindowTextOf(form_.btnOk->hwnd()),
+            L"\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \xD83D\xDE00");
   EXPECT_EQ(form_.btnOk->Text(), japanese);
   form_.SetCaption(japanese);
   EXPECT_EQ(form_.Caption(), japanese);

@@ -2,7 +2,7 @@
 // the test finds its window and presses its buttons, and checks what the
 // program leaves in the registry. Each test starts and ends without the
 // settings key HKEY_CURRENT_USER\Software\Helmwick\Corvane.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <gtest/gtest.h>
 
@@ -321,7 +321,8 @@ TEST_F(CorvaneExeTest, SettingOfAWrongTypeIsReportedAndTheProgramRunsOn) {
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (box = FindTopLevel(L"#32770", corvane.id())) != nullptr; }))
       << "no message box appeared";
-  EXPECT_NE(MessageBoxText(box).find(L"ScanHKLM"), std::wstring::npos) << ToUtf8(MessageBoxText(box));
+  EXPECT_NE(MessageBoxText(box).find(L"ScanHKLM"), std::wstring::npos)
+      << ToUtf8(MessageBoxText(box));
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 
   const HWND main_window = corvane.WaitForMainWindow();

@@ -4,7 +4,7 @@
 // start and writes at close.
 #include "ui/main_window.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -287,11 +287,11 @@ TEST_F(MainWindowTest, ListOfMonitoredApplicationsHasItsFourColumns) {
 TEST_F(MainWindowTest, WindowedControlsCarryTheirHelpContexts) {
   ASSERT_NO_FATAL_FAILURE(CreateMain());
   const std::pair<const char*, int> expected[] = {
-      {"rbInstall", 19}, {"edIdentif", 20}, {"rbUninstall", 21}, {"btnOptions", 22},
-      {"lvCvnFiles", 23}, {"pbProgress", 24}, {"btnBack", 25},   {"btnNext", 26},
-      {"btnExit", 27},   {"HKCR", 35},       {"HKLM", 36},        {"HKUS", 37},
-      {"HKCU", 38},      {"HKCC", 39},       {"SWin", 40},        {"SProg", 41},
-      {"SRest", 42},     {"cbOthers", 43},   {"edOthers", 44},    {"pnlFirst", 46},
+      {"rbInstall", 19},  {"edIdentif", 20},  {"rbUninstall", 21}, {"btnOptions", 22},
+      {"lvCvnFiles", 23}, {"pbProgress", 24}, {"btnBack", 25},     {"btnNext", 26},
+      {"btnExit", 27},    {"HKCR", 35},       {"HKLM", 36},        {"HKUS", 37},
+      {"HKCU", 38},       {"HKCC", 39},       {"SWin", 40},        {"SProg", 41},
+      {"SRest", 42},      {"cbOthers", 43},   {"edOthers", 44},    {"pnlFirst", 46},
   };
   for (const auto& [name, context] : expected) {
     EXPECT_EQ(window_->FindComponent(name)->help_context(), context) << name;
@@ -333,6 +333,32 @@ TEST_F(MainWindowTest, ShownWindowCannotBeMadeSmallerThanItsMinimum) {
   const Size expected = MainWindowMinTrackSize(window_->dpi());
   EXPECT_EQ(bounds.right - bounds.left, expected.width);
   EXPECT_EQ(bounds.bottom - bounds.top, expected.height);
+}
+
+TEST_F(MainWindowTest, MovingToA120DpiScreenRescalesFontsControlsAndMinimumSize) {
+  ASSERT_NO_FATAL_FAILURE(CreateAndShowMain());
+  RECT suggested = {20, 10, 20 + 860, 10 + 550};
+  SendMessageW(window_->hwnd(), WM_DPICHANGED, MAKEWPARAM(120, 120),
+               reinterpret_cast<LPARAM>(&suggested));
+
+  EXPECT_EQ(window_->dpi(), 120);
+  const RECT bounds = WindowBounds();
+  EXPECT_EQ(bounds.left, 20);
+  EXPECT_EQ(bounds.right - bounds.left, 860);
+  EXPECT_EQ(bounds.bottom - bounds.top, 550);
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("btnNext"), WM_GETFONT, 0, 0)),
+             sizeof(font), &font);
+  EXPECT_EQ(font.lfHeight, -13);
+  RECT next = {};
+  GetWindowRect(Control("btnNext"), &next);
+  EXPECT_EQ(next.right - next.left, 105);  // 84 at 96 DPI
+
+  // At 120 DPI the window cannot be made smaller than 775 x 505.
+  SetWindowPos(window_->hwnd(), nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+  const RECT smallest = WindowBounds();
+  EXPECT_EQ(smallest.right - smallest.left, 775);
+  EXPECT_EQ(smallest.bottom - smallest.top, 505);
 }
 
 TEST_F(MainWindowTest, BottomRowFollowsTheWindowsLowerRightCorner) {

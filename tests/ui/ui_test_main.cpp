@@ -1,6 +1,6 @@
 // The UI tests create real controls, so the common controls are set up once
 // before any test runs, as corvane.exe does.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

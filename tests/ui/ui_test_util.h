@@ -2,7 +2,7 @@
 // limit, window texts, and finding controls by their text.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <chrono>
 #include <functional>
