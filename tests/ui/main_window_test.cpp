@@ -264,6 +264,23 @@ TEST_F(MainWindowTest, ChoosingUninstallClearsInstall) {
   EXPECT_FALSE(Checked("rbUninstall"));
 }
 
+// What the message loop does with a key pressed in `control`.
+void PressKeyIn(HWND main_window, HWND control, WPARAM key) {
+  MSG message = {control, WM_KEYDOWN, key, 0, 0, {0, 0}};
+  if (!IsDialogMessageW(main_window, &message)) DispatchMessageW(&message);
+}
+
+TEST_F(MainWindowTest, TabMovesThroughTheControlsOfThePanels) {
+  ASSERT_NO_FATAL_FAILURE(CreateAndShowMain());
+  SetFocus(Control("rbInstall"));
+  PressKeyIn(window_->hwnd(), GetFocus(), VK_TAB);
+  EXPECT_EQ(GetFocus(), Control("edIdentif"));
+  // Back and Next are disabled, so Tab goes from Options on the page to Exit below it.
+  SetFocus(Control("btnOptions"));
+  PressKeyIn(window_->hwnd(), GetFocus(), VK_TAB);
+  EXPECT_EQ(GetFocus(), Control("btnExit"));
+}
+
 TEST_F(MainWindowTest, ListOfMonitoredApplicationsHasItsFourColumns) {
   ASSERT_NO_FATAL_FAILURE(CreateMain());
   const HWND list = Control("lvCvnFiles");
