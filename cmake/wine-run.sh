@@ -32,6 +32,18 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$HOME" "$XDG_DATA_HOME"
 
+# Windows has Tahoma (the windows' font) and Marlett (the caption buttons).
+# Wine brings its own in the fonts-wine package, but this Wine build does not
+# look in its data folder for them, so they are linked into the fonts folder
+# of the prefix's home, which it does search.
+fonts_dir="$XDG_DATA_HOME/fonts"
+for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
+  if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -e "$fonts_dir/$font" ]; then
+    mkdir -p "$fonts_dir"
+    ln -sf "/usr/share/wine/fonts/$font" "$fonts_dir/$font"
+  fi
+done
+
 display_mode=null
 [ -n "${DISPLAY:-}" ] && display_mode=x11
 

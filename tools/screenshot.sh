@@ -13,8 +13,7 @@
 # seconds to wait for the desktop (default 60), CVN_SCREENSHOT_SETTLE how many
 # more for the program to draw (default 5); CVN_SCREENSHOT_SIZE the screen
 # (default 1024x768).
-# Needs xvfb, imagemagick and x11-utils (scripts/install-deps.sh --gui), and
-# fonts-wine for the fonts a Windows user sees.
+# Needs xvfb, imagemagick and x11-utils (scripts/install-deps.sh --gui).
 set -euo pipefail
 
 [ $# -ge 2 ] || { echo "usage: $0 CORVANE_EXE OUTPUT_PNG [STATE_DIR]" >&2; exit 2; }
@@ -42,18 +41,6 @@ xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "screenshot.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
-
-# Windows has Tahoma (the windows' font) and Marlett (the caption buttons).
-# Wine brings its own versions in the fonts-wine package, but this Wine build
-# does not find them in its data folder, so they are linked into the fonts
-# folder of the prefix's home, which it does search.
-fonts_dir="$state/home/.local/share/fonts"
-for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
-  if [ -f "/usr/share/wine/fonts/$font" ]; then
-    mkdir -p "$fonts_dir"
-    ln -sf "/usr/share/wine/fonts/$font" "$fonts_dir/$font"
-  fi
-done
 
 # The program, by its Windows path (drive Z: is the Linux root).
 "$runner" "$state" explorer "/desktop=Screenshot,$screen_size" "Z:${exe//\//\\}" \
