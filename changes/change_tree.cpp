@@ -1,0 +1,422 @@
+#include "changes/change_tree.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "i18n/translator.h"
+#include "platform/text.h"
+
+namespace cvn::changes {
+namespace {
+
+char FoldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
+}
+
+// FNV-1a over the name with ASCII letters upper-cased, mixed with the parent.
+size_t HashChild(NodeId parent, std::string_view name) {
+  uint64_t h = 1469598103934665603ull ^ parent;
+  for (char c : name) {
+    h ^= static_cast<uint8_t>(FoldAscii(c));
+    h *= 1099511628211ull;
+  }
+  return static_cast<size_t>(h);
+}
+
+// "Path\Name", without a second backslash when the path ends with one.
+std::string JoinedPath(std::string_view path, std::string_view name) {
+  std::string joined(path);
+  if (joined.empty() || joined.back() != '\\') joined += '\\';
+  joined += name;
+  return joined;
+}
+
+bool IsDriveName(std::string_view element) {
+  return element.size() == 2 && element[1] == ':';
+}
+
+bool SpreadsDown(int32_t kind, bool checked) {
+  if (checked) return kind == nkKeyAdded || kind == nkValueAdded || kind == nkFolderAdded;
+  return kind == nkKeyDeleted || kind == nkValueDeleted || kind == nkFolderDeleted ||
+         kind == nkFileDeleted;
+}
+
+bool SpreadsUp(int32_t kind, bool checked) {
+  if (checked) {
+    return kind == nkKeyDeleted || kind == nkValueDeleted || kind == nkFolderDeleted ||
+           kind == nkFileDeleted;
+  }
+  return kind == nkKeyAdded || kind == nkValueAdded || kind == nkFolderAdded || kind == nkFileAdded;
+}
+
+}  // namespace
+
+size_t ChangeTree::ChildHash::operator()(NodeId id) const {
+  const Node& node = (*nodes)[id];
+  return HashChild(node.parent, node.data.Name);
+}
+size_t ChangeTree::ChildHash::operator()(const ChildKey& key) const {
+  return HashChild(key.parent, key.name);
+}
+bool ChangeTree::ChildEqual::operator()(NodeId a, NodeId b) const {
+  return (*this)(ChildKey{(*nodes)[a].parent, (*nodes)[a].data.Name}, b);
+}
+bool ChangeTree::ChildEqual::operator()(const ChildKey& a, NodeId b) const {
+  const Node& node = (*nodes)[b];
+  return node.parent == a.parent && text::EqualsNoCaseAscii(node.data.Name, a.name);
+}
+bool ChangeTree::ChildEqual::operator()(NodeId a, const ChildKey& b) const {
+  return (*this)(b, a);
+}
+
+ChangeTree::ChangeTree(const settings::Settings& settings, NameComparer compare_names)
+    : settings_(settings),
+      compare_names_(compare_names ? std::move(compare_names) : NameComparer(text::CompareNoCase)),
+      index_(0, ChildHash{&nodes_}, ChildEqual{&nodes_}) {
+  Reset();
+}
+
+void ChangeTree::Reset() {
+  index_.clear();
+  nodes_.clear();
+  free_.clear();
+  paths_.clear();
+  last_path_ = {};
+  last_inserted_ = kNoNode;
+
+  top_ = NewNode(kNoNode);
+  nodes_[top_].data.Name = i18n::Translate("RS_MY_COMPUTER", "My Computer");
+  nodes_[top_].data.Kind = nkMyComputer;
+  file_system_ = NewNode(top_);
+  nodes_[file_system_].data.Name = i18n::Translate("RS_FILE_SYSTEM", "File System");
+  nodes_[file_system_].data.Kind = nkFileSystem;
+  registry_ = NewNode(top_);
+  nodes_[registry_].data.Name = i18n::Translate("RS_REGISTRY", "Registry");
+  nodes_[registry_].data.Kind = nkRegistry;
+}
+
+NodeId ChangeTree::NewNode(NodeId parent) {
+  NodeId id;
+  if (!free_.empty()) {
+    id = free_.back();
+    free_.pop_back();
+    nodes_[id] = Node();
+  } else {
+    id = static_cast<NodeId>(nodes_.size());
+    nodes_.emplace_back();
+  }
+  Node& node = nodes_[id];
+  node.parent = parent;
+  if (parent != kNoNode) {
+    Node& p = nodes_[parent];
+    if (p.last_child == kNoNode) {
+      p.first_child = id;
+    } else {
+      nodes_[p.last_child].next = id;
+    }
+    p.last_child = id;
+    ++p.child_count;
+  }
+  return id;
+}
+
+// ---- Insertion ----
+
+bool ChangeTree::IsIgnored(std::string_view path, std::string_view name, int32_t kind) const {
+  switch (kind) {
+    case nkKeyAdded:
+    case nkKeyDeleted:
+      return settings::IsPathInList(JoinedPath(path, name), settings_.IgnoredKeys);
+    case nkValueAdded:
+    case nkValueChanged:
+    case nkValueDeleted:
+    case nkCounterIncremented:
+      return settings::IsPathInList(path, settings_.IgnoredKeys);
+    case nkFolderAdded:
+    case nkFolderDeleted:
+      return settings::IsPathInList(JoinedPath(path, name), settings_.ExcludedFolders);
+    case nkFileAdded:
+    case nkFileChanged:
+    case nkFileDeleted:
+    case nkFileMovedFrom:
+    case nkFileMovedTo:
+      return settings::IsPathInList(path, settings_.ExcludedFolders) ||
+             settings::IsPathInList(JoinedPath(path, name), settings_.IgnoredFiles);
+    default:
+      return false;
+  }
+}
+
+bool ChangeTree::CheckedInUninstall(int32_t kind) const {
+  switch (kind) {
+    case nkKeyAdded:
+      return settings_.DeleteKey;
+    case nkKeyDeleted:
+      return settings_.CreateKey;
+    case nkValueAdded:
+      return settings_.DeleteValues;
+    case nkValueChanged:
+      return settings_.RestoreValues;
+    case nkValueDeleted:
+      return settings_.CreateValues;
+    case nkCounterIncremented:
+      return settings_.DecSharedCounter;
+    case nkFolderAdded:
+      return settings_.DeleteFolders;
+    case nkFileAdded:
+      return settings_.DeleteFiles;
+    default:
+      return false;
+  }
+}
+
+std::string_view ChangeTree::StorePath(std::string_view path) {
+  if (path.empty()) return {};
+  if (path == last_path_) return last_path_;
+  auto it = paths_.find(path);
+  if (it == paths_.end()) it = paths_.emplace(path).first;
+  last_path_ = *it;
+  return last_path_;
+}
+
+NodeId ChangeTree::FindContainerChild(NodeId parent, std::string_view name) const {
+  auto it = index_.find(ChildKey{parent, name});
+  return it == index_.end() ? kNoNode : *it;
+}
+
+NodeId ChangeTree::AddPathNode(NodeId parent, std::string_view name, uint32_t root_key) {
+  const NodeId id = NewNode(parent);
+  TNodeData& data = nodes_[id].data;
+  data.Name = name;
+  data.Kind = IsDriveName(name) ? nkDrive : nkPathNode;
+  data.RootKey = root_key;
+  index_.insert(id);
+  return id;
+}
+
+void ChangeTree::AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) {
+  // The buffers are ours from here on, whether the change is kept or not.
+  Buffer before = std::move(tmpl.Before);
+  Buffer after = std::move(tmpl.After);
+  last_inserted_ = kNoNode;
+  if (IsIgnored(path, name, tmpl.Kind)) return;
+
+  NodeId current = IsRegistryChange(tmpl.Kind) ? registry_ : file_system_;
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const size_t cut = rest.find('\\');
+    const std::string_view element = rest.substr(0, cut);
+    rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+    NodeId child = FindContainerChild(current, element);
+    if (child == kNoNode) child = AddPathNode(current, element, tmpl.RootKey);
+    current = child;
+  }
+
+  const NodeId id = NewNode(current);
+  Node& node = nodes_[id];
+  node.data.Name = name;
+  node.data.Before = std::move(before);
+  node.data.After = std::move(after);
+  node.data.BeforeSize = tmpl.BeforeSize;
+  node.data.AfterSize = tmpl.AfterSize;
+  node.data.ValueType = tmpl.ValueType;
+  node.data.RootKey = tmpl.RootKey;
+  node.data.Kind = tmpl.Kind;
+  node.data.Path = StorePath(tmpl.Path);
+  node.has_check_box = uninstall_mode_ && CheckedInUninstall(tmpl.Kind);
+  node.checked = node.has_check_box;
+  // The contents of a created or deleted key or folder keep their order.
+  node.initialised = true;
+  // A container of the same name met earlier keeps the entry: it is the first match.
+  if (IsContainerKind(tmpl.Kind)) index_.insert(id);
+  last_inserted_ = id;
+}
+
+// ---- Navigation and records ----
+
+int ChangeTree::Level(NodeId node) const {
+  int level = 0;
+  for (NodeId p = nodes_[node].parent; p != kNoNode; p = nodes_[p].parent) ++level;
+  return level;
+}
+
+NodeId ChangeTree::NextInSubtree(NodeId node, NodeId root) const {
+  if (nodes_[node].first_child != kNoNode) return nodes_[node].first_child;
+  while (node != root) {
+    if (nodes_[node].next != kNoNode) return nodes_[node].next;
+    node = nodes_[node].parent;
+  }
+  return kNoNode;
+}
+
+void ChangeTree::SetKind(NodeId node, int32_t kind) {
+  TNodeData& data = nodes_[node].data;
+  const bool was_container = IsContainerKind(data.Kind);
+  data.Kind = kind;
+  if (was_container != IsContainerKind(kind)) ReindexName(nodes_[node].parent, data.Name);
+}
+
+void ChangeTree::MarkEmptyBranches() {
+  if (nodes_[file_system_].child_count == 0) {
+    nodes_[file_system_].data.Name = i18n::Translate("RS_FS_NO_CHG", "File System (no changes)");
+  }
+  if (nodes_[registry_].child_count == 0) {
+    nodes_[registry_].data.Name = i18n::Translate("RS_REG_NO_CHG", "Registry (no changes)");
+  }
+}
+
+void ChangeTree::ReindexName(NodeId parent, std::string_view name) {
+  // The name may belong to the node whose entry goes: keep a copy.
+  const std::string key(name);
+  auto it = index_.find(ChildKey{parent, key});
+  if (it != index_.end()) index_.erase(it);
+  for (NodeId c = nodes_[parent].first_child; c != kNoNode; c = nodes_[c].next) {
+    const TNodeData& data = nodes_[c].data;
+    if (IsContainerKind(data.Kind) && text::EqualsNoCaseAscii(data.Name, key)) {
+      index_.insert(c);
+      return;
+    }
+  }
+}
+
+void ChangeTree::UnindexNode(NodeId node) {
+  auto it = index_.find(ChildKey{nodes_[node].parent, nodes_[node].data.Name});
+  if (it != index_.end() && *it == node) index_.erase(it);
+}
+
+// ---- Sort ----
+
+int ChangeTree::CompareNodes(NodeId a, NodeId b) const {
+  const TNodeData& x = nodes_[a].data;
+  const TNodeData& y = nodes_[b].data;
+  if (x.Kind == nkFileSystem || x.Kind == nkRegistry) return 0;
+  if (x.Kind != y.Kind) return x.Kind < y.Kind ? -1 : 1;
+  return compare_names_(x.Name, y.Name);
+}
+
+void ChangeTree::InitNode(NodeId node) {
+  if (nodes_[node].initialised) return;
+  nodes_[node].initialised = true;
+  if (nodes_[node].child_count > 1) SortChildren(node);
+}
+
+void ChangeTree::SortChildren(NodeId node) {
+  std::vector<NodeId> children;
+  children.reserve(nodes_[node].child_count);
+  for (NodeId c = nodes_[node].first_child; c != kNoNode; c = nodes_[c].next) {
+    children.push_back(c);
+    if (IsContainerKind(nodes_[c].data.Kind)) UnindexNode(c);
+  }
+  // Stable, so equal nodes keep their order.
+  std::stable_sort(children.begin(), children.end(),
+                   [this](NodeId a, NodeId b) { return CompareNodes(a, b) < 0; });
+  Node& parent = nodes_[node];
+  parent.first_child = children.front();
+  parent.last_child = children.back();
+  for (size_t i = 0; i < children.size(); ++i) {
+    nodes_[children[i]].next = i + 1 < children.size() ? children[i + 1] : kNoNode;
+    // The first of several equal names in the new order wins the entry.
+    if (IsContainerKind(nodes_[children[i]].data.Kind)) index_.insert(children[i]);
+  }
+}
+
+// ---- Check states ----
+
+bool ChangeTree::ApplyCheck(NodeId node, bool checked) {
+  if (nodes_[node].checked == checked) return false;
+  nodes_[node].checked = checked;
+  return true;
+}
+
+void ChangeTree::SetCheckState(NodeId node, bool checked) {
+  if (ApplyCheck(node, checked)) PropagateCheck(node, checked);
+}
+
+void ChangeTree::PropagateCheck(NodeId node, bool checked) {
+  // Every node reached takes the same state, so the nodes still to spread
+  // from only need their ids. A stack instead of recursion: a deep tree
+  // cannot exhaust the thread's stack.
+  std::vector<NodeId> changed{node};
+  while (!changed.empty()) {
+    const NodeId n = changed.back();
+    changed.pop_back();
+    SpreadCheck(n, checked, changed);
+  }
+}
+
+void ChangeTree::SpreadCheck(NodeId node, bool checked, std::vector<NodeId>& changed) {
+  const Node& n = nodes_[node];
+  if (!n.has_check_box) return;
+  if (SpreadsDown(n.data.Kind, checked)) {
+    // First child first, as one nested call after another would.
+    const size_t mark = changed.size();
+    for (NodeId c = n.first_child; c != kNoNode; c = nodes_[c].next) {
+      if (ApplyCheck(c, checked)) changed.push_back(c);
+    }
+    std::reverse(changed.begin() + static_cast<std::ptrdiff_t>(mark), changed.end());
+  } else if (SpreadsUp(n.data.Kind, checked) && n.parent != kNoNode) {
+    if (ApplyCheck(n.parent, checked)) changed.push_back(n.parent);
+  }
+}
+
+void ChangeTree::SetBranchCheck(NodeId node, bool checked) {
+  for (NodeId n = node; n != kNoNode; n = NextInSubtree(n, node)) {
+    if (nodes_[n].has_check_box) SetCheckState(n, checked);
+  }
+}
+
+// ---- Removal and paths ----
+
+bool ChangeTree::RemoveBranch(NodeId node) {
+  if (node == top_ || node == file_system_ || node == registry_) return false;
+  const NodeId parent = nodes_[node].parent;
+  const bool held_entry = FindContainerChild(parent, nodes_[node].data.Name) == node;
+
+  // Unlink from the parent's children.
+  Node& p = nodes_[parent];
+  NodeId previous = kNoNode;
+  for (NodeId c = p.first_child; c != node; c = nodes_[c].next) previous = c;
+  if (previous == kNoNode) {
+    p.first_child = nodes_[node].next;
+  } else {
+    nodes_[previous].next = nodes_[node].next;
+  }
+  if (p.last_child == node) p.last_child = previous;
+  --p.child_count;
+
+  // Release the subtree; its nodes' slots are reused by later insertions.
+  std::string name = nodes_[node].data.Name;
+  std::vector<NodeId> doomed;
+  for (NodeId n = node; n != kNoNode; n = NextInSubtree(n, node)) doomed.push_back(n);
+  for (NodeId n : doomed) {
+    if (n != node && IsContainerKind(nodes_[n].data.Kind)) UnindexNode(n);
+  }
+  if (held_entry) {
+    index_.erase(node);
+    // A later sibling of the same name is the first match now.
+    ReindexName(parent, name);
+  }
+  for (NodeId n : doomed) {
+    if (n == last_inserted_) last_inserted_ = kNoNode;
+    nodes_[n] = Node();
+    free_.push_back(n);
+  }
+  return true;
+}
+
+std::string ChangeTree::PathFromBranchRoot(NodeId node) const {
+  std::vector<std::string_view> names;
+  for (NodeId n = node; n != kNoNode; n = nodes_[n].parent) {
+    const int32_t kind = nodes_[n].data.Kind;
+    if (kind == nkFileSystem || kind == nkRegistry) break;
+    names.push_back(nodes_[n].data.Name);
+  }
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (it != names.rbegin()) path += '\\';
+    path += *it;
+  }
+  return path;
+}
+
+}  // namespace cvn::changes
