@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "i18n/translator.h"
+#include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
 #include "ui/app_context.h"
 #include "ui/main_window.h"
@@ -20,9 +22,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   InitCommonControlsEx(&controls);
 
   cvn::platform::win32::Win32Registry registry;
+  cvn::platform::win32::Win32FileSystem file_system;
+  // The languages beside the executable; every window and message asks it.
+  cvn::i18n::TTranslator translator(file_system, cvn::ui::ExecutablePath());
+  cvn::i18n::InstallTranslator(&translator);
   cvn::ui::AppContext context;
   cvn::ui::TfrmCvnMain main_window(context, registry);
   if (!main_window.Create()) return 1;
   main_window.Show(show_command);
-  return cvn::ui::RunMessageLoop(main_window.hwnd());
+  const int exit_code = cvn::ui::RunMessageLoop(main_window.hwnd());
+  cvn::i18n::InstallTranslator(nullptr);
+  return exit_code;
 }

@@ -9,7 +9,7 @@ namespace cvn::ui {
 namespace {
 
 // The full path of the running executable, however long.
-std::wstring ExecutablePath() {
+std::wstring ExecutablePathW() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -37,6 +37,8 @@ std::wstring WindowsDirectory() {
 
 }  // namespace
 
+std::string ExecutablePath() { return ToUtf8(ExecutablePathW()); }
+
 std::string FolderOfPath(std::string_view path) {
   const size_t last = path.rfind('\\');
   if (last == std::string_view::npos) return {};
@@ -57,7 +59,7 @@ std::string DriveRootOf(std::string_view path) {
 }
 
 void FixStartupFolders(AppContext& context) {
-  SetCurrentDirectoryW(ToUtf16(FolderOfPath(ToUtf8(ExecutablePath()))).c_str());
+  SetCurrentDirectoryW(ToUtf16(FolderOfPath(ExecutablePath())).c_str());
   context.program_folder = ToUtf8(CurrentDirectory());
   context.windows_folder = ToUtf8(WindowsDirectory());
   context.system_drive_root = DriveRootOf(context.windows_folder);

@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "i18n/translator.h"
 #include "settings/settings.h"
+#include "ui/form_translation.h"
 #include "ui/single_instance.h"
 #include "ui/utf16.h"
 
@@ -41,9 +43,11 @@ bool TfrmCvnMain::Create() {
 
 void TfrmCvnMain::FormCreate() {
   CreateComponents();
+  ChooseEnglish();
   ShowPage(*pnlFirst);
   FixStartupFolders(context_);
   ReadSettings();
+  TranslateWindow();
   CopySettingsToControls();
   EnterProgramFolder(context_);
   ReadColumnWidths();
@@ -66,6 +70,42 @@ void TfrmCvnMain::ReadSettings() {
     MessageBoxW(hwnd(), ToUtf16(error.what()).c_str(), ToUtf16(settings::kAppTitle).c_str(),
                 MB_OK | MB_ICONERROR);
   }
+}
+
+void TfrmCvnMain::ChooseEnglish() {
+  i18n::TTranslator* translator = i18n::Translator();
+  if (translator == nullptr) return;
+  translator->SetLanguage("English");
+  translator->OnTranslated = [this](i18n::TranslatableForm& form) {
+    if (form.FormName() == name()) AfterTranslation();
+  };
+}
+
+void TfrmCvnMain::TranslateWindow() {
+  i18n::TTranslator* translator = i18n::Translator();
+  if (translator == nullptr) return;
+  translator->SetLanguage(context_.settings.Language);
+  FormTranslation form(*this);
+  translator->TranslateForm(form);
+  ReportLanguageDamage();
+}
+
+void TfrmCvnMain::AfterTranslation() {
+  SetListColumnCaptions();
+  if (SendMessageW(rbUninstall->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    SetStatus(i18n::Translate("RS_CHOOSE_IDENTIFIER",
+                              "Choose the application identifier to uninstall or view."));
+  }
+}
+
+void TfrmCvnMain::ReportLanguageDamage() {
+  // A damaged language file leaves the English texts in place; the user
+  // learns why once, in the status line.
+  if (std::optional<std::string> report = i18n::Translator()->TakeDamageReport()) SetStatus(*report);
+}
+
+void TfrmCvnMain::SetStatus(std::string_view text) {
+  lblStatus->SetText(text);
 }
 
 void TfrmCvnMain::ReadColumnWidths() {
@@ -127,6 +167,7 @@ void TfrmCvnMain::FormClose() {
 }
 
 void TfrmCvnMain::FormDestroy() {
+  if (i18n::TTranslator* translator = i18n::Translator()) translator->OnTranslated = nullptr;
   PostQuitMessage(0);
 }
 

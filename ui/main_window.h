@@ -11,6 +11,7 @@
 #include "platform/win32/windows_api.h"
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/registry.h"
 #include "ui/app_context.h"
@@ -54,6 +55,14 @@ class TfrmCvnMain : public Form {
   void SetListColumns();
   void FitListColumns();
   void SetHelpContexts();
+
+  // Language.
+  void ChooseEnglish();
+  void TranslateWindow();
+  void AfterTranslation();
+  void SetListColumnCaptions();
+  void ReportLanguageDamage();
+  void SetStatus(std::string_view text);
 
   // Settings and placement.
   void ReadSettings();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "i18n/translator.h"
 #include "ui/main_window.h"
 #include "ui/utf16.h"
 
@@ -153,24 +154,34 @@ void TfrmCvnMain::CreateBottomRow() {
 }
 
 void TfrmCvnMain::SetListColumns() {
-  const std::pair<const char*, int> columns[] = {
-      {"Name", LVCFMT_LEFT},
-      {"Created", LVCFMT_CENTER},
-      {"Last used", LVCFMT_CENTER},
-      {"Uses", LVCFMT_CENTER},
-  };
+  const int formats[] = {LVCFMT_LEFT, LVCFMT_CENTER, LVCFMT_CENTER, LVCFMT_CENTER};
   const HWND list = lvCvnFiles->hwnd();
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   for (int index = 0; index < 4; ++index) {
-    std::wstring caption = ToUtf16(columns[index].first);
     LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
-    column.fmt = columns[index].second;
-    column.pszText = caption.data();
+    column.mask = LVCF_FMT | LVCF_WIDTH;
+    column.fmt = formats[index];
     column.cx = Scale(index == 3 ? kUsesColumnWidth : kDateColumnWidth);
     ListView_InsertColumn(list, index, &column);
   }
+  SetListColumnCaptions();
   FitListColumns();
+}
+
+void TfrmCvnMain::SetListColumnCaptions() {
+  const std::string captions[] = {
+      i18n::Translate("RS_NAME", "Name"),
+      i18n::Translate("RS_CREATED", "Created"),
+      i18n::Translate("RS_LAST_USED", "Last used"),
+      i18n::Translate("RS_USES", "Uses"),
+  };
+  for (int index = 0; index < 4; ++index) {
+    std::wstring caption = ToUtf16(captions[index]);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = caption.data();
+    ListView_SetColumn(lvCvnFiles->hwnd(), index, &column);
+  }
 }
 
 void TfrmCvnMain::FitListColumns() {

@@ -4,6 +4,7 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include "i18n/translator.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
+#include "settings/settings.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/main_window.h"
 
@@ -99,6 +101,95 @@ TEST_F(FormTranslationTest, ComponentsAreFoundByNameWithoutRegardToCase) {
   EXPECT_TRUE(form.SetComponentText(next, "caption", "&Weiter"));
   EXPECT_FALSE(form.SetComponentText(next, "Font", "Arial"));
   EXPECT_EQ(WindowTextOf(Control("btnNext")), L"&Weiter");
+}
+
+// The main window at start-up: the stored language is chosen and applied
+// before the window is shown, and a damaged file is reported, not fatal.
+class StartupLanguageTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    window_.reset();
+    PumpMessagesUntil([] { return true; });
+    i18n::InstallTranslator(nullptr);
+  }
+
+  void StoreLanguage(std::string_view language) {
+    std::unique_ptr<platform::RegKey> key;
+    ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kCurrentUser, settings::kSettingsKey,
+                                    platform::KeyAccess::kReadWrite, &key).ok());
+    ASSERT_TRUE(platform::SetString(registry_, *key, "Language", language).ok());
+  }
+
+  void AddLanguage(std::string_view name, std::vector<uint8_t> bytes) {
+    ASSERT_TRUE(fs_.AddFile(std::string("C:\\Apps\\Corvane\\Translations\\") + std::string(name) + ".lng",
+                            std::string(bytes.begin(), bytes.end())).ok());
+  }
+
+  void Start() {
+    translator_ = std::make_unique<i18n::TTranslator>(fs_, kExecutable);
+    i18n::InstallTranslator(translator_.get());
+    window_ = std::make_unique<TfrmCvnMain>(context_, registry_);
+    ASSERT_TRUE(window_->Create());
+  }
+
+  std::wstring ListColumnCaption(int index) {
+    wchar_t text[64] = {};
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = text;
+    column.cchTextMax = 64;
+    ListView_GetColumn(window_->FindComponent("lvCvnFiles")->hwnd(), index, &column);
+    return text;
+  }
+
+  platform::MemoryRegistry registry_;
+  platform::MemoryFileSystem fs_;
+  AppContext context_;
+  std::unique_ptr<i18n::TTranslator> translator_;
+  std::unique_ptr<TfrmCvnMain> window_;
+};
+
+TEST_F(StartupLanguageTest, TheStoredLanguageRelabelsTheWindowAndItsLists) {
+  i18n::LanguageFileWriter writer;
+  writer.Section("frmCvnMain").Key("Caption", "Corvane DE").Key("btnExit.Caption", "&Beenden");
+  writer.Section("RESOURCESTRING").Key("RS_NAME", "Bezeichnung").Key("RS_USES", "Benutzt");
+  ASSERT_NO_FATAL_FAILURE(AddLanguage("Deutsch", writer.Build()));
+  ASSERT_NO_FATAL_FAILURE(AddLanguage("Alpha", i18n::LanguageFileWriter().Section("x").Build()));
+  ASSERT_NO_FATAL_FAILURE(StoreLanguage("deutsch"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+
+  EXPECT_EQ(translator_->CurrentLanguage(), "deutsch");
+  EXPECT_EQ(WindowTextOf(window_->hwnd()), L"Corvane DE");
+  EXPECT_EQ(WindowTextOf(window_->FindComponent("btnExit")->hwnd()), L"&Beenden");
+  EXPECT_EQ(ListColumnCaption(0), L"Bezeichnung");
+  EXPECT_EQ(ListColumnCaption(1), L"Created");  // no text in the file: English
+  EXPECT_EQ(ListColumnCaption(3), L"Benutzt");
+}
+
+TEST_F(StartupLanguageTest, WithoutLanguageFilesTheWindowStaysEnglish) {
+  ASSERT_NO_FATAL_FAILURE(StoreLanguage("Deutsch"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(translator_->CurrentLanguage(), "");
+  EXPECT_EQ(WindowTextOf(window_->hwnd()), L"Corvane");
+  EXPECT_EQ(ListColumnCaption(0), L"Name");
+  EXPECT_EQ(WindowTextOf(window_->FindComponent("lblStatus")->hwnd()),
+            L"Enter an identifier for the monitored application.");
+}
+
+TEST_F(StartupLanguageTest, DamagedLanguageFileIsReportedInTheStatusLine) {
+  std::vector<uint8_t> bytes = i18n::LanguageFileWriter()
+                                   .Section("frmCvnMain")
+                                   .Key("Caption", "Kaputt")
+                                   .Build();
+  bytes[1] ^= 0x20;  // the section's magic no longer unscrambles
+  ASSERT_NO_FATAL_FAILURE(AddLanguage("Broken", bytes));
+  ASSERT_NO_FATAL_FAILURE(StoreLanguage("Broken"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+
+  EXPECT_EQ(WindowTextOf(window_->hwnd()), L"Corvane");
+  const std::wstring status = WindowTextOf(window_->FindComponent("lblStatus")->hwnd());
+  EXPECT_EQ(status.rfind(L"Invalid file format.", 0), 0u) << std::string(status.begin(), status.end());
+  EXPECT_NE(status.find(L"Broken.lng"), std::wstring::npos);
 }
 
 }  // namespace
