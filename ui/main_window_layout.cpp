@@ -153,14 +153,16 @@ void TfrmCvnMain::CreateBottomRow() {
   OnClick(*btnExit, [this] { btnExitClick(); });
 }
 
+// Name on the left, the other columns centred.
+constexpr int kListColumnFormats[] = {LVCFMT_LEFT, LVCFMT_CENTER, LVCFMT_CENTER, LVCFMT_CENTER};
+
 void TfrmCvnMain::SetListColumns() {
-  const int formats[] = {LVCFMT_LEFT, LVCFMT_CENTER, LVCFMT_CENTER, LVCFMT_CENTER};
   const HWND list = lvCvnFiles->hwnd();
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   for (int index = 0; index < 4; ++index) {
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH;
-    column.fmt = formats[index];
+    column.fmt = kListColumnFormats[index];
     column.cx = Scale(index == 3 ? kUsesColumnWidth : kDateColumnWidth);
     ListView_InsertColumn(list, index, &column);
   }
@@ -178,7 +180,9 @@ void TfrmCvnMain::SetListColumnCaptions() {
   for (int index = 0; index < 4; ++index) {
     std::wstring caption = ToUtf16(captions[index]);
     LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT;
+    // The format goes with the text: a header item set without it loses its alignment.
+    column.mask = LVCF_TEXT | LVCF_FMT;
+    column.fmt = kListColumnFormats[index];
     column.pszText = caption.data();
     ListView_SetColumn(lvCvnFiles->hwnd(), index, &column);
   }
