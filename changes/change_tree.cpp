@@ -51,34 +51,23 @@ bool SpreadsUp(int32_t kind, bool checked) {
 
 }  // namespace
 
-size_t ChangeTree::ChildHash::operator()(NodeId id) const {
-  const Node& node = (*nodes)[id];
-  return HashChild(node.parent, node.data.Name);
-}
-size_t ChangeTree::ChildHash::operator()(const ChildKey& key) const {
-  return HashChild(key.parent, key.name);
-}
-bool ChangeTree::ChildEqual::operator()(NodeId a, NodeId b) const {
-  return (*this)(ChildKey{(*nodes)[a].parent, (*nodes)[a].data.Name}, b);
-}
-bool ChangeTree::ChildEqual::operator()(const ChildKey& a, NodeId b) const {
-  const Node& node = (*nodes)[b];
-  return node.parent == a.parent && text::EqualsNoCaseAscii(node.data.Name, a.name);
-}
-bool ChangeTree::ChildEqual::operator()(NodeId a, const ChildKey& b) const {
-  return (*this)(b, a);
+uint32_t ChangeTree::ChildHash(NodeId parent, std::string_view name) {
+  // FNV-1a spreads poorly into its low bits, which pick the slot: mix them.
+  uint64_t h = HashChild(parent, name);
+  h ^= h >> 32;
+  h *= 0xD6E8FEB86659FD93ull;
+  return static_cast<uint32_t>(h >> 32);
 }
 
 ChangeTree::ChangeTree(const settings::Settings& settings, NameComparer compare_names)
     : settings_(settings),
-      compare_names_(compare_names ? std::move(compare_names) : NameComparer(text::CompareNoCase)),
-      index_(0, ChildHash{&nodes_}, ChildEqual{&nodes_}) {
+      compare_names_(compare_names ? std::move(compare_names) : NameComparer(text::CompareNoCase)) {
   Reset();
 }
 
 void ChangeTree::Reset() {
-  index_.clear();
-  nodes_.clear();
+  index_.Clear();
+  nodes_.Clear();
   free_.clear();
   paths_.clear();
   last_path_ = {};
@@ -102,8 +91,7 @@ NodeId ChangeTree::NewNode(NodeId parent) {
     free_.pop_back();
     nodes_[id] = Node();
   } else {
-    id = static_cast<NodeId>(nodes_.size());
-    nodes_.emplace_back();
+    id = static_cast<NodeId>(nodes_.Append());
   }
   Node& node = nodes_[id];
   node.parent = parent;
@@ -123,25 +111,31 @@ NodeId ChangeTree::NewNode(NodeId parent) {
 // ---- Insertion ----
 
 bool ChangeTree::IsIgnored(std::string_view path, std::string_view name, int32_t kind) const {
+  // An empty list covers nothing: most insertions need no upper-cased copies.
+  auto covered = [](std::string_view p, const settings::PathList& list) {
+    return !list.empty() && settings::IsPathInList(p, list);
+  };
+  auto covered_joined = [&](const settings::PathList& list) {
+    return !list.empty() && settings::IsPathInList(JoinedPath(path, name), list);
+  };
   switch (kind) {
     case nkKeyAdded:
     case nkKeyDeleted:
-      return settings::IsPathInList(JoinedPath(path, name), settings_.IgnoredKeys);
+      return covered_joined(settings_.IgnoredKeys);
     case nkValueAdded:
     case nkValueChanged:
     case nkValueDeleted:
     case nkCounterIncremented:
-      return settings::IsPathInList(path, settings_.IgnoredKeys);
+      return covered(path, settings_.IgnoredKeys);
     case nkFolderAdded:
     case nkFolderDeleted:
-      return settings::IsPathInList(JoinedPath(path, name), settings_.ExcludedFolders);
+      return covered_joined(settings_.ExcludedFolders);
     case nkFileAdded:
     case nkFileChanged:
     case nkFileDeleted:
     case nkFileMovedFrom:
     case nkFileMovedTo:
-      return settings::IsPathInList(path, settings_.ExcludedFolders) ||
-             settings::IsPathInList(JoinedPath(path, name), settings_.IgnoredFiles);
+      return covered(path, settings_.ExcludedFolders) || covered_joined(settings_.IgnoredFiles);
     default:
       return false;
   }
@@ -180,8 +174,17 @@ std::string_view ChangeTree::StorePath(std::string_view path) {
 }
 
 NodeId ChangeTree::FindContainerChild(NodeId parent, std::string_view name) const {
-  auto it = index_.find(ChildKey{parent, name});
-  return it == index_.end() ? kNoNode : *it;
+  return index_.Find(ChildHash(parent, name), [&](NodeId id) {
+    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.Name, name);
+  });
+}
+
+void ChangeTree::IndexNode(NodeId node) {
+  const NodeId parent = nodes_[node].parent;
+  const std::string_view name = nodes_[node].data.Name;
+  index_.Insert(ChildHash(parent, name), node, [&](NodeId id) {
+    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.Name, name);
+  });
 }
 
 NodeId ChangeTree::AddPathNode(NodeId parent, std::string_view name, uint32_t root_key) {
@@ -190,7 +193,8 @@ NodeId ChangeTree::AddPathNode(NodeId parent, std::string_view name, uint32_t ro
   data.Name = name;
   data.Kind = IsDriveName(name) ? nkDrive : nkPathNode;
   data.RootKey = root_key;
-  index_.insert(id);
+  // The caller found no container of this name: the new node is the entry.
+  index_.InsertNew(ChildHash(parent, name), id);
   return id;
 }
 
@@ -228,7 +232,7 @@ void ChangeTree::AddToTree(std::string_view path, std::string_view name, TNodeDa
   // The contents of a created or deleted key or folder keep their order.
   node.initialised = true;
   // A container of the same name met earlier keeps the entry: it is the first match.
-  if (IsContainerKind(tmpl.Kind)) index_.insert(id);
+  if (IsContainerKind(tmpl.Kind)) IndexNode(id);
   last_inserted_ = id;
 }
 
@@ -266,22 +270,19 @@ void ChangeTree::MarkEmptyBranches() {
 }
 
 void ChangeTree::ReindexName(NodeId parent, std::string_view name) {
-  // The name may belong to the node whose entry goes: keep a copy.
-  const std::string key(name);
-  auto it = index_.find(ChildKey{parent, key});
-  if (it != index_.end()) index_.erase(it);
+  const NodeId entry = FindContainerChild(parent, name);
+  if (entry != kNoNode) index_.Erase(ChildHash(parent, name), entry);
   for (NodeId c = nodes_[parent].first_child; c != kNoNode; c = nodes_[c].next) {
     const TNodeData& data = nodes_[c].data;
-    if (IsContainerKind(data.Kind) && text::EqualsNoCaseAscii(data.Name, key)) {
-      index_.insert(c);
+    if (IsContainerKind(data.Kind) && text::EqualsNoCaseAscii(data.Name, name)) {
+      IndexNode(c);
       return;
     }
   }
 }
 
 void ChangeTree::UnindexNode(NodeId node) {
-  auto it = index_.find(ChildKey{nodes_[node].parent, nodes_[node].data.Name});
-  if (it != index_.end() && *it == node) index_.erase(it);
+  index_.Erase(ChildHash(nodes_[node].parent, nodes_[node].data.Name), node);
 }
 
 // ---- Sort ----
@@ -316,7 +317,7 @@ void ChangeTree::SortChildren(NodeId node) {
   for (size_t i = 0; i < children.size(); ++i) {
     nodes_[children[i]].next = i + 1 < children.size() ? children[i + 1] : kNoNode;
     // The first of several equal names in the new order wins the entry.
-    if (IsContainerKind(nodes_[children[i]].data.Kind)) index_.insert(children[i]);
+    if (IsContainerKind(nodes_[children[i]].data.Kind)) IndexNode(children[i]);
   }
 }
 
@@ -392,7 +393,7 @@ bool ChangeTree::RemoveBranch(NodeId node) {
     if (n != node && IsContainerKind(nodes_[n].data.Kind)) UnindexNode(n);
   }
   if (held_entry) {
-    index_.erase(node);
+    UnindexNode(node);
     // A later sibling of the same name is the first match now.
     ReindexName(parent, name);
   }

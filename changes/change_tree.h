@@ -3,10 +3,11 @@
 //
 // The tree is a model without any window: a view asks it for children, their
 // records and check states, and calls InitNode before it shows a node's
-// children. Nodes live in one array and refer to each other by index, so a
-// million nodes cost one allocation per long name and none per path; finding
-// a path element among many siblings goes through an index that gives the
-// same first match as a scan from the first child.
+// children. Nodes live in a chunked array and refer to each other by index;
+// equal paths are stored once, so a million nodes cost one allocation per
+// long name and per buffer. Finding a path element among many siblings goes
+// through a hash index that gives the same first match as a scan from the
+// first child.
 //
 // Threads: a comparison or the archive loader fills the tree on its worker
 // while the main thread leaves it alone; everything else runs on the main
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "changes/change_sink.h"
+#include "changes/child_index.h"
+#include "changes/chunked_vector.h"
 #include "changes/node_data.h"
 #include "settings/settings.h"
 
@@ -125,26 +128,10 @@ class ChangeTree final : public ChangeSink {
     bool initialised = false;
   };
 
-  // The container children of every node, by parent and name without
-  // regard to ASCII case; each entry is the first such child in child order.
-  struct ChildKey {
-    NodeId parent;
-    std::string_view name;
-  };
-  struct ChildHash {
-    using is_transparent = void;
-    const std::vector<Node>* nodes;
-    size_t operator()(NodeId id) const;
-    size_t operator()(const ChildKey& key) const;
-  };
-  struct ChildEqual {
-    using is_transparent = void;
-    const std::vector<Node>* nodes;
-    bool operator()(NodeId a, NodeId b) const;
-    bool operator()(const ChildKey& a, NodeId b) const;
-    bool operator()(NodeId a, const ChildKey& b) const;
-  };
-  using ChildIndex = std::unordered_set<NodeId, ChildHash, ChildEqual>;
+  // The index holds the container children of every node by parent and
+  // name without regard to ASCII case; each entry is the first such child in
+  // child order. This is the hash of such a key.
+  static uint32_t ChildHash(NodeId parent, std::string_view name);
 
   struct PathHash {
     using is_transparent = void;
@@ -155,6 +142,8 @@ class ChangeTree final : public ChangeSink {
   NodeId NewNode(NodeId parent);
   NodeId AddPathNode(NodeId parent, std::string_view name, uint32_t root_key);
   NodeId FindContainerChild(NodeId parent, std::string_view name) const;
+  // Makes a container the index entry of its name unless an earlier child has it.
+  void IndexNode(NodeId node);
   // Makes the index entry of (parent, name) the first container child with
   // that name, or removes it when there is none.
   void ReindexName(NodeId parent, std::string_view name);
@@ -171,9 +160,9 @@ class ChangeTree final : public ChangeSink {
   NameComparer compare_names_;
   bool uninstall_mode_ = false;
 
-  std::vector<Node> nodes_;
+  ChunkedVector<Node> nodes_;
   std::vector<NodeId> free_;  // slots of removed nodes, for reuse
-  ChildIndex index_;
+  ChildIndex index_;          // container children by parent and name
   PathStore paths_;
   std::string_view last_path_;  // the path stored last: most insertions repeat it
   NodeId last_inserted_ = kNoNode;
