@@ -1,5 +1,7 @@
 #include "engine/compare/detect_moved.h"
 
+#include <functional>
+
 namespace cvn::compare {
 
 using changes::NodeId;
@@ -9,31 +11,53 @@ MovedFileDetector::MovedFileDetector(snapshot::ScanControl& thread, changes::Cha
     : thread_(thread), tree_(tree) {
   const NodeId root = tree_.FileSystemRoot();
   for (NodeId n = root; n != changes::kNoNode; n = tree_.NextInSubtree(n, root)) {
-    const TNodeData& data = tree_.Data(n);
-    if (data.Kind != changes::nkFileAdded) continue;
-    const auto info = changes::ZeroTerminatedText(data.After.get(), data.AfterSize);
-    created_[KeyOf(data.Name, info)].nodes.push_back(n);
+    if (tree_.Data(n).Kind == changes::nkFileAdded) created_.push_back(n);
+  }
+  chain_.assign(created_.size(), -1);
+  size_t capacity = 16;
+  while (capacity < 2 * created_.size()) capacity *= 2;
+  slots_.resize(capacity);
+  for (size_t i = 0; i < created_.size(); ++i) {
+    const auto candidate = static_cast<int32_t>(i);
+    const Key key = CreatedKey(candidate);
+    Slot& slot = SlotOf(key, HashOf(key));
+    if (slot.first < 0) {
+      slot = Slot{HashOf(key), candidate, candidate, candidate};
+    } else {
+      chain_[slot.last] = candidate;
+      slot.last = candidate;
+    }
   }
 }
 
-std::string MovedFileDetector::KeyOf(std::string_view name, std::string_view info) {
-  // The name's length first, so that no other name and text give the same key.
-  std::string key = std::to_string(name.size());
-  key += ':';
-  key += name;
-  key += info;
-  return key;
+uint64_t MovedFileDetector::HashOf(const Key& key) {
+  const uint64_t name = std::hash<std::string_view>()(key.name);
+  const uint64_t info = std::hash<std::string_view>()(key.info);
+  return name ^ (info * 0x9E3779B97F4A7C15ull);
+}
+
+MovedFileDetector::Key MovedFileDetector::CreatedKey(int32_t candidate) const {
+  const TNodeData& data = tree_.Data(created_[candidate]);
+  return {data.Name, changes::ZeroTerminatedText(data.After.get(), data.AfterSize)};
+}
+
+MovedFileDetector::Slot& MovedFileDetector::SlotOf(const Key& key, uint64_t hash) {
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.first < 0 || (slot.hash == hash && CreatedKey(slot.first) == key)) return slot;
+  }
 }
 
 bool MovedFileDetector::FindMovedTarget(const TNodeData& deleted) {
-  const auto info = changes::ZeroTerminatedText(deleted.Before.get(), deleted.BeforeSize);
-  const auto it = created_.find(KeyOf(deleted.Name, info));
-  if (it == created_.end()) return false;
-  Candidates& candidates = it->second;
+  const Key key{deleted.Name,
+                changes::ZeroTerminatedText(deleted.Before.get(), deleted.BeforeSize)};
+  Slot& slot = SlotOf(key, HashOf(key));
   // Candidates before `next` are paired already; the kind test only guards
   // against a tree changed behind this object's back.
-  while (candidates.next < candidates.nodes.size()) {
-    const NodeId target = candidates.nodes[candidates.next++];
+  while (slot.next >= 0) {
+    const NodeId target = created_[slot.next];
+    slot.next = chain_[slot.next];
     if (tree_.Data(target).Kind == changes::nkFileAdded) {
       tree_.SetKind(target, changes::nkFileMovedTo);
       return true;

@@ -3,8 +3,8 @@
 // text, is relabelled in place as moved from (kind 12) and moved to (kind 13).
 #pragma once
 
-#include <string>
-#include <unordered_map>
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "changes/change_tree.h"
@@ -29,17 +29,30 @@ class MovedFileDetector {
   bool FindMovedTarget(const changes::TNodeData& deleted);
 
  private:
-  // Created files by name and info text, each list in tree order; `next`
-  // skips those already paired.
-  struct Candidates {
-    std::vector<changes::NodeId> nodes;
-    size_t next = 0;
+  struct Key {
+    std::string_view name;
+    std::string_view info;
+    friend bool operator==(const Key&, const Key&) = default;
   };
-  static std::string KeyOf(std::string_view name, std::string_view info);
+  // The created files of one key, chained in tree order; `next` is the first
+  // one not yet paired.
+  struct Slot {
+    uint64_t hash = 0;
+    int32_t first = -1;  // -1: the slot is free
+    int32_t next = -1;
+    int32_t last = -1;
+  };
+
+  static uint64_t HashOf(const Key& key);
+  Key CreatedKey(int32_t candidate) const;
+  // The slot of `key`, or the free slot where it belongs.
+  Slot& SlotOf(const Key& key, uint64_t hash);
 
   snapshot::ScanControl& thread_;
   changes::ChangeTree& tree_;
-  std::unordered_map<std::string, Candidates> created_;
+  std::vector<changes::NodeId> created_;  // created files in tree order
+  std::vector<int32_t> chain_;            // per created file: the next of its key, or -1
+  std::vector<Slot> slots_;               // open addressing, at most half full
 };
 
 // The second scan's last step: detection over the whole file-system branch.
