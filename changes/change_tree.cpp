@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "i18n/translator.h"
+#include "platform/locale.h"
 #include "platform/text.h"
 
 namespace cvn::changes {
@@ -61,7 +62,8 @@ uint32_t ChangeTree::ChildHash(NodeId parent, std::string_view name) {
 
 ChangeTree::ChangeTree(const settings::Settings& settings, NameComparer compare_names)
     : settings_(settings),
-      compare_names_(compare_names ? std::move(compare_names) : NameComparer(text::CompareNoCase)) {
+      compare_names_(compare_names ? std::move(compare_names)
+                                   : NameComparer(platform::CompareNamesForDisplay)) {
   Reset();
 }
 

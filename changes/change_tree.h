@@ -39,8 +39,7 @@ class ChangeTree final : public ChangeSink {
  public:
   // `settings` gives the ignore lists and the uninstall phases and must
   // outlive the tree. `compare_names` orders names when children are sorted;
-  // by default names compare without regard to case (the program passes the
-  // user locale's comparison).
+  // by default the user locale's order without regard to case.
   explicit ChangeTree(const settings::Settings& settings, NameComparer compare_names = {});
   ChangeTree(const ChangeTree&) = delete;
   ChangeTree& operator=(const ChangeTree&) = delete;

@@ -1,7 +1,11 @@
 #include "platform/locale.h"
 
+#include "platform/text.h"
+
 namespace cvn::platform {
 
 DateTimeSeparators UserDateTimeSeparators() { return DateTimeSeparators(); }
+
+int CompareNamesForDisplay(std::string_view a, std::string_view b) { return text::CompareNoCase(a, b); }
 
 }  // namespace cvn::platform

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 #include "platform/locale.h"
 
 namespace cvn::platform {
@@ -17,6 +20,25 @@ std::string LocaleText(LCTYPE type, const char* fallback) {
 }
 
 }  // namespace
+
+namespace {
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+}  // namespace
+
+int CompareNamesForDisplay(std::string_view a, std::string_view b) {
+  const std::wstring wa = Wide(a), wb = Wide(b);
+  const int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
+                                    wb.data(), static_cast<int>(wb.size()));
+  return result == 0 ? wa.compare(wb) : result - CSTR_EQUAL;
+}
 
 DateTimeSeparators UserDateTimeSeparators() {
   return DateTimeSeparators{LocaleText(LOCALE_STIME, ":"), LocaleText(LOCALE_SDATE, "/")};

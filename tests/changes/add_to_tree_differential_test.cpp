@@ -166,7 +166,8 @@ TEST(AddToTreeDifferentialTest, IndexedLookupBuildsTheSameTreeAsTheLiteralScan) 
     if (seed % 3 == 0) settings.ExcludedFolders.Add("C:\\a");
     if (seed % 4 == 0) settings.IgnoredKeys.Add("HKEY_USERS\\B");
     if (seed % 5 == 0) settings.IgnoredFiles.Add("D:\\b\\A");
-    ChangeTree indexed(settings);
+    // Both sort names by the same rule: the system's case-insensitive one.
+    ChangeTree indexed(settings, text::CompareNoCase);
     LiteralTree literal(settings);
 
     for (int step = 0; step < 400; ++step) {

@@ -91,6 +91,14 @@ TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
 namespace cvn::platform {
 namespace {
 
+TEST(LocaleTest, DisplayOrderIgnoresCase) {
+  EXPECT_EQ(CompareNamesForDisplay("readme.TXT", "README.txt"), 0);
+  EXPECT_LT(CompareNamesForDisplay("apple", "Banana"), 0);
+  EXPECT_GT(CompareNamesForDisplay("Zebra", "apple"), 0);
+  EXPECT_LT(CompareNamesForDisplay("", "a"), 0);
+  EXPECT_LT(CompareNamesForDisplay("file1", "file2"), 0);
+}
+
 TEST(LocaleTest, SeparatorsAreShortAndNotEmpty) {
   const DateTimeSeparators separators = UserDateTimeSeparators();
   EXPECT_FALSE(separators.time.empty());
