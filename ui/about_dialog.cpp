@@ -1,0 +1,84 @@
+#include "ui/about_dialog.h"
+
+#include "i18n/translator.h"
+#include "ui/form_translation.h"
+#include "ui/utf16.h"
+
+namespace cvn::ui {
+
+namespace {
+
+constexpr Size kClientSize = {301, 185};
+constexpr int kIconSize = 48;
+
+// The first icon of the executable, at `size` pixels; the system's
+// application icon when the executable has none. The caller destroys it.
+HICON LoadProgramIcon(int size) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const wchar_t* first_icon = nullptr;
+  EnumResourceNamesW(
+      module, RT_GROUP_ICON,
+      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
+        *reinterpret_cast<const wchar_t**>(found) = name;
+        return FALSE;
+      },
+      reinterpret_cast<LONG_PTR>(&first_icon));
+  if (first_icon != nullptr) {
+    if (HANDLE icon = LoadImageW(module, first_icon, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)) {
+      return static_cast<HICON>(icon);
+    }
+  }
+  return static_cast<HICON>(
+      LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+TdlgAboutCvn::TdlgAboutCvn() : ModalDialog(ToUtf8(kClassName), kClientSize) {}
+
+TdlgAboutCvn::~TdlgAboutCvn() {
+  if (icon_ != nullptr) DestroyIcon(icon_);
+}
+
+bool TdlgAboutCvn::Create() {
+  return CreateDialogWindow("About");
+}
+
+void TdlgAboutCvn::FormCreate() {
+  AddControl({.name = "grpAbout",
+              .window_class = L"BUTTON",
+              .style = BS_GROUPBOX,
+              .properties = kCaption | kHint,
+              .placement = {{8, 4, 285, 140}}});
+  const Component& icon = AddControl({.name = "imgIcon",
+                                      .window_class = L"STATIC",
+                                      .style = SS_ICON | SS_CENTERIMAGE,
+                                      .placement = {{126, 20, kIconSize, kIconSize}}});
+  icon_ = LoadProgramIcon(Scale(kIconSize));
+  SendMessageW(icon.hwnd(), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+  SetBold(AddLabel("lblVersion", kProgramNameAndVersion, nullptr, {{16, 78, 269, 16}}, SS_CENTER));
+  AddControl({.name = "bvlSeparator",
+              .window_class = L"STATIC",
+              .style = SS_ETCHEDHORZ,
+              .placement = {{16, 102, 269, 2}}});
+  AddLabel("lblDescription", "Installation monitor and uninstaller", nullptr, {{16, 114, 269, 16}},
+           SS_CENTER);
+  const Component& ok = AddButton("btnOk", "&Ok", nullptr, {{113, 152, 75, 25}}, BS_DEFPUSHBUTTON);
+  SetDefaultButton(ok);
+  SetCancelButton(ok);  // Esc closes the dialog too
+  SetResultButton(ok, kResultOk);
+}
+
+void TdlgAboutCvn::FormShow() {
+  if (i18n::TTranslator* translator = i18n::Translator()) {
+    FormTranslation form(*this);
+    translator->TranslateForm(form);
+  }
+}
+
+void ShowAboutDialog(HWND owner) {
+  TdlgAboutCvn dialog;
+  if (dialog.Create()) dialog.ShowModal(owner);
+}
+
+}  // namespace cvn::ui

@@ -1,0 +1,33 @@
+// TdlgAboutCvn: the About dialog, with the program's icon, name and version.
+// It is translated when shown, through the installed translator.
+#pragma once
+
+#include "ui/modal_dialog.h"
+
+namespace cvn::ui {
+
+// The program's name and version as the About dialog shows them.
+inline constexpr char kProgramNameAndVersion[] = "Corvane 2.35";
+
+class TdlgAboutCvn : public ModalDialog {
+ public:
+  static constexpr wchar_t kClassName[] = L"TdlgAboutCvn";
+
+  TdlgAboutCvn();
+  ~TdlgAboutCvn() override;
+
+  // Creates the dialog, hidden. False when the system refused the window.
+  bool Create();
+
+ protected:
+  void FormCreate() override;
+  void FormShow() override;
+
+ private:
+  HICON icon_ = nullptr;
+};
+
+// Shows the About dialog modally over `owner` and frees it.
+void ShowAboutDialog(HWND owner);
+
+}  // namespace cvn::ui
