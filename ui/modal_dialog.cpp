@@ -7,7 +7,9 @@ namespace cvn::ui {
 
 namespace {
 
-constexpr DWORD kDialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// Without WS_CLIPCHILDREN: a group box paints only its frame, so the dialog
+// must paint the background beneath it.
+constexpr DWORD kDialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 SIZE DialogOuterSize(SIZE client) {
@@ -92,6 +94,9 @@ bool ModalDialog::CreateDialogWindow(std::string_view caption) {
 void ModalDialog::ApplyDialogFrame() {
   SetWindowLongPtrW(hwnd(), GWL_STYLE, kDialogStyle);
   SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, kDialogExStyle);
+  // A dialog shows no icon in its caption; the class is the dialog's own.
+  SetClassLongPtrW(hwnd(), GCLP_HICON, 0);
+  SetClassLongPtrW(hwnd(), GCLP_HICONSM, 0);
   const SIZE outer = OuterSize();
   SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
