@@ -15,22 +15,12 @@
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/windows_api.h"
+#include "tests/platform/status_assertions.h"
 
 namespace cvn::platform::win32 {
 namespace {
 
-::testing::AssertionResult HasCode(StatusCode expected, const Status& actual) {
-  if (actual.code() == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "status is " << actual.ToString() << ", expected " << Status(expected).ToString();
-}
-#define EXPECT_STATUS(code, expr) EXPECT_TRUE(HasCode(StatusCode::code, (expr)))
-#define ASSERT_STATUS(code, expr) ASSERT_TRUE(HasCode(StatusCode::code, (expr)))
-
-#define TRACE_CALLER(where) \
-  ::testing::ScopedTrace caller_trace((where).file_name(), (where).line(), "called from here")
-
-using Where = std::source_location;
+using test::Where;
 
 // A name in UTF-8 and, written independently, in UTF-16.
 struct Name {

@@ -15,6 +15,7 @@
 
 #include "platform/registry.h"
 #include "tests/platform/contract/platform_under_test.h"
+#include "tests/platform/status_assertions.h"
 
 namespace cvn::test {
 namespace {
@@ -29,19 +30,7 @@ using platform::Status;
 using platform::StatusCode;
 namespace regtype = platform::regtype;
 
-::testing::AssertionResult HasCode(StatusCode expected, const Status& actual) {
-  if (actual.code() == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "status is " << actual.ToString() << ", expected " << Status(expected).ToString();
-}
-#define EXPECT_STATUS(code, expr) EXPECT_TRUE(HasCode(StatusCode::code, (expr)))
-#define ASSERT_STATUS(code, expr) ASSERT_TRUE(HasCode(StatusCode::code, (expr)))
-
-// Marks failures inside a helper with the line of the test that called it.
-#define TRACE_CALLER(where) \
-  ::testing::ScopedTrace caller_trace((where).file_name(), (where).line(), "called from here")
-
-using Where = std::source_location;
+using test::Where;
 
 std::vector<uint8_t> Bytes(std::string_view text) {
   return {text.begin(), text.end()};
