@@ -121,6 +121,24 @@ RECT ScreenOf(HWND window) {
   return monitor.rcMonitor;
 }
 
+// A button of the box: its result, which is also its control identifier,
+// and its translated caption.
+struct BoxButton {
+  int result;
+  std::wstring caption;
+};
+
+std::vector<BoxButton> ButtonsInOrder(MessageButtons set) {
+  std::vector<BoxButton> buttons;
+  for (int i = 0; i < kMessageButtonCount; ++i) {
+    const auto button = static_cast<MessageButton>(i);
+    if (set.contains(button)) {
+      buttons.push_back({MessageButtonResult(button), ToUtf16(ButtonCaption(button))});
+    }
+  }
+  return buttons;
+}
+
 // Where everything of the box goes, in pixels of its client area.
 struct MessageLayout {
   SIZE client = {};
@@ -152,6 +170,8 @@ class MessageLayoutBuilder {
     const int v_spacing = MulDiv(10, cy_, 8);
     const int button_height = MulDiv(14, cy_, 8);
     const int button_spacing = MulDiv(4, cx_, 4);
+    // Measured for every box, as the language may change while the
+    // program runs.
     int button_width = MulDiv(50, cx_, 4);
     for (const std::wstring& caption : captions) {
       button_width = std::max(button_width, SingleLineWidth(caption) + kCaptionPadding);
@@ -226,11 +246,9 @@ class TMessageForm {
   bool Create(std::string_view text) {
     if (!RegisterWindowClass()) return false;
     const std::wstring message = ToUtf16(text);
+    const std::vector<BoxButton> buttons = ButtonsInOrder(buttons_);
     std::vector<std::wstring> captions;
-    for (int i = 0; i < kMessageButtonCount; ++i) {
-      const auto button = static_cast<MessageButton>(i);
-      if (buttons_.contains(button)) captions.push_back(ToUtf16(ButtonCaption(button)));
-    }
+    for (const BoxButton& button : buttons) captions.push_back(button.caption);
     const RECT screen = ScreenOf(owner_);
     const MessageLayout layout = Measure(message, captions, screen.right - screen.left);
 
@@ -246,7 +264,7 @@ class TMessageForm {
     if (hwnd_ == nullptr) return false;
     CreateIcon(layout);
     CreateText(message, layout);
-    CreateButtons(captions, layout);
+    CreateButtons(buttons, layout);
     return true;
   }
 
@@ -274,6 +292,7 @@ class TMessageForm {
     auto* form = reinterpret_cast<TMessageForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
       form = static_cast<TMessageForm*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+      form->hwnd_ = hwnd;
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     } else if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -346,16 +365,12 @@ class TMessageForm {
     AddChild(L"STATIC", text, SS_LEFT | SS_NOPREFIX, layout.text, -1);
   }
 
-  void CreateButtons(const std::vector<std::wstring>& captions, const MessageLayout& layout) {
+  void CreateButtons(const std::vector<BoxButton>& buttons, const MessageLayout& layout) {
     RECT bounds = layout.first_button;
-    size_t caption = 0;
-    for (int i = 0; i < kMessageButtonCount; ++i) {
-      const auto button = static_cast<MessageButton>(i);
-      if (!buttons_.contains(button)) continue;
-      const int result = MessageButtonResult(button);
+    for (const BoxButton& button : buttons) {
       const DWORD style =
-          WS_TABSTOP | (result == default_result_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-      AddChild(L"BUTTON", captions[caption++], style, bounds, result);
+          WS_TABSTOP | (button.result == default_result_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+      AddChild(L"BUTTON", button.caption, style, bounds, button.result);
       OffsetRect(&bounds, layout.button_step, 0);
     }
   }
