@@ -40,7 +40,9 @@ bool DecodeAt(std::string_view s, size_t& i, char32_t& cp) {
   return true;
 }
 
-void Encode(char32_t cp, std::string& out) {
+}  // namespace
+
+void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -57,6 +59,8 @@ void Encode(char32_t cp, std::string& out) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
+
+namespace {
 
 char32_t UpperOf(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 0x20 : c;
@@ -91,7 +95,7 @@ std::string ToUpper(std::string_view s) {
     }
     char32_t cp;
     if (DecodeAt(s, i, cp)) {
-      Encode(UpperOf(cp), out);
+      AppendUtf8(UpperOf(cp), out);
     } else {
       out += s[i++];
     }

@@ -16,6 +16,10 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) { return Compar
 // Plain ASCII case-insensitive equality (other bytes must match exactly).
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
 
+// Appends the UTF-8 form of a code point (any value up to U+10FFFF, lone
+// surrogates included, which the registry and file names can hold).
+void AppendUtf8(char32_t cp, std::string& out);
+
 // True when `s` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view s);
 // Length of `s` in UTF-16 code units (invalid bytes count one each).

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/text.h"
+
 namespace cvn::platform::win32 {
 namespace {
 
@@ -48,23 +50,6 @@ char32_t DecodeAt(std::string_view utf8, size_t& i) {
   return cp;
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 bool IsHighSurrogate(char32_t u) {
   return u >= 0xD800 && u <= 0xDBFF;
@@ -99,9 +84,9 @@ std::string ToUtf8(std::wstring_view utf16) {
     if (IsHighSurrogate(unit) && i + 1 < utf16.size() &&
         IsLowSurrogate(static_cast<uint16_t>(utf16[i + 1]))) {
       const char32_t low = static_cast<uint16_t>(utf16[++i]);
-      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+      text::AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
     } else {
-      AppendUtf8(unit, out);  // a lone surrogate keeps its own three bytes
+      text::AppendUtf8(unit, out);  // a lone surrogate keeps its own three bytes
     }
   }
   return out;
