@@ -3,6 +3,7 @@
 #include <string>
 
 #include "i18n/translator.h"
+#include "ui/about_dialog.h"
 #include "settings/settings.h"
 #include "ui/form_translation.h"
 #include "ui/single_instance.h"
@@ -213,6 +214,10 @@ LRESULT TfrmCvnMain::ColorWarningLabel(HDC dc) {
   SetTextColor(dc, RGB(255, 0, 0));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void TfrmCvnMain::btnAboutClick() {
+  ShowAboutDialog(hwnd());
 }
 
 void TfrmCvnMain::btnExitClick() {

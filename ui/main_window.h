@@ -74,6 +74,7 @@ class TfrmCvnMain : public Form {
 
   // Events.
   void btnExitClick();
+  void btnAboutClick();
   void JustOneStartInstance();
   LRESULT GetMinMaxInfo(MINMAXINFO& info);
   LRESULT ColorWarningLabel(HDC dc);

@@ -151,6 +151,7 @@ void TfrmCvnMain::CreateBottomRow() {
   EnableWindow(btnBack->hwnd(), FALSE);
   EnableWindow(btnNext->hwnd(), FALSE);
   OnClick(*btnExit, [this] { btnExitClick(); });
+  OnClick(*btnAbout, [this] { btnAboutClick(); });
 }
 
 // Name on the left, the other columns centred.

@@ -18,7 +18,9 @@
 
 #include "platform/memory/memory_registry.h"
 #include "settings/settings.h"
+#include "tests/ui/dialog_driver.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/about_dialog.h"
 #include "ui/single_instance.h"
 #include "ui/utf16.h"
 
@@ -524,6 +526,22 @@ TEST_F(MainWindowTest, LanguageFileKeysRelabelTheWindow) {
   EXPECT_EQ(WindowTextOf(Control("btnNext")), L"&Weiter  >>");
   EXPECT_EQ(WindowTextOf(window_->hwnd()), L"Corvane (Deutsch)");
   EXPECT_EQ(WindowTextOf(Control("rbInstall")), L"Neue Anwendung &installieren");
+}
+
+TEST_F(MainWindowTest, AboutButtonShowsTheAboutDialogOverTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(CreateAndShowMain());
+  HWND owner = nullptr;
+  bool main_disabled = false;
+  testing::DialogDriver driver(TdlgAboutCvn::kClassName, {[&](HWND box) {
+                                 owner = GetWindow(box, GW_OWNER);
+                                 main_disabled = !IsWindowEnabled(window_->hwnd());
+                                 testing::PressKey(box, VK_ESCAPE);
+                               }});
+  SendMessageW(Control("btnAbout"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(owner, window_->hwnd());
+  EXPECT_TRUE(main_disabled);
+  EXPECT_TRUE(IsWindowEnabled(window_->hwnd()));
 }
 
 }  // namespace
