@@ -82,6 +82,19 @@ TEST(DataFileTest, WrongMagicIsAnInvalidFormat) {
   EXPECT_TRUE(keys.FindSection("RESOURCESTRING"));  // other sections stay reachable
 }
 
+TEST(DataFileTest, WrongMagicInTheSecondSectionSparesTheFirst) {
+  std::vector<uint8_t> data = SampleFile();
+  // The second section ("frmCvnMain") starts after the first one's header
+  // and body: two keys of 44 + 8 and 44 + 2 bytes.
+  const size_t second = kHeaderSize + (kHeaderSize + 8) + (kHeaderSize + 2);
+  data[second + 2] ^= 0x40;
+  TDataFile file("bad.lng", data);
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 238);
+  EXPECT_EQ(file.ReadSectionKeys("*SYSTEM*"), (std::vector<std::string>{"CHARSET", "LNG_CODE"}));
+  EXPECT_THROW(file.FindSection("frmCvnMain"), InvalidFileFormat);
+  EXPECT_THROW(file.ReadString("RESOURCESTRING", "RS_OK", "OK"), InvalidFileFormat);
+}
+
 TEST(DataFileTest, MissingFileHoldsNoDataAndIsNotCreated) {
   platform::MemoryFileSystem fs;
   TDataFile file(fs, "C:\\Translations\\Nowhere.lng");
