@@ -1,0 +1,25 @@
+// Writing the changes tree as a changes archive.
+#pragma once
+
+#include <string_view>
+
+#include "changes/change_tree.h"
+#include "changes/chg_archive.h"
+#include "platform/filesystem.h"
+
+namespace cvn::changes {
+
+// Appends the records of every change of `tree` to `archive` at its
+// position: the registry branch first, then the file system, each walked
+// depth first in the tree's current child order. Structure nodes write
+// nothing; registry key paths are written below the root key.
+void WriteChangeRecords(const ChangeTree& tree, TChgArchive& archive);
+
+// Saves `tree` as "<program folder>\<identifier>.cvn", replacing any
+// earlier archive of that identifier whole (or not at all). Throws
+// ArchiveFileError when the file cannot be written.
+void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
+                     std::string_view program_folder, std::string_view identifier,
+                     const Clock& clock = SystemClock());
+
+}  // namespace cvn::changes

@@ -1,0 +1,145 @@
+// The loader on damaged archives: every truncation of a good archive, and
+// many thousands of random mutations. The loader must never read past the
+// data (the sanitizers watch), never allocate more than the file holds for
+// a record, and never report a damaged record area as loaded.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "changes/load_check_tree.h"
+#include "changes/save_changes_tree.h"
+#include "platform/memory/memory_filesystem.h"
+#include "tests/changes/archive/archive_test_util.h"
+
+namespace cvn::changes {
+namespace {
+
+// Checks every change it is given against the size of the file, and notes
+// where in the archive each record ended.
+class CheckingSink : public ChangeSink {
+ public:
+  CheckingSink(const TChgArchive& archive, ChangeTree& tree) : archive_(archive), tree_(tree) {}
+  void AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) override {
+    EXPECT_LE(static_cast<size_t>(std::max(tmpl.BeforeSize, 0)), archive_.Size());
+    EXPECT_LE(static_cast<size_t>(std::max(tmpl.AfterSize, 0)), archive_.Size());
+    EXPECT_LE(path.size() + name.size(), archive_.Size());
+    ends.push_back(archive_.Position());
+    tree_.AddToTree(path, name, tmpl);
+  }
+  std::vector<size_t> ends;
+
+ private:
+  const TChgArchive& archive_;
+  ChangeTree& tree_;
+};
+
+class ArchiveFuzzTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok());
+    ChangeTree tree(settings_);
+    test::FillEveryKind(tree);
+    SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
+    ASSERT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &good_).ok());
+  }
+
+  struct Outcome {
+    bool opened = false;
+    bool loaded = false;
+    std::vector<size_t> ends;
+  };
+
+  Outcome LoadBytes(const std::vector<uint8_t>& bytes) {
+    EXPECT_TRUE(fs_.WriteFile("C:\\Cvn\\F.cvn", bytes).ok());
+    TChgArchive archive(fs_, "C:\\Cvn\\F", clock_);
+    Outcome out;
+    out.opened = archive.Open();
+    if (!out.opened) return out;
+    ChangeTree tree(settings_);
+    CheckingSink sink(archive, tree);
+    snapshot::LoadedChangeCounts counts;
+    snapshot::RunToEnd control;
+    out.loaded = LoadChangeRecords(archive, sink, counts, control, nullptr);
+    out.ends = sink.ends;
+    // The smallest record is a kind and an empty string: 8 bytes.
+    EXPECT_LE(sink.ends.size(), (bytes.size() - kArchiveHeaderSize) / 8);
+    return out;
+  }
+
+  platform::MemoryFileSystem fs_;
+  test::FixedClock clock_{45000.0};
+  settings::Settings settings_;
+  std::vector<uint8_t> good_;
+};
+
+TEST_F(ArchiveFuzzTest, EveryTruncationLoadsExactlyTheWholeRecordsBeforeIt) {
+  const Outcome whole = LoadBytes(good_);
+  ASSERT_TRUE(whole.loaded);
+  ASSERT_EQ(whole.ends.size(), 17u);
+  for (size_t size = kArchiveHeaderSize; size <= good_.size(); ++size) {
+    SCOPED_TRACE(size);
+    const Outcome cut = LoadBytes(std::vector<uint8_t>(good_.begin(), good_.begin() + size));
+    ASSERT_TRUE(cut.opened);
+    const bool at_boundary = size == kArchiveHeaderSize ||
+                             std::find(whole.ends.begin(), whole.ends.end(), size) != whole.ends.end();
+    EXPECT_EQ(cut.loaded, at_boundary);
+    size_t whole_records = 0;
+    while (whole_records < whole.ends.size() && whole.ends[whole_records] <= size) ++whole_records;
+    EXPECT_EQ(cut.ends.size(), whole_records);
+  }
+}
+
+TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
+  std::mt19937 random(20240305);
+  auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  int loaded = 0, failed = 0;
+  for (int round = 0; round < 12000; ++round) {
+    std::vector<uint8_t> bytes = good_;
+    const size_t record_area = bytes.size() - kArchiveHeaderSize;
+    switch (round % 5) {
+      case 0:  // flip a few bytes of the records
+        for (int i = 0, n = 1 + static_cast<int>(pick(4)); i < n; ++i)
+          bytes[kArchiveHeaderSize + pick(record_area)] ^= static_cast<uint8_t>(1 + pick(255));
+        break;
+      case 1:  // an absurd length somewhere
+      {
+        const size_t at = kArchiveHeaderSize + pick(record_area - 4);
+        const uint32_t huge = 0x7FFFFFF0u + static_cast<uint32_t>(pick(32));
+        std::memcpy(bytes.data() + at, &huge, 4);
+        break;
+      }
+      case 2:  // random bytes after a valid header
+        bytes.resize(kArchiveHeaderSize + pick(400));
+        for (size_t i = kArchiveHeaderSize; i < bytes.size(); ++i)
+          bytes[i] = static_cast<uint8_t>(pick(256));
+        break;
+      case 3:  // cut, then damage near the cut
+        bytes.resize(kArchiveHeaderSize + pick(record_area));
+        if (bytes.size() > kArchiveHeaderSize) bytes.back() ^= 0x5A;
+        break;
+      default:  // bytes inserted or removed in the middle
+        if (pick(2) == 0) {
+          bytes.insert(bytes.begin() + static_cast<long>(kArchiveHeaderSize + pick(record_area)),
+                       1 + pick(7), static_cast<uint8_t>(pick(256)));
+        } else {
+          const size_t at = kArchiveHeaderSize + pick(record_area);
+          bytes.erase(bytes.begin() + static_cast<long>(at),
+                      bytes.begin() + static_cast<long>(std::min(bytes.size(), at + 1 + pick(7))));
+        }
+        break;
+    }
+    const Outcome out = LoadBytes(bytes);
+    ASSERT_TRUE(out.opened);
+    (out.loaded ? loaded : failed)++;
+    if (HasFailure()) {
+      ADD_FAILURE() << "round " << round << ": " << test::Hex(bytes);
+      return;
+    }
+  }
+  // The mutations must really damage most archives, and some stay loadable.
+  EXPECT_GT(failed, 6000);
+  EXPECT_GT(loaded, 50);
+}
+
+}  // namespace
+}  // namespace cvn::changes

@@ -1,0 +1,254 @@
+// The thread base: Synchronize on a pumped main thread, the pause handshake,
+// the stop request, the end notification and the self-release after it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "engine/snapshot/safe_thread.h"
+
+namespace cvn::snapshot {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A worker whose body the test supplies; counts live objects.
+class Worker : public TSafeThread {
+ public:
+  Worker(MainThreadDispatcher& d, std::function<void(Worker&)> body, bool free_itself)
+      : TSafeThread(d), body_(std::move(body)), free_itself_(free_itself) {
+    ++alive;
+  }
+  ~Worker() override { --alive; }
+  using TSafeThread::Synchronize;
+  static inline std::atomic<int> alive{0};
+
+ protected:
+  void Execute() override {
+    SetFreeOnTerminate(free_itself_);
+    body_(*this);
+  }
+
+ private:
+  std::function<void(Worker&)> body_;
+  bool free_itself_;
+};
+
+class SafeThreadTest : public ::testing::Test {
+ protected:
+  // Pumps the main thread until `done` holds (at most about 10 s).
+  void PumpUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i) dispatcher_.WaitAndProcess(10);
+    ASSERT_TRUE(done());
+  }
+  void TearDown() override { EXPECT_EQ(Worker::alive, 0); }
+
+  QueueDispatcher dispatcher_;
+  const std::thread::id main_id_ = std::this_thread::get_id();
+};
+
+TEST_F(SafeThreadTest, CreatedSuspendedRunsOnlyAfterStart) {
+  std::atomic<bool> ran{false};
+  auto* w = new Worker(dispatcher_, [&](Worker&) { ran = true; }, true);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(ran);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  PumpUntil([&] { return ended; });
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(SafeThreadTest, SynchronizeRunsOnTheMainThreadAndWaitsForIt) {
+  std::thread::id ran_on;
+  std::atomic<int> after_call{-1};
+  int value = 0;
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        self.Synchronize([&] {
+          ran_on = std::this_thread::get_id();
+          value = 42;
+        });
+        after_call = value;  // the call has run when Synchronize returns
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  // Nothing runs while the main thread does not pump.
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(after_call, -1);
+  PumpUntil([&] { return ended; });
+  EXPECT_EQ(ran_on, main_id_);
+  EXPECT_EQ(after_call, 42);
+}
+
+TEST_F(SafeThreadTest, ErrorInASynchronizedCallReachesTheWorker) {
+  std::string caught;
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        try {
+          self.Synchronize([] { throw std::runtime_error("from the window"); });
+        } catch (const std::exception& e) {
+          caught = e.what();
+        }
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  PumpUntil([&] { return ended; });
+  EXPECT_EQ(caught, "from the window");
+}
+
+TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
+  std::thread::id ended_on;
+  bool finished_seen = false;
+  auto* w = new Worker(dispatcher_, [](Worker&) {}, true);
+  w->SetOnTerminate([&](TSafeThread& t) {
+    ended_on = std::this_thread::get_id();
+    finished_seen = t.Finished();
+    EXPECT_EQ(Worker::alive, 1);  // still there during the notification
+  });
+  w->Start();
+  PumpUntil([&] { return Worker::alive == 0; });
+  EXPECT_EQ(ended_on, main_id_);
+  EXPECT_TRUE(finished_seen);
+}
+
+TEST_F(SafeThreadTest, WorkerThatKeepsItselfIsFreedByItsOwner) {
+  bool ended = false;
+  auto w = std::make_unique<Worker>(dispatcher_, [](Worker&) {}, false);
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  PumpUntil([&] { return ended; });
+  EXPECT_EQ(Worker::alive, 1);
+  w.reset();
+}
+
+TEST_F(SafeThreadTest, SafeSuspendParksAtThePausePointUntilResume) {
+  std::atomic<long> items{0};
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        while (!self.Terminated()) {
+          ++items;
+          self.CheckPause();
+        }
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  PumpUntil([&] { return items > 100; });
+
+  ASSERT_TRUE(w->SafeSuspend());
+  const long parked_at = items;
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(items, parked_at);  // parked: not one more item
+
+  w->Resume();
+  PumpUntil([&] { return items > parked_at + 100; });
+
+  // Park again and stop while parked, as the window does on "Yes".
+  ASSERT_TRUE(w->SafeSuspend());
+  w->Terminate();
+  w->Resume();
+  PumpUntil([&] { return ended; });
+}
+
+TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
+  std::atomic<int> status_updates{0};
+  std::atomic<bool> in_synchronize{false};
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        while (!self.Terminated()) {
+          in_synchronize = true;
+          self.Synchronize([&] { ++status_updates; });
+          in_synchronize = false;
+          self.CheckPause();
+        }
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Start();
+  // Wait until the worker blocks in Synchronize, without pumping.
+  for (int i = 0; i < 1000 && !in_synchronize; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(in_synchronize);
+  const int before = status_updates;
+  ASSERT_TRUE(w->SafeSuspend());
+  EXPECT_GE(status_updates, before + 1);
+  w->Terminate();
+  w->Resume();
+  PumpUntil([&] { return ended; });
+}
+
+TEST_F(SafeThreadTest, SafeSuspendOfAWorkerThatEndsInsteadReportsItsEnd) {
+  std::atomic<bool> go{false};
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker&) {
+        while (!go) std::this_thread::sleep_for(1ms);  // no pause point at all
+      },
+      true);
+  int ended = 0;
+  w->SetOnTerminate([&](TSafeThread&) { ++ended; });
+  w->Start();
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(30ms);
+    go = true;
+  });
+  EXPECT_FALSE(w->SafeSuspend());
+  releaser.join();
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(Worker::alive, 0);  // released once SafeSuspend was done with it
+  dispatcher_.ProcessPending();
+  EXPECT_EQ(ended, 1);
+}
+
+TEST_F(SafeThreadTest, TerminateIsSeenByTheWorkersLoop) {
+  std::atomic<long> items{0};
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        while (!self.Terminated()) ++items;
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread& t) {
+    ended = true;
+    EXPECT_TRUE(t.Terminated());
+  });
+  w->Start();
+  PumpUntil([&] { return items > 0; });
+  w->Terminate();
+  PumpUntil([&] { return ended; });
+}
+
+TEST_F(SafeThreadTest, ResumeWithoutAPauseRequestChangesNothing) {
+  std::atomic<long> items{0};
+  auto* w = new Worker(
+      dispatcher_,
+      [&](Worker& self) {
+        for (int i = 0; i < 1000; ++i) {
+          ++items;
+          self.CheckPause();
+        }
+      },
+      true);
+  bool ended = false;
+  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  w->Resume();
+  w->Start();
+  w->Resume();
+  PumpUntil([&] { return ended; });
+  EXPECT_EQ(items, 1000);
+}
+
+}  // namespace
+}  // namespace cvn::snapshot
