@@ -63,6 +63,10 @@ class FileSystem {
   virtual Status SetCurrentDirectory(std::string_view path) = 0;
   // The Windows folder ("C:\Windows"), without a trailing backslash.
   virtual std::string WindowsFolder() = 0;
+  // `path` with the long name of each of its components ("C:\PROGRA~1\x"
+  // gives "C:\Program Files\x"); `path` itself when it does not exist or
+  // the system cannot tell.
+  virtual std::string LongPathName(std::string_view path) = 0;
 
   // Lists the entries of `folder` (no wildcard; the folder's own path).
   // kNotFound or kAccessDenied when it cannot be listed; *out is null then.

@@ -31,6 +31,8 @@ class MemoryFileSystem : public FileSystem {
   std::string CurrentDirectory() override;
   Status SetCurrentDirectory(std::string_view path) override;
   std::string WindowsFolder() override;
+  // Names here have no short forms: the path comes back as it is.
+  std::string LongPathName(std::string_view path) override { return std::string(path); }
   Status ListFolder(std::string_view folder, std::unique_ptr<FolderListing>* out) override;
   std::optional<DosDateTime> ToLocalDosDateTime(uint64_t filetime) override;
   std::optional<uint32_t> GetAttributes(std::string_view path) override;

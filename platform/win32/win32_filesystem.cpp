@@ -90,6 +90,17 @@ std::string Win32FileSystem::WindowsFolder() {
   return ToUtf8(folder);
 }
 
+std::string Win32FileSystem::LongPathName(std::string_view path) {
+  const std::wstring wide = SystemPath(path);
+  const DWORD size = GetLongPathNameW(wide.c_str(), nullptr, 0);
+  if (size == 0) return std::string(path);
+  std::wstring long_path(size, L'\0');
+  const DWORD length = GetLongPathNameW(wide.c_str(), long_path.data(), size);
+  if (length == 0 || length >= size) return std::string(path);
+  long_path.resize(length);
+  return ToUtf8(WithoutLongPathPrefix(std::move(long_path)));
+}
+
 Status Win32FileSystem::ListFolder(std::string_view folder, std::unique_ptr<FolderListing>* out) {
   out->reset();
   WIN32_FIND_DATAW first;

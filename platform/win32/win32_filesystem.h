@@ -30,6 +30,7 @@ class Win32FileSystem final : public FileSystem {
   std::string CurrentDirectory() override;
   Status SetCurrentDirectory(std::string_view path) override;
   std::string WindowsFolder() override;
+  std::string LongPathName(std::string_view path) override;
 
   Status ListFolder(std::string_view folder, std::unique_ptr<FolderListing>* out) override;
   std::optional<DosDateTime> ToLocalDosDateTime(uint64_t filetime) override;

@@ -95,6 +95,7 @@ class FileSystemContractTest : public ::testing::Test {
   }
 
   FileSystem& fs() { return platform_->fs(); }
+  platform::Shell& shell() { return platform_->shell(); }
   const std::string& sandbox() const { return sandbox_; }
   std::string InSandbox(std::string_view name) const { return JoinPath(sandbox_, name); }
 
@@ -409,6 +410,32 @@ TEST_F(FileSystemContractTest, WindowsFolderIsAnAbsoluteFolderWithoutTrailingBac
   const auto attributes = fs().GetAttributes(windows);
   ASSERT_TRUE(attributes.has_value());
   EXPECT_TRUE(*attributes & attr::kDirectory);
+}
+
+TEST_F(FileSystemContractTest, LongPathNameKeepsLongNamesAndMissingPaths) {
+  const std::string file = InSandbox("A long folder name\\Überprüfung.txt");
+  ASSERT_STATUS(kOk, fs().CreateFolder(InSandbox("A long folder name")));
+  Write(file, "x");
+  // A path of long names comes back as it is, letter case and all.
+  EXPECT_EQ(fs().LongPathName(file), file);
+  EXPECT_EQ(fs().LongPathName(InSandbox("missing\\file.txt")), InSandbox("missing\\file.txt"));
+}
+
+TEST_F(FileSystemContractTest, RecycledFilesAndFoldersLeaveTheirPlace) {
+  Write(InSandbox("setup.log"), "log");
+  ASSERT_STATUS(kOk, fs().CreateFolder(InSandbox("App")));
+  ASSERT_STATUS(kOk, fs().CreateFolder(InSandbox("App\\bin")));
+  Write(InSandbox("App\\bin\\tool.exe"), "MZ");
+  Write(InSandbox("locked.ini"), "ro");
+  ASSERT_STATUS(kOk, fs().SetAttributes(InSandbox("locked.ini"), attr::kReadOnly));
+
+  ASSERT_STATUS(kOk, shell().RecycleFile(InSandbox("setup.log")));
+  EXPECT_FALSE(fs().GetAttributes(InSandbox("setup.log")));
+  ASSERT_STATUS(kOk, shell().RecycleFile(InSandbox("App")));
+  EXPECT_FALSE(fs().GetAttributes(InSandbox("App")));
+  ASSERT_STATUS(kOk, shell().RecycleFile(InSandbox("locked.ini")));
+  EXPECT_FALSE(fs().GetAttributes(InSandbox("locked.ini")));
+  EXPECT_STATUS(kNotFound, shell().RecycleFile(InSandbox("setup.log")));
 }
 
 TEST_F(FileSystemContractTest, RelativePathsFollowTheCurrentDirectory) {

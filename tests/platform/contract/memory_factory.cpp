@@ -1,5 +1,6 @@
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_shell.h"
 #include "tests/platform/contract/platform_under_test.h"
 
 namespace cvn::test {
@@ -9,11 +10,13 @@ class MemoryPlatform : public PlatformUnderTest {
  public:
   platform::Registry& registry() override { return registry_; }
   platform::FileSystem& fs() override { return fs_; }
+  platform::Shell& shell() override { return shell_; }
   std::string name() const override { return "memory"; }
 
  private:
   platform::MemoryRegistry registry_;
   platform::MemoryFileSystem fs_;
+  platform::MemoryShell shell_{fs_};
 };
 
 }  // namespace

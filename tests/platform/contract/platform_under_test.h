@@ -7,6 +7,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 
 namespace cvn::test {
 
@@ -15,6 +16,8 @@ class PlatformUnderTest {
   virtual ~PlatformUnderTest() = default;
   virtual platform::Registry& registry() = 0;
   virtual platform::FileSystem& fs() = 0;
+  // The shell over fs().
+  virtual platform::Shell& shell() = 0;
   // The name of the implementation, for messages ("memory", "win32").
   virtual std::string name() const = 0;
 };

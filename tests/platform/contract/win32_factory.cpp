@@ -1,6 +1,7 @@
 // The contract suite on the real Win32 platform.
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "tests/platform/contract/platform_under_test.h"
 
 namespace cvn::test {
@@ -10,11 +11,13 @@ class Win32PlatformUnderTest final : public PlatformUnderTest {
  public:
   platform::Registry& registry() override { return registry_; }
   platform::FileSystem& fs() override { return fs_; }
+  platform::Shell& shell() override { return shell_; }
   std::string name() const override { return "win32"; }
 
  private:
   platform::win32::Win32Registry registry_;
   platform::win32::Win32FileSystem fs_;
+  platform::win32::Win32Shell shell_;
 };
 
 }  // namespace
