@@ -7,11 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <source_location>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/windows_api.h"
@@ -307,6 +309,20 @@ TEST_F(Win32UnicodeTest, LoneSurrogatesSurviveTheRoundTrip) {
 
 // Bytes that are no UTF-8 at all cannot be stored as they are; each becomes
 // the replacement character rather than breaking the rest of the text.
+TEST_F(Win32UnicodeTest, ShortNamesExpandToLongNames) {
+  const std::string folder = JoinPath(folder_, "Program Files Überprüfung");
+  const std::string file = JoinPath(folder, "a rather long file name.dll");
+  ASSERT_STATUS(kOk, fs_.CreateFolder(folder));
+  const uint8_t byte = 0;
+  ASSERT_STATUS(kOk, fs_.WriteFile(file, std::span(&byte, 1)));
+  wchar_t short_path[MAX_PATH];
+  const DWORD length = GetShortPathNameW(ToWide(file).c_str(), short_path, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const std::string short_form = ToUtf8(std::wstring_view(short_path, length));
+  ASSERT_NE(short_form, file) << "the system gave no short name";
+  EXPECT_EQ(fs_.LongPathName(short_form), file);
+}
+
 TEST_F(Win32UnicodeTest, InvalidUtf8BecomesOneReplacementCharacterPerByte) {
   const std::vector<uint8_t> data = {'a', 0xFF, 0xC3, 'b', 0};  // 0xC3 starts a sequence 'b' breaks
   ASSERT_STATUS(kOk, registry_.SetValue(*key_, "Broken", REG_SZ, data));
