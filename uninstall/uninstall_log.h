@@ -1,0 +1,90 @@
+// The uninstall log: the lines of a run as the log box shows them, filtered
+// by LogLevel and coloured by class, and Log.txt in the program folder, which
+// keeps one block per run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "changes/chg_archive.h"
+#include "engine/snapshot/worker_context.h"
+#include "platform/filesystem.h"
+#include "platform/locale.h"
+#include "platform/status.h"
+#include "settings/settings.h"
+#include "uninstall/uninstall_view.h"
+
+namespace cvn::uninstall {
+
+// Classes of a log line. LogLevel is a set of the first three; the summary
+// has every bit set, so it passes any LogLevel but 0.
+enum LogClass : int32_t {
+  lcError = 1,
+  lcWarning = 2,
+  lcSuccess = 4,
+  lcSummary = -1,
+};
+
+// Red errors, blue warnings, green successes, window text for the rest.
+LogColor LogClassColor(int32_t log_class);
+// True when LogLevel lets a line of `log_class` through.
+bool ShownAtLogLevel(int32_t log_level, int32_t log_class);
+
+// The content of the log box. Main thread only.
+class TUninstallLog {
+ public:
+  // `settings` gives LogLevel; both must outlive the log.
+  TUninstallLog(const settings::Settings& settings, UninstallView& view);
+
+  // Empties the box, at the start of an uninstall.
+  void Clear() { lines_.clear(); }
+  // Shows `line` in the colour of its class and keeps it, unless LogLevel
+  // filters it out.
+  void AddLogLine(std::string_view line, int32_t log_class);
+  // The lines shown since the last Clear, in order.
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+ private:
+  const settings::Settings& settings_;
+  UninstallView& view_;
+  std::vector<std::string> lines_;
+};
+
+inline constexpr std::string_view kLogFileName = "Log.txt";
+
+// "<program folder>\Log.txt".
+std::string LogFilePath(std::string_view program_folder);
+
+// A date of the archives' clock in the user's short date and long time,
+// "dd/mm/yyyy hh:nn:ss" with the user's separators; the time is left out
+// at exactly midnight.
+std::string FormatLogDateTime(double when, const platform::DateTimeSeparators& separators);
+
+// Appends one run to the log file at `path`: an empty line, `run_heading`,
+// a line of hyphens, `lines` and an empty line; a new file starts with the
+// "CVN log file" heading. Lines end with CR LF. The file is replaced
+// atomically, and a file that exists but cannot be read is left alone and
+// reported, so no failure loses the earlier log.
+platform::Status AppendRunToLogFile(platform::FileSystem& fs, std::string_view path,
+                                    std::string_view run_heading,
+                                    const std::vector<std::string>& lines);
+
+// What the end of an uninstall works with.
+struct LogFileContext {
+  snapshot::WorkerContext& context;  // ProgramState, the identifier, the program folder
+  platform::FileSystem& fs;
+  const changes::Clock& clock;
+  platform::DateTimeSeparators separators = platform::UserDateTimeSeparators();
+};
+
+// The uninstall engine's end notification, on the main thread: reports
+// "Uninstall stopped." or "Uninstall complete.", moves ProgramState to
+// "uninstall ended", appends the run to Log.txt unless LogLevel is 0 and
+// gives the window back its idle controls. Returns the outcome of the
+// Log.txt update (Ok when LogLevel is 0).
+platform::Status WriteLogFile(const LogFileContext& target, const TUninstallLog& log,
+                              UninstallView& view);
+
+}  // namespace cvn::uninstall
