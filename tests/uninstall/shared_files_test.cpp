@@ -303,6 +303,59 @@ TEST_F(SharedFilesTest, UnusedFileInUseStaysAsItWas) {
             Strings("DELETE SHARED FILE: C:\\S\\a.dll ... ERROR (in use)"));
 }
 
+// Counters of either type that drop to zero and below, with each answer.
+struct CounterCase {
+  uint32_t type;
+  RemoveAnswer answer;
+};
+
+class UnusedCounterTest : public SharedFilesTest,
+                          public ::testing::WithParamInterface<CounterCase> {
+ protected:
+  std::vector<uint8_t> Data(uint32_t count) {
+    return GetParam().type == kDword ? DwordData(count) : SzData(std::to_string(count));
+  }
+};
+
+TEST_P(UnusedCounterTest, CounterGoesAndTheFileFollowsTheAnswer) {
+  const auto [type, answer] = GetParam();
+  const std::string zero = "C:\\S\\zero.dll", below = "C:\\S\\below.dll", used = "C:\\S\\used.dll";
+  AddFile(zero);
+  AddFile(below);
+  AddFile(used);
+  SetValue(RootKey::kLocalMachine, kSharedDlls, zero, type, Data(2));
+  SetValue(RootKey::kLocalMachine, kSharedDlls, below, type, Data(1));
+  SetValue(RootKey::kLocalMachine, kSharedDlls, used, type, Data(5));
+  AddCounter(zero, type, Data(2));
+  AddCounter(below, type, Data(3));
+  AddCounter(used, type, Data(1));
+  SaveArchive();
+  view.answers = {answer, answer};
+
+  Run();
+
+  const bool for_all = answer == raYesToAll || answer == raNoToAll;
+  const bool removed = answer == raYes || answer == raYesToAll;
+  EXPECT_EQ(view.questions.size(), for_all ? 1u : 2u);
+  EXPECT_EQ(fs.Exists(zero), !removed);
+  EXPECT_EQ(fs.Exists(below), !removed);
+  EXPECT_TRUE(fs.Exists(used));
+  EXPECT_FALSE(HasCounter(zero));
+  EXPECT_FALSE(HasCounter(below));
+  EXPECT_EQ(Counter(used).data, Data(4));
+  EXPECT_EQ(Counter(used).type, type);
+  EXPECT_EQ(LinesEndingWith(removed ? "... Ok" : "Ok (Skipped)").size(), removed ? 5u : 2u);
+  EXPECT_EQ(view.Texts().back(), "Uninstall complete without errors");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTypesEveryAnswer, UnusedCounterTest,
+                         ::testing::Values(CounterCase{kDword, raYes},
+                                           CounterCase{kDword, raYesToAll},
+                                           CounterCase{kDword, raNo},
+                                           CounterCase{kDword, raNoToAll}, CounterCase{kSz, raYes},
+                                           CounterCase{kSz, raYesToAll}, CounterCase{kSz, raNo},
+                                           CounterCase{kSz, raNoToAll}));
+
 TEST(SharedCounterTest, TextCountersReadAsDecimalNumbers) {
   EXPECT_EQ(ParseCounterText(SzData("12")), 12);
   EXPECT_EQ(ParseCounterText(SzData("-3")), -3);
