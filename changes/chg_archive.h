@@ -21,8 +21,8 @@
 namespace cvn::changes {
 
 inline constexpr size_t kArchiveHeaderSize = 56;
-inline constexpr uint32_t kArchiveVersion = 200;      // written
-inline constexpr uint32_t kArchiveMaxVersion = 299;   // highest accepted
+inline constexpr uint32_t kArchiveVersion = 200;     // written
+inline constexpr uint32_t kArchiveMaxVersion = 299;  // highest accepted
 inline constexpr std::string_view kArchiveSignature = "C V N file";
 inline constexpr std::string_view kArchiveExtension = ".cvn";
 
@@ -70,8 +70,7 @@ class TChgArchive {
  public:
   // An empty stream; `file_base` is the file's path without ".cvn". The
   // clock must outlive the archive.
-  TChgArchive(platform::FileSystem& fs, std::string file_base,
-              const Clock& clock = DefaultClock());
+  TChgArchive(platform::FileSystem& fs, std::string file_base, const Clock& clock = DefaultClock());
 
   // Loads "<FileBase>.cvn" and checks the header: at least 56 bytes, the
   // signature, a version up to 299. True, with the position after the

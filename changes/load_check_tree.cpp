@@ -134,9 +134,8 @@ class RecordReader {
 
 }  // namespace
 
-bool LoadChangeRecords(TChgArchive& archive, ChangeSink& sink,
-                       snapshot::LoadedChangeCounts& counts, snapshot::ScanControl& control,
-                       LoadProgress* progress) {
+bool LoadChangeRecords(TChgArchive& archive, ChangeSink& sink, snapshot::LoadedChangeCounts& counts,
+                       snapshot::ScanControl& control, LoadProgress* progress) {
   RecordReader reader(archive);
   TNodeData tmpl;
   std::string container;
@@ -172,12 +171,13 @@ void TLoadCheckTree::Execute() {
   context_.ProgramState = snapshot::psLoading;
   context_.loaded_change_counts.Reset();
   try {
-    TChgArchive archive(fs_, platform::JoinPath(context_.program_folder, context_.CurrentIdentifier));
+    TChgArchive archive(fs_,
+                        platform::JoinPath(context_.program_folder, context_.CurrentIdentifier));
     // The wizard checked the header before starting the load; the file may
     // have changed since.
-    const bool loaded = archive.Open() &&
-                        LoadChangeRecords(archive, sink_, context_.loaded_change_counts, *this,
-                                          &progress_);
+    const bool loaded =
+        archive.Open() &&
+        LoadChangeRecords(archive, sink_, context_.loaded_change_counts, *this, &progress_);
     if (!loaded) {
       context_.ProgramState = snapshot::psFailed;
     } else {

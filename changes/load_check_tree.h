@@ -32,9 +32,8 @@ class LoadProgress {
 // `sink`, counting them in `counts`, until the data ends or `control` is
 // terminated. Returns false when the records are damaged: a record cut
 // short, a length beyond the end, or an unknown kind. `progress` may be null.
-bool LoadChangeRecords(TChgArchive& archive, ChangeSink& sink,
-                       snapshot::LoadedChangeCounts& counts, snapshot::ScanControl& control,
-                       LoadProgress* progress);
+bool LoadChangeRecords(TChgArchive& archive, ChangeSink& sink, snapshot::LoadedChangeCounts& counts,
+                       snapshot::ScanControl& control, LoadProgress* progress);
 
 class TLoadCheckTree : public snapshot::TSafeThread {
  public:

@@ -137,7 +137,9 @@ bool TSafeThread::SafeSuspend() {
   return parked;
 }
 
-void TSafeThread::Release() { delete this; }
+void TSafeThread::Release() {
+  delete this;
+}
 
 void TSafeThread::Resume() {
   {

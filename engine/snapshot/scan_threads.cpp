@@ -14,11 +14,15 @@
 namespace cvn::snapshot {
 namespace {
 
-std::string ScanRegText() { return i18n::Translate("RS_SCAN_REG", "Scanning registry category:"); }
+std::string ScanRegText() {
+  return i18n::Translate("RS_SCAN_REG", "Scanning registry category:");
+}
 std::string SearchRegText() {
   return i18n::Translate("RS_SEARCH_REG", "Searching changes from category:");
 }
-std::string ScanFsText() { return i18n::Translate("RS_SCAN_FS", "Scanning file system..."); }
+std::string ScanFsText() {
+  return i18n::Translate("RS_SCAN_FS", "Scanning file system...");
+}
 std::string SearchFsText() {
   return i18n::Translate("RS_SEARCH_FS", "Searching changes from file system...");
 }
@@ -43,7 +47,11 @@ int EnabledTargetCount(const settings::Settings& settings) {
 BaseScanThread::BaseScanThread(WorkerContext& context, platform::FileSystem& fs,
                                platform::Registry& registry, MainThreadDispatcher& dispatcher,
                                ScanObserver& observer)
-    : TSafeThread(dispatcher), context_(context), fs_(fs), registry_(registry), observer_(observer) {}
+    : TSafeThread(dispatcher),
+      context_(context),
+      fs_(fs),
+      registry_(registry),
+      observer_(observer) {}
 
 void BaseScanThread::RequestStop() {
   context_.ProgramState = psStopRequested;

@@ -80,8 +80,9 @@ TEST_F(ArchiveFuzzTest, EveryTruncationLoadsExactlyTheWholeRecordsBeforeIt) {
     SCOPED_TRACE(size);
     const Outcome cut = LoadBytes(std::vector<uint8_t>(good_.begin(), good_.begin() + size));
     ASSERT_TRUE(cut.opened);
-    const bool at_boundary = size == kArchiveHeaderSize ||
-                             std::find(whole.ends.begin(), whole.ends.end(), size) != whole.ends.end();
+    const bool at_boundary =
+        size == kArchiveHeaderSize ||
+        std::find(whole.ends.begin(), whole.ends.end(), size) != whole.ends.end();
     EXPECT_EQ(cut.loaded, at_boundary);
     size_t whole_records = 0;
     while (whole_records < whole.ends.size() && whole.ends[whole_records] <= size) ++whole_records;

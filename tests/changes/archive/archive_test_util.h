@@ -59,7 +59,12 @@ class FixedClock final : public Clock {
 inline Bytes HeaderBytes(double created, uint32_t version = 200, double last_used = 0.0,
                          uint32_t uses = 0) {
   Bytes b;
-  b.Raw(std::string_view("\x0A" "C V N file", 11)).Zeros(1).U32(version).Double(created);
+  b.Raw(std::string_view("\x0A"
+                         "C V N file",
+                         11))
+      .Zeros(1)
+      .U32(version)
+      .Double(created);
   b.Double(last_used).U32(uses).Zeros(20);
   return b;
 }
@@ -102,25 +107,29 @@ inline void FillEveryKind(ChangeTree& tree) {
   AddChange(tree, "HKEY_CURRENT_USER", "NewKey", nkKeyAdded, kHKCU, {}, {});
   AddChange(tree, "HKEY_CURRENT_USER\\NewKey", "", nkValueAdded, kHKCU, {}, "ab\0"sv, 1, "NewKey");
   AddChange(tree, "HKEY_CURRENT_USER\\NewKey", "Sub", nkKeyAdded, kHKCU, {}, {}, 0, "NewKey");
-  AddChange(tree, "HKEY_CURRENT_USER\\Old\\Key", "Gone", nkKeyDeleted, kHKCU, {}, {}, 0, "Old\\Key");
+  AddChange(tree, "HKEY_CURRENT_USER\\Old\\Key", "Gone", nkKeyDeleted, kHKCU, {}, {}, 0,
+            "Old\\Key");
   AddChange(tree, "HKEY_CURRENT_USER\\App", "Bin", nkValueChanged, kHKCU, "\x01\x02"sv,
             "\x03\x04\x05"sv, 3, "App");
   AddChange(tree, "HKEY_CURRENT_USER\\App", "Was", nkValueDeleted, kHKCU, "\x07\0\0\0"sv, {}, 4,
             "App");
   AddChange(tree, "HKEY_CURRENT_USER", "RootValue", nkValueAdded, kHKCU, {}, "\x09"sv, 3, "");
-  AddChange(tree, "HKEY_LOCAL_MACHINE\\S\\SharedDLLs", "C:\\x.dll", nkCounterIncremented, kHKLM,
-            {}, "\x01\0\0\0"sv, 4, "S\\SharedDLLs");
+  AddChange(tree, "HKEY_LOCAL_MACHINE\\S\\SharedDLLs", "C:\\x.dll", nkCounterIncremented, kHKLM, {},
+            "\x01\0\0\0"sv, 4, "S\\SharedDLLs");
   AddChange(tree, "HKEY_LOCAL_MACHINE\\S\\SharedDLLs", "C:\\y.dll", nkCounterIncremented, kHKLM, {},
             "3\0"sv, 1, "S\\SharedDLLs");
   AddChange(tree, "HKEY_LOCAL_MACHINE\\S\\SharedDLLs", "C:\\z.dll", nkCounterIncremented, kHKLM, {},
             {}, 3, "S\\SharedDLLs");
   AddChange(tree, "C:", "NewDir", nkFolderAdded, 0, {}, {}, 0, "C:");
-  AddChange(tree, "C:\\NewDir", "a.txt", nkFileAdded, 0, {}, "10:00 01/02/24 5\0"sv, 0, "C:\\NewDir");
-  AddChange(tree, "C:\\Data", "old.txt", nkFileDeleted, 0, "09:00 01/01/24 7\0"sv, {}, 0, "C:\\Data");
+  AddChange(tree, "C:\\NewDir", "a.txt", nkFileAdded, 0, {}, "10:00 01/02/24 5\0"sv, 0,
+            "C:\\NewDir");
+  AddChange(tree, "C:\\Data", "old.txt", nkFileDeleted, 0, "09:00 01/01/24 7\0"sv, {}, 0,
+            "C:\\Data");
   AddChange(tree, "C:\\Data", "chg.txt", nkFileChanged, 0, "09:00 01/01/24 1\0"sv,
             "10:00 01/02/24 2\0"sv, 0, "C:\\Data");
   AddChange(tree, "C:\\Data", "OldSub", nkFolderDeleted, 0, {}, {}, 0, "C:\\Data");
-  AddChange(tree, "C:\\Data", "m.bin", nkFileMovedFrom, 0, "08:00 01/01/24 9\0"sv, {}, 0, "C:\\Data");
+  AddChange(tree, "C:\\Data", "m.bin", nkFileMovedFrom, 0, "08:00 01/01/24 9\0"sv, {}, 0,
+            "C:\\Data");
   AddChange(tree, "D:\\Else", "m.bin", nkFileMovedTo, 0, {}, "08:00 01/01/24 9\0"sv, 0, "D:\\Else");
 }
 

@@ -95,8 +95,8 @@ TEST_F(ChgArchiveTest, OpenRefusesShortFilesOtherSignaturesAndMissingFiles) {
 
 TEST_F(ChgArchiveTest, DefaultValueOfTypeSzIsStoredAsTheExampleSays) {
   ChangeTree tree(settings_);
-  test::AddChange(tree, "HKEY_CURRENT_USER\\Soft\\App", "", nkValueAdded, test::kHKCU, {},
-                  "ab\0"sv, 1, "Soft\\App");
+  test::AddChange(tree, "HKEY_CURRENT_USER\\Soft\\App", "", nkValueAdded, test::kHKCU, {}, "ab\0"sv,
+                  1, "Soft\\App");
   SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
   Bytes expected = HeaderBytes(kCreated);
   expected.U32(3).U32(0x80000001).Str("Soft\\App").Str("").U32(1).U32(3).Raw("ab\0"sv);
@@ -114,7 +114,15 @@ TEST_F(ChgArchiveTest, EveryKindIsWrittenInTreeOrderByteForByte) {
   e.U32(3).U32(cu).Str("NewKey").Str("").U32(1).U32(3).Raw("ab\0"sv);
   e.U32(1).U32(cu).Str("NewKey\\Sub");
   e.U32(2).U32(cu).Str("Old\\Key\\Gone");
-  e.U32(4).U32(cu).Str("App").Str("Bin").U32(3).U32(3).Raw("\x03\x04\x05"sv).U32(2).Raw("\x01\x02"sv);
+  e.U32(4)
+      .U32(cu)
+      .Str("App")
+      .Str("Bin")
+      .U32(3)
+      .U32(3)
+      .Raw("\x03\x04\x05"sv)
+      .U32(2)
+      .Raw("\x01\x02"sv);
   e.U32(5).U32(cu).Str("App").Str("Was").U32(4).U32(4).Raw("\x07\0\0\0"sv);
   e.U32(3).U32(cu).Str("").Str("RootValue").U32(3).U32(1).Raw("\x09"sv);
   e.U32(6).U32(lm).Str("S\\SharedDLLs").Str("C:\\x.dll").U32(4).U32(1);

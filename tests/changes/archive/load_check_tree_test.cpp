@@ -116,8 +116,13 @@ TEST_F(LoadTest, UninstallModeChecksTheKindsWhosePhaseIsOn) {
 }
 
 TEST_F(LoadTest, ExcludedFileIsLeftOutButStillCounted) {
-  Put(Bytes(HeaderBytes(1.0)).U32(9).Str("C:\\Temp\\a.txt").Str("10:00 01/02/24 5").U32(9).Str(
-      "C:\\Keep\\b.txt").Str("10:00 01/02/24 6"));
+  Put(Bytes(HeaderBytes(1.0))
+          .U32(9)
+          .Str("C:\\Temp\\a.txt")
+          .Str("10:00 01/02/24 5")
+          .U32(9)
+          .Str("C:\\Keep\\b.txt")
+          .Str("10:00 01/02/24 6"));
   settings_.ExcludedFolders.Add("C:\\TEMP");
   ChangeTree tree(settings_);
   ASSERT_TRUE(Load(tree));
@@ -148,14 +153,15 @@ std::vector<Damage> Damages() {
   d.push_back({"unknown kind", Bytes().U32(99).Str("C:\\x")});
   d.push_back({"kind zero", Bytes().U32(0)});
   d.push_back({"string beyond the end", Bytes().U32(7).U32(1000).Raw("C:\\x"sv)});
-  d.push_back({"absurd block size", Bytes().U32(3).U32(0x80000001).Str("K").Str("v").U32(3).U32(
-                                        0xFFFFFFF0u).Raw("ab"sv)});
+  d.push_back(
+      {"absurd block size",
+       Bytes().U32(3).U32(0x80000001).Str("K").Str("v").U32(3).U32(0xFFFFFFF0u).Raw("ab"sv)});
   d.push_back({"record cut after its kind", Bytes().U32(9)});
   d.push_back({"record cut inside a string", Bytes().U32(9).Str("C:\\x").U32(10).Raw("12"sv)});
   d.push_back({"second info text missing", Bytes().U32(10).Str("C:\\x").Str("09:00 01/01/24 1")});
   d.push_back({"a stray byte", Bytes().Raw("\x07"sv)});
-  d.push_back({"counter amount cut", Bytes().U32(6).U32(0x80000002).Str("S").Str("v").U32(4).Raw(
-                                         "\x01\x02"sv)});
+  d.push_back({"counter amount cut",
+               Bytes().U32(6).U32(0x80000002).Str("S").Str("v").U32(4).Raw("\x01\x02"sv)});
   return d;
 }
 

@@ -50,7 +50,8 @@ class SafeThreadTest : public ::testing::Test {
 
 TEST_F(SafeThreadTest, CreatedSuspendedRunsOnlyAfterStart) {
   std::atomic<bool> ran{false};
-  auto* w = new Worker(dispatcher_, [&](Worker&) { ran = true; }, true);
+  auto* w = new Worker(
+      dispatcher_, [&](Worker&) { ran = true; }, true);
   std::this_thread::sleep_for(20ms);
   EXPECT_FALSE(ran);
   bool ended = false;
@@ -107,7 +108,8 @@ TEST_F(SafeThreadTest, ErrorInASynchronizedCallReachesTheWorker) {
 TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
   std::thread::id ended_on;
   bool finished_seen = false;
-  auto* w = new Worker(dispatcher_, [](Worker&) {}, true);
+  auto* w = new Worker(
+      dispatcher_, [](Worker&) {}, true);
   w->SetOnTerminate([&](TSafeThread& t) {
     ended_on = std::this_thread::get_id();
     finished_seen = t.Finished();
@@ -121,7 +123,8 @@ TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
 
 TEST_F(SafeThreadTest, WorkerThatKeepsItselfIsFreedByItsOwner) {
   bool ended = false;
-  auto w = std::make_unique<Worker>(dispatcher_, [](Worker&) {}, false);
+  auto w = std::make_unique<Worker>(
+      dispatcher_, [](Worker&) {}, false);
   w->SetOnTerminate([&](TSafeThread&) { ended = true; });
   w->Start();
   PumpUntil([&] { return ended; });
