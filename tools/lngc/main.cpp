@@ -1,4 +1,5 @@
 // corvane-lngc: compiles language sources into .lng files and back.
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "tools/lngc/english_template.h"
+#include "tools/lngc/flag_bitmap.h"
 #include "tools/lngc/language_source.h"
 
 namespace {
@@ -22,6 +24,9 @@ constexpr const char* kUsage =
     "                                    (its flag picture goes beside OUTPUT.txt)\n"
     "  --template [OUTPUT.txt]           the English source of every window and message,\n"
     "                                    to start a translation from (standard output without OUTPUT)\n"
+    "  --flag horizontal|vertical RRGGBB RRGGBB RRGGBB WIDTH HEIGHT OUTPUT.bmp\n"
+    "                                    draw a tricolour flag (first colour on top or left)\n"
+    "                                    as a 24-bit BMP picture, for FLAG = @OUTPUT.bmp\n"
     "  --help                            this text\n"
     "Sources are UTF-8 text; see doc/language_source_format.md.\n";
 
@@ -92,6 +97,40 @@ int TemplateCommand(const std::optional<std::string>& output_name) {
   return WriteAll(PathOf(*output_name), text.data(), text.size()) ? 0 : Fail("cannot write " + *output_name);
 }
 
+std::optional<int> Number(const std::string& text) {
+  try {
+    size_t used = 0;
+    const int n = std::stoi(text, &used);
+    if (used == text.size()) return n;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+int FlagCommand(const std::vector<std::string>& args) {
+  // args: direction, three colours, width, height, output
+  std::optional<cvn::lngc::Bands> bands;
+  if (args[0] == "horizontal") bands = cvn::lngc::Bands::kHorizontal;
+  if (args[0] == "vertical") bands = cvn::lngc::Bands::kVertical;
+  if (!bands) return Fail("the bands are horizontal or vertical, not " + args[0]);
+  std::array<cvn::lngc::Rgb, 3> colours;
+  for (size_t i = 0; i < 3; ++i) {
+    const std::optional<cvn::lngc::Rgb> colour = cvn::lngc::ParseRgb(args[1 + i]);
+    if (!colour) return Fail("a colour is six hexadecimal digits RRGGBB, not " + args[1 + i]);
+    colours[i] = *colour;
+  }
+  const std::optional<int> width = Number(args[4]);
+  const std::optional<int> height = Number(args[5]);
+  if (!width || !height) return Fail("width and height must be numbers");
+  std::vector<uint8_t> bitmap;
+  try {
+    bitmap = cvn::lngc::TricolourBitmap(*bands, colours, *width, *height);
+  } catch (const std::invalid_argument& e) {
+    return Fail(e.what());
+  }
+  return WriteAll(PathOf(args[6]), bitmap.data(), bitmap.size()) ? 0 : Fail("cannot write " + args[6]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +141,7 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--compile" && args.size() == 3) return CompileCommand(args[1], args[2]);
   if (args[0] == "--decompile" && args.size() == 3) return DecompileCommand(args[1], args[2]);
+  if (args[0] == "--flag" && args.size() == 8) return FlagCommand({args.begin() + 1, args.end()});
   if (args[0] == "--template" && args.size() <= 2)
     return TemplateCommand(args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt);
   std::cerr << "corvane-lngc: unknown command or wrong number of arguments\n" << kUsage;
