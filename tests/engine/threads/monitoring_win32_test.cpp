@@ -93,6 +93,14 @@ TEST_F(MonitoringWin32Test, InstallersChangesAreFoundSavedAndLoadedBack) {
   RunToEnd run;
   ASSERT_TRUE(changes::LoadChangeRecords(archive, parsed, parsed_counts, run, nullptr));
   EXPECT_EQ(test::AllChanges(parsed, box_), test::AllChanges(tree_, box_));
+  // Written again, the parsed tree gives the same records byte for byte.
+  changes::TChgArchive again(fs_, program_folder_ + "\\Again");
+  again.CreateHeader();
+  changes::WriteChangeRecords(parsed, again);
+  ASSERT_EQ(again.Size(), archive.Size());
+  EXPECT_TRUE(std::equal(archive.Bytes().begin() + changes::kArchiveHeaderSize,
+                         archive.Bytes().end(),
+                         again.Bytes().begin() + changes::kArchiveHeaderSize));
 
   // And the loader worker gives the same tree and counts.
   changes::ChangeTree loaded(settings_);
