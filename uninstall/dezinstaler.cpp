@@ -1,6 +1,5 @@
 #include "uninstall/dezinstaler.h"
 
-#include <exception>
 #include <optional>
 
 #include "i18n/translator.h"
@@ -108,7 +107,7 @@ void TDezinstaler::Execute() {
     Synchronize([&] { view_.SetProgressMax(maximum); });
     FUnusedShared.clear();
     RunPhases();
-  } catch (const std::exception&) {
+  } catch (...) {
     // Out of memory, say: the run did not do all it should have, so it
     // must neither claim success nor delete the archive.
     ++FErrorCount;
@@ -242,6 +241,10 @@ bool TDezinstaler::DeleteFile(const TNodeData& data, std::string& item) {
   }
   // Shared files are left to the counters.
   if (IsSharedName(full)) return false;
+  if (!shared_names_complete_) {
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+    return true;
+  }
   fs.SetAttributes(full, platform::attr::kArchive);
   const bool gone =
       settings_.UseRecycled ? RecycleFile(fs, platform_.shell, full) : fs.DeleteFile(full).ok();
@@ -376,7 +379,7 @@ void TDezinstaler::Finish() {
       }
       AddLogLine();
     }
-  } catch (const std::exception&) {
+  } catch (...) {
     // The summary could not be shown; the archive is still stamped below.
   }
   uint8_t uninstalling = snapshot::psUninstalling;
@@ -384,7 +387,7 @@ void TDezinstaler::Finish() {
   if (!archive_deleted) {
     try {
       changes::TChgArchive(platform_.fs, archive_base, clock_).UpdateUsage();
-    } catch (const std::exception&) {
+    } catch (...) {
       // A missing or unwritable archive keeps its old stamp; the uninstall
       // itself is done either way.
     }

@@ -121,6 +121,9 @@ class TDezinstaler : public snapshot::TSafeThread {
   // The counter key's value names in long-path form, upper-cased so that
   // a file's path is looked up without regard to case.
   std::unordered_set<std::string> FSharedNames;
+  // False when the counter key could not be read to its end: any created
+  // file might then be shared, so none is deleted.
+  bool shared_names_complete_ = false;
   std::vector<std::string> FUnusedShared;
   int32_t FErrorCount = 0;
   RemoveAnswer FRemoveAnswer = raYes;

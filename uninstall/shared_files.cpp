@@ -17,15 +17,22 @@ using platform::StatusCode;
 
 void TDezinstaler::BuildSharedNames() {
   FSharedNames.clear();
+  shared_names_complete_ = false;
   platform::Registry& registry = platform_.registry;
   std::unique_ptr<RegKey> key;
-  if (!registry.OpenKey(platform::RootKey::kLocalMachine, kSharedDllsKey, KeyAccess::kRead, &key)
-           .ok()) {
+  const Status opened =
+      registry.OpenKey(platform::RootKey::kLocalMachine, kSharedDllsKey, KeyAccess::kRead, &key);
+  if (!opened.ok()) {
+    shared_names_complete_ = opened.code() == StatusCode::kNotFound;  // no counters at all
     return;
   }
   platform::RegValue value;
   for (uint32_t index = 0;; ++index) {
-    if (!registry.EnumValue(*key, index, platform::Registry::kUnlimited, &value).ok()) break;
+    const Status s = registry.EnumValue(*key, index, platform::Registry::kUnlimited, &value);
+    if (!s.ok()) {
+      shared_names_complete_ = s.code() == StatusCode::kNoMoreItems;
+      break;
+    }
     // Counters may name a file by its short (8.3) path; the tree holds long ones.
     std::string name = ExpandLongPath(platform_.fs, value.name);
     if (name.empty()) name = value.name;

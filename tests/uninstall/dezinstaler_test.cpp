@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "tests/uninstall/uninstall_test_util.h"
 
@@ -567,6 +568,23 @@ TEST_F(DezinstalerTest, StopInTheMiddleEndsWithoutSummaryAndStillStamps) {
   EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "Deleting files..."), 0);
   EXPECT_EQ(Header().uses, 1u);
   EXPECT_EQ(context.ProgramState, snapshot::psUninstalled);
+}
+
+TEST_F(DezinstalerTest, UnexpectedFailureEndsTheRunAsIncomplete) {
+  SetValue(RootKey::kCurrentUser, "Software\\X", "a", kSz, SzData("a"));
+  SetValue(RootKey::kCurrentUser, "Software\\X", "b", kSz, SzData("b"));
+  AddValue(nkValueAdded, RootKey::kCurrentUser, "Software\\X", "a", kSz, {}, SzData("a"));
+  AddValue(nkValueAdded, RootKey::kCurrentUser, "Software\\X", "b", kSz, {}, SzData("b"));
+  SaveArchive();
+  settings.AutoDelCvn = true;
+  view.on_step = [](int) { throw std::runtime_error("the window is gone"); };
+
+  EXPECT_EQ(Run(), snapshot::psIdle);
+
+  EXPECT_EQ(view.Texts(), Strings());
+  EXPECT_EQ(Value(RootKey::kCurrentUser, "Software\\X", "b").data, SzData("b"));
+  EXPECT_EQ(shell.Recycled(), Strings());
+  EXPECT_EQ(Header().uses, 1u);
 }
 
 TEST_F(DezinstalerTest, EndOfRunGivesTheWindowItsControlsBack) {

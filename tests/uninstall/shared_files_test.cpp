@@ -198,6 +198,50 @@ TEST_F(SharedFilesTest, SharedFileListedUnderItsShortNameIsNotDeleted) {
                                   "Uninstall complete without errors"));
 }
 
+// Without the whole list of counters any created file might be shared.
+TEST_F(SharedFilesTest, UnreadableCounterKeyKeepsEveryCreatedFile) {
+  SharedFile("C:\\App\\a.dll", 1);
+  AddFile("C:\\App\\b.dll");
+  AddItem(nkFileAdded, "C:\\App", "a.dll");
+  AddItem(nkFileAdded, "C:\\App", "b.dll");
+  SaveArchive();
+  settings.DecSharedCounter = false;
+
+  registry.DenyOpen(RootKey::kLocalMachine, kSharedDlls);
+  Run();
+  EXPECT_TRUE(fs.Exists("C:\\App\\a.dll"));
+  EXPECT_TRUE(fs.Exists("C:\\App\\b.dll"));
+  EXPECT_EQ(view.Texts(), Strings("DELETING FILE: C:\\App\\a.dll ... ERROR",
+                                  "DELETING FILE: C:\\App\\b.dll ... ERROR"));
+}
+
+TEST_F(SharedFilesTest, CounterListEndingInAnErrorKeepsEveryCreatedFile) {
+  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\Other\\x.dll", kDword, DwordData(1));
+  SharedFile("C:\\App\\a.dll", 1);
+  AddFile("C:\\App\\b.dll");
+  AddItem(nkFileAdded, "C:\\App", "a.dll");
+  AddItem(nkFileAdded, "C:\\App", "b.dll");
+  SaveArchive();
+  settings.DecSharedCounter = false;
+  registry.FailValueEnumFrom(RootKey::kLocalMachine, kSharedDlls, 1);
+
+  Run();
+
+  EXPECT_TRUE(fs.Exists("C:\\App\\a.dll"));
+  EXPECT_TRUE(fs.Exists("C:\\App\\b.dll"));
+  EXPECT_EQ(LinesEndingWith("ERROR").size(), 2u);
+}
+
+TEST_F(SharedFilesTest, NoCounterKeyMeansNoSharedFiles) {
+  AddFile("C:\\App\\b.dll");
+  AddItem(nkFileAdded, "C:\\App", "b.dll");
+  SaveArchive();
+
+  Run();
+
+  EXPECT_FALSE(fs.Exists("C:\\App\\b.dll"));
+}
+
 TEST_F(SharedFilesTest, GrownTextCounterRecordedAsNumberIsLeftAlone) {
   AddFile("C:\\S\\a.dll");
   SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\a.dll", kSz, SzData("3"));
