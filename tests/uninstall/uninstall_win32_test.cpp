@@ -349,23 +349,27 @@ TEST_F(UninstallWin32Test, FailuresOnTheRealSystemAreLoggedAsSuch) {
   RecordFile(nkFileAdded, folder_ + "\\App", "missing.txt");
   Record(nkValueChanged, hkcu, key_, "deleted since", kSz, SzData("a"), SzData("b"));
   SaveAndLoad();
-  settings_.UseRecycled = false;
   const std::wstring used = platform::win32::ToWide(folder_ + "\\App\\used.txt");
   HANDLE handle = CreateFileW(used.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  Run();
-  CloseHandle(handle);
-
   const std::string root = "HKEY_CURRENT_USER\\" + key_;
-  EXPECT_EQ(view_.Texts(),
-            Strings("DELETING REGISTRY KEY: " + root + "\\App ... ERROR (has sub-keys)",
-                    "RESTORING REGISTRY VALUE: " + root + "\\deleted since ... FAILS (not found)",
-                    "DELETING FILE: " + folder_ + "\\App\\used.txt ... ERROR (in use)",
-                    "DELETING FILE: " + folder_ + "\\App\\missing.txt ... FAILS (not found)",
-                    "DELETING FOLDER: " + folder_ + "\\App ... ERROR (not empty)"));
-  EXPECT_TRUE(fs_.GetAttributes(folder_ + "\\App\\used.txt"));
-  EXPECT_TRUE(fs_.GetAttributes(folder_ + "\\App\\later.txt"));
+  for (bool recycle : {false, true}) {
+    SCOPED_TRACE(recycle ? "to the Recycle Bin" : "deleted");
+    settings_.UseRecycled = recycle;
+    view_.lines.clear();
+    log_.Clear();
+    Run();
+    EXPECT_EQ(view_.Texts(),
+              Strings("DELETING REGISTRY KEY: " + root + "\\App ... ERROR (has sub-keys)",
+                      "RESTORING REGISTRY VALUE: " + root + "\\deleted since ... FAILS (not found)",
+                      "DELETING FILE: " + folder_ + "\\App\\used.txt ... ERROR (in use)",
+                      "DELETING FILE: " + folder_ + "\\App\\missing.txt ... FAILS (not found)",
+                      "DELETING FOLDER: " + folder_ + "\\App ... ERROR (not empty)"));
+    EXPECT_TRUE(fs_.GetAttributes(folder_ + "\\App\\used.txt"));
+    EXPECT_TRUE(fs_.GetAttributes(folder_ + "\\App\\later.txt"));
+  }
+  CloseHandle(handle);
 }
 
 TEST_F(UninstallWin32Test, SharedFileListedUnderItsShortNameIsKept) {
