@@ -198,6 +198,33 @@ TEST_F(SharedFilesTest, SharedFileListedUnderItsShortNameIsNotDeleted) {
                                   "Uninstall complete without errors"));
 }
 
+// A stop asked for while counters are given back also spares the question
+// about unused files: nothing more is done after a stop.
+TEST_F(SharedFilesTest, StopDuringTheCountersOffersNoFile) {
+  SharedFile("C:\\S\\a.dll", 1);
+  SharedFile("C:\\S\\b.dll", 1);
+  AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
+  AddCounter("C:\\S\\b.dll", kDword, DwordData(1));
+  SaveArchive();
+  bool stop_wanted = false;
+  view.on_step = [&](int step) { stop_wanted = step == 1; };
+
+  Run([&](TDezinstaler& engine) {
+    if (!stop_wanted) return;
+    stop_wanted = false;
+    ASSERT_TRUE(engine.SafeSuspend());
+    context.ProgramState = snapshot::psStopRequested;
+    engine.Terminate();
+    engine.Resume();
+  });
+
+  EXPECT_TRUE(view.questions.empty());
+  EXPECT_EQ(Counter("C:\\S\\a.dll").data, DwordData(0));
+  EXPECT_EQ(Counter("C:\\S\\b.dll").data, DwordData(1));
+  EXPECT_TRUE(fs.Exists("C:\\S\\a.dll"));
+  EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok"));
+}
+
 // Without the whole list of counters any created file might be shared.
 TEST_F(SharedFilesTest, UnreadableCounterKeyKeepsEveryCreatedFile) {
   SharedFile("C:\\App\\a.dll", 1);
