@@ -1,0 +1,401 @@
+#include "cli/cli_commands.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "changes/change_tree.h"
+#include "changes/export_changes.h"
+#include "changes/load_check_tree.h"
+#include "changes/save_changes_tree.h"
+#include "engine/snapshot/db_tree.h"
+#include "engine/snapshot/safe_thread.h"
+#include "engine/snapshot/scan_control.h"
+#include "engine/snapshot/scan_threads.h"
+#include "engine/snapshot/worker_context.h"
+#include "i18n/translator.h"
+#include "settings/settings.h"
+
+namespace cvn::cli {
+
+namespace {
+
+using changes::ChangeTree;
+using changes::NodeId;
+using snapshot::WorkerContext;
+
+std::string InvalidFileFormat() {
+  return i18n::Translate("RS_INV_FILE_FORMAT", "Invalid file format !");
+}
+
+// A usage error.
+ParseResult Usage(std::string error) { return {std::nullopt, std::move(error)}; }
+
+}  // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+  if (args.empty()) return Usage("no command given (try --help)");
+  Options options;
+  const std::string& name = args[0];
+  size_t next = 1;
+  // The identifier, for the commands that take one: it names a file.
+  auto take_identifier = [&]() -> bool {
+    if (next >= args.size() || args[next].empty() || args[next].starts_with("-")) return false;
+    options.identifier = args[next++];
+    return options.identifier.find_first_of("\\/:*?\"<>|") == std::string::npos;
+  };
+
+  if (name == "--help" || name == "-h" || name == "help") {
+    options.command = Command::kHelp;
+  } else if (name == "start" || name == "show" || name == "run") {
+    options.command = name == "start"  ? Command::kStart
+                      : name == "show" ? Command::kShow
+                                       : Command::kRun;
+    if (!take_identifier()) return Usage(name + ": a valid application identifier is required");
+  } else if (name == "finish") {
+    options.command = Command::kFinish;
+  } else if (name == "list") {
+    options.command = Command::kList;
+  } else {
+    return Usage("unknown command '" + name + "' (try --help)");
+  }
+
+  if (options.command == Command::kRun) {
+    if (next >= args.size() || args[next] != "--") return Usage("run: '--' and the setup program are required");
+    ++next;
+    if (next >= args.size()) return Usage("run: the setup program is missing after '--'");
+    options.setup.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
+    return {options, {}};
+  }
+  while (next < args.size()) {
+    const std::string& arg = args[next++];
+    if (options.command == Command::kShow && arg == "--hexa") {
+      options.hexa = true;
+    } else if (options.command == Command::kShow && arg == "--output") {
+      if (next >= args.size() || args[next].empty()) return Usage("show: --output needs a file name");
+      options.output = args[next++];
+    } else {
+      return Usage(name + ": unexpected argument '" + arg + "'");
+    }
+  }
+  return {options, {}};
+}
+
+std::string HelpText() {
+  return "Usage: corvane-cli COMMAND [OPTIONS]\n"
+         "  start ID                      first scan of the saved targets; the monitoring of ID is then pending\n"
+         "  finish                        second scan and comparison; saves the archive of the pending monitoring\n"
+         "  run ID -- SETUP [ARGS...]     start, run SETUP and wait for it and what it starts, then finish\n"
+         "  list                          the monitored applications: name, created, last used, uses\n"
+         "  show ID [--hexa] [--output FILE]  the changes of ID as text, to standard output or FILE\n"
+         "  --help                        this text\n"
+         "Exit codes: 0 success, 2 wrong usage, 3 archive or pending monitoring missing or invalid,\n"
+         "4 stopped by Ctrl+C.\n";
+}
+
+std::string FormatDate(double when) {
+  // Days since 1899-12-30 to a civil date (days from 1970-01-01 first).
+  double day_part = std::floor(when);
+  long long seconds = std::llround((when - day_part) * 86400.0);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    day_part += 1;
+  }
+  long long z = static_cast<long long>(day_part) - 25569 + 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long long doe = z - era * 146097;
+  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long long mp = (5 * doy + 2) / 153;
+  const long long day = doy - (153 * mp + 2) / 5 + 1;
+  const long long month = mp < 10 ? mp + 3 : mp - 9;
+  const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int>(year),
+                static_cast<int>(month), static_cast<int>(day), static_cast<int>(seconds / 3600),
+                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return text;
+}
+
+namespace {
+
+class Runner final : public snapshot::ScanObserver {
+ public:
+  explicit Runner(Environment& env) : env_(env), context_(settings_) {
+    settings_.ProgramFolder = env.program_folder;
+    context_.program_folder = env.program_folder;
+    context_.windows_folder = env.windows_folder;
+  }
+
+  // Reads the settings of the window program; false (reported) when a
+  // stored value has the wrong type.
+  bool LoadStoredSettings() {
+    try {
+      settings::LoadSettings(env_.registry, settings_);
+      return true;
+    } catch (const settings::SettingsError& e) {
+      env_.err << "corvane-cli: the setting " << e.value_name() << " has the wrong type\n";
+      return false;
+    }
+  }
+
+  std::string PathInProgramFolder(std::string_view name) const {
+    std::string path = env_.program_folder;
+    if (!path.empty() && !path.ends_with('\\')) path += '\\';
+    return path + std::string(name);
+  }
+
+  int Start(const std::string& identifier) {
+    if (snapshot::EnabledTargetCount(settings_) == 0) {
+      env_.err << "corvane-cli: no scan target is enabled in the settings\n";
+      return kExitUsage;
+    }
+    context_.CurrentIdentifier = identifier;
+    progress_max_ = 5 * snapshot::EnabledTargetCount(settings_);
+    progress_ = 0;
+    auto* scan = new snapshot::ScanThread(context_, env_.fs, env_.registry, dispatcher_, *this);
+    if (!RunWorker(*scan, [scan] { scan->RequestStop(); })) {
+      snapshot::DeleteSnapshotFiles(env_.fs, env_.program_folder);
+      return kExitStopped;
+    }
+    if (context_.ProgramState != snapshot::psScanned) {
+      env_.err << "corvane-cli: the first scan failed: " << status_ << "\n";
+      return kExitInvalidData;
+    }
+    const std::string line = identifier + "\r\n";
+    const platform::Status written = env_.fs.WriteFile(
+        PathInProgramFolder(kContinueFile), {reinterpret_cast<const uint8_t*>(line.data()), line.size()});
+    if (!written.ok()) {
+      env_.err << "corvane-cli: " << PathInProgramFolder(kContinueFile) << " cannot be written\n";
+      return kExitInvalidData;
+    }
+    return kExitOk;
+  }
+
+  int Finish() {
+    std::vector<uint8_t> bytes;
+    const std::string continue_path = PathInProgramFolder(kContinueFile);
+    if (!env_.fs.ReadFile(continue_path, &bytes).ok()) {
+      env_.err << "corvane-cli: no monitoring is pending (" << continue_path << " is missing)\n";
+      return kExitInvalidData;
+    }
+    std::string identifier(bytes.begin(), bytes.end());
+    identifier = identifier.substr(0, identifier.find_first_of("\r\n"));
+    if (identifier.empty()) {
+      env_.err << "corvane-cli: " << continue_path << ": " << InvalidFileFormat() << "\n";
+      return kExitInvalidData;
+    }
+    context_.CurrentIdentifier = identifier;
+    // A crash during the second scan must not leave the monitoring pending.
+    RemoveRunAtLogon();
+    (void)env_.fs.DeleteFile(continue_path);
+
+    ChangeTree tree(settings_);
+    progress_max_ = 5 * snapshot::EnabledTargetCount(settings_);
+    progress_ = progress_max_ / 5;
+    auto* rescan =
+        new snapshot::ReScanThread(context_, env_.fs, env_.registry, dispatcher_, *this, tree);
+    const bool ended = RunWorker(*rescan, [rescan] { rescan->RequestStop(); });
+    snapshot::DeleteSnapshotFiles(env_.fs, env_.program_folder);
+    if (!ended) return kExitStopped;
+    if (context_.ProgramState != snapshot::psIdle) {
+      env_.err << "corvane-cli: the second scan failed: " << status_ << "\n";
+      return kExitInvalidData;
+    }
+    tree.MarkEmptyBranches();
+    const std::string summary = Summary(tree);
+    if (!summary.empty()) {
+      try {
+        changes::SaveChangesTree(tree, env_.fs, env_.program_folder, identifier, env_.clock);
+      } catch (const changes::ArchiveFileError& e) {
+        env_.err << "corvane-cli: the archive cannot be saved: " << e.what() << "\n";
+        return kExitInvalidData;
+      }
+      env_.out << identifier << ": " << summary << "\n";
+    } else {
+      env_.out << identifier << ": no changes\n";
+    }
+    return kExitOk;
+  }
+
+  int Run(const Options& options) {
+    if (int code = Start(options.identifier); code != kExitOk) return code;
+    if (!env_.run_setup || !env_.run_setup(options.setup)) {
+      env_.err << "corvane-cli: " << options.setup.front()
+               << " cannot be started; the monitoring stays pending (finish it with 'finish')\n";
+      return kExitUsage;
+    }
+    if (Interrupted()) return kExitStopped;
+    return Finish();
+  }
+
+  int List() {
+    std::unique_ptr<platform::FolderListing> listing;
+    if (!env_.fs.ListFolder(env_.program_folder, &listing).ok()) {
+      env_.err << "corvane-cli: " << env_.program_folder << " cannot be listed\n";
+      return kExitInvalidData;
+    }
+    env_.out << i18n::Translate("RS_NAME", "Name") << '\t' << i18n::Translate("RS_CREATED", "Created")
+             << '\t' << i18n::Translate("RS_LAST_USED", "Last used") << '\t'
+             << i18n::Translate("RS_USES", "Uses") << "\n";
+    platform::FindEntry entry;
+    while (listing->Next(&entry).ok()) {
+      if (entry.attributes & (platform::attr::kDirectory | platform::attr::kHidden | platform::attr::kSystem))
+        continue;
+      const std::string& name = entry.name;
+      if (name.size() <= 4 || !EndsWithCvn(name)) continue;
+      const std::string identifier = name.substr(0, name.size() - 4);
+      changes::TChgArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
+      if (!archive.Open()) {
+        env_.out << identifier << "\t\t\t\n";
+        continue;
+      }
+      std::array<uint8_t, changes::kArchiveHeaderSize> bytes;
+      archive.ReadHeader(bytes);
+      const changes::ArchiveHeader header = changes::ParseHeader(bytes);
+      env_.out << identifier << '\t' << FormatDate(header.created) << '\t'
+               << (header.last_used == 0.0 ? std::string() : FormatDate(header.last_used)) << '\t'
+               << header.uses << "\n";
+    }
+    return kExitOk;
+  }
+
+  int Show(const Options& options) {
+    ChangeTree tree(settings_);
+    if (int code = LoadArchive(options.identifier, tree); code != kExitOk) return code;
+    const changes::ExportOptions export_options{options.identifier, FormatDate(env_.clock.Now()),
+                                                options.hexa};
+    if (options.output.empty()) {
+      env_.out << changes::ExportChangesText(tree, changes::kNoNode, export_options);
+      return kExitOk;
+    }
+    if (!changes::ExportChanges(env_.fs, tree, changes::kNoNode, options.output, export_options).ok()) {
+      env_.err << "corvane-cli: " << options.output << ": "
+               << i18n::Translate("RS_EXPORT_ERROR", "Exporting error !") << "\n";
+      return kExitInvalidData;
+    }
+    return kExitOk;
+  }
+
+ private:
+  static bool EndsWithCvn(std::string_view name) {
+    std::string ext(name.substr(name.size() - 4));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".cvn";
+  }
+
+  bool Interrupted() const { return env_.interrupted && env_.interrupted(); }
+
+  // Loads the archive of `identifier` into `tree`; reports what is wrong.
+  int LoadArchive(const std::string& identifier, ChangeTree& tree) {
+    changes::TChgArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
+    if (!env_.fs.GetAttributes(archive.FileName())) {
+      env_.err << "corvane-cli: " << archive.FileName() << " does not exist\n";
+      return kExitInvalidData;
+    }
+    if (!archive.Open()) {
+      env_.err << "corvane-cli: " << archive.FileName() << ": " << InvalidFileFormat() << "\n";
+      return kExitInvalidData;
+    }
+    snapshot::RunToEnd control;
+    if (!changes::LoadChangeRecords(archive, tree, context_.loaded_change_counts, control, nullptr)) {
+      env_.err << "corvane-cli: " << archive.FileName() << ": " << InvalidFileFormat() << "\n";
+      return kExitInvalidData;
+    }
+    tree.MarkEmptyBranches();
+    return kExitOk;
+  }
+
+  // Counts per kind of change, "3 files created, 1 key created"; empty when
+  // the tree has no change.
+  static std::string Summary(ChangeTree& tree) {
+    static constexpr std::array<const char*, 14> kLabels = {
+        "",          "keys created",   "keys deleted",   "values created", "values changed",
+        "values deleted", "counters incremented", "folders created", "folders deleted",
+        "files created",  "files changed",  "files deleted",  "files moved from", "files moved to"};
+    std::array<int, 14> counts{};
+    for (NodeId n = tree.Top(); n != changes::kNoNode; n = tree.NextInSubtree(n, tree.Top()))
+      if (changes::IsChangeKind(tree.Data(n).Kind)) ++counts[static_cast<size_t>(tree.Data(n).Kind)];
+    std::string text;
+    for (size_t kind = 1; kind < counts.size(); ++kind) {
+      if (counts[kind] == 0) continue;
+      if (!text.empty()) text += ", ";
+      text += std::to_string(counts[kind]) + " " + kLabels[kind];
+    }
+    return text;
+  }
+
+  void RemoveRunAtLogon() {
+    std::unique_ptr<platform::RegKey> key;
+    if (env_.registry.OpenKey(platform::RootKey::kLocalMachine,
+                              "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                              platform::KeyAccess::kReadWrite, &key)
+            .ok())
+      (void)env_.registry.DeleteValue(*key, "Corvane");
+  }
+
+  // Runs a worker to its end, pumping its calls on this thread; a Ctrl+C
+  // stops it as the Stop button would. False when it was stopped so.
+  bool RunWorker(snapshot::TSafeThread& worker, const std::function<void()>& stop) {
+    bool ended = false;
+    bool stopped = false;
+    worker.SetOnTerminate([&ended](snapshot::TSafeThread&) { ended = true; });
+    worker.Start();
+    while (!ended) {
+      if (!stopped && Interrupted()) {
+        stop();
+        stopped = true;
+      }
+      dispatcher_.WaitAndProcess(100);
+    }
+    if (env_.show_progress) env_.err << "\n";
+    return !stopped;
+  }
+
+  // ScanObserver, on this thread.
+  void UpdateStatus(const std::string& text) override {
+    status_ = text;
+    ShowProgress();
+  }
+  void StepProgress() override {
+    ++progress_;
+    ShowProgress();
+  }
+  void ShowProgress() {
+    if (!env_.show_progress) return;
+    const int percent = progress_max_ > 0 ? progress_ * 100 / progress_max_ : 0;
+    env_.err << "\r" << status_ << " " << percent << "%    " << std::flush;
+  }
+
+  Environment& env_;
+  settings::Settings settings_;
+  WorkerContext context_;
+  snapshot::QueueDispatcher dispatcher_;
+  std::string status_;
+  int progress_ = 0;
+  int progress_max_ = 0;
+};
+
+}  // namespace
+
+int Execute(const Options& options, Environment& env) {
+  if (options.command == Command::kHelp) {
+    env.out << HelpText();
+    return kExitOk;
+  }
+  Runner runner(env);
+  if (!runner.LoadStoredSettings()) return kExitUsage;
+  switch (options.command) {
+    case Command::kStart: return runner.Start(options.identifier);
+    case Command::kFinish: return runner.Finish();
+    case Command::kRun: return runner.Run(options);
+    case Command::kList: return runner.List();
+    case Command::kShow: return runner.Show(options);
+    case Command::kHelp: break;
+  }
+  return kExitOk;
+}
+
+}  // namespace cvn::cli

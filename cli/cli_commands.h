@@ -1,0 +1,81 @@
+// corvane-cli: monitoring an installation and showing what it changed from a
+// script. The commands run the same workers and write the same files
+// (snapshots, "Continue.dat", archives) as the window program, in the same
+// program folder and with the same settings.
+//
+// Parsing and the commands live here, over the platform interfaces, so they
+// are tested on the in-memory platform; main.cpp only wires the real one.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "changes/chg_archive.h"
+#include "platform/filesystem.h"
+#include "platform/registry.h"
+
+namespace cvn::cli {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitUninstallErrors = 1,
+  kExitUsage = 2,
+  kExitInvalidData = 3,  // an archive or pending monitoring missing or invalid
+  kExitStopped = 4,      // stopped by Ctrl+C
+};
+
+enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow };
+
+struct Options {
+  Command command = Command::kHelp;
+  std::string identifier;
+  // show
+  bool hexa = false;
+  std::string output;  // empty: standard output
+  // run: the setup program and its arguments
+  std::vector<std::string> setup;
+};
+
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;  // one line when options is empty
+};
+
+// `args` are the arguments after the program name.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+// The usage text: each command with one line.
+std::string HelpText();
+
+// What the commands run on.
+struct Environment {
+  platform::FileSystem& fs;
+  platform::Registry& registry;
+  const changes::Clock& clock;
+  std::string program_folder;  // the folder of the executables, no trailing backslash
+  std::string windows_folder;
+  std::ostream& out;
+  std::ostream& err;
+  // Status texts and percentages on `err`: only when it is a terminal.
+  bool show_progress = false;
+  // True once the user pressed Ctrl+C; asked on the main thread while a
+  // worker runs. May be empty.
+  std::function<bool()> interrupted;
+  // Runs the setup program (its path then its arguments) and waits for it
+  // and every process it starts; false when it could not be started.
+  std::function<bool(const std::vector<std::string>&)> run_setup;
+};
+
+// Runs one parsed command; the result is the process's exit code.
+int Execute(const Options& options, Environment& env);
+
+// "yyyy-mm-dd hh:mm:ss" of an archive date (days since 1899-12-30).
+std::string FormatDate(double when);
+
+// The name of the continuation file in the program folder.
+inline constexpr std::string_view kContinueFile = "Continue.dat";
+
+}  // namespace cvn::cli
