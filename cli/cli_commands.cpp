@@ -17,6 +17,9 @@
 #include "engine/snapshot/worker_context.h"
 #include "i18n/translator.h"
 #include "settings/settings.h"
+#include "uninstall/dezinstaler.h"
+#include "uninstall/uninstall_log.h"
+#include "uninstall/uninstall_view.h"
 
 namespace cvn::cli {
 
@@ -49,10 +52,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
   if (name == "--help" || name == "-h" || name == "help") {
     options.command = Command::kHelp;
-  } else if (name == "start" || name == "show" || name == "run") {
-    options.command = name == "start"  ? Command::kStart
-                      : name == "show" ? Command::kShow
-                                       : Command::kRun;
+  } else if (name == "start" || name == "show" || name == "run" || name == "uninstall") {
+    options.command = name == "start"       ? Command::kStart
+                      : name == "show"      ? Command::kShow
+                      : name == "uninstall" ? Command::kUninstall
+                                            : Command::kRun;
     if (!take_identifier()) return Usage(name + ": a valid application identifier is required");
   } else if (name == "finish") {
     options.command = Command::kFinish;
@@ -76,6 +80,21 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     } else if (options.command == Command::kShow && arg == "--output") {
       if (next >= args.size() || args[next].empty()) return Usage("show: --output needs a file name");
       options.output = args[next++];
+    } else if (options.command == Command::kUninstall && arg == "--yes") {
+      options.yes = true;
+    } else if (options.command == Command::kUninstall && arg == "--verbose") {
+      options.verbose = true;
+    } else if (options.command == Command::kUninstall && arg == "--shared") {
+      const std::string answer = next < args.size() ? args[next++] : std::string();
+      if (answer == "yes") {
+        options.shared = SharedAnswer::kYes;
+      } else if (answer == "no") {
+        options.shared = SharedAnswer::kNo;
+      } else if (answer == "ask") {
+        options.shared = SharedAnswer::kAsk;
+      } else {
+        return Usage("uninstall: --shared takes yes, no or ask");
+      }
     } else {
       return Usage(name + ": unexpected argument '" + arg + "'");
     }
@@ -90,8 +109,10 @@ std::string HelpText() {
          "  run ID -- SETUP [ARGS...]     start, run SETUP and wait for it and what it starts, then finish\n"
          "  list                          the monitored applications: name, created, last used, uses\n"
          "  show ID [--hexa] [--output FILE]  the changes of ID as text, to standard output or FILE\n"
+         "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of ID\n"
          "  --help                        this text\n"
-         "Exit codes: 0 success, 2 wrong usage, 3 archive or pending monitoring missing or invalid,\n"
+         "Exit codes: 0 success, 1 uninstall ended with errors, 2 wrong usage,\n"
+         "3 archive or pending monitoring missing or invalid,\n"
          "4 stopped by Ctrl+C.\n";
 }
 
@@ -279,7 +300,78 @@ class Runner final : public snapshot::ScanObserver {
     return kExitOk;
   }
 
+  int Uninstall(const Options& options) {
+    ChangeTree tree(settings_);
+    tree.SetUninstallMode(true);
+    if (int code = LoadArchive(options.identifier, tree); code != kExitOk) return code;
+    if (!options.yes) {
+      std::string question = i18n::Translate("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?");
+      if (size_t at = question.find("%s"); at != std::string::npos)
+        question.replace(at, 2, options.identifier);
+      if (!env_.confirm || !env_.confirm(question)) {
+        env_.err << "corvane-cli: uninstall of " << options.identifier << " not confirmed; nothing was changed\n";
+        return kExitOk;
+      }
+    }
+    if (options.verbose) settings_.LogLevel = uninstall::lcError | uninstall::lcWarning | uninstall::lcSuccess;
+    UninstallConsole view(*this, options.shared);
+    uninstall::TUninstallLog log(settings_, view);
+    auto* engine = new uninstall::TDezinstaler(context_, tree, {env_.registry, env_.fs, env_.shell}, log,
+                                               view, env_.clock, dispatcher_, options.identifier);
+    bool log_written = true;
+    const bool ended = RunWorker(
+        *engine,
+        [this, engine] {
+          context_.ProgramState = snapshot::psStopRequested;
+          engine->Terminate();
+        },
+        [&] { log_written = uninstall::WriteLogFile({context_, env_.fs, env_.clock}, log, view).ok(); });
+    if (!log_written)
+      env_.err << "corvane-cli: " << uninstall::LogFilePath(env_.program_folder) << " cannot be written\n";
+    if (!ended) return kExitStopped;
+    // Errors show in red; a run without any ends with the summary line,
+    // which every LogLevel but 0 shows.
+    const bool failed = view.errors > 0 || (settings_.LogLevel != 0 && !view.complete);
+    return failed ? kExitUninstallErrors : kExitOk;
+  }
+
  private:
+  // The log box, the status line and the shared-file question on the console.
+  class UninstallConsole final : public uninstall::UninstallView {
+   public:
+    UninstallConsole(Runner& runner, SharedAnswer shared) : runner_(runner), shared_(shared) {}
+    void SetStatus(std::string_view text) override { runner_.UpdateStatus(std::string(text)); }
+    void SetProgressMax(uint32_t max) override {
+      runner_.progress_max_ = static_cast<int>(max);
+      runner_.progress_ = 0;
+    }
+    void StepProgress() override { runner_.StepProgress(); }
+    void AppendLogLine(std::string_view text, uninstall::LogColor color) override {
+      if (color == uninstall::LogClassColor(uninstall::lcError)) ++errors;
+      if (text == i18n::Translate("RS_UNINST_NO_ERR", "Uninstall complete without errors")) complete = true;
+      if (runner_.env_.show_progress) runner_.env_.err << "\r\x1b[K";
+      runner_.env_.out << text << "\n" << std::flush;
+    }
+    uninstall::RemoveAnswer AskRemoveShared(std::string_view file_name, std::string_view folder) override {
+      switch (shared_) {
+        case SharedAnswer::kYes: return uninstall::raYesToAll;
+        case SharedAnswer::kNo: return uninstall::raNoToAll;
+        case SharedAnswer::kAsk: break;
+      }
+      const std::string question = "Remove the unused shared file " + std::string(folder) +
+                                   std::string(file_name) + " ?";
+      return runner_.env_.confirm && runner_.env_.confirm(question) ? uninstall::raYes : uninstall::raNo;
+    }
+    void ShowUninstallEnded(std::string_view) override {}
+
+    int errors = 0;
+    bool complete = false;
+
+   private:
+    Runner& runner_;
+    SharedAnswer shared_;
+  };
+
   static bool EndsWithCvn(std::string_view name) {
     std::string ext(name.substr(name.size() - 4));
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -337,11 +429,16 @@ class Runner final : public snapshot::ScanObserver {
   }
 
   // Runs a worker to its end, pumping its calls on this thread; a Ctrl+C
-  // stops it as the Stop button would. False when it was stopped so.
-  bool RunWorker(snapshot::TSafeThread& worker, const std::function<void()>& stop) {
+  // stops it as the Stop button would. `on_end` runs in its end
+  // notification. False when it was stopped so.
+  bool RunWorker(snapshot::TSafeThread& worker, const std::function<void()>& stop,
+                 const std::function<void()>& on_end = {}) {
     bool ended = false;
     bool stopped = false;
-    worker.SetOnTerminate([&ended](snapshot::TSafeThread&) { ended = true; });
+    worker.SetOnTerminate([&ended, &on_end](snapshot::TSafeThread&) {
+      if (on_end) on_end();
+      ended = true;
+    });
     worker.Start();
     while (!ended) {
       if (!stopped && Interrupted()) {
@@ -393,6 +490,7 @@ int Execute(const Options& options, Environment& env) {
     case Command::kRun: return runner.Run(options);
     case Command::kList: return runner.List();
     case Command::kShow: return runner.Show(options);
+    case Command::kUninstall: return runner.Uninstall(options);
     case Command::kHelp: break;
   }
   return kExitOk;

@@ -16,6 +16,7 @@
 #include "changes/chg_archive.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 
 namespace cvn::cli {
 
@@ -27,7 +28,10 @@ enum ExitCode : int {
   kExitStopped = 4,      // stopped by Ctrl+C
 };
 
-enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow };
+enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow, kUninstall };
+
+// What to do with a shared file nothing uses any more.
+enum class SharedAnswer { kYes, kNo, kAsk };
 
 struct Options {
   Command command = Command::kHelp;
@@ -35,6 +39,10 @@ struct Options {
   // show
   bool hexa = false;
   std::string output;  // empty: standard output
+  // uninstall
+  bool yes = false;      // no confirmation question
+  bool verbose = false;  // every log line, whatever LogLevel says
+  SharedAnswer shared = SharedAnswer::kAsk;
   // run: the setup program and its arguments
   std::vector<std::string> setup;
 };
@@ -54,6 +62,7 @@ std::string HelpText();
 struct Environment {
   platform::FileSystem& fs;
   platform::Registry& registry;
+  platform::Shell& shell;
   const changes::Clock& clock;
   std::string program_folder;  // the folder of the executables, no trailing backslash
   std::string windows_folder;
@@ -67,6 +76,9 @@ struct Environment {
   // Runs the setup program (its path then its arguments) and waits for it
   // and every process it starts; false when it could not be started.
   std::function<bool(const std::vector<std::string>&)> run_setup;
+  // Asks the user a yes-or-no question; false when there is nobody to ask.
+  // May be empty: every answer is then no.
+  std::function<bool(const std::string&)> confirm;
 };
 
 // Runs one parsed command; the result is the process's exit code.

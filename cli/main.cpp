@@ -17,6 +17,7 @@
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 
 namespace {
 
@@ -103,6 +104,15 @@ bool RunSetup(const std::vector<std::string>& command) {
   return true;
 }
 
+// A question answered on the console; no when nobody is there to answer.
+bool Confirm(const std::string& question) {
+  if (!_isatty(_fileno(stdin))) return false;
+  std::cerr << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -120,6 +130,7 @@ int wmain(int argc, wchar_t** argv) {
 
   cvn::platform::win32::Win32Registry registry;
   cvn::platform::win32::Win32FileSystem file_system;
+  cvn::platform::win32::Win32Shell shell;
   const std::string exe = cvn::platform::win32::ToUtf8(ExecutablePath());
   std::string folder = exe.substr(0, exe.rfind('\\'));
   if (folder.size() == 2) folder += '\\';  // a drive root keeps its backslash
@@ -128,9 +139,9 @@ int wmain(int argc, wchar_t** argv) {
   cvn::i18n::TTranslator translator(file_system, exe);
   cvn::i18n::InstallTranslator(&translator);
   cvn::changes::SystemClock clock;
-  cvn::cli::Environment env{file_system, registry, clock, folder, file_system.WindowsFolder(),
+  cvn::cli::Environment env{file_system, registry, shell, clock, folder, file_system.WindowsFolder(),
                             std::cout, std::cerr, _isatty(_fileno(stderr)) != 0,
-                            [] { return g_interrupted.load(); }, RunSetup};
+                            [] { return g_interrupted.load(); }, RunSetup, Confirm};
   const int code = cvn::cli::Execute(*parsed.options, env);
   std::cout.flush();
   cvn::i18n::InstallTranslator(nullptr);

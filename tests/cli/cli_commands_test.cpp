@@ -10,6 +10,7 @@
 #include "changes/chg_archive.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_shell.h"
 #include "settings/settings.h"
 
 namespace cvn::cli {
@@ -112,7 +113,11 @@ class CliTest : public ::testing::Test {
     err_.str("");
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) return kExitUsage;
-    Environment env{fs_, registry_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}};
+    Environment env{fs_, registry_, shell_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}, {}};
+    env.confirm = [this](const std::string& question) {
+      questions_.push_back(question);
+      return answer_;
+    };
     env.run_setup = [this](const std::vector<std::string>& command) {
       setup_command_ = command;
       Install();
@@ -149,7 +154,10 @@ class CliTest : public ::testing::Test {
 
   platform::MemoryRegistry registry_;
   platform::MemoryFileSystem fs_;
+  platform::MemoryShell shell_{fs_};
   FixedClock clock_;
+  std::vector<std::string> questions_;
+  bool answer_ = false;
   std::ostringstream out_, err_;
   std::vector<std::string> setup_command_;
 };
@@ -255,9 +263,85 @@ TEST_F(CliTest, ListShowsTheArchivesWithTheirDatesAndUses) {
   EXPECT_NE(text.find("Broken\t\t\t\n"), std::string::npos) << text;
 }
 
+bool RegistryKeyExists(platform::Registry& registry, std::string_view path) {
+  std::unique_ptr<platform::RegKey> key;
+  return registry.OpenKey(platform::RootKey::kCurrentUser, path, platform::KeyAccess::kRead, &key).ok();
+}
+
+TEST_F(CliTest, UninstallUndoesTheMonitoredChangesAndCountsTheUse) {
+  ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
+  ASSERT_TRUE(RegistryKeyExists(registry_, kTestKey));
+  ASSERT_EQ(Run({"uninstall", "App", "--yes"}), kExitOk) << err_.str();
+  EXPECT_TRUE(questions_.empty());
+  EXPECT_NE(out_.str().find("Uninstall complete without errors"), std::string::npos) << out_.str();
+  EXPECT_FALSE(RegistryKeyExists(registry_, kTestKey));
+  EXPECT_TRUE(RegistryKeyExists(registry_, "Software\\CorvaneTest"));
+  EXPECT_FALSE(fs_.Exists(std::string(kScratch) + "\\Mon\\App\\app.txt"));
+  EXPECT_FALSE(fs_.Exists(std::string(kScratch) + "\\Mon\\App"));
+  EXPECT_TRUE(fs_.Exists(std::string(kScratch) + "\\Mon\\old.txt"));
+  std::vector<uint8_t> log;
+  ASSERT_TRUE(fs_.ReadFile(std::string(kProgramFolder) + "\\Log.txt", &log).ok()) << err_.str();
+  EXPECT_NE(std::string(log.begin(), log.end()).find("Uninstall complete without errors\r\n"),
+            std::string::npos);
+
+  ASSERT_EQ(Run({"list"}), kExitOk);
+  EXPECT_NE(out_.str().find("\t2026-12-06 10:00:00\t1\n"), std::string::npos) << out_.str();
+}
+
+TEST_F(CliTest, UninstallAsksFirstWithoutYes) {
+  ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
+  answer_ = false;
+  EXPECT_EQ(Run({"uninstall", "App"}), kExitOk);
+  EXPECT_EQ(questions_, (std::vector<std::string>{"Are you sure you want to uninstall 'App' ?"}));
+  EXPECT_NE(err_.str().find("nothing was changed"), std::string::npos);
+  EXPECT_TRUE(RegistryKeyExists(registry_, kTestKey));
+
+  answer_ = true;
+  EXPECT_EQ(Run({"uninstall", "App"}), kExitOk) << err_.str();
+  EXPECT_FALSE(RegistryKeyExists(registry_, kTestKey));
+}
+
+TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {
+  ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
+  fs_.LockFile(std::string(kScratch) + "\\Mon\\App\\app.txt");
+  EXPECT_EQ(Run({"uninstall", "App", "--yes", "--verbose"}), kExitUninstallErrors);
+  EXPECT_EQ(out_.str().find("Uninstall complete without errors"), std::string::npos) << out_.str();
+  // --verbose shows the successes too.
+  EXPECT_NE(out_.str().find("Ok"), std::string::npos) << out_.str();
+}
+
+TEST_F(CliTest, UninstallOfMissingArchiveIsInvalidData) {
+  EXPECT_EQ(Run({"uninstall", "Nothing", "--yes"}), kExitInvalidData);
+  WriteArchiveBytes("Bad", {0});
+  EXPECT_EQ(Run({"uninstall", "Bad", "--yes"}), kExitInvalidData);
+  EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Bad.cvn: Invalid file format !\n");
+}
+
 TEST_F(CliTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(Run({"--help"}), kExitOk);
   EXPECT_EQ(out_.str(), HelpText());
+}
+
+}  // namespace
+}  // namespace cvn::cli
+
+namespace cvn::cli {
+namespace {
+
+TEST(ParseArgumentsTest, UninstallOptions) {
+  ParseResult all = ParseArguments({"uninstall", "App", "--yes", "--shared", "no", "--verbose"});
+  ASSERT_TRUE(all.options) << all.error;
+  EXPECT_EQ(all.options->command, Command::kUninstall);
+  EXPECT_TRUE(all.options->yes);
+  EXPECT_TRUE(all.options->verbose);
+  EXPECT_EQ(all.options->shared, SharedAnswer::kNo);
+  ParseResult plain = ParseArguments({"uninstall", "App"});
+  ASSERT_TRUE(plain.options);
+  EXPECT_FALSE(plain.options->yes);
+  EXPECT_EQ(plain.options->shared, SharedAnswer::kAsk);
+  EXPECT_FALSE(ParseArguments({"uninstall", "App", "--shared"}).options);
+  EXPECT_FALSE(ParseArguments({"uninstall", "App", "--shared", "maybe"}).options);
+  EXPECT_FALSE(ParseArguments({"uninstall"}).options);
 }
 
 }  // namespace
