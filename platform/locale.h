@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace cvn::platform {
 
@@ -15,6 +16,37 @@ struct DateTimeSeparators {
 // from the user's regional settings; elsewhere they are ":" and "/".
 // Safe on any thread.
 DateTimeSeparators UserDateTimeSeparators();
+
+// A local calendar date and time.
+struct CivilDateTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// How dates and times are written for the user.
+class DateTimeFormat {
+ public:
+  virtual ~DateTimeFormat() = default;
+  virtual std::string ShortDate(const CivilDateTime& when) const = 0;
+  virtual std::string LongTime(const CivilDateTime& when) const = 0;
+};
+
+// Day, month and four-digit year, and hours, minutes and seconds, each of
+// two digits, with the given separators: "05/03/2024", "09:04:03".
+class PatternDateTimeFormat final : public DateTimeFormat {
+ public:
+  explicit PatternDateTimeFormat(DateTimeSeparators separators = {}) : separators_(std::move(separators)) {}
+  std::string ShortDate(const CivilDateTime& when) const override;
+  std::string LongTime(const CivilDateTime& when) const override;
+
+ private:
+  DateTimeSeparators separators_;
+};
+
+// The user's short date and long time formats: the system's on Windows (and
+// under Wine); elsewhere the pattern above with the user's separators.
+// Safe on any thread.
+const DateTimeFormat& UserDateTimeFormat();
 
 // Compares two names for display order as the user's locale sorts them,
 // without regard to case: negative, zero or positive. Elsewhere than on

@@ -23,12 +23,6 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-std::string TwoDigits(int n) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02d", n);
-  return text;
-}
-
 // The lines of a text file, split at CR LF, LF or CR; the end of the last
 // line ends no further line.
 std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
@@ -80,7 +74,7 @@ std::string LogFilePath(std::string_view program_folder) {
   return platform::JoinPath(program_folder, kLogFileName);
 }
 
-std::string FormatLogDateTime(double when, const platform::DateTimeSeparators& separators) {
+std::string FormatLogDateTime(double when, const platform::DateTimeFormat& format) {
   // Days since 1899-12-30 with the time of day as the fraction.
   int64_t days = static_cast<int64_t>(std::floor(when));
   int64_t seconds = std::llround((when - static_cast<double>(days)) * 86400.0);
@@ -90,13 +84,10 @@ std::string FormatLogDateTime(double when, const platform::DateTimeSeparators& s
   }
   int year = 0, month = 0, day = 0;
   CivilFromDays(days - 25569, year, month, day);  // 25569: 1899-12-30 to 1970-01-01
-  std::string text =
-      TwoDigits(day) + separators.date + TwoDigits(month) + separators.date + std::to_string(year);
-  if (seconds != 0) {
-    const int s = static_cast<int>(seconds);
-    text += ' ' + TwoDigits(s / 3600) + separators.time + TwoDigits(s / 60 % 60) + separators.time +
-            TwoDigits(s % 60);
-  }
+  const int s = static_cast<int>(seconds);
+  const platform::CivilDateTime civil{year, month, day, s / 3600, s / 60 % 60, s % 60};
+  std::string text = format.ShortDate(civil);
+  if (seconds != 0) text += ' ' + format.LongTime(civil);
   return text;
 }
 
@@ -137,7 +128,7 @@ platform::Status WriteLogFile(const LogFileContext& target, const TUninstallLog&
   platform::Status written;
   if (context.settings.LogLevel > 0) {
     const std::string heading =
-        context.CurrentIdentifier + ' ' + FormatLogDateTime(target.clock.Now(), target.separators);
+        context.CurrentIdentifier + ' ' + FormatLogDateTime(target.clock.Now(), target.format);
     written =
         AppendRunToLogFile(target.fs, LogFilePath(context.program_folder), heading, log.Lines());
   }

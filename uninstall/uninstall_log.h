@@ -57,10 +57,9 @@ inline constexpr std::string_view kLogFileName = "Log.txt";
 // "<program folder>\Log.txt".
 std::string LogFilePath(std::string_view program_folder);
 
-// A date of the archives' clock in the user's short date and long time,
-// "dd/mm/yyyy hh:nn:ss" with the user's separators; the time is left out
-// at exactly midnight.
-std::string FormatLogDateTime(double when, const platform::DateTimeSeparators& separators);
+// A date of the archives' clock in the given short date and long time
+// formats, with a space between; the time is left out at exactly midnight.
+std::string FormatLogDateTime(double when, const platform::DateTimeFormat& format);
 
 // Appends one run to the log file at `path`: an empty line, `run_heading`,
 // a line of hyphens, `lines` and an empty line; a new file starts with the
@@ -76,7 +75,7 @@ struct LogFileContext {
   snapshot::WorkerContext& context;  // ProgramState, the identifier, the program folder
   platform::FileSystem& fs;
   const changes::Clock& clock;
-  platform::DateTimeSeparators separators = platform::UserDateTimeSeparators();
+  const platform::DateTimeFormat& format = platform::UserDateTimeFormat();
 };
 
 // The uninstall engine's end notification, on the main thread: reports

@@ -40,6 +40,49 @@ int CompareNamesForDisplay(std::string_view a, std::string_view b) {
   return result == 0 ? wa.compare(wb) : result - CSTR_EQUAL;
 }
 
+namespace {
+
+// The system's formats of the user's locale.
+class SystemDateTimeFormat final : public DateTimeFormat {
+ public:
+  std::string ShortDate(const CivilDateTime& when) const override {
+    const SYSTEMTIME time = SystemTimeOf(when);
+    wchar_t buffer[128];
+    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, 128);
+    return length > 1 ? Narrow(buffer, length - 1) : PatternDateTimeFormat(UserDateTimeSeparators()).ShortDate(when);
+  }
+  std::string LongTime(const CivilDateTime& when) const override {
+    const SYSTEMTIME time = SystemTimeOf(when);
+    wchar_t buffer[128];
+    const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, buffer, 128);
+    return length > 1 ? Narrow(buffer, length - 1) : PatternDateTimeFormat(UserDateTimeSeparators()).LongTime(when);
+  }
+
+ private:
+  static SYSTEMTIME SystemTimeOf(const CivilDateTime& when) {
+    SYSTEMTIME time = {};
+    time.wYear = static_cast<WORD>(when.year);
+    time.wMonth = static_cast<WORD>(when.month);
+    time.wDay = static_cast<WORD>(when.day);
+    time.wHour = static_cast<WORD>(when.hour);
+    time.wMinute = static_cast<WORD>(when.minute);
+    time.wSecond = static_cast<WORD>(when.second);
+    return time;
+  }
+  static std::string Narrow(const wchar_t* text, int length) {
+    char utf8[512];
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
+    return std::string(utf8, static_cast<size_t>(size > 0 ? size : 0));
+  }
+};
+
+}  // namespace
+
+const DateTimeFormat& UserDateTimeFormat() {
+  static const SystemDateTimeFormat format;
+  return format;
+}
+
 DateTimeSeparators UserDateTimeSeparators() {
   return DateTimeSeparators{LocaleText(LOCALE_STIME, ":"), LocaleText(LOCALE_SDATE, "/")};
 }

@@ -99,6 +99,24 @@ TEST(LocaleTest, DisplayOrderIgnoresCase) {
   EXPECT_LT(CompareNamesForDisplay("file1", "file2"), 0);
 }
 
+TEST(LocaleTest, PatternFormatWritesTwoDigitFields) {
+  const PatternDateTimeFormat format({".", "-"});
+  const CivilDateTime when{2024, 3, 5, 9, 4, 3};
+  EXPECT_EQ(format.ShortDate(when), "05-03-2024");
+  EXPECT_EQ(format.LongTime(when), "09.04.03");
+}
+
+TEST(LocaleTest, UsersFormatShowsEveryField) {
+  const CivilDateTime when{2031, 11, 27, 13, 45, 58};
+  const std::string date = UserDateTimeFormat().ShortDate(when);
+  const std::string time = UserDateTimeFormat().LongTime(when);
+  EXPECT_NE(date.find("31"), std::string::npos) << date;
+  EXPECT_NE(date.find("11"), std::string::npos) << date;
+  EXPECT_NE(date.find("27"), std::string::npos) << date;
+  EXPECT_NE(time.find("45"), std::string::npos) << time;
+  EXPECT_NE(time.find("58"), std::string::npos) << time;
+}
+
 TEST(LocaleTest, SeparatorsAreShortAndNotEmpty) {
   const DateTimeSeparators separators = UserDateTimeSeparators();
   EXPECT_FALSE(separators.time.empty());

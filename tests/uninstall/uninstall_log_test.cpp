@@ -7,6 +7,9 @@
 namespace cvn::uninstall::test {
 namespace {
 
+const platform::PatternDateTimeFormat kColonsAndSlashes({":", "/"});
+const platform::PatternDateTimeFormat kDotsAndDashes({".", "-"});
+
 using changes::nkFileAdded;
 using changes::nkKeyAdded;
 using changes::nkValueAdded;
@@ -152,7 +155,7 @@ TEST_F(UninstallLogTest, StoppedRunWritesItsBlockWithoutTheSummary) {
   log.AddLogLine(success_line, lcSuccess);
   log.AddLogLine(warning_line, lcWarning);  // filtered out
 
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, {".", "-"}}, log, view).ok());
+  EXPECT_TRUE(WriteLogFile({context, fs, clock, kDotsAndDashes}, log, view).ok());
 
   EXPECT_EQ(view.statuses, Strings("Uninstall stopped."));
   EXPECT_EQ(context.ProgramState, snapshot::psUninstalled);
@@ -163,7 +166,7 @@ TEST_F(UninstallLogTest, StoppedRunWritesItsBlockWithoutTheSummary) {
 
 TEST_F(UninstallLogTest, RunWithNothingLoggedWritesTheHeadingAlone) {
   context.CurrentIdentifier = "App";
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, {":", "/"}}, log, view).ok());
+  EXPECT_TRUE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
   EXPECT_EQ(LogText(), "CVN log file\r\n============\r\n\r\n\r\nApp 05/03/2024 14:07:09\r\n" +
                            std::string(kHyphens) + "\r\n\r\n");
 }
@@ -175,14 +178,14 @@ TEST_F(UninstallLogTest, FailedWriteKeepsTheEarlierLog) {
   log.AddLogLine(success_line, lcSuccess);
 
   fs.FailNextWrite(10);
-  EXPECT_FALSE(WriteLogFile({context, fs, clock, {":", "/"}}, log, view).ok());
+  EXPECT_FALSE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
   EXPECT_EQ(LogText(), earlier);
 
   fs.FailNextMove();
-  EXPECT_FALSE(WriteLogFile({context, fs, clock, {":", "/"}}, log, view).ok());
+  EXPECT_FALSE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
   EXPECT_EQ(LogText(), earlier);
 
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, {":", "/"}}, log, view).ok());
+  EXPECT_TRUE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
   EXPECT_EQ(LogText().rfind(earlier + "\r\nApp ", 0), 0u);
 }
 
@@ -194,11 +197,11 @@ TEST_F(UninstallLogTest, LogThatCannotBeReadIsNotStartedAfresh) {
 }
 
 TEST(FormatLogDateTimeTest, ShortDateAndLongTimeWithTheUsersSeparators) {
-  const platform::DateTimeSeparators slash{":", "/"};
+  const platform::PatternDateTimeFormat& slash = kColonsAndSlashes;
   EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2024, 3, 5, 9, 4, 3), slash),
             "05/03/2024 09:04:03");
   EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2024, 3, 5), slash), "05/03/2024");
-  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2000, 2, 29, 0, 0, 1), {".", "-"}),
+  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2000, 2, 29, 0, 0, 1), kDotsAndDashes),
             "29-02-2000 00.00.01");
   // A hair before midnight rounds to the next day's midnight.
   EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400, slash),

@@ -125,6 +125,8 @@ std::vector<std::string> Strings(const T&... items) {
 }
 
 inline const std::string kSharedDlls(kSharedDllsKey);
+// Log dates in a fixed form, whatever the machine's locale.
+inline const platform::PatternDateTimeFormat kLogDateFormat({":", "/"});
 
 // Drive C: in memory where a path may also be written with a short (8.3)
 // alias of one of its folders, as the real file system allows.
@@ -271,7 +273,7 @@ class UninstallTest : public ::testing::Test {
                                     dispatcher, kIdentifier);
     engine->SetOnTerminate([&](snapshot::TSafeThread&) {
       state_at_end = context.ProgramState;
-      log_file_status = WriteLogFile({context, fs, clock, {":", "/"}}, log, view);
+      log_file_status = WriteLogFile({context, fs, clock, kLogDateFormat}, log, view);
       ended = true;
     });
     engine->Start();

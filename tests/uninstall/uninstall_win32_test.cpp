@@ -331,8 +331,9 @@ TEST_F(UninstallWin32Test, UninstallReturnsTheScratchAreasToTheirStateBeforeTheI
   EXPECT_EQ(TrashCount(), trash_before + 4);  // three created files and the unused shared one
   std::vector<uint8_t> log_text;
   ASSERT_TRUE(fs_.ReadFile(context_.program_folder + "\\Log.txt", &log_text).ok());
-  EXPECT_NE(std::string(log_text.begin(), log_text.end()).find("App 05/03/2024"),
-            std::string::npos);
+  // The run's heading carries the date in the user's own format.
+  const std::string heading = "App " + FormatLogDateTime(clock_.Now(), platform::UserDateTimeFormat());
+  EXPECT_NE(std::string(log_text.begin(), log_text.end()).find(heading), std::string::npos) << heading;
 }
 
 TEST_F(UninstallWin32Test, FailuresOnTheRealSystemAreLoggedAsSuch) {
