@@ -67,6 +67,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
 
   if (options.command == Command::kRun) {
+    if (next < args.size() && args[next] == "--at-logon") {
+      options.at_logon = true;
+      ++next;
+    }
     if (next >= args.size() || args[next] != "--") return Usage("run: '--' and the setup program are required");
     ++next;
     if (next >= args.size()) return Usage("run: the setup program is missing after '--'");
@@ -80,6 +84,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     } else if (options.command == Command::kShow && arg == "--output") {
       if (next >= args.size() || args[next].empty()) return Usage("show: --output needs a file name");
       options.output = args[next++];
+    } else if (options.command == Command::kStart && arg == "--at-logon") {
+      options.at_logon = true;
     } else if (options.command == Command::kUninstall && arg == "--yes") {
       options.yes = true;
     } else if (options.command == Command::kUninstall && arg == "--verbose") {
@@ -104,9 +110,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
 std::string HelpText() {
   return "Usage: corvane-cli COMMAND [OPTIONS]\n"
-         "  start ID                      first scan of the saved targets; the monitoring of ID is then pending\n"
+         "  start ID [--at-logon]        first scan of the saved targets; the monitoring of ID is then pending\n"
          "  finish                        second scan and comparison; saves the archive of the pending monitoring\n"
-         "  run ID -- SETUP [ARGS...]     start, run SETUP and wait for it and what it starts, then finish\n"
+         "  run ID [--at-logon] -- SETUP [ARGS...]  start, run SETUP and wait for it and what it starts, then finish\n"
          "  list                          the monitored applications: name, created, last used, uses\n"
          "  show ID [--hexa] [--output FILE]  the changes of ID as text, to standard output or FILE\n"
          "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of ID\n"
@@ -162,13 +168,17 @@ class Runner final : public snapshot::ScanObserver {
     }
   }
 
+  void ChooseLanguage() {
+    if (env_.choose_language && !settings_.Language.empty()) env_.choose_language(settings_.Language);
+  }
+
   std::string PathInProgramFolder(std::string_view name) const {
     std::string path = env_.program_folder;
     if (!path.empty() && !path.ends_with('\\')) path += '\\';
     return path + std::string(name);
   }
 
-  int Start(const std::string& identifier) {
+  int Start(const std::string& identifier, bool at_logon) {
     if (snapshot::EnabledTargetCount(settings_) == 0) {
       env_.err << "corvane-cli: no scan target is enabled in the settings\n";
       return kExitUsage;
@@ -185,6 +195,7 @@ class Runner final : public snapshot::ScanObserver {
       env_.err << "corvane-cli: the first scan failed: " << status_ << "\n";
       return kExitInvalidData;
     }
+    if (at_logon) SetRunAtLogon();
     const std::string line = identifier + "\r\n";
     const platform::Status written = env_.fs.WriteFile(
         PathInProgramFolder(kContinueFile), {reinterpret_cast<const uint8_t*>(line.data()), line.size()});
@@ -242,7 +253,7 @@ class Runner final : public snapshot::ScanObserver {
   }
 
   int Run(const Options& options) {
-    if (int code = Start(options.identifier); code != kExitOk) return code;
+    if (int code = Start(options.identifier, options.at_logon); code != kExitOk) return code;
     if (!env_.run_setup || !env_.run_setup(options.setup)) {
       env_.err << "corvane-cli: " << options.setup.front()
                << " cannot be started; the monitoring stays pending (finish it with 'finish')\n";
@@ -419,13 +430,22 @@ class Runner final : public snapshot::ScanObserver {
     return text;
   }
 
+  // The Run key is opened, never created; a failure is no error.
+  void SetRunAtLogon() {
+    std::unique_ptr<platform::RegKey> key;
+    if (!env_.registry.OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &key).ok())
+      return;
+    // The window program, which finishes the monitoring when it starts.
+    const std::string exe = PathInProgramFolder("corvane.exe");
+    std::vector<uint8_t> data(exe.begin(), exe.end());
+    data.push_back(0);
+    (void)env_.registry.SetValue(*key, kRunValue, platform::regtype::kSz, data);
+  }
+
   void RemoveRunAtLogon() {
     std::unique_ptr<platform::RegKey> key;
-    if (env_.registry.OpenKey(platform::RootKey::kLocalMachine,
-                              "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                              platform::KeyAccess::kReadWrite, &key)
-            .ok())
-      (void)env_.registry.DeleteValue(*key, "Corvane");
+    if (env_.registry.OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &key).ok())
+      (void)env_.registry.DeleteValue(*key, kRunValue);
   }
 
   // Runs a worker to its end, pumping its calls on this thread; a Ctrl+C
@@ -484,8 +504,9 @@ int Execute(const Options& options, Environment& env) {
   }
   Runner runner(env);
   if (!runner.LoadStoredSettings()) return kExitUsage;
+  runner.ChooseLanguage();
   switch (options.command) {
-    case Command::kStart: return runner.Start(options.identifier);
+    case Command::kStart: return runner.Start(options.identifier, options.at_logon);
     case Command::kFinish: return runner.Finish();
     case Command::kRun: return runner.Run(options);
     case Command::kList: return runner.List();

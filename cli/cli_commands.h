@@ -36,6 +36,9 @@ enum class SharedAnswer { kYes, kNo, kAsk };
 struct Options {
   Command command = Command::kHelp;
   std::string identifier;
+  // start, run: the start-at-logon value, so a setup that restarts the
+  // computer brings the window program back to finish the monitoring
+  bool at_logon = false;
   // show
   bool hexa = false;
   std::string output;  // empty: standard output
@@ -79,6 +82,8 @@ struct Environment {
   // Asks the user a yes-or-no question; false when there is nobody to ask.
   // May be empty: every answer is then no.
   std::function<bool(const std::string&)> confirm;
+  // Chooses the interface language named by the settings. May be empty.
+  std::function<void(const std::string&)> choose_language;
 };
 
 // Runs one parsed command; the result is the process's exit code.
@@ -86,6 +91,10 @@ int Execute(const Options& options, Environment& env);
 
 // "yyyy-mm-dd hh:mm:ss" of an archive date (days since 1899-12-30).
 std::string FormatDate(double when);
+
+// The start-at-logon value: "Corvane" under this key of HKEY_LOCAL_MACHINE.
+inline constexpr std::string_view kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr std::string_view kRunValue = "Corvane";
 
 // The name of the continuation file in the program folder.
 inline constexpr std::string_view kContinueFile = "Continue.dat";

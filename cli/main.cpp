@@ -141,7 +141,8 @@ int wmain(int argc, wchar_t** argv) {
   cvn::changes::SystemClock clock;
   cvn::cli::Environment env{file_system, registry, shell, clock, folder, file_system.WindowsFolder(),
                             std::cout, std::cerr, _isatty(_fileno(stderr)) != 0,
-                            [] { return g_interrupted.load(); }, RunSetup, Confirm};
+                            [] { return g_interrupted.load(); }, RunSetup, Confirm,
+                            [&translator](const std::string& name) { translator.SetLanguage(name); }};
   const int code = cvn::cli::Execute(*parsed.options, env);
   std::cout.flush();
   cvn::i18n::InstallTranslator(nullptr);

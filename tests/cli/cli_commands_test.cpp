@@ -36,6 +36,12 @@ TEST(ParseArgumentsTest, EachCommandWithItsOptions) {
   EXPECT_EQ(run.options->setup, (std::vector<std::string>{"setup.exe", "/S", "--hexa"}));
 
   EXPECT_EQ(Parse({"start", "App"}).options->command, Command::kStart);
+  EXPECT_FALSE(Parse({"start", "App"}).options->at_logon);
+  EXPECT_TRUE(Parse({"start", "App", "--at-logon"}).options->at_logon);
+  ParseResult run_at_logon = Parse({"run", "App", "--at-logon", "--", "setup.exe"});
+  ASSERT_TRUE(run_at_logon.options) << run_at_logon.error;
+  EXPECT_TRUE(run_at_logon.options->at_logon);
+  EXPECT_EQ(run_at_logon.options->setup, (std::vector<std::string>{"setup.exe"}));
   EXPECT_EQ(Parse({"finish"}).options->command, Command::kFinish);
   EXPECT_EQ(Parse({"list"}).options->command, Command::kList);
   EXPECT_EQ(Parse({"--help"}).options->command, Command::kHelp);
@@ -66,7 +72,7 @@ TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
 
 TEST(ParseArgumentsTest, HelpNamesEveryCommand) {
   const std::string help = HelpText();
-  for (const char* name : {"start ID", "finish", "run ID -- SETUP", "list", "show ID", "--help"})
+  for (const char* name : {"start ID", "finish", "run ID [--at-logon] -- SETUP", "list", "show ID", "--help"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -113,7 +119,8 @@ class CliTest : public ::testing::Test {
     err_.str("");
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) return kExitUsage;
-    Environment env{fs_, registry_, shell_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}, {}};
+    Environment env{fs_, registry_, shell_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}, {}, {}};
+    env.interrupted = [this] { return interrupt_; };
     env.confirm = [this](const std::string& question) {
       questions_.push_back(question);
       return answer_;
@@ -158,6 +165,7 @@ class CliTest : public ::testing::Test {
   FixedClock clock_;
   std::vector<std::string> questions_;
   bool answer_ = false;
+  bool interrupt_ = false;
   std::ostringstream out_, err_;
   std::vector<std::string> setup_command_;
 };
@@ -315,6 +323,36 @@ TEST_F(CliTest, UninstallOfMissingArchiveIsInvalidData) {
   WriteArchiveBytes("Bad", {0});
   EXPECT_EQ(Run({"uninstall", "Bad", "--yes"}), kExitInvalidData);
   EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Bad.cvn: Invalid file format !\n");
+}
+
+TEST_F(CliTest, CtrlCStopsTheFirstScanAndLeavesNothingPending) {
+  interrupt_ = true;
+  EXPECT_EQ(Run({"start", "App"}), kExitStopped);
+  EXPECT_FALSE(ContinueFileExists());
+  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\HKCU.sns"));
+  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\FIS2.sns"));
+}
+
+TEST_F(CliTest, CtrlCStopsTheSecondScanAndSavesNoArchive) {
+  ASSERT_EQ(Run({"start", "App"}), kExitOk) << err_.str();
+  Install();
+  interrupt_ = true;
+  EXPECT_EQ(Run({"finish"}), kExitStopped);
+  EXPECT_FALSE(ContinueFileExists());
+  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\App.cvn"));
+}
+
+TEST_F(CliTest, StartAtLogonOnlyWhenAskedAndFinishRemovesIt) {
+  std::unique_ptr<platform::RegKey> run;
+  ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &run).ok());
+  platform::RegValue value;
+  ASSERT_EQ(Run({"start", "App"}), kExitOk) << err_.str();
+  EXPECT_FALSE(registry_.QueryValue(*run, kRunValue, &value).ok());
+  ASSERT_EQ(Run({"start", "App", "--at-logon"}), kExitOk) << err_.str();
+  ASSERT_TRUE(registry_.QueryValue(*run, kRunValue, &value).ok());
+  EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("C:\\Cvn\\corvane.exe\0", 19));
+  ASSERT_EQ(Run({"finish"}), kExitOk) << err_.str();
+  EXPECT_FALSE(registry_.QueryValue(*run, kRunValue, &value).ok());
 }
 
 TEST_F(CliTest, HelpGoesToStandardOutput) {
