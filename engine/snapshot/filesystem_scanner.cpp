@@ -81,7 +81,16 @@ bool FileSystemScanner::ScanTarget(std::string_view target, TDBTree& store) {
   const std::string path = TargetPath(target);
   const auto listing = Enter(path);
   if (listing == nullptr) return false;
+  const size_t size_before = store.Bytes().size();
   ScanFolder(path, *listing, store);
+  // A target's path reaches the snapshot through its first record. An empty
+  // target has none, so it gets a folder record of its own: otherwise the
+  // folders on the way to it would look created once the installer put
+  // something in it, and an uninstall would offer to delete them.
+  if (store.Bytes().size() == size_before && !control_.Terminated() && !IsDriveRoot(path) &&
+      !settings_.ExcludedFolders.Contains(path)) {
+    store.Add(path, "", {}, 0, flags::kContainer);
+  }
   return true;
 }
 

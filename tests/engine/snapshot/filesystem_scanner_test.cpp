@@ -206,12 +206,15 @@ TEST_F(FileSystemScannerTest, ProgramFolderNeverAppearsAndAnExcludedTargetRecord
   EXPECT_TRUE(Records().empty());
 }
 
-TEST_F(FileSystemScannerTest, EmptyFolderIsItsFolderRecordAndAnEmptyTargetNothing) {
+TEST_F(FileSystemScannerTest, EmptyFolderAndEmptyTargetAreTheirFolderRecords) {
   Folder("C:\\Data\\Empty");
   Folder("C:\\Nothing");
   OnlyOthers("C:\\Nothing;C:\\Data");
   Scan();
-  EXPECT_EQ(Records(), std::vector<std::string>{"C:\\Data\\Empty"});
+  // The empty target is recorded too, so that it is not taken for a created
+  // folder once something is put in it. A target with contents is known by
+  // its contents' paths alone.
+  EXPECT_EQ(Records(), (std::vector<std::string>{"C:\\Nothing", "C:\\Data\\Empty"}));
 }
 
 TEST_F(FileSystemScannerTest, FolderThatCannotBeListedIsSkippedSilently) {

@@ -127,6 +127,29 @@ TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
   EXPECT_EQ(counts.Of(changes::nkFileAdded), 2u);
 }
 
+TEST_F(ScanThreadsTest, EmptyTargetFolderIsNotReportedAsCreated) {
+  // Only the file system, and a target that holds nothing at the first scan.
+  settings_.ScanHKLM = settings_.ScanHKCU = false;
+  settings_.ScanOtherPaths = "C:\\Empty\\Target";
+  ASSERT_TRUE(fs_.CreateFolders("C:\\Empty\\Target").ok());
+  ASSERT_EQ(FirstScan(), psScanned);
+  ASSERT_TRUE(fs_.AddFile("C:\\Empty\\Target\\setup.log", "installed").ok());
+  EXPECT_EQ(SecondScan(), psIdle);
+
+  // The one change is the new file: the target and the folders above it
+  // were there before and must never be offered for deletion.
+  std::vector<std::pair<int32_t, std::string>> changes;
+  const changes::NodeId top = tree_.Top();
+  for (changes::NodeId n = tree_.NextInSubtree(top, top); n != changes::kNoNode;
+       n = tree_.NextInSubtree(n, top)) {
+    if (changes::IsChangeKind(tree_.Data(n).Kind))
+      changes.emplace_back(tree_.Data(n).Kind, std::string(tree_.Data(n).Path) + "\\" +
+                                                   std::string(tree_.Data(n).Name));
+  }
+  EXPECT_EQ(changes, (std::vector<std::pair<int32_t, std::string>>{
+                         {changes::nkFileAdded, "C:\\Empty\\Target\\setup.log"}}));
+}
+
 TEST_F(ScanThreadsTest, WithoutFileSystemTargetTheFileSnapshotsAreUntouched) {
   settings_.ScanOthers = false;
   ASSERT_TRUE(fs_.AddFile("C:\\Cvn\\FIS2.SNS", "earlier").ok());
