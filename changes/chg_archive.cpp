@@ -1,6 +1,7 @@
 #include "changes/chg_archive.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -36,6 +37,37 @@ double LoadDouble(const uint8_t* p) {
 double MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
   const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
   return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+platform::CivilDateTime CivilOf(double when) {
+  int64_t days = static_cast<int64_t>(std::floor(when));
+  int64_t seconds = std::llround((when - static_cast<double>(days)) * 86400.0);
+  if (seconds >= 86400) {  // a hair before midnight is the next day
+    ++days;
+    seconds -= 86400;
+  }
+  // Days since 1970-01-01 to a civil date (proleptic Gregorian).
+  const int64_t z = days + DaysFromCivil(1899, 12, 30) + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  platform::CivilDateTime civil;
+  civil.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  civil.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  civil.year = static_cast<int>(yoe + era * 400 + (civil.month <= 2 ? 1 : 0));
+  civil.hour = static_cast<int>(seconds / 3600);
+  civil.minute = static_cast<int>(seconds / 60 % 60);
+  civil.second = static_cast<int>(seconds % 60);
+  return civil;
+}
+
+std::string FormatDateTime(double when, const platform::DateTimeFormat& format) {
+  const platform::CivilDateTime civil = CivilOf(when);
+  std::string text = format.ShortDate(civil);
+  if (civil.hour != 0 || civil.minute != 0 || civil.second != 0) text += ' ' + format.LongTime(civil);
+  return text;
 }
 
 double SystemClock::Now() const {

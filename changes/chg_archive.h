@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/locale.h"
 
 namespace cvn::changes {
 
@@ -50,6 +51,11 @@ class SystemClock final : public Clock {
 
 // The date value of a calendar date and time (proleptic Gregorian).
 double MakeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// The calendar date and time of an archive date, to the nearest second.
+platform::CivilDateTime CivilOf(double when);
+// An archive date as the user reads it: the short date, and after a space
+// the long time, which is left out at exactly midnight.
+std::string FormatDateTime(double when, const platform::DateTimeFormat& format);
 
 // An archive that cannot be written, or read for stamping.
 class ArchiveFileError : public std::runtime_error {

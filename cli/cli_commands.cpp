@@ -122,29 +122,6 @@ std::string HelpText() {
          "4 stopped by Ctrl+C.\n";
 }
 
-std::string FormatDate(double when) {
-  // Days since 1899-12-30 to a civil date (days from 1970-01-01 first).
-  double day_part = std::floor(when);
-  long long seconds = std::llround((when - day_part) * 86400.0);
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    day_part += 1;
-  }
-  long long z = static_cast<long long>(day_part) - 25569 + 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long long doe = z - era * 146097;
-  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long long mp = (5 * doy + 2) / 153;
-  const long long day = doy - (153 * mp + 2) / 5 + 1;
-  const long long month = mp < 10 ? mp + 3 : mp - 9;
-  const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  char text[128];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int>(year),
-                static_cast<int>(month), static_cast<int>(day), static_cast<int>(seconds / 3600),
-                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-  return text;
-}
 
 namespace {
 
@@ -287,8 +264,8 @@ class Runner final : public snapshot::ScanObserver {
       std::array<uint8_t, changes::kArchiveHeaderSize> bytes;
       archive.ReadHeader(bytes);
       const changes::ArchiveHeader header = changes::ParseHeader(bytes);
-      env_.out << identifier << '\t' << FormatDate(header.created) << '\t'
-               << (header.last_used == 0.0 ? std::string() : FormatDate(header.last_used)) << '\t'
+      env_.out << identifier << '\t' << changes::FormatDateTime(header.created, *env_.date_format) << '\t'
+               << (header.last_used == 0.0 ? std::string() : changes::FormatDateTime(header.last_used, *env_.date_format)) << '\t'
                << header.uses << "\n";
     }
     return kExitOk;
@@ -297,7 +274,7 @@ class Runner final : public snapshot::ScanObserver {
   int Show(const Options& options) {
     ChangeTree tree(settings_);
     if (int code = LoadArchive(options.identifier, tree); code != kExitOk) return code;
-    const changes::ExportOptions export_options{options.identifier, FormatDate(env_.clock.Now()),
+    const changes::ExportOptions export_options{options.identifier, changes::FormatDateTime(env_.clock.Now(), *env_.date_format),
                                                 options.hexa};
     if (options.output.empty()) {
       env_.out << changes::ExportChangesText(tree, changes::kNoNode, export_options);

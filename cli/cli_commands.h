@@ -15,6 +15,7 @@
 
 #include "changes/chg_archive.h"
 #include "platform/filesystem.h"
+#include "platform/locale.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 
@@ -84,13 +85,13 @@ struct Environment {
   std::function<bool(const std::string&)> confirm;
   // Chooses the interface language named by the settings. May be empty.
   std::function<void(const std::string&)> choose_language;
+  // How dates are written: the user's short date and long time.
+  const platform::DateTimeFormat* date_format = &platform::UserDateTimeFormat();
 };
 
 // Runs one parsed command; the result is the process's exit code.
 int Execute(const Options& options, Environment& env);
 
-// "yyyy-mm-dd hh:mm:ss" of an archive date (days since 1899-12-30).
-std::string FormatDate(double when);
 
 // The start-at-logon value: "Corvane" under this key of HKEY_LOCAL_MACHINE.
 inline constexpr std::string_view kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";

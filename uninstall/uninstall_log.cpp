@@ -10,19 +10,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Civil date of a day count since 1970-01-01 (proleptic Gregorian).
-void CivilFromDays(int64_t days, int& year, int& month, int& day) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-}
-
 // The lines of a text file, split at CR LF, LF or CR; the end of the last
 // line ends no further line.
 std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
@@ -74,22 +61,6 @@ std::string LogFilePath(std::string_view program_folder) {
   return platform::JoinPath(program_folder, kLogFileName);
 }
 
-std::string FormatLogDateTime(double when, const platform::DateTimeFormat& format) {
-  // Days since 1899-12-30 with the time of day as the fraction.
-  int64_t days = static_cast<int64_t>(std::floor(when));
-  int64_t seconds = std::llround((when - static_cast<double>(days)) * 86400.0);
-  if (seconds >= 86400) {
-    ++days;
-    seconds -= 86400;
-  }
-  int year = 0, month = 0, day = 0;
-  CivilFromDays(days - 25569, year, month, day);  // 25569: 1899-12-30 to 1970-01-01
-  const int s = static_cast<int>(seconds);
-  const platform::CivilDateTime civil{year, month, day, s / 3600, s / 60 % 60, s % 60};
-  std::string text = format.ShortDate(civil);
-  if (seconds != 0) text += ' ' + format.LongTime(civil);
-  return text;
-}
 
 platform::Status AppendRunToLogFile(platform::FileSystem& fs, std::string_view path,
                                     std::string_view run_heading,
@@ -128,7 +99,7 @@ platform::Status WriteLogFile(const LogFileContext& target, const TUninstallLog&
   platform::Status written;
   if (context.settings.LogLevel > 0) {
     const std::string heading =
-        context.CurrentIdentifier + ' ' + FormatLogDateTime(target.clock.Now(), target.format);
+        context.CurrentIdentifier + ' ' + changes::FormatDateTime(target.clock.Now(), target.format);
     written =
         AppendRunToLogFile(target.fs, LogFilePath(context.program_folder), heading, log.Lines());
   }

@@ -57,10 +57,6 @@ inline constexpr std::string_view kLogFileName = "Log.txt";
 // "<program folder>\Log.txt".
 std::string LogFilePath(std::string_view program_folder);
 
-// A date of the archives' clock in the given short date and long time
-// formats, with a space between; the time is left out at exactly midnight.
-std::string FormatLogDateTime(double when, const platform::DateTimeFormat& format);
-
 // Appends one run to the log file at `path`: an empty line, `run_heading`,
 // a line of hyphens, `lines` and an empty line; a new file starts with the
 // "CVN log file" heading. Lines end with CR LF. The file is replaced

@@ -76,10 +76,13 @@ TEST(ParseArgumentsTest, HelpNamesEveryCommand) {
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
-TEST(FormatDateTest, ArchiveDatesAsIsoText) {
-  EXPECT_EQ(FormatDate(changes::MakeDateTime(2026, 12, 6, 21, 5, 9)), "2026-12-06 21:05:09");
-  EXPECT_EQ(FormatDate(changes::MakeDateTime(1999, 2, 28)), "1999-02-28 00:00:00");
-  EXPECT_EQ(FormatDate(changes::MakeDateTime(2000, 3, 1, 23, 59, 59)), "2000-03-01 23:59:59");
+// Dates in a fixed form, whatever the machine's locale.
+const platform::PatternDateTimeFormat kDates({":", "/"});
+
+TEST(ArchiveDateTest, ShortDateAndLongTimeWithoutMidnight) {
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2026, 12, 6, 21, 5, 9), kDates), "06/12/2026 21:05:09");
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(1999, 2, 28), kDates), "28/02/1999");
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2000, 3, 1, 23, 59, 59), kDates), "01/03/2000 23:59:59");
 }
 
 class FixedClock final : public changes::Clock {
@@ -120,6 +123,7 @@ class CliTest : public ::testing::Test {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) return kExitUsage;
     Environment env{fs_, registry_, shell_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}, {}, {}};
+    env.date_format = &kDates;
     env.interrupted = [this] { return interrupt_; };
     env.confirm = [this](const std::string& question) {
       questions_.push_back(question);
@@ -187,7 +191,7 @@ TEST_F(CliTest, StartThenFinishSavesTheArchiveAndShowPrintsIt) {
 
   ASSERT_EQ(Run({"show", "App"}), kExitOk) << err_.str();
   const std::string text = out_.str();
-  EXPECT_EQ(text.rfind("'App' changes\r\nCorvane,    2026-12-06 10:00:00\r\n\r\nMy Computer\r\n", 0), 0u)
+  EXPECT_EQ(text.rfind("'App' changes\r\nCorvane,    06/12/2026 10:00:00\r\n\r\nMy Computer\r\n", 0), 0u)
       << text;
   EXPECT_NE(text.find("    (+)(REG KEY) HKEY_CURRENT_USER\\Software\\CorvaneTest\\Cli\r\n"
                       "      (+)(REG VAL) Name = 'it''s'\r\n"),
@@ -266,7 +270,7 @@ TEST_F(CliTest, ListShowsTheArchivesWithTheirDatesAndUses) {
   ASSERT_EQ(Run({"list"}), kExitOk) << err_.str();
   const std::string text = out_.str();
   EXPECT_EQ(text.rfind("Name\tCreated\tLast used\tUses\n", 0), 0u) << text;
-  EXPECT_NE(text.find("App\t2026-12-06 10:00:00\t2026-12-07 08:30:00\t1\n"), std::string::npos)
+  EXPECT_NE(text.find("App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("Broken\t\t\t\n"), std::string::npos) << text;
 }
@@ -293,7 +297,7 @@ TEST_F(CliTest, UninstallUndoesTheMonitoredChangesAndCountsTheUse) {
             std::string::npos);
 
   ASSERT_EQ(Run({"list"}), kExitOk);
-  EXPECT_NE(out_.str().find("\t2026-12-06 10:00:00\t1\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("\t06/12/2026 10:00:00\t1\n"), std::string::npos) << out_.str();
 }
 
 TEST_F(CliTest, UninstallAsksFirstWithoutYes) {

@@ -196,15 +196,15 @@ TEST_F(UninstallLogTest, LogThatCannotBeReadIsNotStartedAfresh) {
   EXPECT_FALSE(AppendRunToLogFile(fs, kLogTxt, "App", {}).ok());
 }
 
-TEST(FormatLogDateTimeTest, ShortDateAndLongTimeWithTheUsersSeparators) {
+TEST(LogDateTest, ShortDateAndLongTimeInTheGivenFormat) {
   const platform::PatternDateTimeFormat& slash = kColonsAndSlashes;
-  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2024, 3, 5, 9, 4, 3), slash),
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2024, 3, 5, 9, 4, 3), slash),
             "05/03/2024 09:04:03");
-  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2024, 3, 5), slash), "05/03/2024");
-  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2000, 2, 29, 0, 0, 1), kDotsAndDashes),
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2024, 3, 5), slash), "05/03/2024");
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2000, 2, 29, 0, 0, 1), kDotsAndDashes),
             "29-02-2000 00.00.01");
   // A hair before midnight rounds to the next day's midnight.
-  EXPECT_EQ(FormatLogDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400, slash),
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400, slash),
             "01/01/2024");
 }
 

@@ -332,7 +332,7 @@ TEST_F(UninstallWin32Test, UninstallReturnsTheScratchAreasToTheirStateBeforeTheI
   std::vector<uint8_t> log_text;
   ASSERT_TRUE(fs_.ReadFile(context_.program_folder + "\\Log.txt", &log_text).ok());
   // The run's heading carries the date in the user's own format.
-  const std::string heading = "App " + FormatLogDateTime(clock_.Now(), platform::UserDateTimeFormat());
+  const std::string heading = "App " + changes::FormatDateTime(clock_.Now(), platform::UserDateTimeFormat());
   EXPECT_NE(std::string(log_text.begin(), log_text.end()).find(heading), std::string::npos) << heading;
 }
 
