@@ -281,20 +281,20 @@ Component& Form::Adopt(std::unique_ptr<Component> component) {
   return *components_.back();
 }
 
-Component& Form::AddControl(const ControlSpec& spec) {
+Component& Form::AddControl(const ControlDesign& design) {
   const int id = next_control_id_++;
   const Rect bounds =
-      AnchoredBounds(spec.placement.bounds, spec.placement.anchors, DesignClientSizeOf(spec.parent),
-                     ClientSizeOf(spec.parent), dpi_);
+      AnchoredBounds(design.placement.bounds, design.placement.anchors, DesignClientSizeOf(design.parent),
+                     ClientSizeOf(design.parent), dpi_);
   const HWND hwnd = CreateWindowExW(
-      spec.ex_style, spec.window_class, ToUtf16(spec.text).c_str(),
-      WS_CHILD | WS_VISIBLE | spec.style, bounds.left, bounds.top, bounds.width, bounds.height,
-      spec.parent != nullptr ? spec.parent->hwnd() : hwnd_,
+      design.ex_style, design.window_class, ToUtf16(design.text).c_str(),
+      WS_CHILD | WS_VISIBLE | design.style, bounds.left, bounds.top, bounds.width, bounds.height,
+      design.parent != nullptr ? design.parent->hwnd() : hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  if (hwnd == nullptr) throw std::runtime_error("Cannot create the control " + spec.name + ".");
+  if (hwnd == nullptr) throw std::runtime_error("Cannot create the control " + design.name + ".");
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  Component& component = Adopt(std::make_unique<Component>(spec.name, spec.properties, hwnd, id,
-                                                           spec.parent, spec.placement));
+  Component& component = Adopt(std::make_unique<Component>(design.name, design.properties, hwnd, id,
+                                                           design.parent, design.placement));
   by_id_[id] = &component;
   return component;
 }

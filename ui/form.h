@@ -26,7 +26,7 @@
 namespace cvn::ui {
 
 // What a windowed component is made of.
-struct ControlSpec {
+struct ControlDesign {
   std::string name = {};
   const wchar_t* window_class = nullptr;
   DWORD style = 0;  // WS_CHILD and WS_VISIBLE are added
@@ -97,7 +97,7 @@ class Form {
 
   // Components. Each is created with the form's font and placed by its
   // anchors whenever its parent changes size.
-  Component& AddControl(const ControlSpec& spec);
+  Component& AddControl(const ControlDesign& design);
   Component& AddNonWindowed(std::string name, uint8_t properties, std::string_view text = {});
   Component& AddPanel(std::string name, Component* parent, Placement placement);
   Component& AddButton(std::string name, std::string_view caption, Component* parent,

@@ -25,15 +25,15 @@ using test::Call;
 using test::RecordingSink;
 using test::TreeBuilder;
 
-struct SpecEntry {
+struct EntryShape {
   std::string name;
   uint32_t type;
   std::vector<uint8_t> data;
 };
-struct SpecNode {
+struct NodeShape {
   std::string name;
-  std::vector<SpecEntry> entries;
-  std::vector<SpecNode> children;
+  std::vector<EntryShape> entries;
+  std::vector<NodeShape> children;
 };
 
 // Random trees whose names often repeat in other letter cases, so that first
@@ -61,7 +61,7 @@ class Generator {
     return name;
   }
 
-  SpecEntry Entry() {
+  EntryShape Entry() {
     if (!registry_) {
       static const uint32_t kTimes[] = {test::Dos(2006, 1, 1, 10, 0, 0),
                                         test::Dos(2006, 1, 1, 10, 0, 2),
@@ -86,8 +86,8 @@ class Generator {
     return {registry_ && Chance(10) ? "" : Name(), type, data};
   }
 
-  SpecNode Node(std::string name, int depth) {
-    SpecNode node{std::move(name), {}, {}};
+  NodeShape Node(std::string name, int depth) {
+    NodeShape node{std::move(name), {}, {}};
     const size_t entries = Chance(15) ? Pick(25) : Pick(6);
     for (size_t i = 0; i < entries; ++i) node.entries.push_back(Entry());
     if (depth > 0) {
@@ -99,21 +99,21 @@ class Generator {
 
   // The "after" state: entries and subtrees dropped, changed, renamed in
   // case, added and moved elsewhere.
-  SpecNode Mutate(const SpecNode& before, std::vector<SpecEntry>& moving) {
-    SpecNode after{before.name, {}, {}};
+  NodeShape Mutate(const NodeShape& before, std::vector<EntryShape>& moving) {
+    NodeShape after{before.name, {}, {}};
     if (Chance(10)) after.name = FlipCase(after.name);
-    for (const SpecEntry& e : before.entries) {
+    for (const EntryShape& e : before.entries) {
       if (Chance(12)) {
         if (Chance(50)) moving.push_back(e);
         continue;
       }
-      SpecEntry copy = e;
+      EntryShape copy = e;
       if (Chance(10)) copy.data = Entry().data;
       if (Chance(5)) copy.type = copy.type == 1 ? 2 : 1;
       if (Chance(8)) copy.name = FlipCase(copy.name);
       after.entries.push_back(copy);
     }
-    for (const SpecNode& child : before.children) {
+    for (const NodeShape& child : before.children) {
       if (Chance(8)) continue;
       after.children.push_back(Mutate(child, moving));
     }
@@ -146,11 +146,11 @@ class Generator {
   bool registry_;
 };
 
-void Build(TreeBuilder& builder, snapshot::TNode* parent, const SpecNode& spec) {
+void Build(TreeBuilder& builder, snapshot::TNode* parent, const NodeShape& shape) {
   snapshot::TNode* node =
-      parent == nullptr ? builder.Top(spec.name) : builder.Node(parent, spec.name);
-  for (const SpecEntry& e : spec.entries) builder.Value(node, e.name, e.type, e.data);
-  for (const SpecNode& child : spec.children) Build(builder, node, child);
+      parent == nullptr ? builder.Top(shape.name) : builder.Node(parent, shape.name);
+  for (const EntryShape& e : shape.entries) builder.Value(node, e.name, e.type, e.data);
+  for (const NodeShape& child : shape.children) Build(builder, node, child);
 }
 
 TEST(CompareDifferentialTest, FileSystemComparisonMakesTheLiteralCalls) {
@@ -159,18 +159,18 @@ TEST(CompareDifferentialTest, FileSystemComparisonMakesTheLiteralCalls) {
   for (uint32_t seed = 1; seed <= 150; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Generator gen(seed, false);
-    std::vector<SpecNode> before_drives, after_drives;
+    std::vector<NodeShape> before_drives, after_drives;
     for (const char* drive : {"C:", "D:", "c:"}) {
       if (gen.Chance(70)) before_drives.push_back(gen.Node(drive, 3));
     }
-    std::vector<SpecEntry> moving;
-    for (const SpecNode& d : before_drives) {
+    std::vector<EntryShape> moving;
+    for (const NodeShape& d : before_drives) {
       if (gen.Chance(90)) after_drives.push_back(gen.Mutate(d, moving));
     }
     if (gen.Chance(30)) after_drives.push_back(gen.Node("E:", 2));
     TreeBuilder before, after;
-    for (const SpecNode& d : before_drives) Build(before, nullptr, d);
-    for (const SpecNode& d : after_drives) Build(after, nullptr, d);
+    for (const NodeShape& d : before_drives) Build(before, nullptr, d);
+    for (const NodeShape& d : after_drives) Build(after, nullptr, d);
 
     // To the end, and stopped after a random number of pause points.
     for (long stop_after : {-1L, static_cast<long>(gen.Pick(200))}) {
@@ -200,23 +200,23 @@ TEST(CompareDifferentialTest, RegistryComparisonMakesTheLiteralCalls) {
   for (uint32_t seed = 1; seed <= 150; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Generator gen(seed, true);
-    SpecNode before_root = gen.Node("", 3);
+    NodeShape before_root = gen.Node("", 3);
     // The shared-file counters' key, with values naming files that exist,
     // that do not and a folder.
-    SpecNode shared{"SharedDLLs", {}, {}};
+    NodeShape shared{"SharedDLLs", {}, {}};
     for (int i = 0; i < 12; ++i) {
-      SpecEntry e = gen.Entry();
+      EntryShape e = gen.Entry();
       static const char* const kFiles[] = {"C:\\Windows\\app", "c:\\windows\\SETUP.DLL",
                                            "C:\\Windows\\data", "C:\\Windows\\none"};
       e.name = kFiles[gen.Pick(4)];
       shared.entries.push_back(e);
     }
-    SpecNode chain = shared;
+    NodeShape chain = shared;
     for (const char* name : {"CurrentVersion", "Windows", "Microsoft", "SOFTWARE"})
-      chain = SpecNode{name, {}, {chain}};
+      chain = NodeShape{name, {}, {chain}};
     before_root.children.push_back(chain);
-    std::vector<SpecEntry> moving;
-    const SpecNode after_root = gen.Mutate(before_root, moving);
+    std::vector<EntryShape> moving;
+    const NodeShape after_root = gen.Mutate(before_root, moving);
     TreeBuilder before, after;
     Build(before, nullptr, before_root);
     Build(after, nullptr, after_root);
@@ -269,9 +269,9 @@ TEST(CompareDifferentialTest, MovedFileDetectionRelabelsTheLiteralNodes) {
   for (uint32_t seed = 1; seed <= 150; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Generator gen(seed, false);
-    const SpecNode before_drive = gen.Node("C:", 3);
-    std::vector<SpecEntry> moving;
-    const SpecNode after_drive = gen.Mutate(before_drive, moving);
+    const NodeShape before_drive = gen.Node("C:", 3);
+    std::vector<EntryShape> moving;
+    const NodeShape after_drive = gen.Mutate(before_drive, moving);
     TreeBuilder before, after;
     Build(before, nullptr, before_drive);
     Build(after, nullptr, after_drive);
