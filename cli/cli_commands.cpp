@@ -301,9 +301,9 @@ class Runner final : public snapshot::ScanObserver {
         return kExitOk;
       }
     }
-    if (options.verbose) settings_.LogLevel = uninstall::lcError | uninstall::lcWarning | uninstall::lcSuccess;
     UninstallConsole view(*this, options.shared);
     uninstall::TUninstallLog log(settings_, view);
+    log.ShowEveryLine(options.verbose);  // Log.txt keeps what LogLevel lets through
     auto* engine = new uninstall::TDezinstaler(context_, tree, {env_.registry, env_.fs, env_.shell}, log,
                                                view, env_.clock, dispatcher_, options.identifier);
     bool log_written = true;
@@ -319,7 +319,8 @@ class Runner final : public snapshot::ScanObserver {
     if (!ended) return kExitStopped;
     // Errors show in red; a run without any ends with the summary line,
     // which every LogLevel but 0 shows.
-    const bool failed = view.errors > 0 || (settings_.LogLevel != 0 && !view.complete);
+    const bool summary_shown = settings_.LogLevel != 0 || options.verbose;
+    const bool failed = view.errors > 0 || (summary_shown && !view.complete);
     return failed ? kExitUninstallErrors : kExitOk;
   }
 

@@ -52,9 +52,9 @@ TUninstallLog::TUninstallLog(const settings::Settings& settings, UninstallView& 
     : settings_(settings), view_(view) {}
 
 void TUninstallLog::AddLogLine(std::string_view line, int32_t log_class) {
-  if (!ShownAtLogLevel(settings_.LogLevel, log_class)) return;
-  view_.AppendLogLine(line, LogClassColor(log_class));
-  lines_.emplace_back(line);
+  const bool kept = ShownAtLogLevel(settings_.LogLevel, log_class);
+  if (kept || show_every_line_) view_.AppendLogLine(line, LogClassColor(log_class));
+  if (kept) lines_.emplace_back(line);
 }
 
 std::string LogFilePath(std::string_view program_folder) {

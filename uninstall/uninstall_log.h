@@ -43,6 +43,9 @@ class TUninstallLog {
   // Shows `line` in the colour of its class and keeps it, unless LogLevel
   // filters it out.
   void AddLogLine(std::string_view line, int32_t log_class);
+  // Shows every line, whatever LogLevel says; what is kept for Log.txt is
+  // still filtered (the command line's --verbose).
+  void ShowEveryLine(bool every) { show_every_line_ = every; }
   // The lines shown since the last Clear, in order.
   const std::vector<std::string>& Lines() const { return lines_; }
 
@@ -50,6 +53,7 @@ class TUninstallLog {
   const settings::Settings& settings_;
   UninstallView& view_;
   std::vector<std::string> lines_;
+  bool show_every_line_ = false;
 };
 
 inline constexpr std::string_view kLogFileName = "Log.txt";

@@ -103,6 +103,19 @@ TEST_F(UninstallLogTest, LogLevelFiveShowsErrorsAndSuccesses) {
   EXPECT_EQ(log.Lines(), view.Texts());
 }
 
+TEST_F(UninstallLogTest, ShowingEveryLineKeepsOnlyTheFilteredOnesForLogTxt) {
+  TreeWithErrorWarningAndSuccess();
+  settings.LogLevel = 1;
+  log.ShowEveryLine(true);
+  Run();
+  EXPECT_EQ(view.Texts(), Strings(warning_line, error_line, success_line));  // values go before keys
+  EXPECT_EQ(log.Lines(), Strings(error_line));
+  const std::string text = LogText();
+  EXPECT_NE(text.find(error_line), std::string::npos);
+  EXPECT_EQ(text.find(warning_line), std::string::npos) << text;
+  EXPECT_EQ(text.find(success_line), std::string::npos) << text;
+}
+
 TEST_F(UninstallLogTest, LogLevelZeroShowsNothingAndLeavesLogTxtAlone) {
   TreeWithErrorWarningAndSuccess();
   settings.LogLevel = 0;
