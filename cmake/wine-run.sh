@@ -70,10 +70,4 @@ display_mode=null
   fi
 ) 9>"$state/.lock"
 
-# Keep the prefix's server running for a minute after its last program, so
-# that a program starting just as the previous one ends does not meet a
-# server that is shutting down (tests start one program after another). With
-# a server already running, this start gives way to it.
-"$wineserver" -p60 </dev/null >/dev/null 2>&1 || true
-
 exec "$wine" "$@"
