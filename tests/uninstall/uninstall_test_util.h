@@ -124,6 +124,26 @@ std::vector<std::string> Strings(const T&... items) {
   return {std::string(items)...};
 }
 
+// The record of a registry change below `path` of `root`, its buffers copied
+// from `before` and `after` (null when empty).
+inline TNodeData RegistryRecord(int32_t kind, RootKey root, std::string_view path, uint32_t type,
+                                const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+  TNodeData tmpl;
+  tmpl.Kind = kind;
+  tmpl.RootKey = static_cast<uint32_t>(root);
+  tmpl.ValueType = type;
+  tmpl.Path = path;
+  if (!before.empty()) {
+    tmpl.Before = changes::CopyBuffer(before);
+    tmpl.BeforeSize = static_cast<int32_t>(before.size());
+  }
+  if (!after.empty()) {
+    tmpl.After = changes::CopyBuffer(after);
+    tmpl.AfterSize = static_cast<int32_t>(after.size());
+  }
+  return tmpl;
+}
+
 inline const std::string kSharedDlls(kSharedDllsKey);
 // Log dates in a fixed form, whatever the machine's locale.
 inline const platform::PatternDateTimeFormat kLogDateFormat({":", "/"});
@@ -180,19 +200,7 @@ class UninstallTest : public ::testing::Test {
   NodeId AddValue(int32_t kind, RootKey root, std::string_view key, std::string_view name,
                   uint32_t type, const std::vector<uint8_t>& before,
                   const std::vector<uint8_t>& after) {
-    TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.RootKey = static_cast<uint32_t>(root);
-    tmpl.ValueType = type;
-    tmpl.Path = key;
-    if (!before.empty()) {
-      tmpl.Before = changes::CopyBuffer(before);
-      tmpl.BeforeSize = static_cast<int32_t>(before.size());
-    }
-    if (!after.empty()) {
-      tmpl.After = changes::CopyBuffer(after);
-      tmpl.AfterSize = static_cast<int32_t>(after.size());
-    }
+    TNodeData tmpl = RegistryRecord(kind, root, key, type, before, after);
     tree.AddToTree(TreePath(root, key), name, tmpl);
     return tree.LastInserted();
   }

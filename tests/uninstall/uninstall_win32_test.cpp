@@ -172,19 +172,7 @@ class UninstallWin32Test : public ::testing::Test {
   void Record(int32_t kind, RootKey root, const std::string& path, const std::string& name,
               uint32_t type = 0, const std::vector<uint8_t>& before = {},
               const std::vector<uint8_t>& after = {}) {
-    TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.RootKey = static_cast<uint32_t>(root);
-    tmpl.ValueType = type;
-    tmpl.Path = path;
-    if (!before.empty()) {
-      tmpl.Before = changes::CopyBuffer(before);
-      tmpl.BeforeSize = static_cast<int32_t>(before.size());
-    }
-    if (!after.empty()) {
-      tmpl.After = changes::CopyBuffer(after);
-      tmpl.AfterSize = static_cast<int32_t>(after.size());
-    }
+    TNodeData tmpl = RegistryRecord(kind, root, path, type, before, after);
     tree_.AddToTree(std::string(platform::RootKeyName(root)) + "\\" + path, name, tmpl);
   }
   void RecordFile(int32_t kind, const std::string& folder, const std::string& name) {
