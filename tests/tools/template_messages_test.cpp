@@ -7,7 +7,6 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,18 +22,15 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Lookup {
-  std::string id;
-  std::string text;
-  std::string where;
+  std::string id, text, where;
 };
-
-void SkipSpace(const std::string& s, size_t& i) {
-  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-}
 
 // Reads adjacent string literals ("a" "b") at s[i]; false when none is there.
 bool ReadLiterals(const std::string& s, size_t& i, std::string* out) {
-  SkipSpace(s, i);
+  const auto skip_space = [&] {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  };
+  skip_space();
   if (i >= s.size() || s[i] != '"') return false;
   out->clear();
   while (i < s.size() && s[i] == '"') {
@@ -47,28 +43,23 @@ bool ReadLiterals(const std::string& s, size_t& i, std::string* out) {
       }
     }
     ++i;
-    SkipSpace(s, i);
+    skip_space();
   }
   return true;
 }
 
-std::vector<Lookup> LookupsIn(const fs::path& file) {
+void AddLookupsIn(const fs::path& file, std::vector<Lookup>* lookups) {
   std::ifstream in(file);
   std::stringstream buffer;
   buffer << in.rdbuf();
   const std::string s = buffer.str();
-  std::vector<Lookup> lookups;
   for (size_t at = s.find("Translate("); at != std::string::npos; at = s.find("Translate(", at + 1)) {
     size_t i = at + 10;
-    Lookup lookup;
-    if (!ReadLiterals(s, i, &lookup.id) || lookup.id.rfind("RS_", 0) != 0) continue;
-    if (i >= s.size() || s[i] != ',') continue;
-    ++i;
-    if (!ReadLiterals(s, i, &lookup.text)) continue;
-    lookup.where = file.string();
-    lookups.push_back(lookup);
+    Lookup lookup{"", "", file.string()};
+    if (!ReadLiterals(s, i, &lookup.id) || !lookup.id.starts_with("RS_")) continue;
+    if (i >= s.size() || s[i++] != ',' || !ReadLiterals(s, i, &lookup.text)) continue;
+    lookups->push_back(lookup);
   }
-  return lookups;
 }
 
 TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
@@ -78,9 +69,7 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
     if (!fs::exists(root / folder)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
       const std::string ext = entry.path().extension().string();
-      if (ext == ".cpp" || ext == ".h") {
-        for (Lookup& l : LookupsIn(entry.path())) lookups.push_back(std::move(l));
-      }
+      if (ext == ".cpp" || ext == ".h") AddLookupsIn(entry.path(), &lookups);
     }
   }
   ASSERT_FALSE(lookups.empty()) << "no Translate(\"RS_...\", ...) found below " << root;
@@ -88,15 +77,16 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
   const std::vector<uint8_t> lng =
       Compile(kEnglishTemplate, [](const std::string&) { return std::optional<std::vector<uint8_t>>(); });
   i18n::TDataFile file("English.lng", lng);
+  EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);
+  EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "en");
   std::string missing;
   for (const Lookup& l : lookups) {
     if (!file.ValueExists("RESOURCESTRING", l.id)) {
       missing += l.id + " = " + l.text + "   (" + l.where + ")\n";
-      continue;
+    } else {
+      EXPECT_EQ(platform::CodePageToUtf8(file.ReadString("RESOURCESTRING", l.id, ""), 1252), l.text)
+          << l.id << " in " << l.where;
     }
-    const std::string in_template =
-        platform::CodePageToUtf8(file.ReadString("RESOURCESTRING", l.id, ""), 1252);
-    EXPECT_EQ(in_template, l.text) << l.id << " in " << l.where;
   }
   EXPECT_TRUE(missing.empty()) << "add to [RESOURCESTRING] of tools/lngc/English.source:\n" << missing;
 }
