@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "changes/change_tree.h"
 #include "compare_test_util.h"
 #include "engine/compare/file_info.h"
@@ -14,22 +11,16 @@
 namespace cvn::compare {
 namespace {
 
-using changes::nkFileAdded;
-using changes::nkFileChanged;
-using changes::nkFileDeleted;
-using changes::nkFolderAdded;
-using changes::nkFolderDeleted;
+using namespace changes;
 using test::Call;
 using test::Dos;
-using test::RecordingSink;
 using test::TreeBuilder;
-using test::Z;
 
 const platform::DateTimeSeparators kColonSlash{":", "/"};
-constexpr uint32_t kNoon = Dos(2006, 12, 3, 12, 0, 0);
-constexpr uint32_t kLater = Dos(2007, 1, 2, 9, 30, 0);
+constexpr uint32_t kNoon = Dos(2006, 12, 3, 12, 0, 0), kLater = Dos(2007, 1, 2, 9, 30, 0);
 
-Call FolderCall(std::string path, std::string name, int32_t kind) {
+// A folder record; `path` is the containing path with its trailing backslash.
+Call Folder(std::string path, std::string name, int32_t kind) {
   Call c;
   c.path_field = path.empty() ? "" : path.substr(0, path.size() - 1);
   c.path = std::move(path);
@@ -37,63 +28,45 @@ Call FolderCall(std::string path, std::string name, int32_t kind) {
   c.kind = kind;
   return c;
 }
-
-Call FileCall(std::string folder, std::string name, int32_t kind, std::string before,
-              std::string after) {
+// A file record with its info texts before and after ("" when absent).
+Call File(std::string folder, std::string name, int32_t kind, std::string before, std::string after) {
   Call c;
-  c.path = folder;
-  c.path_field = folder;
+  c.path = c.path_field = std::move(folder);
   c.name = std::move(name);
   c.kind = kind;
-  if (!before.empty()) {
-    c.has_before = true;
-    c.before = Z(before);
-    c.before_size = static_cast<int32_t>(before.size() + 1);
-  }
-  if (!after.empty()) {
-    c.has_after = true;
-    c.after = Z(after);
-    c.after_size = static_cast<int32_t>(after.size() + 1);
-  }
+  if ((c.has_before = !before.empty())) c.before = test::SzData(before);
+  if ((c.has_after = !after.empty())) c.after = test::SzData(after);
+  c.before_size = static_cast<int32_t>(c.before.size());
+  c.after_size = static_cast<int32_t>(c.after.size());
   return c;
 }
 
-std::vector<Call> FirstPass(const TreeBuilder& before, const TreeBuilder& after) {
+// The first pass (created and changed) or the second (deleted).
+std::vector<Call> Pass(const TreeBuilder& before, const TreeBuilder& after, bool second) {
   snapshot::RunToEnd run;
-  RecordingSink sink;
-  FileSystemComparer(run, sink, kColonSlash).CompareFS(after.Root(), before.Root(), "", false);
+  test::RecordingSink sink;
+  FileSystemComparer c(run, sink, kColonSlash);
+  if (second) c.CompareFS(before.Root(), after.Root(), "", true);
+  else c.CompareFS(after.Root(), before.Root(), "", false);
   return sink.calls;
 }
 
-std::vector<Call> SecondPass(const TreeBuilder& before, const TreeBuilder& after) {
-  snapshot::RunToEnd run;
-  RecordingSink sink;
-  FileSystemComparer(run, sink, kColonSlash).CompareFS(before.Root(), after.Root(), "", true);
-  return sink.calls;
-}
-
-TEST(FileInfoTextTest, TimeThenSizeWithTheGivenSeparators) {
-  EXPECT_EQ(FileInfoText(Dos(2006, 12, 3, 14, 5, 36), 1024, kColonSlash), "14:05 03/12/06 1024");
-  EXPECT_EQ(FileInfoText(Dos(1999, 7, 9, 0, 0, 0), 0, {".", "-"}), "00.00 09-07-99 0");
-  EXPECT_EQ(FileInfoText(Dos(2107, 12, 31, 23, 59, 58), 7, {"h", ". "}), "23h59 31. 12. 07 7");
-}
-
-TEST(FileInfoTextTest, SizeIsTheLow32BitsShownSigned) {
-  EXPECT_EQ(FileInfoText(kNoon, 0x80000000u, kColonSlash), "12:00 03/12/06 -2147483648");
-  EXPECT_EQ(FileInfoText(kNoon, 0xFFFFFFFFu, kColonSlash), "12:00 03/12/06 -1");
-}
-
-TEST(FileInfoTextTest, FromEntryDataAndShortDataReadsAsZeros) {
-  const std::vector<uint8_t> data = {0x00, 0x60, 0x83, 0x35, 0x00, 0x04, 0x00, 0x00};
-  EXPECT_EQ(FileInfoText(data, kColonSlash), "12:00 03/12/06 1024");
-  const std::vector<uint8_t> short_data = {0x00, 0x60, 0x83, 0x35, 0x05};
-  EXPECT_EQ(FileInfoText(short_data, kColonSlash), "12:00 03/12/06 5");
+TEST(FileInfoTextTest, TimeThenSizeAsStored) {
+  const struct { uint32_t dos, size; platform::DateTimeSeparators sep; const char* text; } kRows[] = {
+      {Dos(2006, 12, 3, 14, 5, 36), 1024, kColonSlash, "14:05 03/12/06 1024"},
+      {Dos(1999, 7, 9, 0, 0, 0), 0, {".", "-"}, "00.00 09-07-99 0"},
+      {Dos(2107, 12, 31, 23, 59, 58), 7, {"h", ". "}, "23h59 31. 12. 07 7"},
+      {kNoon, 0x80000000u, kColonSlash, "12:00 03/12/06 -2147483648"},  // low 32 bits, signed
+      {kNoon, 0xFFFFFFFFu, kColonSlash, "12:00 03/12/06 -1"},
+      {0x00001FFFu | (31u << 11), 3, kColonSlash, "31:63 00/00/80 3"},  // damaged: shown as stored
+  };
+  for (const auto& r : kRows) EXPECT_EQ(FileInfoText(r.dos, r.size, r.sep), r.text);
+  EXPECT_EQ(FileInfoText(std::vector<uint8_t>{0x00, 0x60, 0x83, 0x35, 0x00, 0x04, 0, 0}, kColonSlash),
+            "12:00 03/12/06 1024");
+  // Short entry data reads as zeros past its end.
+  EXPECT_EQ(FileInfoText(std::vector<uint8_t>{0x00, 0x60, 0x83, 0x35, 0x05}, kColonSlash),
+            "12:00 03/12/06 5");
   EXPECT_EQ(FileInfoText(std::span<const uint8_t>(), kColonSlash), "00:00 00/00/80 0");
-}
-
-TEST(FileInfoTextTest, DamagedTimeFieldsShowAsStoredInsteadOfFailing) {
-  // Month 0, day 0, hour 31, minute 63: no valid date, but nothing to throw.
-  EXPECT_EQ(FileInfoText(0x00001FFFu | (31u << 11), 3, kColonSlash), "31:63 00/00/80 3");
 }
 
 TEST(CompareFsTest, CreatedFolderIsReportedWithEverythingInItNestedInOrder) {
@@ -104,18 +77,17 @@ TEST(CompareFsTest, CreatedFolderIsReportedWithEverythingInItNestedInOrder) {
   auto* app = after.Node(c, "App");
   after.File(app, "a.txt", kNoon, 10);
   after.File(app, "b.txt", kLater, 20);
-  auto* sub = after.Node(app, "Sub");
-  after.File(sub, "c.txt", kNoon, 30);
-
-  EXPECT_EQ(FirstPass(before, after),
-            (std::vector<Call>{
-                FolderCall("C:\\", "App", nkFolderAdded),
-                FileCall("C:\\App", "a.txt", nkFileAdded, "", "12:00 03/12/06 10"),
-                FileCall("C:\\App", "b.txt", nkFileAdded, "", "09:30 02/01/07 20"),
-                FolderCall("C:\\App\\", "Sub", nkFolderAdded),
-                FileCall("C:\\App\\Sub", "c.txt", nkFileAdded, "", "12:00 03/12/06 30"),
-            }));
-  EXPECT_TRUE(SecondPass(before, after).empty());
+  after.File(after.Node(app, "Sub"), "c.txt", kNoon, 30);
+  after.File(after.Top("D:"), "f", kNoon, 1);  // a new drive: no containing path
+  EXPECT_EQ(Pass(before, after, false),
+            (std::vector<Call>{Folder("C:\\", "App", nkFolderAdded),
+                               File("C:\\App", "a.txt", nkFileAdded, "", "12:00 03/12/06 10"),
+                               File("C:\\App", "b.txt", nkFileAdded, "", "09:30 02/01/07 20"),
+                               Folder("C:\\App\\", "Sub", nkFolderAdded),
+                               File("C:\\App\\Sub", "c.txt", nkFileAdded, "", "12:00 03/12/06 30"),
+                               Folder("", "D:", nkFolderAdded),
+                               File("D:", "f", nkFileAdded, "", "12:00 03/12/06 1")}));
+  EXPECT_TRUE(Pass(before, after, true).empty());
 }
 
 TEST(CompareFsTest, RemovedFolderIsReportedInTheSecondPassWithTheOldInfoTexts) {
@@ -124,62 +96,36 @@ TEST(CompareFsTest, RemovedFolderIsReportedInTheSecondPassWithTheOldInfoTexts) {
   auto* old = before.Node(c, "Old");
   before.File(old, "x.dll", kNoon, 5);
   before.File(before.Node(old, "Deep"), "y.dll", kLater, 6);
+  before.File(c, "boot.ini", kNoon, 1);  // in the drive root: the drive is its folder
   after.Top("C:");
-
-  EXPECT_TRUE(FirstPass(before, after).empty());
-  EXPECT_EQ(SecondPass(before, after),
-            (std::vector<Call>{
-                FolderCall("C:\\", "Old", nkFolderDeleted),
-                FileCall("C:\\Old", "x.dll", nkFileDeleted, "12:00 03/12/06 5", ""),
-                FolderCall("C:\\Old\\", "Deep", nkFolderDeleted),
-                FileCall("C:\\Old\\Deep", "y.dll", nkFileDeleted, "09:30 02/01/07 6", ""),
-            }));
-}
-
-TEST(CompareFsTest, FilesInADriveRootHaveTheDriveAsTheirFolder) {
-  TreeBuilder before, after;
-  before.Top("C:");
-  after.File(after.Top("C:"), "boot.ini", kNoon, 1);
-  EXPECT_EQ(FirstPass(before, after),
-            (std::vector<Call>{FileCall("C:", "boot.ini", nkFileAdded, "", "12:00 03/12/06 1")}));
-}
-
-TEST(CompareFsTest, ANewDriveIsAFolderWithAnEmptyContainingPath) {
-  TreeBuilder before, after;
-  before.Top("C:");
-  after.Top("C:");
-  after.File(after.Top("D:"), "f", kNoon, 1);
-  EXPECT_EQ(FirstPass(before, after),
-            (std::vector<Call>{FolderCall("", "D:", nkFolderAdded),
-                               FileCall("D:", "f", nkFileAdded, "", "12:00 03/12/06 1")}));
+  EXPECT_TRUE(Pass(before, after, false).empty());
+  EXPECT_EQ(Pass(before, after, true),
+            (std::vector<Call>{File("C:", "boot.ini", nkFileDeleted, "12:00 03/12/06 1", ""),
+                               Folder("C:\\", "Old", nkFolderDeleted),
+                               File("C:\\Old", "x.dll", nkFileDeleted, "12:00 03/12/06 5", ""),
+                               Folder("C:\\Old\\", "Deep", nkFolderDeleted),
+                               File("C:\\Old\\Deep", "y.dll", nkFileDeleted, "09:30 02/01/07 6", "")}));
 }
 
 TEST(CompareFsTest, ChangedTimeOrSizeIsReportedInTheFirstPassOnly) {
   TreeBuilder before, after;
   auto* b = before.Top("C:");
-  before.File(b, "time.txt", Dos(2006, 12, 3, 12, 0, 0), 1);
-  before.File(b, "size.txt", kNoon, 1);
-  before.File(b, "same.txt", kNoon, 1);
   auto* a = after.Top("C:");
-  // Two seconds later: the same text to the minute, still a change.
-  after.File(a, "time.txt", Dos(2006, 12, 3, 12, 0, 2), 1);
-  after.File(a, "size.txt", kNoon, 2);
-  after.File(a, "same.txt", kNoon, 1);
-
-  EXPECT_EQ(FirstPass(before, after),
+  const struct { const char* name; uint32_t t0, s0, t1, s1; } kFiles[] = {
+      {"time.txt", kNoon, 1, Dos(2006, 12, 3, 12, 0, 2), 1},  // same text to the minute
+      {"size.txt", kNoon, 1, kNoon, 2},
+      {"same.txt", kNoon, 1, kNoon, 1},
+      {"two.txt", kNoon, 9, Dos(2006, 12, 3, 12, 0, 1), 9},  // the same DOS value
+  };
+  for (const auto& f : kFiles) {
+    before.File(b, f.name, f.t0, f.s0);
+    after.File(a, f.name, f.t1, f.s1);
+  }
+  EXPECT_EQ(Pass(before, after, false),
             (std::vector<Call>{
-                FileCall("C:", "time.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 1"),
-                FileCall("C:", "size.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
-            }));
-  EXPECT_TRUE(SecondPass(before, after).empty());
-}
-
-TEST(CompareFsTest, RewriteWithinTheSameTwoSecondsAndSameSizeIsNotAChange) {
-  TreeBuilder before, after;
-  before.File(before.Top("C:"), "f", Dos(2006, 12, 3, 12, 0, 0), 9);
-  after.File(after.Top("C:"), "f", Dos(2006, 12, 3, 12, 0, 1), 9);  // same DOS value
-  EXPECT_TRUE(FirstPass(before, after).empty());
-  EXPECT_TRUE(SecondPass(before, after).empty());
+                File("C:", "time.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 1"),
+                File("C:", "size.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2")}));
+  EXPECT_TRUE(Pass(before, after, true).empty());
 }
 
 TEST(CompareFsTest, NamesChangedOnlyInLetterCaseAreNeitherCreatedNorDeleted) {
@@ -190,8 +136,8 @@ TEST(CompareFsTest, NamesChangedOnlyInLetterCaseAreNeitherCreatedNorDeleted) {
   auto* a = after.Node(after.Top("c:"), "PROGRAM FILES");
   after.File(a, "readme.txt", kNoon, 1);
   after.File(a, "\xC3\x89T\xC3\x89.TXT", kNoon, 1);  // ÉTÉ.TXT
-  EXPECT_TRUE(FirstPass(before, after).empty());
-  EXPECT_TRUE(SecondPass(before, after).empty());
+  EXPECT_TRUE(Pass(before, after, false).empty());
+  EXPECT_TRUE(Pass(before, after, true).empty());
 }
 
 TEST(CompareFsTest, TheFirstOfSeveralNamesEqualInCaseIsTheMatch) {
@@ -199,39 +145,33 @@ TEST(CompareFsTest, TheFirstOfSeveralNamesEqualInCaseIsTheMatch) {
     SCOPED_TRACE(fillers);
     TreeBuilder before, after;
     auto* b = before.Top("C:");
-    for (int i = 0; i < fillers; ++i) before.Node(b, "filler" + std::to_string(i));
+    auto* a = after.Top("C:");
+    for (int i = 0; i < fillers; ++i) {
+      before.Node(b, "filler" + std::to_string(i));
+      after.Node(a, "FILLER" + std::to_string(i));
+    }
     before.Node(b, "app");                              // first: empty
     before.File(before.Node(b, "APP"), "x", kNoon, 1);  // second: holds x
-    auto* a = after.Top("C:");
-    for (int i = 0; i < fillers; ++i) after.Node(a, "FILLER" + std::to_string(i));
     after.File(after.Node(a, "App"), "x", kNoon, 1);
-
-    EXPECT_EQ(FirstPass(before, after),
-              (std::vector<Call>{FileCall("C:\\App", "x", nkFileAdded, "", "12:00 03/12/06 1")}));
+    before.File(b, "f", kNoon, 1);
+    before.File(b, "F", kNoon, 2);
+    after.File(a, "f", kNoon, 2);
+    EXPECT_EQ(Pass(before, after, false),
+              (std::vector<Call>{
+                  // Compared with the first "f" (size 1), not the equal "F".
+                  File("C:", "f", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
+                  File("C:\\App", "x", nkFileAdded, "", "12:00 03/12/06 1")}));
     // The second pass matches both before-folders with the one after-folder.
-    EXPECT_EQ(SecondPass(before, after), std::vector<Call>{});
+    EXPECT_TRUE(Pass(before, after, true).empty());
   }
 }
 
-TEST(CompareFsTest, DuplicateFileNamesMatchTheFirstOnTheOtherSide) {
-  TreeBuilder before, after;
-  auto* b = before.Top("C:");
-  before.File(b, "f", kNoon, 1);
-  before.File(b, "F", kNoon, 2);
-  after.File(after.Top("C:"), "f", kNoon, 2);
-  // Compared with the first "f" (size 1), not with the equal "F".
-  EXPECT_EQ(FirstPass(before, after),
-            (std::vector<Call>{
-                FileCall("C:", "f", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2")}));
-}
-
 TEST(CompareFsTest, MissingTreesAreEmptyLists) {
-  TreeBuilder tree;
+  TreeBuilder tree, empty;
   tree.File(tree.Top("C:"), "f", kNoon, 1);
-  TreeBuilder empty;
-  EXPECT_EQ(FirstPass(empty, tree).size(), 2u);
-  EXPECT_TRUE(SecondPass(empty, tree).empty());
-  EXPECT_TRUE(FirstPass(empty, empty).empty());
+  EXPECT_EQ(Pass(empty, tree, false).size(), 2u);
+  EXPECT_TRUE(Pass(empty, tree, true).empty());
+  EXPECT_TRUE(Pass(empty, empty, false).empty());
 }
 
 TEST(CompareFsTest, StopRequestEndsBothPassesAtTheNextFolder) {
@@ -240,20 +180,14 @@ TEST(CompareFsTest, StopRequestEndsBothPassesAtTheNextFolder) {
   auto* c = after.Top("C:");
   after.File(after.Node(c, "A"), "1", kNoon, 1);
   after.File(after.Node(c, "B"), "2", kNoon, 1);
-
-  {  // Stopped from the start: nothing.
-    test::StopAfter stop(0);
-    RecordingSink sink;
+  const std::vector<Call> a_only = {Folder("C:\\", "A", nkFolderAdded),
+                                    File("C:\\A", "1", nkFileAdded, "", "12:00 03/12/06 1")};
+  // Stopped from the start: nothing; after A's pause point: B is never reached.
+  for (long limit : {0L, 1L}) {
+    test::StopAfter stop(limit);
+    test::RecordingSink sink;
     FileSystemComparer(stop, sink, kColonSlash).CompareTrees(before.Root(), after.Root());
-    EXPECT_TRUE(sink.calls.empty());
-  }
-  {  // Stopped after the pause points of A: A's changes stay, B is never reached.
-    test::StopAfter stop(1);
-    RecordingSink sink;
-    FileSystemComparer(stop, sink, kColonSlash).CompareTrees(before.Root(), after.Root());
-    EXPECT_EQ(sink.calls,
-              (std::vector<Call>{FolderCall("C:\\", "A", nkFolderAdded),
-                                 FileCall("C:\\A", "1", nkFileAdded, "", "12:00 03/12/06 1")}));
+    EXPECT_EQ(sink.calls, limit == 0 ? std::vector<Call>{} : a_only) << limit;
   }
 }
 
@@ -266,24 +200,21 @@ TEST(CompareFsTest, CompareTreesRunsCreationsFirstThenDeletionsIntoTheTree) {
   after.File(after.Node(a, "Temp"), "t.tmp", kNoon, 1);
   after.File(a, "kept.txt", kLater, 1);
   after.File(a, "new.txt", kNoon, 1);
-
   settings::Settings settings;
   settings.ExcludedFolders.Add("C:\\Temp");
-  changes::ChangeTree tree(settings);
+  ChangeTree tree(settings);
   snapshot::RunToEnd run;
   FileSystemComparer(run, tree, kColonSlash).CompareTrees(before.Root(), after.Root());
 
-  const changes::NodeId drive = tree.FirstChild(tree.FileSystemRoot());
-  ASSERT_NE(drive, changes::kNoNode);
+  const NodeId drive = tree.FirstChild(tree.FileSystemRoot());
+  ASSERT_NE(drive, kNoNode);
   std::vector<std::string> seen;
-  for (changes::NodeId n = tree.FirstChild(drive); n != changes::kNoNode; n = tree.NextSibling(n))
+  for (NodeId n = tree.FirstChild(drive); n != kNoNode; n = tree.NextSibling(n))
     seen.push_back(tree.Data(n).Name + "/" + std::to_string(tree.Data(n).Kind));
   EXPECT_EQ(seen, (std::vector<std::string>{"kept.txt/10", "new.txt/9", "Gone/8"}));
-  const changes::NodeId gone = tree.LastChild(drive);
-  EXPECT_EQ(tree.Data(tree.FirstChild(gone)).Name, "old.txt");
-  EXPECT_EQ(changes::ZeroTerminatedText(tree.Data(tree.FirstChild(gone)).Before.get(),
-                                        tree.Data(tree.FirstChild(gone)).BeforeSize),
-            "12:00 03/12/06 1");
+  const TNodeData& old = tree.Data(tree.FirstChild(tree.LastChild(drive)));
+  EXPECT_EQ(old.Name, "old.txt");
+  EXPECT_EQ(ZeroTerminatedText(old.Before.get(), old.BeforeSize), "12:00 03/12/06 1");
 }
 
 }  // namespace

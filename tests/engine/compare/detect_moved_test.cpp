@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "changes/change_tree.h"
 #include "compare_test_util.h"
 #include "engine/compare/compare_fs.h"
@@ -13,32 +11,17 @@
 namespace cvn::compare {
 namespace {
 
-using changes::ChangeTree;
-using changes::kNoNode;
-using changes::nkFileAdded;
-using changes::nkFileDeleted;
-using changes::nkFileMovedFrom;
-using changes::nkFileMovedTo;
-using changes::NodeId;
-using changes::TNodeData;
+using namespace changes;
 
 class DetectMovedTest : public ::testing::Test {
  protected:
-  NodeId Deleted(std::string_view folder, std::string_view name, std::string_view info) {
+  // A deleted (`deleted`) or created file with its info text.
+  NodeId Add(bool deleted, std::string_view folder, std::string_view name, std::string_view info) {
     TNodeData record;
-    record.Kind = nkFileDeleted;
+    record.Kind = deleted ? nkFileDeleted : nkFileAdded;
     record.Path = folder;
-    record.Before = changes::TextBuffer(info);
-    record.BeforeSize = static_cast<int32_t>(info.size() + 1);
-    tree_.AddToTree(folder, name, record);
-    return tree_.LastInserted();
-  }
-  NodeId Created(std::string_view folder, std::string_view name, std::string_view info) {
-    TNodeData record;
-    record.Kind = nkFileAdded;
-    record.Path = folder;
-    record.After = changes::TextBuffer(info);
-    record.AfterSize = static_cast<int32_t>(info.size() + 1);
+    (deleted ? record.Before : record.After) = TextBuffer(info);
+    (deleted ? record.BeforeSize : record.AfterSize) = static_cast<int32_t>(info.size() + 1);
     tree_.AddToTree(folder, name, record);
     return tree_.LastInserted();
   }
@@ -52,68 +35,57 @@ class DetectMovedTest : public ::testing::Test {
   ChangeTree tree_{settings_};
 };
 
-TEST_F(DetectMovedTest, DeletedAndCreatedFileWithTheSameNameAndInfoPair) {
-  const NodeId from = Deleted("C:\\Temp\\Inst", "Setup.dll", "10:15 01/02/06 4096");
-  const NodeId to = Created("C:\\Program Files\\App", "Setup.dll", "10:15 01/02/06 4096");
+TEST_F(DetectMovedTest, PairingRules) {
+  constexpr bool D = true, C = false;
+  const char* const kInfo = "10:15 01/02/06 4096";
+  struct File { bool deleted; const char* folder; const char* name; const char* info; int32_t kind; };
+  const struct { const char* what; std::vector<File> files; } kRows[] = {
+      {"same name and info",
+       {{D, "C:\\Temp\\Inst", "Setup.dll", kInfo, nkFileMovedFrom},
+        {C, "C:\\Program Files\\App", "Setup.dll", kInfo, nkFileMovedTo}}},
+      {"names must match in letter case",
+       {{D, "C:\\Temp", "Setup.dll", kInfo, nkFileDeleted}, {C, "C:\\App", "SETUP.DLL", kInfo, nkFileAdded}}},
+      {"info texts must match",
+       {{D, "C:\\A", "f", kInfo, nkFileDeleted},
+        {C, "C:\\B", "f", "10:15 01/02/06 4097", nkFileAdded},
+        {C, "C:\\C", "f", "10:16 01/02/06 4096", nkFileAdded}}},
+      {"the first deleted file in tree order takes the only created one",
+       {{D, "C:\\A", "f", "i", nkFileMovedFrom}, {D, "C:\\B", "f", "i", nkFileDeleted},
+        {C, "D:\\X", "f", "i", nkFileMovedTo}}},
+      {"each takes the first created one not yet taken",
+       {{D, "C:\\A", "f", "i", nkFileMovedFrom}, {C, "C:\\B", "f", "i", nkFileMovedTo},
+        {D, "C:\\C", "f", "i", nkFileMovedFrom}, {C, "C:\\D", "f", "i", nkFileMovedTo},
+        {C, "C:\\E", "f", "i", nkFileAdded}}},
+      {"the created file may come first",
+       {{C, "C:\\A", "f", "i", nkFileMovedTo}, {D, "C:\\B", "f", "i", nkFileMovedFrom}}},
+      {"no deleted files", {{C, "C:\\A", "f", "i", nkFileAdded}, {C, "C:\\B", "f", "i", nkFileAdded}}},
+  };
+  for (const auto& r : kRows) {
+    SCOPED_TRACE(r.what);
+    tree_.Reset();
+    std::vector<NodeId> nodes;
+    for (const File& f : r.files) nodes.push_back(Add(f.deleted, f.folder, f.name, f.info));
+    Detect();
+    for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(KindOf(nodes[i]), r.files[i].kind) << i;
+  }
+  // Nothing else of a paired node changes.
+  tree_.Reset();
+  Add(true, "C:\\A", "f", "i");
+  const NodeId to = Add(false, "C:\\B", "f", "i");
   Detect();
-  EXPECT_EQ(KindOf(from), nkFileMovedFrom);
-  EXPECT_EQ(KindOf(to), nkFileMovedTo);
-  // Nothing else of the two nodes changes.
-  EXPECT_EQ(tree_.Data(to).Name, "Setup.dll");
-  EXPECT_EQ(tree_.Data(to).Path, "C:\\Program Files\\App");
-}
-
-TEST_F(DetectMovedTest, NamesMustMatchInLetterCase) {
-  const NodeId from = Deleted("C:\\Temp\\Inst", "Setup.dll", "10:15 01/02/06 4096");
-  const NodeId to = Created("C:\\Program Files\\App", "SETUP.DLL", "10:15 01/02/06 4096");
-  Detect();
-  EXPECT_EQ(KindOf(from), nkFileDeleted);
-  EXPECT_EQ(KindOf(to), nkFileAdded);
-}
-
-TEST_F(DetectMovedTest, InfoTextsMustMatch) {
-  const NodeId from = Deleted("C:\\A", "f", "10:15 01/02/06 4096");
-  const NodeId size = Created("C:\\B", "f", "10:15 01/02/06 4097");
-  const NodeId time = Created("C:\\C", "f", "10:16 01/02/06 4096");
-  Detect();
-  EXPECT_EQ(KindOf(from), nkFileDeleted);
-  EXPECT_EQ(KindOf(size), nkFileAdded);
-  EXPECT_EQ(KindOf(time), nkFileAdded);
-}
-
-TEST_F(DetectMovedTest, TheDeletedFileMetFirstInTreeOrderTakesTheOnlyCreatedOne) {
-  const NodeId first = Deleted("C:\\A", "f", "info");
-  const NodeId second = Deleted("C:\\B", "f", "info");
-  const NodeId created = Created("D:\\X", "f", "info");
-  Detect();
-  EXPECT_EQ(KindOf(first), nkFileMovedFrom);
-  EXPECT_EQ(KindOf(second), nkFileDeleted);
-  EXPECT_EQ(KindOf(created), nkFileMovedTo);
-}
-
-TEST_F(DetectMovedTest, EachDeletedFileTakesTheFirstCreatedOneNotYetTaken) {
-  const NodeId d1 = Deleted("C:\\A", "f", "info");
-  const NodeId c1 = Created("C:\\B", "f", "info");
-  const NodeId d2 = Deleted("C:\\C", "f", "info");
-  const NodeId c2 = Created("C:\\D", "f", "info");
-  const NodeId c3 = Created("C:\\E", "f", "info");
-  Detect();
-  EXPECT_EQ(KindOf(d1), nkFileMovedFrom);
-  EXPECT_EQ(KindOf(d2), nkFileMovedFrom);
-  EXPECT_EQ(KindOf(c1), nkFileMovedTo);
-  EXPECT_EQ(KindOf(c2), nkFileMovedTo);
-  EXPECT_EQ(KindOf(c3), nkFileAdded);
+  EXPECT_EQ(tree_.Data(to).Name, "f");
+  EXPECT_EQ(tree_.Data(to).Path, "C:\\B");
 }
 
 TEST_F(DetectMovedTest, TreeOrderIsTheCurrentOrderOfTheChildren) {
-  // Created in folder Z first, then in folder A: in insertion order Z wins;
-  // once the drive's children are sorted, A comes first and wins.
+  // Created in folder Z first, then in A: in insertion order Z wins; once the
+  // drive's children are sorted, A comes first and wins.
   for (bool sorted : {false, true}) {
     SCOPED_TRACE(sorted);
     tree_.Reset();
-    const NodeId from = Deleted("D:", "f", "info");
-    const NodeId z = Created("C:\\Z", "f", "info");
-    const NodeId a = Created("C:\\A", "f", "info");
+    const NodeId from = Add(true, "D:", "f", "info");
+    const NodeId z = Add(false, "C:\\Z", "f", "info");
+    const NodeId a = Add(false, "C:\\A", "f", "info");
     if (sorted) tree_.InitNode(tree_.LastChild(tree_.FileSystemRoot()));  // C:
     Detect();
     EXPECT_EQ(KindOf(from), nkFileMovedFrom);
@@ -122,43 +94,25 @@ TEST_F(DetectMovedTest, TreeOrderIsTheCurrentOrderOfTheChildren) {
   }
 }
 
-TEST_F(DetectMovedTest, ADeletedFileMayPairWithACreatedOneThatComesBeforeIt) {
-  const NodeId created = Created("C:\\A", "f", "info");
-  const NodeId deleted = Deleted("C:\\B", "f", "info");
-  Detect();
-  EXPECT_EQ(KindOf(created), nkFileMovedTo);
-  EXPECT_EQ(KindOf(deleted), nkFileMovedFrom);
-}
-
 TEST_F(DetectMovedTest, FilesLeftOutOfTheTreeNeverPair) {
   settings_.IgnoredFiles.Add("C:\\Temp\\f");
-  const NodeId from = Deleted("C:\\Temp", "f", "info");
-  const NodeId to = Created("C:\\App", "f", "info");
-  EXPECT_EQ(from, kNoNode);
+  EXPECT_EQ(Add(true, "C:\\Temp", "f", "info"), kNoNode);
+  const NodeId to = Add(false, "C:\\App", "f", "info");
   Detect();
   EXPECT_EQ(KindOf(to), nkFileAdded);
-}
-
-TEST_F(DetectMovedTest, ABranchWithoutDeletedFilesIsLeftAlone) {
-  const NodeId a = Created("C:\\A", "f", "info");
-  const NodeId b = Created("C:\\B", "f", "info");
-  Detect();
-  EXPECT_EQ(KindOf(a), nkFileAdded);
-  EXPECT_EQ(KindOf(b), nkFileAdded);
 }
 
 TEST_F(DetectMovedTest, TextsCompareUpToTheirFirstZero) {
   TNodeData record;
   record.Kind = nkFileAdded;
   // Bytes after the terminator, as a loaded archive may carry: not compared.
-  record.After = changes::CopyBuffer(std::vector<uint8_t>{'x', 0, 'y'});
+  record.After = CopyBuffer(std::vector<uint8_t>{'x', 0, 'y'});
   record.AfterSize = 3;
   tree_.AddToTree("C:\\A", "f", record);
   const NodeId to = tree_.LastInserted();
-  // No terminator at all: the whole buffer is the text.
-  record = TNodeData();
+  record = TNodeData();  // no terminator at all: the whole buffer is the text
   record.Kind = nkFileDeleted;
-  record.Before = changes::CopyBuffer(std::vector<uint8_t>{'x'});
+  record.Before = CopyBuffer(std::vector<uint8_t>{'x'});
   record.BeforeSize = 1;
   tree_.AddToTree("C:\\B", "f", record);
   const NodeId from = tree_.LastInserted();
@@ -176,8 +130,7 @@ TEST_F(DetectMovedTest, WholeMinuteInfoPairsFilesWrittenSecondsApart) {
   FileSystemComparer(run, tree_).CompareTrees(before.Root(), after.Root());
   Detect();
   // The first pass made D:\New\f.dll, the second C:\Old\f.dll.
-  const NodeId new_drive = tree_.FirstChild(tree_.FileSystemRoot());
-  const NodeId moved_to = tree_.FirstChild(tree_.FirstChild(new_drive));
+  const NodeId moved_to = tree_.FirstChild(tree_.FirstChild(tree_.FirstChild(tree_.FileSystemRoot())));
   ASSERT_EQ(tree_.Data(moved_to).Name, "f.dll");
   EXPECT_EQ(KindOf(moved_to), nkFileMovedTo);
   const NodeId old = tree_.FirstChild(tree_.LastChild(tree_.FileSystemRoot()));
@@ -186,25 +139,18 @@ TEST_F(DetectMovedTest, WholeMinuteInfoPairsFilesWrittenSecondsApart) {
 }
 
 TEST_F(DetectMovedTest, TerminationEndsTheWalkAndKeepsThePairsFound) {
-  const NodeId d1 = Deleted("C:\\A", "f", "info");
-  const NodeId d2 = Deleted("C:\\B", "g", "info");
-  const NodeId c1 = Created("D:", "f", "info");
-  const NodeId c2 = Created("D:", "g", "info");
-  {
-    test::StopAfter stop(0);
-    DetectMovedFiles(stop, tree_);
-    EXPECT_EQ(KindOf(d1), nkFileDeleted);
-    EXPECT_EQ(KindOf(c1), nkFileAdded);
-  }
-  {
-    // Pause points: the branch root, C:, A, f; then the stop shows.
-    test::StopAfter stop(4);
-    DetectMovedFiles(stop, tree_);
-    EXPECT_EQ(KindOf(d1), nkFileMovedFrom);
-    EXPECT_EQ(KindOf(c1), nkFileMovedTo);
-    EXPECT_EQ(KindOf(d2), nkFileDeleted);
-    EXPECT_EQ(KindOf(c2), nkFileAdded);
-  }
+  const NodeId d1 = Add(true, "C:\\A", "f", "info"), d2 = Add(true, "C:\\B", "g", "info");
+  const NodeId c1 = Add(false, "D:", "f", "info"), c2 = Add(false, "D:", "g", "info");
+  test::StopAfter at_once(0);
+  DetectMovedFiles(at_once, tree_);
+  EXPECT_EQ(KindOf(d1), nkFileDeleted);
+  EXPECT_EQ(KindOf(c1), nkFileAdded);
+  test::StopAfter after_f(4);  // pause points: the branch root, C:, A, f; then the stop shows
+  DetectMovedFiles(after_f, tree_);
+  EXPECT_EQ(KindOf(d1), nkFileMovedFrom);
+  EXPECT_EQ(KindOf(c1), nkFileMovedTo);
+  EXPECT_EQ(KindOf(d2), nkFileDeleted);
+  EXPECT_EQ(KindOf(c2), nkFileAdded);
 }
 
 }  // namespace
