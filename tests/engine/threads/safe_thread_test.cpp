@@ -37,79 +37,65 @@ class Worker : public TSafeThread {
 
 class SafeThreadTest : public ::testing::Test {
  protected:
+  // A worker whose end notification counts in `ended_`; not started yet.
+  Worker* Make(std::function<void(Worker&)> body, bool free_itself = true) {
+    auto* w = new Worker(dispatcher_, std::move(body), free_itself);
+    w->SetOnTerminate([this](TSafeThread&) { ++ended_; });
+    return w;
+  }
   // Pumps the main thread until `done` holds (at most about 10 s).
   void PumpUntil(const std::function<bool()>& done) {
     for (int i = 0; i < 1000 && !done(); ++i) dispatcher_.WaitAndProcess(10);
     ASSERT_TRUE(done());
   }
+  void PumpToTheEnd() {
+    PumpUntil([&] { return ended_ > 0; });
+  }
   void TearDown() override { EXPECT_EQ(Worker::alive, 0); }
 
   QueueDispatcher dispatcher_;
+  int ended_ = 0;
   const std::thread::id main_id_ = std::this_thread::get_id();
 };
 
-TEST_F(SafeThreadTest, CreatedSuspendedRunsOnlyAfterStart) {
-  std::atomic<bool> ran{false};
-  auto* w = new Worker(
-      dispatcher_, [&](Worker&) { ran = true; }, true);
-  std::this_thread::sleep_for(20ms);
-  EXPECT_FALSE(ran);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
-  w->Start();
-  PumpUntil([&] { return ended; });
-  EXPECT_TRUE(ran);
-}
-
-TEST_F(SafeThreadTest, SynchronizeRunsOnTheMainThreadAndWaitsForIt) {
+TEST_F(SafeThreadTest, SynchronizeRunsOnTheMainThreadOnlyAfterStartAndWaitsForIt) {
   std::thread::id ran_on;
   std::atomic<int> after_call{-1};
   int value = 0;
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        self.Synchronize([&] {
-          ran_on = std::this_thread::get_id();
-          value = 42;
-        });
-        after_call = value;  // the call has run when Synchronize returns
-      },
-      true);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  Worker* w = Make([&](Worker& self) {
+    self.Synchronize([&] {
+      ran_on = std::this_thread::get_id();
+      value = 42;
+    });
+    after_call = value;  // the call has run when Synchronize returns
+  });
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(after_call, -1);  // created suspended
   w->Start();
-  // Nothing runs while the main thread does not pump.
   std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(after_call, -1);
-  PumpUntil([&] { return ended; });
+  EXPECT_EQ(after_call, -1);  // nothing runs while the main thread does not pump
+  PumpToTheEnd();
   EXPECT_EQ(ran_on, main_id_);
   EXPECT_EQ(after_call, 42);
 }
 
 TEST_F(SafeThreadTest, ErrorInASynchronizedCallReachesTheWorker) {
   std::string caught;
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        try {
-          self.Synchronize([] { throw std::runtime_error("from the window"); });
-        } catch (const std::exception& e) {
-          caught = e.what();
-        }
-      },
-      true);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
-  w->Start();
-  PumpUntil([&] { return ended; });
+  Make([&](Worker& self) {
+    try {
+      self.Synchronize([] { throw std::runtime_error("from the window"); });
+    } catch (const std::exception& e) {
+      caught = e.what();
+    }
+  })->Start();
+  PumpToTheEnd();
   EXPECT_EQ(caught, "from the window");
 }
 
 TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
   std::thread::id ended_on;
   bool finished_seen = false;
-  auto* w = new Worker(
-      dispatcher_, [](Worker&) {}, true);
+  auto* w = new Worker(dispatcher_, [](Worker&) {}, true);
   w->SetOnTerminate([&](TSafeThread& t) {
     ended_on = std::this_thread::get_id();
     finished_seen = t.Finished();
@@ -119,66 +105,47 @@ TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
   PumpUntil([&] { return Worker::alive == 0; });
   EXPECT_EQ(ended_on, main_id_);
   EXPECT_TRUE(finished_seen);
-}
-
-TEST_F(SafeThreadTest, WorkerThatKeepsItselfIsFreedByItsOwner) {
-  bool ended = false;
-  auto w = std::make_unique<Worker>(
-      dispatcher_, [](Worker&) {}, false);
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
-  w->Start();
-  PumpUntil([&] { return ended; });
+  // A worker that keeps itself is freed by its owner.
+  std::unique_ptr<Worker> kept(Make([](Worker&) {}, false));
+  kept->Start();
+  PumpToTheEnd();
   EXPECT_EQ(Worker::alive, 1);
-  w.reset();
 }
 
 TEST_F(SafeThreadTest, SafeSuspendParksAtThePausePointUntilResume) {
   std::atomic<long> items{0};
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        while (!self.Terminated()) {
-          ++items;
-          self.CheckPause();
-        }
-      },
-      true);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  Worker* w = Make([&](Worker& self) {
+    while (!self.Terminated()) {
+      ++items;
+      self.CheckPause();
+    }
+  });
   w->Start();
   PumpUntil([&] { return items > 100; });
-
   ASSERT_TRUE(w->SafeSuspend());
   const long parked_at = items;
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(items, parked_at);  // parked: not one more item
-
   w->Resume();
   PumpUntil([&] { return items > parked_at + 100; });
-
   // Park again and stop while parked, as the window does on "Yes".
   ASSERT_TRUE(w->SafeSuspend());
   w->Terminate();
   w->Resume();
-  PumpUntil([&] { return ended; });
+  PumpToTheEnd();
 }
 
 TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
   std::atomic<int> status_updates{0};
   std::atomic<bool> in_synchronize{false};
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        while (!self.Terminated()) {
-          in_synchronize = true;
-          self.Synchronize([&] { ++status_updates; });
-          in_synchronize = false;
-          self.CheckPause();
-        }
-      },
-      true);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  Worker* w = Make([&](Worker& self) {
+    while (!self.Terminated()) {
+      in_synchronize = true;
+      self.Synchronize([&] { ++status_updates; });
+      in_synchronize = false;
+      self.CheckPause();
+    }
+  });
   w->Start();
   // Wait until the worker blocks in Synchronize, without pumping.
   for (int i = 0; i < 1000 && !in_synchronize; ++i) std::this_thread::sleep_for(1ms);
@@ -188,19 +155,14 @@ TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
   EXPECT_GE(status_updates, before + 1);
   w->Terminate();
   w->Resume();
-  PumpUntil([&] { return ended; });
+  PumpToTheEnd();
 }
 
 TEST_F(SafeThreadTest, SafeSuspendOfAWorkerThatEndsInsteadReportsItsEnd) {
   std::atomic<bool> go{false};
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker&) {
-        while (!go) std::this_thread::sleep_for(1ms);  // no pause point at all
-      },
-      true);
-  int ended = 0;
-  w->SetOnTerminate([&](TSafeThread&) { ++ended; });
+  Worker* w = Make([&](Worker&) {
+    while (!go) std::this_thread::sleep_for(1ms);  // no pause point at all
+  });
   w->Start();
   std::thread releaser([&] {
     std::this_thread::sleep_for(30ms);
@@ -208,48 +170,39 @@ TEST_F(SafeThreadTest, SafeSuspendOfAWorkerThatEndsInsteadReportsItsEnd) {
   });
   EXPECT_FALSE(w->SafeSuspend());
   releaser.join();
-  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(ended_, 1);
   EXPECT_EQ(Worker::alive, 0);  // released once SafeSuspend was done with it
   dispatcher_.ProcessPending();
-  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(ended_, 1);
 }
 
-TEST_F(SafeThreadTest, TerminateIsSeenByTheWorkersLoop) {
+TEST_F(SafeThreadTest, TerminateIsSeenByTheWorkersLoopAndTheEndHandler) {
   std::atomic<long> items{0};
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        while (!self.Terminated()) ++items;
-      },
-      true);
-  bool ended = false;
+  bool terminated_seen = false;
+  auto* w = new Worker(dispatcher_, [&](Worker& self) { while (!self.Terminated()) ++items; }, true);
   w->SetOnTerminate([&](TSafeThread& t) {
-    ended = true;
-    EXPECT_TRUE(t.Terminated());
+    ++ended_;
+    terminated_seen = t.Terminated();
   });
   w->Start();
   PumpUntil([&] { return items > 0; });
   w->Terminate();
-  PumpUntil([&] { return ended; });
+  PumpToTheEnd();
+  EXPECT_TRUE(terminated_seen);
 }
 
 TEST_F(SafeThreadTest, ResumeWithoutAPauseRequestChangesNothing) {
   std::atomic<long> items{0};
-  auto* w = new Worker(
-      dispatcher_,
-      [&](Worker& self) {
-        for (int i = 0; i < 1000; ++i) {
-          ++items;
-          self.CheckPause();
-        }
-      },
-      true);
-  bool ended = false;
-  w->SetOnTerminate([&](TSafeThread&) { ended = true; });
+  Worker* w = Make([&](Worker& self) {
+    for (int i = 0; i < 1000; ++i) {
+      ++items;
+      self.CheckPause();
+    }
+  });
   w->Resume();
   w->Start();
   w->Resume();
-  PumpUntil([&] { return ended; });
+  PumpToTheEnd();
   EXPECT_EQ(items, 1000);
 }
 

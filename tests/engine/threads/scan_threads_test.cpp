@@ -1,48 +1,159 @@
 // The scan workers on the in-memory platform: their steps, status texts,
 // progress steps and ProgramState values, stops and errors, and a whole
 // monitoring from the first scan to a reloaded archive.
+#include "engine/snapshot/scan_threads.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
+#include "changes/change_tree.h"
 #include "changes/load_check_tree.h"
 #include "changes/save_changes_tree.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
-#include "tests/engine/threads/monitoring_scenario.h"
+#include "platform/text.h"
+#include "tests/support/bytes.h"
 
 namespace cvn::snapshot {
 namespace {
 
-using test::RunWorker;
-using test::Window;
+using platform::RootKey;
+using Strings = std::vector<std::string>;
 
 constexpr char kProgramFolder[] = "C:\\Cvn";
+const std::string kKey = "Software\\CorvaneTest\\Mon";  // below HKEY_CURRENT_USER
+const std::string kBox = "C:\\Scratch\\Mon";            // scanned as an other-folder target
+const std::string kSharedDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// The main window's side of a scan: records what it is shown.
+class Window : public ScanObserver {
+ public:
+  void UpdateStatus(const std::string& text) override {
+    EXPECT_EQ(std::this_thread::get_id(), main_thread_);
+    statuses.push_back(text);
+    if (on_status) on_status(text);
+  }
+  void StepProgress() override {
+    EXPECT_EQ(std::this_thread::get_id(), main_thread_);
+    ++steps;
+  }
+  Strings statuses;
+  int steps = 0;
+  std::function<void(const std::string&)> on_status;
+
+ private:
+  std::thread::id main_thread_ = std::this_thread::get_id();
+};
+
+// A change as "<where>|kind|before|after", the sandbox key shown as <K> and
+// its folder as <F>: registry data in hex, file info texts only as "set".
+// Counters show the amount only, which is all an archive keeps of them.
+std::string Describe(const changes::ChangeTree& tree, changes::NodeId n) {
+  const changes::TNodeData& d = tree.Data(n);
+  std::string where = tree.PathFromBranchRoot(n);
+  if (d.Kind == changes::nkCounterIncremented || where.find("\\SharedDLLs\\") != std::string::npos)
+    where = "<SharedDLLs>\\" + d.Name;
+  for (const auto& [area, label] : {std::pair{"HKEY_CURRENT_USER\\" + kKey, "<K>"}, std::pair{kBox, "<F>"}}) {
+    const size_t at = text::ToUpper(where).find(text::ToUpper(area));
+    if (at != std::string::npos) where.replace(at, area.size(), label);
+  }
+  std::string out = where + "|" + std::to_string(d.Kind);
+  if (changes::IsRegistryChange(d.Kind)) {
+    if (d.Kind != changes::nkCounterIncremented) out += "|" + cvn::test::Hex(d.BeforeBytes());
+    out += "|" + cvn::test::Hex(d.AfterBytes());
+  } else if (changes::IsFileSystemChange(d.Kind)) {
+    out += std::string("|") + (d.Before ? "set" : "") + "|" + (d.After ? "set" : "");
+  }
+  return out;
+}
+// Every change of the tree, sorted.
+Strings AllChanges(const changes::ChangeTree& tree) {
+  Strings out;
+  const changes::NodeId top = tree.Top();
+  for (changes::NodeId n = tree.NextInSubtree(top, top); n != changes::kNoNode; n = tree.NextInSubtree(n, top))
+    if (changes::IsChangeKind(tree.Data(n).Kind)) out.push_back(Describe(tree, n));
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 class ScanThreadsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings_.ScanHKCR = false;
-    settings_.ScanHKLM = true;
-    settings_.ScanHKCU = true;
-    settings_.ScanWin = false;
-    settings_.ScanProg = false;
-    settings_.ScanEntire = false;
-    settings_.ScanOthers = true;
-    settings_.ScanOtherPaths = box_.folder;
+    settings_.ScanHKCR = settings_.ScanWin = settings_.ScanProg = settings_.ScanEntire = false;
+    settings_.ScanHKLM = settings_.ScanHKCU = settings_.ScanOthers = true;
+    settings_.ScanOtherPaths = kBox;
     context_.program_folder = kProgramFolder;
     context_.windows_folder = "C:\\Windows";
     context_.CurrentIdentifier = "App";
     ASSERT_TRUE(fs_.CreateFolders(kProgramFolder).ok());
-    ASSERT_TRUE(fs_.CreateFolders("C:\\Scratch").ok());
-    test::PrepareBefore(registry_, fs_, box_);
+    // The state before the installation.
+    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "V", 4, cvn::test::DwordData(1));
+    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "Gone", 1, cvn::test::SzData("bye"));
+    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "", 1, cvn::test::SzData("old default"));
+    SetValue(RootKey::kCurrentUser, kKey + "\\OldKey\\Inner", "x", 1, cvn::test::SzData("1"));
+    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\shared.dll", 4, cvn::test::DwordData(1));
+    ASSERT_TRUE(fs_.CreateFolders(kBox + "\\Sub").ok());
+    ASSERT_TRUE(fs_.CreateFolders(kBox + "\\OldDir").ok());
+    for (const char* name : {"keep.txt", "del.txt", "mv.txt", "shared.dll", "Sub\\stay.txt", "OldDir\\o.txt"})
+      WriteFile(kBox + "\\" + name, name);
+  }
+  void SetValue(RootKey root, const std::string& path, std::string_view name, uint32_t type,
+                const std::vector<uint8_t>& data) {
+    std::unique_ptr<platform::RegKey> key;
+    ASSERT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok()) << path;
+    ASSERT_TRUE(registry_.SetValue(*key, name, type, data).ok()) << path << "|" << name;
+  }
+  void WriteFile(const std::string& path, std::string_view text) {
+    ASSERT_TRUE(fs_.WriteFile(path, cvn::test::Bytes(text)).ok()) << path;
+  }
+  // What an installer does.
+  void MakeInstallerChanges() {
+    SetValue(RootKey::kCurrentUser, kKey + "\\NewKey", "", 1, cvn::test::SzData("hello"));
+    SetValue(RootKey::kCurrentUser, kKey + "\\NewKey", "Bin", 3, {1, 2, 3});
+    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "V", 4, cvn::test::DwordData(2));
+    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "", 1, cvn::test::SzData("new default"));
+    std::unique_ptr<platform::RegKey> key;
+    ASSERT_TRUE(registry_.OpenKey(RootKey::kCurrentUser, kKey + "\\Existing", platform::KeyAccess::kReadWrite, &key).ok());
+    ASSERT_TRUE(registry_.DeleteValue(*key, "Gone").ok());
+    ASSERT_TRUE(registry_.OpenKey(RootKey::kCurrentUser, kKey, platform::KeyAccess::kReadWrite, &key).ok());
+    ASSERT_TRUE(platform::DeleteKeyTree(registry_, *key, "OldKey").ok());
+    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\shared.dll", 4, cvn::test::DwordData(2));
+    WriteFile(kBox + "\\new.dll", "new dll");
+    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\new.dll", 4, cvn::test::DwordData(1));
+    ASSERT_TRUE(fs_.CreateFolder(kBox + "\\NewDir").ok());
+    WriteFile(kBox + "\\NewDir\\a.txt", "new file");
+    WriteFile(kBox + "\\keep.txt", "keep.txt, longer");
+    ASSERT_TRUE(fs_.DeleteFile(kBox + "\\del.txt").ok());
+    ASSERT_TRUE(fs_.MoveFile(kBox + "\\mv.txt", kBox + "\\Sub\\mv.txt").ok());
+    ASSERT_TRUE(fs_.DeleteFile(kBox + "\\OldDir\\o.txt").ok());
+    ASSERT_TRUE(fs_.RemoveFolder(kBox + "\\OldDir").ok());
   }
 
-  uint8_t FirstScan(const std::function<void(BaseScanThread&)>& while_running = {}) {
-    return RunWorker(new ScanThread(context_, fs_, registry_, dispatcher_, window_), context_,
-                     dispatcher_, while_running);
+  // Starts a worker as the window does and pumps the main thread until its
+  // end notification; returns ProgramState as the end handler sees it.
+  // `while_running` runs on the main thread between two pumps.
+  uint8_t Run(BaseScanThread* worker, const std::function<void(BaseScanThread&)>& while_running = {}) {
+    bool ended = false;
+    uint8_t state = 255;
+    worker->SetOnTerminate([&](TSafeThread&) {
+      ended = true;
+      state = context_.ProgramState;
+    });
+    worker->Start();
+    for (int i = 0; i < 60000 && !ended; ++i) {
+      dispatcher_.WaitAndProcess(10);
+      if (!ended && while_running) while_running(*worker);
+    }
+    EXPECT_TRUE(ended) << "the worker did not end";
+    return state;
   }
-  uint8_t SecondScan(const std::function<void(BaseScanThread&)>& while_running = {}) {
-    return RunWorker(new ReScanThread(context_, fs_, registry_, dispatcher_, window_, tree_),
-                     context_, dispatcher_, while_running);
+  uint8_t FirstScan(const std::function<void(BaseScanThread&)>& while_running = {}) {
+    return Run(new ScanThread(context_, fs_, registry_, dispatcher_, window_), while_running);
+  }
+  ReScanThread* NewSecondScan() {
+    return new ReScanThread(context_, fs_, registry_, dispatcher_, window_, tree_);
   }
   bool SnapshotExists(std::string_view name) {
     return fs_.Exists(std::string(kProgramFolder) + "\\" + std::string(name));
@@ -55,155 +166,130 @@ class ScanThreadsTest : public ::testing::Test {
   QueueDispatcher dispatcher_;
   Window window_;
   changes::ChangeTree tree_{settings_};
-  test::Sandbox box_{"Software\\CorvaneTest\\Mon", "C:\\Scratch\\Mon"};
 };
 
 TEST_F(ScanThreadsTest, TargetCountSizesTheProgressBar) {
   EXPECT_EQ(EnabledTargetCount(settings_), 3);  // HKLM, HKCU and the file system
   settings_.ScanOthers = false;
   EXPECT_EQ(EnabledTargetCount(settings_), 2);
-  settings_.ScanProg = true;
-  settings_.ScanHKCC = true;
+  settings_.ScanProg = settings_.ScanHKCC = true;
   EXPECT_EQ(EnabledTargetCount(settings_), 4);
-}
-
-TEST_F(ScanThreadsTest, FirstScanWritesOneSnapshotPerTarget) {
-  EXPECT_EQ(FirstScan(), psScanned);
-  EXPECT_EQ(window_.statuses,
-            (std::vector<std::string>{"Scanning registry category: HKEY_LOCAL_MACHINE...",
-                                      "Scanning registry category: HKEY_CURRENT_USER...",
-                                      "Scanning file system..."}));
-  EXPECT_EQ(window_.steps, 3);
-  EXPECT_TRUE(SnapshotExists("HKLM.sns"));
-  EXPECT_TRUE(SnapshotExists("HKCU.sns"));
-  EXPECT_TRUE(SnapshotExists("FIS2.sns"));
-  EXPECT_FALSE(SnapshotExists("HKCR.sns"));
 }
 
 TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
   ASSERT_EQ(FirstScan(), psScanned);
-  test::MakeInstallerChanges(registry_, fs_, box_);
+  EXPECT_EQ(window_.statuses, (Strings{"Scanning registry category: HKEY_LOCAL_MACHINE...",
+                                       "Scanning registry category: HKEY_CURRENT_USER...",
+                                       "Scanning file system..."}));
+  EXPECT_EQ(window_.steps, 3);
+  for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS2.sns"}) EXPECT_TRUE(SnapshotExists(name)) << name;
+  EXPECT_FALSE(SnapshotExists("HKCR.sns"));
+  MakeInstallerChanges();
   window_.statuses.clear();
-  EXPECT_EQ(SecondScan(), psIdle);
-
+  EXPECT_EQ(Run(NewSecondScan()), psIdle);
   EXPECT_EQ(window_.statuses,
-            (std::vector<std::string>{
-                "Scanning registry category: HKEY_LOCAL_MACHINE...",
-                "Searching changes from category: HKEY_LOCAL_MACHINE...",
-                "Scanning registry category: HKEY_CURRENT_USER...",
-                "Searching changes from category: HKEY_CURRENT_USER...", "Scanning file system...",
-                "Searching changes from file system...", "Detecting moved files..."}));
-  // Both scans together fill the bar: 5 steps per target.
-  EXPECT_EQ(window_.steps, 5 * EnabledTargetCount(settings_));
-  EXPECT_EQ(test::SandboxChanges(tree_, box_), test::ExpectedChanges());
-  EXPECT_EQ(test::AllChanges(tree_, box_).size(), test::ExpectedChanges().size());
+            (Strings{"Scanning registry category: HKEY_LOCAL_MACHINE...",
+                     "Searching changes from category: HKEY_LOCAL_MACHINE...",
+                     "Scanning registry category: HKEY_CURRENT_USER...",
+                     "Searching changes from category: HKEY_CURRENT_USER...", "Scanning file system...",
+                     "Searching changes from file system...", "Detecting moved files..."}));
+  EXPECT_EQ(window_.steps, 5 * EnabledTargetCount(settings_));  // both scans fill the bar
+  Strings expected = {
+      "<K>\\NewKey|1||", "<K>\\NewKey\\|3||68656c6c6f00", "<K>\\NewKey\\Bin|3||010203",
+      "<K>\\Existing\\V|4|01000000|02000000",
+      "<K>\\Existing\\|4|6f6c642064656661756c7400|6e65772064656661756c7400",
+      "<K>\\Existing\\Gone|5|62796500|", "<K>\\OldKey|2||", "<K>\\OldKey\\Inner|2||",
+      "<K>\\OldKey\\Inner\\x|5|3100|", "<SharedDLLs>\\<F>\\shared.dll|6|01000000",
+      "<SharedDLLs>\\<F>\\new.dll|6|01000000", "<F>\\NewDir|7||", "<F>\\NewDir\\a.txt|9||set",
+      "<F>\\new.dll|9||set", "<F>\\keep.txt|10|set|set", "<F>\\del.txt|11|set|", "<F>\\mv.txt|12|set|",
+      "<F>\\Sub\\mv.txt|13||set", "<F>\\OldDir|8||", "<F>\\OldDir\\o.txt|11|set|"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(AllChanges(tree_), expected);
   for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS1.sns", "FIS2.sns"})
     EXPECT_FALSE(SnapshotExists(name)) << name;
 
   // Saved, the archive loads back into the same tree.
   changes::SaveChangesTree(tree_, fs_, kProgramFolder, "App");
   changes::ChangeTree loaded(settings_);
-  bool ended = false;
-  changes::LoadProgress* no_progress = nullptr;
   struct NullProgress : changes::LoadProgress {
     void SetProgress(int) override {}
   } progress;
-  no_progress = &progress;
-  auto* loader = new changes::TLoadCheckTree(context_, fs_, loaded, dispatcher_, *no_progress);
+  bool ended = false;
+  auto* loader = new changes::TLoadCheckTree(context_, fs_, loaded, dispatcher_, progress);
   loader->SetOnTerminate([&](TSafeThread&) { ended = true; });
   loader->Start();
   for (int i = 0; i < 1000 && !ended; ++i) dispatcher_.WaitAndProcess(10);
   ASSERT_TRUE(ended);
   EXPECT_EQ(context_.ProgramState, psIdle);
-  EXPECT_EQ(test::AllChanges(loaded, box_), test::AllChanges(tree_, box_));
-  const LoadedChangeCounts& counts = context_.loaded_change_counts;
-  EXPECT_EQ(counts.Of(changes::nkKeyAdded), 1u);
-  EXPECT_EQ(counts.Of(changes::nkKeyDeleted), 2u);
-  EXPECT_EQ(counts.Of(changes::nkValueAdded), 2u);
-  EXPECT_EQ(counts.Of(changes::nkValueChanged), 2u);
-  EXPECT_EQ(counts.Of(changes::nkValueDeleted), 2u);
-  EXPECT_EQ(counts.Of(changes::nkCounterIncremented), 2u);
-  EXPECT_EQ(counts.Of(changes::nkFolderAdded), 1u);
-  EXPECT_EQ(counts.Of(changes::nkFileAdded), 2u);
+  EXPECT_EQ(AllChanges(loaded), expected);
+  const std::pair<int32_t, size_t> kCounts[] = {
+      {changes::nkKeyAdded, 1}, {changes::nkKeyDeleted, 2}, {changes::nkValueAdded, 2},
+      {changes::nkValueChanged, 2}, {changes::nkValueDeleted, 2}, {changes::nkCounterIncremented, 2},
+      {changes::nkFolderAdded, 1}, {changes::nkFileAdded, 2}};
+  for (const auto& [kind, count] : kCounts) EXPECT_EQ(context_.loaded_change_counts.Of(kind), count) << kind;
 }
 
 TEST_F(ScanThreadsTest, EmptyTargetFolderIsNotReportedAsCreated) {
-  // Only the file system, and a target that holds nothing at the first scan.
+  // Only the file system, and a target that holds nothing at the first scan:
+  // it and the folders above it were there before and are never offered for deletion.
   settings_.ScanHKLM = settings_.ScanHKCU = false;
   settings_.ScanOtherPaths = "C:\\Empty\\Target";
   ASSERT_TRUE(fs_.CreateFolders("C:\\Empty\\Target").ok());
   ASSERT_EQ(FirstScan(), psScanned);
-  ASSERT_TRUE(fs_.AddFile("C:\\Empty\\Target\\setup.log", "installed").ok());
-  EXPECT_EQ(SecondScan(), psIdle);
-
-  // The one change is the new file: the target and the folders above it
-  // were there before and must never be offered for deletion.
-  std::vector<std::pair<int32_t, std::string>> changes;
-  const changes::NodeId top = tree_.Top();
-  for (changes::NodeId n = tree_.NextInSubtree(top, top); n != changes::kNoNode;
-       n = tree_.NextInSubtree(n, top)) {
-    if (changes::IsChangeKind(tree_.Data(n).Kind))
-      changes.emplace_back(tree_.Data(n).Kind, std::string(tree_.Data(n).Path) + "\\" +
-                                                   std::string(tree_.Data(n).Name));
-  }
-  EXPECT_EQ(changes, (std::vector<std::pair<int32_t, std::string>>{
-                         {changes::nkFileAdded, "C:\\Empty\\Target\\setup.log"}}));
+  WriteFile("C:\\Empty\\Target\\setup.log", "installed");
+  EXPECT_EQ(Run(NewSecondScan()), psIdle);
+  EXPECT_EQ(AllChanges(tree_), Strings{"C:\\Empty\\Target\\setup.log|9||set"});
 }
 
 TEST_F(ScanThreadsTest, WithoutFileSystemTargetTheFileSnapshotsAreUntouched) {
   settings_.ScanOthers = false;
-  ASSERT_TRUE(fs_.AddFile("C:\\Cvn\\FIS2.SNS", "earlier").ok());
+  WriteFile("C:\\Cvn\\FIS2.SNS", "earlier");
   EXPECT_EQ(FirstScan(), psScanned);
   EXPECT_EQ(window_.steps, 2);
-  EXPECT_EQ(SecondScan(), psIdle);
+  EXPECT_EQ(Run(NewSecondScan()), psIdle);
   EXPECT_EQ(window_.steps, 10);
   EXPECT_TRUE(SnapshotExists("FIS2.SNS"));
   EXPECT_FALSE(SnapshotExists("FIS1.SNS"));
 }
 
-TEST_F(ScanThreadsTest, StopDuringTheFirstScanEndsWithStopRequested) {
+TEST_F(ScanThreadsTest, StopOrNoWhileTheFirstScanIsParked) {
   // The window's Stop once the first hive is under way: park the worker at
-  // its next pause point, ask, then stop it and let it go. It cannot get past
-  // the second hive's keys without reaching a pause point.
-  bool stopped = false;
-  EXPECT_EQ(FirstScan([&](BaseScanThread& worker) {
-              if (stopped || window_.statuses.empty()) return;
-              stopped = true;
-              ASSERT_TRUE(worker.SafeSuspend());
-              worker.RequestStop();
-              worker.Resume();
-            }),
-            psStopRequested);
-  EXPECT_TRUE(stopped);
-  EXPECT_LE(window_.steps, 1);  // a terminated thread makes no step
-  EXPECT_LE(window_.statuses.size(), 2u);
-  EXPECT_FALSE(SnapshotExists("FIS2.sns"));
-}
-
-TEST_F(ScanThreadsTest, AnsweringNoResumesTheFirstScanWhereItPaused) {
-  bool asked = false;
-  EXPECT_EQ(FirstScan([&](BaseScanThread& worker) {
-              if (asked || window_.statuses.empty()) return;
-              asked = true;
-              if (worker.SafeSuspend()) worker.Resume();
-            }),
-            psScanned);
-  EXPECT_TRUE(asked);
-  EXPECT_EQ(window_.steps, 3);
+  // its next pause point, ask, then stop it (or not) and let it go. It cannot
+  // get past the second hive's keys without reaching a pause point.
+  for (bool stop : {true, false}) {
+    SCOPED_TRACE(stop);
+    window_ = Window();
+    bool asked = false;
+    const uint8_t state = FirstScan([&](BaseScanThread& worker) {
+      if (asked || window_.statuses.empty()) return;
+      asked = true;
+      ASSERT_TRUE(worker.SafeSuspend());
+      if (stop) worker.RequestStop();
+      worker.Resume();
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(state, stop ? psStopRequested : psScanned);
+    if (stop) {
+      EXPECT_LE(window_.steps, 1);  // a terminated thread makes no step
+      EXPECT_LE(window_.statuses.size(), 2u);
+      EXPECT_FALSE(SnapshotExists("FIS2.sns"));
+    } else {
+      EXPECT_EQ(window_.steps, 3);
+    }
+  }
 }
 
 TEST_F(ScanThreadsTest, StopWhileASnapshotLoadsEndsTheLoadAndFreesItsTree) {
   ASSERT_EQ(FirstScan(), psScanned);
-  test::MakeInstallerChanges(registry_, fs_, box_);
-  window_.steps = 0;
-  window_.statuses.clear();
-  auto* worker = new ReScanThread(context_, fs_, registry_, dispatcher_, window_, tree_);
+  MakeInstallerChanges();
+  window_ = Window();
+  ReScanThread* worker = NewSecondScan();
   // The stop arrives while the status before the first snapshot's loading
   // is shown: the load ends at its next record.
   window_.on_status = [&](const std::string& text) {
     if (text.find("Scanning registry") != std::string::npos) worker->RequestStop();
   };
-  EXPECT_EQ(RunWorker(worker, context_, dispatcher_), psStopRequested);
+  EXPECT_EQ(Run(worker), psStopRequested);
   EXPECT_EQ(window_.steps, 0);
   EXPECT_EQ(window_.statuses.size(), 1u);
   EXPECT_EQ(tree_.NodeCount(), 3u);          // no change was inserted
@@ -216,7 +302,7 @@ TEST_F(ScanThreadsTest, MissingSnapshotFailsTheSecondScanWithTheErrorAsStatus) {
   ASSERT_EQ(FirstScan(), psScanned);
   ASSERT_TRUE(fs_.DeleteFile("C:\\Cvn\\HKCU.sns").ok());
   window_.statuses.clear();
-  EXPECT_EQ(SecondScan(), psFailed);
+  EXPECT_EQ(Run(NewSecondScan()), psFailed);
   ASSERT_FALSE(window_.statuses.empty());
   EXPECT_NE(window_.statuses.back().find("HKCU.sns"), std::string::npos) << window_.statuses.back();
   EXPECT_EQ(window_.statuses.back().rfind("Scanning", 0), std::string::npos);
