@@ -3,6 +3,8 @@
 // files phase.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/uninstall/uninstall_test_util.h"
 #include "uninstall/shared_counter.h"
 
@@ -19,22 +21,19 @@ class SharedFilesTest : public UninstallTest {
   // A shared file that exists, with its counter now at `count`.
   void SharedFile(const std::string& path, uint32_t count) {
     AddFile(path);
-    SetValue(RootKey::kLocalMachine, kSharedDlls, path, kDword, DwordData(count));
+    SetValue(kHklm, kSharedDlls, path, kDword, DwordData(count));
   }
-  platform::RegValue Counter(const std::string& path) {
-    return Value(RootKey::kLocalMachine, kSharedDlls, path);
-  }
+  platform::RegValue Counter(const std::string& path) { return Value(kHklm, kSharedDlls, path); }
   bool HasCounter(const std::string& path) {
     return Counter(path).type != platform::regtype::kNone;
   }
 };
 
-TEST_F(SharedFilesTest, CreatedCounterOfOneIsOfferedAndYesRecyclesTheFile) {
+TEST_F(SharedFilesTest, CreatedSharedFileIsLeftToItsCounterAndOfferedWhenUnused) {
   SharedFile("C:\\App\\s.dll", 1);
   AddItem(nkFileAdded, "C:\\App", "s.dll");
   AddCounter("C:\\App\\s.dll", kDword, DwordData(1));
   SaveArchive();
-  view.answers = {raYes};
 
   Run();
 
@@ -45,104 +44,71 @@ TEST_F(SharedFilesTest, CreatedCounterOfOneIsOfferedAndYesRecyclesTheFile) {
   EXPECT_FALSE(HasCounter("C:\\App\\s.dll"));
   // The files phase leaves the shared file alone and says nothing of it.
   EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\App\\s.dll ... Ok",
-                                  "DELETE SHARED FILE: C:\\App\\s.dll ... Ok",
-                                  "Uninstall complete without errors"));
+                                  "DELETE SHARED FILE: C:\\App\\s.dll ... Ok", kSummary));
 }
 
-TEST_F(SharedFilesTest, NoKeepsTheFileButTheCounterGoes) {
-  SharedFile("C:\\App\\s.dll", 1);
-  AddCounter("C:\\App\\s.dll", kDword, DwordData(1));
+// The answers given in turn (Yes once they run out), and what follows.
+struct AnswersCase {
+  const char* name;
+  std::vector<RemoveAnswer> answers;
+  size_t questions;
+  std::vector<std::string> recycled;  // of a.dll to d.dll
+};
+
+class AnswersTest : public SharedFilesTest, public ::testing::WithParamInterface<AnswersCase> {};
+
+// Counters of both types that drop to zero (a, b) and below (c, d) lose
+// their value, whatever the answer; counters still in use are written back
+// in their type and not offered.
+TEST_P(AnswersTest, EveryUnusedCounterGoesAndItsFileFollowsTheAnswer) {
+  const AnswersCase& c = GetParam();
+  const std::string a = "C:\\S\\a.dll", b = "C:\\S\\b.dll", cc = "C:\\S\\c.dll", d = "C:\\S\\d.dll";
+  for (const std::string& path : {a, b, cc, d, std::string("C:\\S\\used.dll")}) AddFile(path);
+  SetValue(kHklm, kSharedDlls, a, kDword, DwordData(2));
+  SetValue(kHklm, kSharedDlls, b, kSz, SzData("1"));
+  SetValue(kHklm, kSharedDlls, cc, kDword, DwordData(1));
+  SetValue(kHklm, kSharedDlls, d, kSz, SzData("1"));
+  SetValue(kHklm, kSharedDlls, "C:\\S\\used.dll", kDword, DwordData(300));
+  SetValue(kHklm, kSharedDlls, "C:\\S\\text.dll", kSz, SzData("12"));
+  AddCounter(a, kDword, DwordData(2));
+  AddCounter(b, kSz, SzData("1"));
+  AddCounter(cc, kDword, DwordData(3));
+  AddCounter(d, kSz, SzData("2"));
+  AddCounter("C:\\S\\used.dll", kDword, DwordData(1));
+  AddCounter("C:\\S\\text.dll", kSz, SzData("2"));
   SaveArchive();
-  view.answers = {raNo};
+  view.answers.assign(c.answers.begin(), c.answers.end());
 
   Run();
 
-  EXPECT_TRUE(fs.Exists("C:\\App\\s.dll"));
-  EXPECT_FALSE(HasCounter("C:\\App\\s.dll"));
-  EXPECT_EQ(LinesEndingWith("Ok (Skipped)"),
-            Strings("DELETE SHARED FILE: C:\\App\\s.dll ... Ok (Skipped)"));
-  EXPECT_EQ(view.lines[1].color, LogClassColor(lcSuccess));
-}
-
-TEST_F(SharedFilesTest, CounterStillInUseIsWrittenBackAndNotOffered) {
-  SharedFile("C:\\Shared\\a.dll", 3);  // 2 before the installation, 3 after
-  SharedFile("C:\\Shared\\b.dll", 300);
-  AddCounter("C:\\Shared\\a.dll", kDword, DwordData(1));
-  AddCounter("C:\\Shared\\b.dll", kDword, DwordData(1));
-  SaveArchive();
-
-  Run();
-
-  EXPECT_EQ(Counter("C:\\Shared\\a.dll").data, DwordData(2));
-  EXPECT_EQ(Counter("C:\\Shared\\b.dll").data, DwordData(299));
-  EXPECT_TRUE(view.questions.empty());
-  EXPECT_TRUE(fs.Exists("C:\\Shared\\a.dll"));
-}
-
-TEST_F(SharedFilesTest, YesToAllDeletesEveryLaterFileWithoutAsking) {
-  for (const char* name : {"a", "b", "c"}) {
-    const std::string path = std::string("C:\\S\\") + name + ".dll";
-    SharedFile(path, 1);
-    AddCounter(path, kDword, DwordData(1));
+  EXPECT_EQ(view.questions.size(), c.questions);
+  EXPECT_EQ(shell.Recycled(), c.recycled);
+  for (const std::string& path : {a, b, cc, d}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(fs.Exists(path), std::count(c.recycled.begin(), c.recycled.end(), path) == 0);
+    EXPECT_FALSE(HasCounter(path));
   }
-  SaveArchive();
-  view.answers = {raYesToAll};
-
-  Run();
-
-  EXPECT_EQ(view.questions.size(), 1u);
-  EXPECT_EQ(shell.Recycled(), Strings("C:\\S\\a.dll", "C:\\S\\b.dll", "C:\\S\\c.dll"));
-  EXPECT_FALSE(HasCounter("C:\\S\\c.dll"));
+  EXPECT_EQ(Counter("C:\\S\\used.dll").data, DwordData(299));
+  EXPECT_EQ(Counter("C:\\S\\text.dll").data, SzData("10"));
+  EXPECT_EQ(Counter("C:\\S\\text.dll").type, kSz);
+  EXPECT_EQ(LinesEndingWith("Ok (Skipped)").size(), 4 - c.recycled.size());
+  EXPECT_EQ(view.Texts().back(), kSummary);
 }
 
-TEST_F(SharedFilesTest, NoToAllKeepsEveryLaterFileWithoutAsking) {
-  for (const char* name : {"a", "b", "c"}) {
-    const std::string path = std::string("C:\\S\\") + name + ".dll";
-    SharedFile(path, 1);
-    AddCounter(path, kDword, DwordData(1));
-  }
-  SaveArchive();
-  view.answers = {raNoToAll};
-
-  Run();
-
-  EXPECT_EQ(view.questions.size(), 1u);
-  EXPECT_TRUE(shell.Recycled().empty());
-  EXPECT_EQ(LinesEndingWith("Ok (Skipped)").size(), 3u);
-  EXPECT_FALSE(HasCounter("C:\\S\\b.dll"));
-  EXPECT_TRUE(fs.Exists("C:\\S\\c.dll"));
-}
-
-TEST_F(SharedFilesTest, YesAndNoAskAgainUntilAnAnswerForAll) {
-  for (const char* name : {"a", "b", "c", "d"}) {
-    const std::string path = std::string("C:\\S\\") + name + ".dll";
-    SharedFile(path, 1);
-    AddCounter(path, kDword, DwordData(1));
-  }
-  SaveArchive();
-  view.answers = {raNo, raYes, raNoToAll};
-
-  Run();
-
-  EXPECT_EQ(view.questions.size(), 3u);
-  EXPECT_EQ(shell.Recycled(), Strings("C:\\S\\b.dll"));
-  EXPECT_EQ(LinesEndingWith("Ok (Skipped)"),
-            Strings("DELETE SHARED FILE: C:\\S\\a.dll ... Ok (Skipped)",
-                    "DELETE SHARED FILE: C:\\S\\c.dll ... Ok (Skipped)",
-                    "DELETE SHARED FILE: C:\\S\\d.dll ... Ok (Skipped)"));
-}
-
-TEST_F(SharedFilesTest, CountersBelowZeroAreOfferedToo) {
-  SharedFile("C:\\S\\a.dll", 1);
-  AddCounter("C:\\S\\a.dll", kDword, DwordData(2));
-  SaveArchive();
-  view.answers = {raYes};
-
-  Run();
-
-  EXPECT_EQ(view.questions.size(), 1u);
-  EXPECT_FALSE(fs.Exists("C:\\S\\a.dll"));
-}
+const auto kAll = Strings("C:\\S\\a.dll", "C:\\S\\b.dll", "C:\\S\\c.dll", "C:\\S\\d.dll");
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AnswersTest,
+    ::testing::Values(AnswersCase{"YesToEach", {}, 4, kAll},
+                      AnswersCase{"YesToAll", {raYesToAll}, 1, kAll},
+                      AnswersCase{"NoToEach", {raNo, raNo, raNo, raNo}, 4, {}},
+                      AnswersCase{"NoToAll", {raNoToAll}, 1, {}},
+                      AnswersCase{"NoYesThenNoToAll", {raNo, raYes, raNoToAll}, 3, {kAll[1]}},
+                      // Any other answer keeps the file, and the next is asked.
+                      AnswersCase{"OtherThenYesToAll",
+                                  {static_cast<RemoveAnswer>(2), raNo, raYesToAll},
+                                  3,
+                                  {kAll[2], kAll[3]}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SharedFilesTest, WithoutDeleteFilesCountersAreWrittenDownToZeroAndBelow) {
   SharedFile("C:\\S\\zero.dll", 1);
@@ -160,63 +126,49 @@ TEST_F(SharedFilesTest, WithoutDeleteFilesCountersAreWrittenDownToZeroAndBelow) 
   EXPECT_TRUE(view.questions.empty());
   EXPECT_TRUE(fs.Exists("C:\\S\\zero.dll"));
   EXPECT_TRUE(fs.Exists("C:\\S\\below.dll"));
-  EXPECT_EQ(
-      std::count(view.statuses.begin(), view.statuses.end(), "Deleting unused shared files..."), 0);
 }
 
 TEST_F(SharedFilesTest, UncheckedCounterLeavesItsCreatedSharedFileAlone) {
   SharedFile("C:\\App\\s.dll", 1);
   AddItem(nkFileAdded, "C:\\App", "s.dll");
-  const NodeId counter = AddCounter("C:\\App\\s.dll", kDword, DwordData(1));
+  tree.SetCheckState(AddCounter("C:\\App\\s.dll", kDword, DwordData(1)), false);
   SaveArchive();
-  tree.SetCheckState(counter, false);
 
   Run();
 
   EXPECT_TRUE(fs.Exists("C:\\App\\s.dll"));
   EXPECT_EQ(Counter("C:\\App\\s.dll").data, DwordData(1));
-  EXPECT_EQ(view.Texts(), Strings("Uninstall complete without errors"));
+  EXPECT_EQ(view.Texts(), Strings(kSummary));
 }
 
-TEST_F(SharedFilesTest, SharedFileListedUnderItsShortNameIsNotDeleted) {
+TEST_F(SharedFilesTest, SharedFileListedUnderItsShortNameOrInOtherCaseIsNotDeleted) {
   fs.AddAlias("C:\\PROGRA~1", "C:\\Program Files");
-  AddFile("C:\\Program Files\\App\\s.dll");
-  AddFile("C:\\Program Files\\App\\t.dll");
-  AddFile("C:\\Program Files\\App\\own.dll");
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\PROGRA~1\\App\\s.dll", kDword, DwordData(1));
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "c:\\program files\\APP\\T.DLL", kDword,
-           DwordData(1));
-  for (const char* name : {"s.dll", "t.dll", "own.dll"})
+  for (const char* name : {"s.dll", "t.dll", "own.dll"}) {
+    AddFile(std::string("C:\\Program Files\\App\\") + name);
     AddItem(nkFileAdded, "C:\\Program Files\\App", name);
+  }
+  SetValue(kHklm, kSharedDlls, "C:\\PROGRA~1\\App\\s.dll", kDword, DwordData(1));
+  SetValue(kHklm, kSharedDlls, "c:\\program files\\APP\\T.DLL", kDword, DwordData(1));
   SaveArchive();
 
   Run();
 
   EXPECT_TRUE(fs.Exists("C:\\Program Files\\App\\s.dll"));
   EXPECT_TRUE(fs.Exists("C:\\Program Files\\App\\t.dll"));
-  EXPECT_EQ(view.Texts(), Strings("DELETING FILE: C:\\Program Files\\App\\own.dll ... Ok",
-                                  "Uninstall complete without errors"));
+  EXPECT_EQ(view.Texts(),
+            Strings("DELETING FILE: C:\\Program Files\\App\\own.dll ... Ok", kSummary));
 }
 
-// A stop asked for while counters are given back also spares the question
-// about unused files: nothing more is done after a stop.
+// Nothing more is done after a stop, the question about unused files included.
 TEST_F(SharedFilesTest, StopDuringTheCountersOffersNoFile) {
   SharedFile("C:\\S\\a.dll", 1);
   SharedFile("C:\\S\\b.dll", 1);
   AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
   AddCounter("C:\\S\\b.dll", kDword, DwordData(1));
   SaveArchive();
-  bool stop_wanted = false;
-  view.on_step = [&](int step) { stop_wanted = step == 1; };
+  StopAtStep(1);
 
-  Run([&](TDezinstaler& engine) {
-    if (!stop_wanted) return;
-    stop_wanted = false;
-    ASSERT_TRUE(engine.SafeSuspend());
-    context.ProgramState = snapshot::psStopRequested;
-    engine.Terminate();
-    engine.Resume();
-  });
+  Run();
 
   EXPECT_TRUE(view.questions.empty());
   EXPECT_EQ(Counter("C:\\S\\a.dll").data, DwordData(0));
@@ -225,226 +177,137 @@ TEST_F(SharedFilesTest, StopDuringTheCountersOffersNoFile) {
   EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok"));
 }
 
-// Without the whole list of counters any created file might be shared.
-TEST_F(SharedFilesTest, UnreadableCounterKeyKeepsEveryCreatedFile) {
-  SharedFile("C:\\App\\a.dll", 1);
-  AddFile("C:\\App\\b.dll");
-  AddItem(nkFileAdded, "C:\\App", "a.dll");
-  AddItem(nkFileAdded, "C:\\App", "b.dll");
-  SaveArchive();
-  settings.DecSharedCounter = false;
+enum class CounterKey { kMissing, kDenied, kEndsInError };
 
-  registry.DenyOpen(RootKey::kLocalMachine, kSharedDlls);
-  Run();
-  EXPECT_TRUE(fs.Exists("C:\\App\\a.dll"));
-  EXPECT_TRUE(fs.Exists("C:\\App\\b.dll"));
-  EXPECT_EQ(view.Texts(), Strings("DELETING FILE: C:\\App\\a.dll ... ERROR",
-                                  "DELETING FILE: C:\\App\\b.dll ... ERROR"));
-}
+class CounterKeyTest : public SharedFilesTest, public ::testing::WithParamInterface<CounterKey> {};
 
-TEST_F(SharedFilesTest, CounterListEndingInAnErrorKeepsEveryCreatedFile) {
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\Other\\x.dll", kDword, DwordData(1));
-  SharedFile("C:\\App\\a.dll", 1);
-  AddFile("C:\\App\\b.dll");
-  AddItem(nkFileAdded, "C:\\App", "a.dll");
-  AddItem(nkFileAdded, "C:\\App", "b.dll");
-  SaveArchive();
-  settings.DecSharedCounter = false;
-  registry.FailValueEnumFrom(RootKey::kLocalMachine, kSharedDlls, 1);
-
-  Run();
-
-  EXPECT_TRUE(fs.Exists("C:\\App\\a.dll"));
-  EXPECT_TRUE(fs.Exists("C:\\App\\b.dll"));
-  EXPECT_EQ(LinesEndingWith("ERROR").size(), 2u);
-}
-
-TEST_F(SharedFilesTest, NoCounterKeyMeansNoSharedFiles) {
+// No counter key means no shared files; a key that cannot be read to its
+// end might list any created file, so then none is deleted.
+TEST_P(CounterKeyTest, CreatedFilesGoOnlyWhenEveryCounterIsKnown) {
   AddFile("C:\\App\\b.dll");
   AddItem(nkFileAdded, "C:\\App", "b.dll");
   SaveArchive();
+  if (GetParam() != CounterKey::kMissing)
+    SetValue(kHklm, kSharedDlls, "C:\\Other\\x.dll", kDword, DwordData(1));
+  if (GetParam() == CounterKey::kDenied) registry.DenyOpen(kHklm, kSharedDlls);
+  if (GetParam() == CounterKey::kEndsInError) registry.FailValueEnumFrom(kHklm, kSharedDlls, 1);
 
   Run();
 
-  EXPECT_FALSE(fs.Exists("C:\\App\\b.dll"));
+  const bool known = GetParam() == CounterKey::kMissing;
+  EXPECT_EQ(fs.Exists("C:\\App\\b.dll"), !known);
+  EXPECT_EQ(view.Texts().front(),
+            std::string("DELETING FILE: C:\\App\\b.dll ... ") + (known ? "Ok" : "ERROR"));
 }
 
-TEST_F(SharedFilesTest, GrownTextCounterRecordedAsNumberIsLeftAlone) {
+INSTANTIATE_TEST_SUITE_P(Keys, CounterKeyTest,
+                         ::testing::Values(CounterKey::kMissing, CounterKey::kDenied,
+                                           CounterKey::kEndsInError));
+
+// A counter of another type than recorded, or of a type that is no number,
+// is not ours to change.
+TEST_F(SharedFilesTest, CounterOfAnotherTypeIsLeftAlone) {
   AddFile("C:\\S\\a.dll");
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\a.dll", kSz, SzData("3"));
+  AddFile("C:\\S\\b.dll");
+  SetValue(kHklm, kSharedDlls, "C:\\S\\a.dll", kSz, SzData("3"));
+  SetValue(kHklm, kSharedDlls, "C:\\S\\b.dll", kBinary, {1});
   AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
+  AddCounter("C:\\S\\b.dll", kBinary, {1});
   SaveArchive();
 
   Run();
 
   EXPECT_EQ(Counter("C:\\S\\a.dll").data, SzData("3"));
-  EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok",
-                                  "Uninstall complete without errors"));
-}
-
-TEST_F(SharedFilesTest, CreatedTextCounterIsCountedDownAsText) {
-  AddFile("C:\\S\\a.dll");
-  AddFile("C:\\S\\b.dll");
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\a.dll", kSz, SzData("1"));
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\b.dll", kSz, SzData("12"));
-  AddCounter("C:\\S\\a.dll", kSz, SzData("1"));
-  AddCounter("C:\\S\\b.dll", kSz, SzData("2"));
-  SaveArchive();
-  view.answers = {raNo};
-
-  Run();
-
-  EXPECT_EQ(Counter("C:\\S\\b.dll").data, SzData("10"));
-  EXPECT_EQ(Counter("C:\\S\\b.dll").type, kSz);
-  ASSERT_EQ(view.questions.size(), 1u);
-  EXPECT_EQ(view.questions[0].file_name, "a.dll");
-  EXPECT_FALSE(HasCounter("C:\\S\\a.dll"));
-}
-
-TEST_F(SharedFilesTest, CounterOfAnotherTypeIsNeverWritten) {
-  AddFile("C:\\S\\a.dll");
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\a.dll", kBinary, {1});
-  AddCounter("C:\\S\\a.dll", kBinary, {1});
-  SaveArchive();
-
-  Run();
-
-  EXPECT_EQ(Counter("C:\\S\\a.dll").data, std::vector<uint8_t>{1});
+  EXPECT_EQ(Counter("C:\\S\\b.dll").data, std::vector<uint8_t>{1});
   EXPECT_TRUE(view.questions.empty());
-  EXPECT_EQ(view.Texts().front(), "UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok");
+  EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok",
+                                  "UPDATING SHARED FILE COUNTER: C:\\S\\b.dll ... Ok", kSummary));
 }
 
-TEST_F(SharedFilesTest, MissingCounterIsAnError) {
-  MakeKey(RootKey::kLocalMachine, kSharedDlls);
+TEST_F(SharedFilesTest, MissingCounterAndFailedWriteAreErrors) {
+  MakeKey(kHklm, kSharedDlls);
+  SharedFile("C:\\S\\c.dll", 3);
   AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
-  AddValue(changes::nkCounterIncremented, RootKey::kLocalMachine, "Software\\NoSuchKey",
-           "C:\\S\\b.dll", kDword, {}, DwordData(1));
-  SaveArchive();
-
-  Run();
-
-  EXPECT_EQ(view.Texts(),
-            Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... ERROR (counter already deleted "
-                    "-> application is already uninstalled?)",
-                    "UPDATING SHARED FILE COUNTER: C:\\S\\b.dll ... ERROR (counter already deleted "
-                    "-> application is already uninstalled?)"));
-  EXPECT_EQ(view.lines[0].color, LogClassColor(lcError));
-}
-
-TEST_F(SharedFilesTest, CounterWriteFailureIsAnError) {
-  SharedFile("C:\\S\\a.dll", 3);
-  AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
+  AddCounter("C:\\S\\c.dll", kDword, DwordData(1));
+  AddValue(changes::nkCounterIncremented, kHklm, "Software\\NoSuchKey", "C:\\S\\b.dll", kDword, {},
+           DwordData(1));
   SaveArchive();
   registry.FailChanges(0);
 
   Run();
 
-  EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... ERROR"));
-  EXPECT_EQ(Counter("C:\\S\\a.dll").data, DwordData(3));
+  const std::string item = "UPDATING SHARED FILE COUNTER: C:\\S\\";
+  const std::string gone =
+      " ... ERROR (counter already deleted -> application is already uninstalled?)";
+  EXPECT_EQ(view.Texts(),
+            Strings(item + "a.dll" + gone, item + "c.dll ... ERROR", item + "b.dll" + gone));
+  EXPECT_EQ(view.lines[0].color, LogClassColor(lcError));
+  EXPECT_EQ(Counter("C:\\S\\c.dll").data, DwordData(3));
 }
 
-TEST_F(SharedFilesTest, UnusedFileAlreadyGoneIsAnErrorAndLosesItsCounter) {
-  SetValue(RootKey::kLocalMachine, kSharedDlls, "C:\\S\\a.dll", kDword, DwordData(1));
-  AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
-  SaveArchive();
-
-  Run();
-
-  EXPECT_TRUE(view.questions.empty());
-  EXPECT_FALSE(HasCounter("C:\\S\\a.dll"));
-  EXPECT_EQ(view.Texts(), Strings("UPDATING SHARED FILE COUNTER: C:\\S\\a.dll ... Ok",
-                                  "DELETE SHARED FILE: C:\\S\\a.dll ... ERROR (shared file already "
-                                  "deleted -> application is already uninstalled?)"));
-}
-
-TEST_F(SharedFilesTest, UnusedFileInUseStaysAsItWas) {
-  SharedFile("C:\\S\\a.dll", 1);
-  ASSERT_TRUE(fs.SetAttributes("C:\\S\\a.dll", platform::attr::kHidden).ok());
-  fs.LockFile("C:\\S\\a.dll");
-  AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
+TEST_F(SharedFilesTest, UnusedFileGoneOrInUseIsAnErrorAndLosesItsCounter) {
+  SetValue(kHklm, kSharedDlls, "C:\\S\\gone.dll", kDword, DwordData(1));
+  SharedFile("C:\\S\\used.dll", 1);
+  ASSERT_TRUE(fs.SetAttributes("C:\\S\\used.dll", platform::attr::kHidden).ok());
+  fs.LockFile("C:\\S\\used.dll");
+  AddCounter("C:\\S\\gone.dll", kDword, DwordData(1));
+  AddCounter("C:\\S\\used.dll", kDword, DwordData(1));
   SaveArchive();
   settings.UseRecycled = false;  // unused shared files go to the Recycle Bin all the same
 
   Run();
 
-  EXPECT_TRUE(fs.Exists("C:\\S\\a.dll"));
-  EXPECT_EQ(fs.GetAttributes("C:\\S\\a.dll"), platform::attr::kHidden);
-  EXPECT_FALSE(HasCounter("C:\\S\\a.dll"));
+  EXPECT_EQ(view.questions.size(), 1u);
+  EXPECT_FALSE(HasCounter("C:\\S\\gone.dll"));
+  EXPECT_FALSE(HasCounter("C:\\S\\used.dll"));
+  EXPECT_EQ(fs.GetAttributes("C:\\S\\used.dll"), platform::attr::kHidden);
+  EXPECT_EQ(LinesEndingWith("?)"), Strings("DELETE SHARED FILE: C:\\S\\gone.dll ... ERROR (shared "
+                                           "file already deleted -> application is already "
+                                           "uninstalled?)"));
   EXPECT_EQ(LinesEndingWith("ERROR (in use)"),
-            Strings("DELETE SHARED FILE: C:\\S\\a.dll ... ERROR (in use)"));
+            Strings("DELETE SHARED FILE: C:\\S\\used.dll ... ERROR (in use)"));
 }
-
-// Counters of either type that drop to zero and below, with each answer.
-struct CounterCase {
-  uint32_t type;
-  RemoveAnswer answer;
-};
-
-class UnusedCounterTest : public SharedFilesTest,
-                          public ::testing::WithParamInterface<CounterCase> {
- protected:
-  std::vector<uint8_t> Data(uint32_t count) {
-    return GetParam().type == kDword ? DwordData(count) : SzData(std::to_string(count));
-  }
-};
-
-TEST_P(UnusedCounterTest, CounterGoesAndTheFileFollowsTheAnswer) {
-  const auto [type, answer] = GetParam();
-  const std::string zero = "C:\\S\\zero.dll", below = "C:\\S\\below.dll", used = "C:\\S\\used.dll";
-  AddFile(zero);
-  AddFile(below);
-  AddFile(used);
-  SetValue(RootKey::kLocalMachine, kSharedDlls, zero, type, Data(2));
-  SetValue(RootKey::kLocalMachine, kSharedDlls, below, type, Data(1));
-  SetValue(RootKey::kLocalMachine, kSharedDlls, used, type, Data(5));
-  AddCounter(zero, type, Data(2));
-  AddCounter(below, type, Data(3));
-  AddCounter(used, type, Data(1));
-  SaveArchive();
-  view.answers = {answer, answer};
-
-  Run();
-
-  const bool for_all = answer == raYesToAll || answer == raNoToAll;
-  const bool removed = answer == raYes || answer == raYesToAll;
-  EXPECT_EQ(view.questions.size(), for_all ? 1u : 2u);
-  EXPECT_EQ(fs.Exists(zero), !removed);
-  EXPECT_EQ(fs.Exists(below), !removed);
-  EXPECT_TRUE(fs.Exists(used));
-  EXPECT_FALSE(HasCounter(zero));
-  EXPECT_FALSE(HasCounter(below));
-  EXPECT_EQ(Counter(used).data, Data(4));
-  EXPECT_EQ(Counter(used).type, type);
-  EXPECT_EQ(LinesEndingWith(removed ? "... Ok" : "Ok (Skipped)").size(), removed ? 5u : 2u);
-  EXPECT_EQ(view.Texts().back(), "Uninstall complete without errors");
-}
-
-INSTANTIATE_TEST_SUITE_P(BothTypesEveryAnswer, UnusedCounterTest,
-                         ::testing::Values(CounterCase{kDword, raYes},
-                                           CounterCase{kDword, raYesToAll},
-                                           CounterCase{kDword, raNo},
-                                           CounterCase{kDword, raNoToAll}, CounterCase{kSz, raYes},
-                                           CounterCase{kSz, raYesToAll}, CounterCase{kSz, raNo},
-                                           CounterCase{kSz, raNoToAll}));
 
 TEST(SharedCounterTest, TextCountersReadAsDecimalNumbers) {
-  EXPECT_EQ(ParseCounterText(SzData("12")), 12);
-  EXPECT_EQ(ParseCounterText(SzData("-3")), -3);
-  EXPECT_EQ(ParseCounterText(Bytes("7")), 7);  // without its terminating zero
-  EXPECT_EQ(ParseCounterText(SzData("1x")), 0);
-  EXPECT_EQ(ParseCounterText(SzData("")), 0);
-  EXPECT_EQ(ParseCounterText(SzData("-")), 0);
-  EXPECT_EQ(ParseCounterText(SzData("99999999999999999999")), 0);
+  const std::pair<std::vector<uint8_t>, int64_t> cases[] = {
+      {SzData("12"), 12},
+      {SzData("-3"), -3},
+      {SzData("+4"), 4},
+      {Bytes("7"), 7},  // without its terminating zero
+      {Bytes({"5\0"
+              "9",
+              3}),
+       5},
+      {SzData("1x"), 0},
+      {SzData(""), 0},
+      {SzData("-"), 0},
+      {SzData("2147483647"), 2147483647},
+      {SzData("2147483648"), 0},  // beyond any counter
+      {SzData("99999999999999999999"), 0}};
+  for (const auto& [data, number] : cases)
+    EXPECT_EQ(ParseCounterText(data), number) << cvn::test::Hex(data);
 }
 
 TEST(SharedCounterTest, IncrementsAreGivenBackByType) {
-  EXPECT_EQ(GiveBackIncrement(kDword, DwordData(300), DwordData(1)), 299);
-  EXPECT_EQ(GiveBackIncrement(kDword, DwordData(1), DwordData(0xFFFFFFFFu)), 2);  // it went down
-  EXPECT_EQ(GiveBackIncrement(kDword, DwordData(1), DwordData(3)), -2);
-  EXPECT_EQ(GiveBackIncrement(kSz, SzData("5"), SzData("2")), 3);
-  const std::vector<uint8_t> five{5}, one{1};
-  EXPECT_EQ(GiveBackIncrement(kBinary, five, one), std::nullopt);
+  struct Case {
+    uint32_t type;
+    std::vector<uint8_t> current, increment;
+    std::optional<int64_t> count;
+  };
+  const Case cases[] = {
+      {kDword, DwordData(300), DwordData(1), 299},
+      {kDword, DwordData(1), DwordData(0xFFFFFFFFu), 2},  // it went down
+      {kDword, DwordData(1), DwordData(3), -2},
+      {kDword, {1, 1}, DwordData(1), 256},  // missing bytes count as 0
+      {kSz, SzData("5"), SzData("2"), 3},
+      {kBinary, {5}, {1}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(cvn::test::Hex(c.current) + " - " + cvn::test::Hex(c.increment));
+    EXPECT_EQ(GiveBackIncrement(c.type, c.current, c.increment), c.count);
+  }
   EXPECT_EQ(EncodeCounter(kDword, -1), DwordData(0xFFFFFFFFu));
+  EXPECT_EQ(EncodeCounter(kDword, 299), DwordData(299));
   EXPECT_EQ(EncodeCounter(kSz, -2), SzData("-2"));
 }
 

@@ -7,34 +7,30 @@
 namespace cvn::uninstall::test {
 namespace {
 
-const platform::PatternDateTimeFormat kColonsAndSlashes({":", "/"});
-const platform::PatternDateTimeFormat kDotsAndDashes({".", "-"});
-
-using changes::nkFileAdded;
-using changes::nkKeyAdded;
-using changes::nkValueAdded;
 using platform::regtype::kSz;
 
 const char kLogTxt[] = "C:\\Corvane\\Log.txt";
-const char kHyphens[] = "---------------------------------------";
+const std::string kHeading = "CVN log file\r\n============\r\n\r\n";
+const std::string kHyphens = "---------------------------------------\r\n";
+const std::string kError =
+    "DELETING REGISTRY KEY: HKEY_CURRENT_USER\\Software\\App ... ERROR (has sub-keys)";
+const std::string kWarning =
+    "DELETING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\X\\gone ... FAILS (not found)";
+const std::string kSuccess = "DELETING FILE: C:\\App\\a.txt ... Ok";
 
 class UninstallLogTest : public UninstallTest {
  protected:
-  // A run with one line of each class but the summary: a key that cannot
-  // go (error), a value that is gone (warning) and a file deleted (success).
-  void TreeWithErrorWarningAndSuccess() {
-    MakeKey(RootKey::kCurrentUser, "Software\\App\\Later");
+  // A run with a warning (a value that is gone) and a success (a file
+  // deleted), and with `error` an error (a key that cannot go) instead of
+  // the summary.
+  void MakeTree(bool error) {
+    if (error) {
+      MakeKey(kHkcu, "Software\\App\\Later");
+      AddKey(changes::nkKeyAdded, kHkcu, "Software", "App");
+    }
     AddFile("C:\\App\\a.txt");
-    AddKey(nkKeyAdded, RootKey::kCurrentUser, "Software", "App");
-    AddValue(nkValueAdded, RootKey::kCurrentUser, "Software\\X", "gone", kSz, {}, SzData("x"));
-    AddItem(nkFileAdded, "C:\\App", "a.txt");
-    SaveArchive();
-  }
-  // A run with a warning, a success and the summary.
-  void TreeWithoutErrors() {
-    AddFile("C:\\App\\a.txt");
-    AddValue(nkValueAdded, RootKey::kCurrentUser, "Software\\X", "gone", kSz, {}, SzData("x"));
-    AddItem(nkFileAdded, "C:\\App", "a.txt");
+    AddValue(changes::nkValueAdded, kHkcu, "Software\\X", "gone", kSz, {}, SzData("x"));
+    AddItem(changes::nkFileAdded, "C:\\App", "a.txt");
     SaveArchive();
   }
   std::string LogText() {
@@ -43,13 +39,12 @@ class UninstallLogTest : public UninstallTest {
     return std::string(bytes.begin(), bytes.end());
   }
   void WriteLogTxt(std::string_view text) { ASSERT_TRUE(fs.AddFile(kLogTxt, text).ok()); }
-
-  const std::string error_line =
-      "DELETING REGISTRY KEY: HKEY_CURRENT_USER\\Software\\App ... ERROR (has sub-keys)";
-  const std::string warning_line =
-      "DELETING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\X\\gone ... FAILS (not found)";
-  const std::string success_line = "DELETING FILE: C:\\App\\a.txt ... Ok";
-  const std::string summary_line = "Uninstall complete without errors";
+  // One run's block as Log.txt keeps it.
+  static std::string Block(std::string_view heading, const std::vector<std::string>& lines) {
+    std::string block = "\r\n" + std::string(heading) + "\r\n" + kHyphens;
+    for (const std::string& line : lines) block += line + "\r\n";
+    return block + "\r\n";
+  }
 };
 
 TEST(LogClassTest, EachClassHasItsColour) {
@@ -60,164 +55,106 @@ TEST(LogClassTest, EachClassHasItsColour) {
   EXPECT_TRUE(LogClassColor(3).window_text);
 }
 
-TEST(LogClassTest, LogLevelIsASetOfClasses) {
-  EXPECT_FALSE(ShownAtLogLevel(0, lcSummary));
-  EXPECT_TRUE(ShownAtLogLevel(1, lcSummary));
-  EXPECT_TRUE(ShownAtLogLevel(1, lcError));
-  EXPECT_FALSE(ShownAtLogLevel(1, lcWarning));
-  EXPECT_TRUE(ShownAtLogLevel(6, lcWarning));
-  EXPECT_FALSE(ShownAtLogLevel(6, lcError));
-  EXPECT_TRUE(ShownAtLogLevel(4, lcSuccess));
+struct LevelCase {
+  int32_t level;
+  bool error;       // the run meets an error, so it has no summary
+  bool every_line;  // the log box shows every line
+  std::vector<std::string> shown, kept;
+};
+
+class LogLevelTest : public UninstallLogTest, public ::testing::WithParamInterface<LevelCase> {};
+
+// LogLevel is a set of classes; the summary passes any but 0. What passes
+// is shown and kept for Log.txt; at LogLevel 0 Log.txt is not touched.
+TEST_P(LogLevelTest, ShowsAndKeepsTheClassesOfTheLevel) {
+  const LevelCase& c = GetParam();
+  MakeTree(c.error);
+  settings.LogLevel = c.level;
+  log.ShowEveryLine(c.every_line);
+
+  Run();
+
+  EXPECT_EQ(view.Texts(), c.shown);
+  EXPECT_EQ(log.Lines(), c.kept);
+  EXPECT_TRUE(log_file_status.ok());
+  EXPECT_EQ(LogText(),
+            c.level == 0 ? "(no Log.txt)" : kHeading + Block("App 05/03/2024 14:07:09", c.kept));
+  for (const RecordingView::Line& line : view.lines) {
+    const int32_t line_class = line.text == kError     ? lcError
+                               : line.text == kWarning ? lcWarning
+                               : line.text == kSuccess ? lcSuccess
+                                                       : lcSummary;
+    EXPECT_EQ(line.color, LogClassColor(line_class)) << line.text;
+  }
 }
 
-TEST_F(UninstallLogTest, LogLevelOneShowsErrorsOnly) {
-  TreeWithErrorWarningAndSuccess();
-  settings.LogLevel = 1;
-  Run();
-  EXPECT_EQ(view.Texts(), Strings(error_line));
-  EXPECT_EQ(view.lines[0].color, (LogColor{255, 0, 0, false}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Levels, LogLevelTest,
+    ::testing::Values(LevelCase{1, true, false, {kError}, {kError}},
+                      LevelCase{1, false, false, {kSummary}, {kSummary}},
+                      LevelCase{4, false, false, {kSuccess, kSummary}, {kSuccess, kSummary}},
+                      LevelCase{5, true, false, {kError, kSuccess}, {kError, kSuccess}},
+                      LevelCase{6, true, false, {kWarning, kSuccess}, {kWarning, kSuccess}},
+                      LevelCase{1, true, true, {kWarning, kError, kSuccess}, {kError}},
+                      LevelCase{0, true, false, {}, {}}));
 
-TEST_F(UninstallLogTest, LogLevelOneShowsTheSummaryOfACleanRun) {
-  TreeWithoutErrors();
-  settings.LogLevel = 1;
+TEST_F(UninstallLogTest, EveryRunAppendsOneBlockAndStampsTheArchive) {
+  MakeTree(true);
   Run();
-  EXPECT_EQ(view.Texts(), Strings(summary_line));
-  EXPECT_EQ(LogText(), "CVN log file\r\n============\r\n\r\n\r\nApp 05/03/2024 14:07:09\r\n" +
-                           std::string(kHyphens) + "\r\n" + summary_line + "\r\n\r\n");
-}
-
-TEST_F(UninstallLogTest, LogLevelFourShowsSuccessesAndTheSummary) {
-  TreeWithoutErrors();
-  settings.LogLevel = 4;
+  clock.Set(changes::MakeDateTime(2024, 12, 31));  // midnight: the time is left out
   Run();
-  EXPECT_EQ(view.Texts(), Strings(success_line, summary_line));
-  EXPECT_EQ(view.lines[0].color, (LogColor{0, 128, 0, false}));
-}
-
-TEST_F(UninstallLogTest, LogLevelFiveShowsErrorsAndSuccesses) {
-  TreeWithErrorWarningAndSuccess();
-  settings.LogLevel = 5;
-  Run();
-  EXPECT_EQ(view.Texts(), Strings(error_line, success_line));
-  EXPECT_EQ(log.Lines(), view.Texts());
-}
-
-TEST_F(UninstallLogTest, ShowingEveryLineKeepsOnlyTheFilteredOnesForLogTxt) {
-  TreeWithErrorWarningAndSuccess();
-  settings.LogLevel = 1;
-  log.ShowEveryLine(true);
-  Run();
-  EXPECT_EQ(view.Texts(), Strings(warning_line, error_line, success_line));  // values go before keys
-  EXPECT_EQ(log.Lines(), Strings(error_line));
-  const std::string text = LogText();
-  EXPECT_NE(text.find(error_line), std::string::npos);
-  EXPECT_EQ(text.find(warning_line), std::string::npos) << text;
-  EXPECT_EQ(text.find(success_line), std::string::npos) << text;
-}
-
-TEST_F(UninstallLogTest, LogLevelZeroShowsNothingAndLeavesLogTxtAlone) {
-  TreeWithErrorWarningAndSuccess();
-  settings.LogLevel = 0;
-  Run();
-  EXPECT_TRUE(view.lines.empty());
-  EXPECT_FALSE(fs.Exists(kLogTxt));
-
-  WriteLogTxt("CVN log file\r\nearlier\r\n");
-  Run();
-  EXPECT_EQ(LogText(), "CVN log file\r\nearlier\r\n");
-  EXPECT_EQ(view.statuses.back(), "Uninstall complete.");
-  EXPECT_EQ(context.ProgramState, snapshot::psUninstalled);
-}
-
-TEST_F(UninstallLogTest, EveryRunAppendsOneBlock) {
-  TreeWithErrorWarningAndSuccess();
-  Run();
-  clock.now = changes::MakeDateTime(2024, 12, 31);  // midnight: the time is left out
-  Run();
-  const std::string first_block = "\r\nApp 05/03/2024 14:07:09\r\n" + std::string(kHyphens) +
-                                  "\r\n" + warning_line + "\r\n" + error_line + "\r\n" +
-                                  success_line + "\r\n\r\n";
   // The second run finds the file gone and the value still missing.
-  const std::string second_block =
-      "\r\nApp 31/12/2024\r\n" + std::string(kHyphens) + "\r\n" + warning_line + "\r\n" +
-      error_line + "\r\nDELETING FILE: C:\\App\\a.txt ... FAILS (not found)\r\n\r\n";
-  EXPECT_EQ(LogText(), "CVN log file\r\n============\r\n\r\n" + first_block + second_block);
-}
-
-TEST_F(UninstallLogTest, DeletedLogTxtStartsAgainWithItsHeading) {
-  Run();
-  ASSERT_TRUE(fs.DeleteFile(kLogTxt).ok());
-  Run();
-  EXPECT_EQ(LogText().rfind("CVN log file\r\n============\r\n\r\n\r\nApp ", 0), 0u);
-  EXPECT_EQ(LogText().find("CVN log file", 1), std::string::npos);
-}
-
-TEST_F(UninstallLogTest, EarlierLinesAreKeptAndEndWithCrLf) {
-  WriteLogTxt("CVN log file\n============\n\nold run\nold line");
-  Run();
-  EXPECT_EQ(
-      LogText().rfind("CVN log file\r\n============\r\n\r\nold run\r\nold line\r\n\r\nApp ", 0),
-      0u);
+  EXPECT_EQ(LogText(), kHeading + Block("App 05/03/2024 14:07:09", {kWarning, kError, kSuccess}) +
+                           Block("App 31/12/2024", {kWarning, kError,
+                                                    "DELETING FILE: C:\\App\\a.txt ... FAILS (not "
+                                                    "found)"}));
+  EXPECT_EQ(Header().uses, 2u);
+  EXPECT_EQ(Header().last_used, clock.Now());
 }
 
 TEST_F(UninstallLogTest, StoppedRunWritesItsBlockWithoutTheSummary) {
   context.ProgramState = snapshot::psStopRequested;
   context.CurrentIdentifier = "App";
-  settings.LogLevel = 5;
-  log.AddLogLine(success_line, lcSuccess);
-  log.AddLogLine(warning_line, lcWarning);  // filtered out
+  log.AddLogLine(kSuccess, lcSuccess);
 
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, kDotsAndDashes}, log, view).ok());
+  const platform::PatternDateTimeFormat dots_and_dashes({".", "-"});
+  EXPECT_TRUE(WriteLogFile({context, fs, clock, dots_and_dashes}, log, view).ok());
 
   EXPECT_EQ(view.statuses, Strings("Uninstall stopped."));
   EXPECT_EQ(context.ProgramState, snapshot::psUninstalled);
-  EXPECT_EQ(LogText(), "CVN log file\r\n============\r\n\r\n\r\nApp 05-03-2024 14.07.09\r\n" +
-                           std::string(kHyphens) + "\r\n" + success_line + "\r\n\r\n");
+  EXPECT_EQ(LogText(), kHeading + Block("App 05-03-2024 14.07.09", {kSuccess}));
   EXPECT_EQ(view.ended, 1);
 }
 
-TEST_F(UninstallLogTest, RunWithNothingLoggedWritesTheHeadingAlone) {
-  context.CurrentIdentifier = "App";
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
-  EXPECT_EQ(LogText(), "CVN log file\r\n============\r\n\r\n\r\nApp 05/03/2024 14:07:09\r\n" +
-                           std::string(kHyphens) + "\r\n\r\n");
-}
-
+// The earlier log is kept through a failed write, and its lines, ended in
+// any way, end with CR LF once a run is added.
 TEST_F(UninstallLogTest, FailedWriteKeepsTheEarlierLog) {
-  const std::string earlier = "CVN log file\r\n============\r\n\r\nearlier run\r\n";
+  const std::string earlier = "CVN log file\r\n============\n\nold run\rold line";
   WriteLogTxt(earlier);
   context.CurrentIdentifier = "App";
-  log.AddLogLine(success_line, lcSuccess);
+  log.AddLogLine(kSuccess, lcSuccess);
 
   fs.FailNextWrite(10);
-  EXPECT_FALSE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
+  EXPECT_FALSE(WriteLogFile({context, fs, clock, kLogDateFormat}, log, view).ok());
   EXPECT_EQ(LogText(), earlier);
-
   fs.FailNextMove();
-  EXPECT_FALSE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
+  EXPECT_FALSE(WriteLogFile({context, fs, clock, kLogDateFormat}, log, view).ok());
   EXPECT_EQ(LogText(), earlier);
 
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, kColonsAndSlashes}, log, view).ok());
-  EXPECT_EQ(LogText().rfind(earlier + "\r\nApp ", 0), 0u);
+  EXPECT_TRUE(WriteLogFile({context, fs, clock, kLogDateFormat}, log, view).ok());
+  EXPECT_EQ(LogText(),
+            kHeading + "old run\r\nold line\r\n" + Block("App 05/03/2024 14:07:09", {kSuccess}));
 }
 
 TEST_F(UninstallLogTest, LogThatCannotBeReadIsNotStartedAfresh) {
   WriteLogTxt("CVN log file\r\nearlier\r\n");
   fs.LockFile(kLogTxt);
-  context.CurrentIdentifier = "App";
   EXPECT_FALSE(AppendRunToLogFile(fs, kLogTxt, "App", {}).ok());
 }
 
-TEST(LogDateTest, ShortDateAndLongTimeInTheGivenFormat) {
-  const platform::PatternDateTimeFormat& slash = kColonsAndSlashes;
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2024, 3, 5, 9, 4, 3), slash),
-            "05/03/2024 09:04:03");
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2024, 3, 5), slash), "05/03/2024");
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2000, 2, 29, 0, 0, 1), kDotsAndDashes),
-            "29-02-2000 00.00.01");
-  // A hair before midnight rounds to the next day's midnight.
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400, slash),
+TEST(LogDateTest, AHairBeforeMidnightIsTheNextDaysMidnight) {
+  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400,
+                                    kLogDateFormat),
             "01/01/2024");
 }
 

@@ -20,6 +20,8 @@
 #include "platform/memory/memory_shell.h"
 #include "platform/text.h"
 #include "settings/settings.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fixed_clock.h"
 #include "uninstall/dezinstaler.h"
 #include "uninstall/shared_counter.h"
 #include "uninstall/uninstall_log.h"
@@ -29,12 +31,17 @@ namespace cvn::uninstall::test {
 
 using changes::NodeId;
 using changes::TNodeData;
+using cvn::test::Bytes;
+using cvn::test::DwordData;
+using cvn::test::FixedClock;
+using cvn::test::SzData;
 using platform::KeyAccess;
 using platform::RegKey;
 using platform::RootKey;
 
 // Records what the window is shown and answers the shared-file question
-// with the answers queued (Yes when none is left).
+// with the answers queued (Yes when none is left). Every call must come on
+// the main thread.
 class RecordingView : public UninstallView {
  public:
   struct Line {
@@ -42,29 +49,28 @@ class RecordingView : public UninstallView {
     LogColor color;
   };
   struct Question {
-    std::string file_name;
-    std::string folder;
+    std::string file_name, folder;
   };
 
   void SetStatus(std::string_view text) override {
-    OnMainThread();
+    OnMain();
     statuses.emplace_back(text);
   }
   void SetProgressMax(uint32_t max) override {
-    OnMainThread();
+    OnMain();
     progress_max = max;
   }
   void StepProgress() override {
-    OnMainThread();
+    OnMain();
     ++steps;
     if (on_step) on_step(steps);
   }
   void AppendLogLine(std::string_view text, LogColor color) override {
-    OnMainThread();
+    OnMain();
     lines.push_back({std::string(text), color});
   }
   RemoveAnswer AskRemoveShared(std::string_view file_name, std::string_view folder) override {
-    OnMainThread();
+    OnMain();
     questions.push_back({std::string(file_name), std::string(folder)});
     if (answers.empty()) return raYes;
     const RemoveAnswer answer = answers.front();
@@ -72,7 +78,7 @@ class RecordingView : public UninstallView {
     return answer;
   }
   void ShowUninstallEnded(std::string_view caption) override {
-    OnMainThread();
+    OnMain();
     exit_caption = caption;
     ++ended;
   }
@@ -91,32 +97,12 @@ class RecordingView : public UninstallView {
   std::deque<RemoveAnswer> answers;
   std::string exit_caption;
   int ended = 0;
-  std::function<void(int)> on_step;
+  std::function<void(int)> on_step;  // with the number of steps so far
 
  private:
-  void OnMainThread() const { EXPECT_EQ(std::this_thread::get_id(), main_thread_); }
+  void OnMain() const { EXPECT_EQ(std::this_thread::get_id(), main_thread_); }
   std::thread::id main_thread_ = std::this_thread::get_id();
 };
-
-class FixedClock final : public changes::Clock {
- public:
-  double Now() const override { return now; }
-  double now = changes::MakeDateTime(2024, 3, 5, 14, 7, 9);
-};
-
-inline std::vector<uint8_t> Bytes(std::string_view text) {
-  return {text.begin(), text.end()};
-}
-// The data of a REG_SZ value: the text and its terminating zero.
-inline std::vector<uint8_t> SzData(std::string_view text) {
-  std::vector<uint8_t> data = Bytes(text);
-  data.push_back(0);
-  return data;
-}
-inline std::vector<uint8_t> DwordData(uint32_t value) {
-  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-}
 
 // The strings given, as a list to compare with.
 template <typename... T>
@@ -127,7 +113,8 @@ std::vector<std::string> Strings(const T&... items) {
 // The record of a registry change below `path` of `root`, its buffers copied
 // from `before` and `after` (null when empty).
 inline TNodeData RegistryRecord(int32_t kind, RootKey root, std::string_view path, uint32_t type,
-                                const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+                                const std::vector<uint8_t>& before,
+                                const std::vector<uint8_t>& after) {
   TNodeData tmpl;
   tmpl.Kind = kind;
   tmpl.RootKey = static_cast<uint32_t>(root);
@@ -145,6 +132,7 @@ inline TNodeData RegistryRecord(int32_t kind, RootKey root, std::string_view pat
 }
 
 inline const std::string kSharedDlls(kSharedDllsKey);
+inline constexpr const char* kSummary = "Uninstall complete without errors";
 // Log dates in a fixed form, whatever the machine's locale.
 inline const platform::PatternDateTimeFormat kLogDateFormat({":", "/"});
 
@@ -153,9 +141,7 @@ inline const platform::PatternDateTimeFormat kLogDateFormat({":", "/"});
 class AliasingFileSystem : public platform::MemoryFileSystem {
  public:
   // `alias` ("C:\PROGRA~1") names the folder `folder` ("C:\Program Files").
-  void AddAlias(std::string alias, std::string folder) {
-    aliases_.emplace_back(std::move(alias), std::move(folder));
-  }
+  void AddAlias(std::string alias, std::string folder) { aliases_.emplace_back(alias, folder); }
   std::string LongPathName(std::string_view path) override { return Resolve(path); }
   std::optional<uint32_t> GetAttributes(std::string_view path) override {
     return MemoryFileSystem::GetAttributes(Resolve(path));
@@ -177,8 +163,9 @@ class AliasingFileSystem : public platform::MemoryFileSystem {
 // with the program folder C:\Corvane and the application "App".
 class UninstallTest : public ::testing::Test {
  protected:
-  static constexpr const char* kIdentifier = "App";
   static constexpr const char* kProgramFolder = "C:\\Corvane";
+  static constexpr RootKey kHkcu = RootKey::kCurrentUser;
+  static constexpr RootKey kHklm = RootKey::kLocalMachine;
 
   UninstallTest() {
     settings.LogLevel = 7;
@@ -190,10 +177,7 @@ class UninstallTest : public ::testing::Test {
 
   // Changes as a monitoring records them. Key paths are below the root.
   NodeId AddKey(int32_t kind, RootKey root, std::string_view parent, std::string_view name) {
-    TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.RootKey = static_cast<uint32_t>(root);
-    tmpl.Path = parent;
+    TNodeData tmpl = RegistryRecord(kind, root, parent, 0, {}, {});
     tree.AddToTree(TreePath(root, parent), name, tmpl);
     return tree.LastInserted();
   }
@@ -218,14 +202,11 @@ class UninstallTest : public ::testing::Test {
   }
   // A counter of the SharedDLLs key for `file`, raised by `increment`.
   NodeId AddCounter(std::string_view file, uint32_t type, const std::vector<uint8_t>& increment) {
-    return AddValue(changes::nkCounterIncremented, RootKey::kLocalMachine, kSharedDlls, file, type,
-                    {}, increment);
+    return AddValue(changes::nkCounterIncremented, kHklm, kSharedDlls, file, type, {}, increment);
   }
-
   static std::string TreePath(RootKey root, std::string_view path) {
     std::string full(platform::RootKeyName(root));
-    if (!path.empty()) full += "\\" + std::string(path);
-    return full;
+    return path.empty() ? full : full + "\\" + std::string(path);
   }
 
   // The platform before the uninstall.
@@ -251,12 +232,17 @@ class UninstallTest : public ::testing::Test {
       registry.QueryValue(*k, name, &value);
     return value;
   }
-  void AddFile(std::string_view path) { ASSERT_TRUE(fs.AddFile(path, "data").ok()) << path; }
+  void AddFile(std::string_view path, uint32_t attributes = 0) {
+    ASSERT_TRUE(fs.AddFile(path, "data").ok()) << path;
+    if (attributes) {
+      ASSERT_TRUE(fs.SetAttributes(path, attributes).ok()) << path;
+    }
+  }
 
   // Writes the tree as the application's archive and counts its changes
   // as the loader would have.
   void SaveArchive() {
-    changes::SaveChangesTree(tree, fs, kProgramFolder, kIdentifier, clock);
+    changes::SaveChangesTree(tree, fs, kProgramFolder, "App", clock);
     context.loaded_change_counts.Reset();
     for (NodeId n = tree.Top(); n != changes::kNoNode; n = tree.NextInSubtree(n, tree.Top()))
       context.loaded_change_counts.Count(tree.Data(n).Kind);
@@ -270,15 +256,15 @@ class UninstallTest : public ::testing::Test {
   }
 
   // Runs the engine as the wizard does, its end notification writing the
-  // log file, and pumps the main thread until it has ended. `while_running`
-  // runs on the main thread between two pumps while the engine lives.
-  uint8_t Run(const std::function<void(TDezinstaler&)>& while_running = {}) {
+  // log file, and pumps the main thread until it has ended. Returns the
+  // program state the end notification found.
+  uint8_t Run() {
     view.lines.clear();
     log.Clear();
     bool ended = false;
     uint8_t state_at_end = 255;
-    auto* engine = new TDezinstaler(context, tree, {registry, fs, shell}, log, view, clock,
-                                    dispatcher, kIdentifier);
+    auto* engine =
+        new TDezinstaler(context, tree, {registry, fs, shell}, log, view, clock, dispatcher, "App");
     engine->SetOnTerminate([&](snapshot::TSafeThread&) {
       state_at_end = context.ProgramState;
       log_file_status = WriteLogFile({context, fs, clock, kLogDateFormat}, log, view);
@@ -287,20 +273,29 @@ class UninstallTest : public ::testing::Test {
     engine->Start();
     for (int i = 0; i < 60000 && !ended; ++i) {
       dispatcher.WaitAndProcess(10);
-      if (!ended && while_running) while_running(*engine);
+      if (!ended && stop_wanted) {
+        // The main window stops the engine as the wizard does: it parks the
+        // worker at its pause point, the user says Yes, the worker goes on.
+        stop_wanted = false;
+        EXPECT_TRUE(engine->SafeSuspend());
+        context.ProgramState = snapshot::psStopRequested;
+        engine->Terminate();
+        engine->Resume();
+      }
     }
     EXPECT_TRUE(ended) << "the engine did not end";
     return state_at_end;
+  }
+  // Makes the next run stop once its progress has made `step` steps.
+  void StopAtStep(int step) {
+    view.on_step = [this, step](int steps) { stop_wanted = stop_wanted || steps == step; };
   }
 
   // The log lines of the last run that end with `result`.
   std::vector<std::string> LinesEndingWith(std::string_view result) const {
     std::vector<std::string> found;
-    for (const std::string& text : view.Texts()) {
-      if (text.size() >= result.size() &&
-          text.compare(text.size() - result.size(), result.size(), result) == 0)
-        found.push_back(text);
-    }
+    for (const std::string& text : view.Texts())
+      if (text.ends_with(result)) found.push_back(text);
     return found;
   }
 
@@ -315,6 +310,7 @@ class UninstallTest : public ::testing::Test {
   FixedClock clock;
   snapshot::QueueDispatcher dispatcher;
   platform::Status log_file_status;
+  bool stop_wanted = false;
 };
 
 }  // namespace cvn::uninstall::test
