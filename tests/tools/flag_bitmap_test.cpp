@@ -17,14 +17,15 @@ bool operator==(const Rgb& a, const Rgb& b) {
 constexpr Rgb kBlack{0, 0, 0}, kRed{0xDD, 0, 0}, kGold{0xFF, 0xCE, 0};
 
 TEST(FlagBitmapTest, HeadersDescribeAnUncompressed24BitPictureStoredBottomUp) {
-  // 10 x 6 pixels: rows of 30 bytes padded to 32, 246 bytes in all, 2835
-  // pixels per metre, no palette.
-  const std::vector<uint8_t> bmp = TricolourBitmap(Bands::kHorizontal, {kBlack, kRed, kGold}, 10, 6);
+  // 10 x 6 pixels: rows of 30 bytes padded to 32, 246 bytes in all.
+  const std::vector<uint8_t> bmp =
+      TricolourBitmap(Bands::kHorizontal, {kBlack, kRed, kGold}, 10, 6);
   ASSERT_EQ(bmp.size(), 246u);
+  // File header: "BM", file size, reserved, pixels at 54. Info header: its size, 10 x 6, one
+  // plane, 24 bits, no compression, 192 bytes of pixels, 2835 pixels per metre, no palette.
   EXPECT_EQ(test::Hex({bmp.data(), 54}),
-            "424d" "f6000000" "00000000" "36000000"  // file size, reserved, pixels at 54
-            "28000000" "0a000000" "06000000" "0100" "1800"  // info header: 10 x 6, 1 plane, 24 bits
-            "00000000" "c0000000" "130b0000" "130b0000" "00000000" "00000000");
+            "424df60000000000000036000000"
+            "280000000a000000060000000100180000000000c0000000130b0000130b00000000000000000000");
   // The first stored row is the bottom one: gold, blue byte first, then two zero bytes.
   EXPECT_EQ(test::Hex({bmp.data() + 54, 32}),
             "00ceff00ceff00ceff00ceff00ceff00ceff00ceff00ceff00ceff00ceff0000");
@@ -33,7 +34,8 @@ TEST(FlagBitmapTest, HeadersDescribeAnUncompressed24BitPictureStoredBottomUp) {
 // The colour at (x, y), y counted from the top, as a viewer shows it.
 Rgb PixelAt(const std::vector<uint8_t>& bmp, int width, int height, int x, int y) {
   const size_t row_size = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-  const size_t at = 54 + row_size * static_cast<size_t>(height - 1 - y) + 3 * static_cast<size_t>(x);
+  const size_t at =
+      54 + row_size * static_cast<size_t>(height - 1 - y) + 3 * static_cast<size_t>(x);
   return Rgb{bmp.at(at + 2), bmp.at(at + 1), bmp.at(at)};
 }
 
@@ -56,8 +58,9 @@ TEST(FlagBitmapTest, BandsSplitThePictureInThree) {
   for (const Pixel& p : pixels) {
     SCOPED_TRACE(::testing::Message() << (p.bands == Bands::kVertical ? "vertical " : "horizontal ")
                                       << p.x << "," << p.y);
-    const std::array<Rgb, 3> colours =
-        p.bands == Bands::kVertical ? std::array{blue, white, kRed} : std::array{kBlack, kRed, kGold};
+    const std::array<Rgb, 3> colours = p.bands == Bands::kVertical
+                                           ? std::array{blue, white, kRed}
+                                           : std::array{kBlack, kRed, kGold};
     EXPECT_TRUE(PixelAt(TricolourBitmap(p.bands, colours, 21, 12), 21, 12, p.x, p.y) == p.colour);
   }
 }
@@ -74,7 +77,8 @@ TEST(FlagBitmapTest, ColoursAreSixHexadecimalDigits) {
   const std::optional<Rgb> gold = ParseRgb("ffCE00");
   ASSERT_TRUE(gold.has_value());
   EXPECT_TRUE(*gold == kGold);
-  for (const char* bad : {"FFCE0", "FFCE000", "GGCE00", "#FFCE0"}) EXPECT_FALSE(ParseRgb(bad)) << bad;
+  for (const char* bad : {"FFCE0", "FFCE000", "GGCE00", "#FFCE0"})
+    EXPECT_FALSE(ParseRgb(bad)) << bad;
 }
 
 }  // namespace

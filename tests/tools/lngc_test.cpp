@@ -7,7 +7,9 @@
 namespace cvn::lngc {
 namespace {
 
-std::optional<std::vector<uint8_t>> NoFiles(const std::string&) { return std::nullopt; }
+std::optional<std::vector<uint8_t>> NoFiles(const std::string&) {
+  return std::nullopt;
+}
 
 const char kPolish[] =
     "[*SYSTEM*]\n"
@@ -50,13 +52,18 @@ TEST(LanguageSourceTest, AnyLanguageFileSurvivesDecompilingAndCompiling) {
   // Bytes with no character in code page 1252, control bytes, backslashes,
   // spaces at both ends, a lone double-byte lead: all must come back exactly.
   i18n::LanguageFileWriter writer;
-  writer.Section("*SYSTEM*").Key("CHARSET", std::string("\0\0\0\0", 4)).Key("FLAG", std::string("BM\0\x01\xFF", 5));
+  writer.Section("*SYSTEM*")
+      .Key("CHARSET", std::string("\0\0\0\0", 4))
+      .Key("FLAG", std::string("BM\0\x01\xFF", 5));
   writer.Section("RESOURCESTRING")
       .Key("RS_ODD", "a\x81z\x8D")
       .Key("RS_CONTROL", std::string("\x01\x7F\0end", 6))
       .Key("RS_EDGES", " \\both ends\\ ")
       .Key("RS_EMPTY", "")
-      .Key("RS_WESTERN", "\xDC" "berpr\xFC" "fung");
+      .Key("RS_WESTERN",
+           "\xDC"
+           "berpr\xFC"
+           "fung");
   writer.Section("frmCvnMain");  // an empty section
   writer.Section("RESOURCESTRING").Key("RS_AGAIN", "a section may come twice");
   const std::vector<uint8_t> lng = writer.Build();

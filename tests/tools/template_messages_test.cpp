@@ -53,7 +53,8 @@ void AddLookupsIn(const fs::path& file, std::vector<Lookup>* lookups) {
   std::stringstream buffer;
   buffer << in.rdbuf();
   const std::string s = buffer.str();
-  for (size_t at = s.find("Translate("); at != std::string::npos; at = s.find("Translate(", at + 1)) {
+  for (size_t at = s.find("Translate("); at != std::string::npos;
+       at = s.find("Translate(", at + 1)) {
     size_t i = at + 10;
     Lookup lookup{"", "", file.string()};
     if (!ReadLiterals(s, i, &lookup.id) || !lookup.id.starts_with("RS_")) continue;
@@ -65,7 +66,8 @@ void AddLookupsIn(const fs::path& file, std::vector<Lookup>* lookups) {
 TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
   const fs::path root = CVN_SOURCE_DIR;
   std::vector<Lookup> lookups;
-  for (const char* folder : {"app", "ui", "i18n", "settings", "platform", "engine", "changes", "uninstall", "tools"}) {
+  for (const char* folder :
+       {"app", "ui", "i18n", "settings", "platform", "engine", "changes", "uninstall", "tools"}) {
     if (!fs::exists(root / folder)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
       const std::string ext = entry.path().extension().string();
@@ -74,8 +76,8 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
   }
   ASSERT_FALSE(lookups.empty()) << "no Translate(\"RS_...\", ...) found below " << root;
 
-  const std::vector<uint8_t> lng =
-      Compile(kEnglishTemplate, [](const std::string&) { return std::optional<std::vector<uint8_t>>(); });
+  const std::vector<uint8_t> lng = Compile(
+      kEnglishTemplate, [](const std::string&) { return std::optional<std::vector<uint8_t>>(); });
   i18n::TDataFile file("English.lng", lng);
   EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);
   EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "en");
@@ -88,7 +90,8 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
           << l.id << " in " << l.where;
     }
   }
-  EXPECT_TRUE(missing.empty()) << "add to [RESOURCESTRING] of tools/lngc/English.source:\n" << missing;
+  EXPECT_TRUE(missing.empty()) << "add to [RESOURCESTRING] of tools/lngc/English.source:\n"
+                               << missing;
 }
 
 }  // namespace

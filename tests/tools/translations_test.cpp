@@ -67,14 +67,17 @@ struct Translation {
   std::set<std::string> same_as_english;
 };
 
-void PrintTo(const Translation& translation, std::ostream* out) { *out << translation.language; }
+void PrintTo(const Translation& translation, std::ostream* out) {
+  *out << translation.language;
+}
 
 class TranslationTest : public ::testing::TestWithParam<Translation> {
  protected:
   void SetUp() override {
     const std::string language = GetParam().language;
-    std::ifstream in(std::filesystem::path(CVN_SOURCE_DIR) / "tools" / "lngc" / (language + ".source"),
-                     std::ios::binary);
+    std::ifstream in(
+        std::filesystem::path(CVN_SOURCE_DIR) / "tools" / "lngc" / (language + ".source"),
+        std::ios::binary);
     std::stringstream source;
     source << in.rdbuf();
     ASSERT_FALSE(source.str().empty()) << "no tools/lngc/" << language << ".source";
@@ -156,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"frmCvnMain/Caption", "dlgAboutCvn/lblVersion.Caption",
                                    "RESOURCESTRING/RS_DLG_OK", "RESOURCESTRING/RS_DLG_INF",
                                    "frmCvnMain/btnOptions.Caption"}}),
-    [](const ::testing::TestParamInfo<Translation>& info) { return std::string(info.param.language); });
+    [](const ::testing::TestParamInfo<Translation>& info) {
+      return std::string(info.param.language);
+    });
 
 }  // namespace
 }  // namespace cvn::lngc
