@@ -223,18 +223,5 @@ TEST_F(RegistryScannerTest, PausePointAfterEveryValueAndKeyAndAStopEndsTheLoopsA
   EXPECT_EQ(tree.Root()->Child->Child, nullptr);
 }
 
-TEST_F(RegistryScannerTest, HivesComeInTheirScanOrder) {
-  Strings names;
-  for (const Hive& hive : kHives) names.emplace_back(hive.base_name);
-  EXPECT_EQ(names, (Strings{"HKCR", "HKLM", "HKUS", "HKCU", "HKCC"}));
-  EXPECT_EQ(kHives[2].root, RootKey::kUsers);
-  EXPECT_EQ(kHives[2].status_suffix, " HKEY_USERS...");
-  settings::Settings s;
-  s.ScanHKUS = true;
-  s.ScanHKCC = false;
-  EXPECT_TRUE(s.*kHives[2].setting);
-  EXPECT_FALSE(s.*kHives[4].setting);
-}
-
 }  // namespace
 }  // namespace cvn::snapshot

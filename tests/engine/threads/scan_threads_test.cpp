@@ -1,6 +1,6 @@
 // The scan workers on the in-memory platform: their steps, status texts,
 // progress steps and ProgramState values, stops and errors, and a whole
-// monitoring from the first scan to a reloaded archive.
+// monitoring from the first scan to the changes tree.
 #include "engine/snapshot/scan_threads.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,6 @@
 #include <thread>
 
 #include "changes/change_tree.h"
-#include "changes/load_check_tree.h"
-#include "changes/save_changes_tree.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/text.h"
@@ -207,26 +205,6 @@ TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
   EXPECT_EQ(AllChanges(tree_), expected);
   for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS1.sns", "FIS2.sns"})
     EXPECT_FALSE(SnapshotExists(name)) << name;
-
-  // Saved, the archive loads back into the same tree.
-  changes::SaveChangesTree(tree_, fs_, kProgramFolder, "App");
-  changes::ChangeTree loaded(settings_);
-  struct NullProgress : changes::LoadProgress {
-    void SetProgress(int) override {}
-  } progress;
-  bool ended = false;
-  auto* loader = new changes::TLoadCheckTree(context_, fs_, loaded, dispatcher_, progress);
-  loader->SetOnTerminate([&](TSafeThread&) { ended = true; });
-  loader->Start();
-  for (int i = 0; i < 1000 && !ended; ++i) dispatcher_.WaitAndProcess(10);
-  ASSERT_TRUE(ended);
-  EXPECT_EQ(context_.ProgramState, psIdle);
-  EXPECT_EQ(AllChanges(loaded), expected);
-  const std::pair<int32_t, size_t> kCounts[] = {
-      {changes::nkKeyAdded, 1}, {changes::nkKeyDeleted, 2}, {changes::nkValueAdded, 2},
-      {changes::nkValueChanged, 2}, {changes::nkValueDeleted, 2}, {changes::nkCounterIncremented, 2},
-      {changes::nkFolderAdded, 1}, {changes::nkFileAdded, 2}};
-  for (const auto& [kind, count] : kCounts) EXPECT_EQ(context_.loaded_change_counts.Of(kind), count) << kind;
 }
 
 TEST_F(ScanThreadsTest, EmptyTargetFolderIsNotReportedAsCreated) {
