@@ -2,8 +2,8 @@
 // under Wine). Every test starts and ends without the settings key.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
+#include <tuple>
 
 #include "platform/registry.h"
 #include "settings/settings.h"
@@ -24,10 +24,7 @@ constexpr const char* kProgramFolder = "C:\\Program Files\\Corvane";
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    registry_ = MakeRegistryUnderTest();
-    RemoveSettingsKey();
-  }
+  void SetUp() override { RemoveSettingsKey(); }
   void TearDown() override { RemoveSettingsKey(); }
 
   void RemoveSettingsKey() {
@@ -35,228 +32,184 @@ class SettingsStoreTest : public ::testing::Test {
     if (registry_->OpenKey(RootKey::kCurrentUser, "Software", KeyAccess::kReadWrite, &parent).ok())
       platform::DeleteKeyTree(*registry_, *parent, "Helmwick");
   }
-
-  std::unique_ptr<RegKey> SettingsKey() {
+  // Every stored value of the settings key by name, its data as text.
+  std::map<std::string, std::pair<uint32_t, std::string>> Stored() {
+    std::map<std::string, std::pair<uint32_t, std::string>> values;
     std::unique_ptr<RegKey> key;
-    EXPECT_TRUE(registry_->CreateKey(RootKey::kCurrentUser, settings::kSettingsKey,
-                                     KeyAccess::kReadWrite, &key).ok());
-    return key;
-  }
-
-  // Every stored value of the settings key by name.
-  std::map<std::string, RegValue> StoredValues() {
-    std::map<std::string, RegValue> values;
-    std::unique_ptr<RegKey> key;
-    if (!registry_->OpenKey(RootKey::kCurrentUser, settings::kSettingsKey, KeyAccess::kRead, &key).ok())
+    if (!registry_->OpenKey(RootKey::kCurrentUser, settings::kSettingsKey, KeyAccess::kRead, &key)
+             .ok())
       return values;
-    RegValue value;
-    for (uint32_t i = 0; registry_->EnumValue(*key, i, platform::Registry::kUnlimited, &value).ok(); ++i)
-      values[value.name] = value;
+    RegValue v;
+    for (uint32_t i = 0; registry_->EnumValue(*key, i, platform::Registry::kUnlimited, &v).ok();
+         ++i)
+      values[v.name] = {v.type, std::string(v.data.begin(), v.data.end())};
     return values;
   }
-
   void Store(std::string_view name, uint32_t type, std::string_view bytes) {
-    auto key = SettingsKey();
-    ASSERT_TRUE(registry_->SetValue(*key, name, type,
-                                    std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
-                    .ok());
+    std::unique_ptr<RegKey> key;
+    ASSERT_TRUE(
+        registry_
+            ->CreateKey(RootKey::kCurrentUser, settings::kSettingsKey, KeyAccess::kReadWrite, &key)
+            .ok());
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    ASSERT_TRUE(registry_->SetValue(*key, name, type, {data, bytes.size()}).ok()) << name;
   }
-  void StoreDword(std::string_view name, uint32_t n) {
-    auto key = SettingsKey();
-    ASSERT_TRUE(platform::SetDword(*registry_, *key, name, n).ok());
-  }
-
   static Settings Defaults() {
     Settings s;
     s.ProgramFolder = kProgramFolder;
     return s;
   }
+  Settings Loaded() {
+    Settings s = Defaults();
+    settings::LoadSettings(*registry_, s);
+    return s;
+  }
 
-  static std::string Bytes(const RegValue& v) { return std::string(v.data.begin(), v.data.end()); }
-
-  std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<platform::Registry> registry_ = MakeRegistryUnderTest();
 };
 
 TEST_F(SettingsStoreTest, FirstRunCreatesTheKeyAndRunsOnDefaults) {
-  Settings s = Defaults();
-  settings::LoadSettings(*registry_, s);
-
-  std::unique_ptr<RegKey> key;
-  EXPECT_TRUE(registry_->OpenKey(RootKey::kCurrentUser, settings::kSettingsKey, KeyAccess::kRead, &key).ok());
-  EXPECT_TRUE(StoredValues().empty());
   Settings expected = Defaults();
   expected.ExcludedFolders.Add(kProgramFolder);
-  EXPECT_EQ(s, expected);
+  EXPECT_EQ(Loaded(), expected);
+  std::unique_ptr<RegKey> key;
+  EXPECT_TRUE(
+      registry_->OpenKey(RootKey::kCurrentUser, settings::kSettingsKey, KeyAccess::kRead, &key)
+          .ok());
+  EXPECT_TRUE(Stored().empty());
 }
 
 TEST_F(SettingsStoreTest, SaveWritesEveryValueWithItsType) {
-  Settings s = Defaults();
-  settings::LoadSettings(*registry_, s);
-  ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-
-  const std::map<std::string, uint32_t> expected = {
-      {"DeleteValues", regtype::kDword},  {"DeleteKey", regtype::kDword},
-      {"DeleteFiles", regtype::kDword},   {"DeleteFolders", regtype::kDword},
-      {"RestoreValues", regtype::kDword}, {"DecSharedCounter", regtype::kDword},
-      {"CreateKey", regtype::kDword},     {"CreateValues", regtype::kDword},
-      {"UseRecycled", regtype::kDword},   {"ScanHKCR", regtype::kDword},
-      {"ScanHKLM", regtype::kDword},      {"ScanHKCU", regtype::kDword},
-      {"ScanHKUS", regtype::kDword},      {"ScanHKCC", regtype::kDword},
-      {"ScanWin", regtype::kDword},       {"ScanProg", regtype::kDword},
-      {"ScanEntire", regtype::kDword},    {"ScanOthers", regtype::kDword},
-      {"ScanOtherPaths", regtype::kSz},   {"LastAppRunPath", regtype::kSz},
-      {"LogLevel", regtype::kDword},      {"BinaryHexa", regtype::kDword},
-      {"ChangesTreeFont", regtype::kSz},  {"ChangesTreeFontSize", regtype::kDword},
-      {"Viewer", regtype::kSz},           {"Language", regtype::kSz},
-      {"AutoDelCvn", regtype::kDword},    {"ShowBckgrd", regtype::kDword},
-      {"ExcludedFolders", regtype::kBinary}, {"IgnoredFiles", regtype::kBinary},
-      {"IgnoredKeys", regtype::kBinary}};
-  const auto stored = StoredValues();
-  ASSERT_EQ(stored.size(), expected.size());
-  for (const auto& [name, type] : expected) {
-    SCOPED_TRACE(name);
-    auto it = stored.find(name);
-    ASSERT_NE(it, stored.end());
-    EXPECT_EQ(it->second.type, type);
-  }
-  EXPECT_EQ(Bytes(stored.at("ChangesTreeFont")), std::string("Tahoma\0", 7));
-  EXPECT_EQ(Bytes(stored.at("LogLevel")), std::string("\1\0\0\0", 4));
-  EXPECT_EQ(Bytes(stored.at("ScanHKUS")), std::string("\0\0\0\0", 4));
+  ASSERT_TRUE(settings::SaveSettings(*registry_, Loaded()));
+  std::map<std::string, uint32_t> expected;
+  for (const char* name : {"DeleteValues",  "DeleteKey",     "DeleteFiles",
+                           "DeleteFolders", "RestoreValues", "DecSharedCounter",
+                           "CreateKey",     "CreateValues",  "UseRecycled",
+                           "ScanHKCR",      "ScanHKLM",      "ScanHKCU",
+                           "ScanHKUS",      "ScanHKCC",      "ScanWin",
+                           "ScanProg",      "ScanEntire",    "ScanOthers",
+                           "LogLevel",      "BinaryHexa",    "ChangesTreeFontSize",
+                           "AutoDelCvn",    "ShowBckgrd"})
+    expected[name] = regtype::kDword;
+  for (const char* name :
+       {"ScanOtherPaths", "LastAppRunPath", "ChangesTreeFont", "Viewer", "Language"})
+    expected[name] = regtype::kSz;
+  for (const char* name : {"ExcludedFolders", "IgnoredFiles", "IgnoredKeys"})
+    expected[name] = regtype::kBinary;
+  std::map<std::string, uint32_t> types;
+  const auto stored = Stored();
+  for (const auto& [name, value] : stored) types[name] = value.first;
+  EXPECT_EQ(types, expected);
+  EXPECT_EQ(stored.at("ChangesTreeFont").second, std::string("Tahoma\0", 7));
+  EXPECT_EQ(stored.at("LogLevel").second, std::string("\1\0\0\0", 4));
+  EXPECT_EQ(stored.at("ScanHKUS").second, std::string("\0\0\0\0", 4));
 }
 
 TEST_F(SettingsStoreTest, EveryValueRoundTrips) {
   Settings s = Defaults();
   s.DeleteValues = s.DeleteKey = s.DeleteFiles = s.DeleteFolders = false;
   s.RestoreValues = s.DecSharedCounter = s.CreateKey = s.CreateValues = s.UseRecycled = false;
-  s.ScanHKCR = s.ScanHKLM = s.ScanHKCU = false;
-  s.ScanHKUS = s.ScanHKCC = true;
-  s.ScanWin = s.ScanProg = s.ScanEntire = false;
-  s.ScanOthers = true;
+  s.ScanHKCR = s.ScanHKLM = s.ScanHKCU = s.ScanWin = s.ScanProg = s.ScanEntire = false;
+  s.ScanHKUS = s.ScanHKCC = s.ScanOthers = s.BinaryHexa = s.AutoDelCvn = true;
+  s.ShowBckgrd = false;
   s.ScanOtherPaths = "D:\\;E:\\Data";
   s.LastAppRunPath = "C:\\Downloads\\Überprüfung\\";
   s.LogLevel = 5;
-  s.BinaryHexa = true;
   s.ChangesTreeFont = "Courier New";
   s.ChangesTreeFontSize = 12;
   s.Viewer = "C:\\Tools\\view.exe";
   s.Language = "Deutsch";
-  s.AutoDelCvn = true;
-  s.ShowBckgrd = false;
   s.ExcludedFolders.Add("D:\\Temp");
   s.ExcludedFolders.Add(kProgramFolder);
   s.IgnoredFiles.Add("C:\\pagefile.sys");
   s.IgnoredKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語");
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-
-  Settings loaded = Defaults();
-  settings::LoadSettings(*registry_, loaded);
-  EXPECT_EQ(loaded, s);
+  EXPECT_EQ(Loaded(), s);
 }
 
 TEST_F(SettingsStoreTest, StoredExcludedFoldersNeverHoldTheProgramFolder) {
   Settings s = Defaults();
   s.ExcludedFolders.Add("D:\\Temp");
   settings::LoadSettings(*registry_, s);  // adds the program folder
-  s.ExcludedFolders.Add("C:\\PROGRAM FILES\\CORVANE");  // the same folder in other case: no second entry
   ASSERT_TRUE(s.ExcludedFolders.Contains(kProgramFolder));
-  ASSERT_EQ(s.ExcludedFolders.size(), 2u);
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-
-  EXPECT_EQ(Bytes(StoredValues().at("ExcludedFolders")), "D:\\Temp\r\n");
+  EXPECT_EQ(Stored().at("ExcludedFolders").second, "D:\\Temp\r\n");
   EXPECT_TRUE(s.ExcludedFolders.Contains(kProgramFolder));
 
   // Stored by hand in upper case, the program folder is still dropped on save.
   Store("ExcludedFolders", regtype::kBinary, "C:\\PROGRAM FILES\\CORVANE\r\nD:\\Temp\r\n");
-  Settings again = Defaults();
-  settings::LoadSettings(*registry_, again);
+  Settings again = Loaded();
   ASSERT_EQ(again.ExcludedFolders.size(), 2u);
   ASSERT_TRUE(settings::SaveSettings(*registry_, again));
-  EXPECT_EQ(Bytes(StoredValues().at("ExcludedFolders")), "D:\\Temp\r\n");
+  EXPECT_EQ(Stored().at("ExcludedFolders").second, "D:\\Temp\r\n");
 }
 
-TEST_F(SettingsStoreTest, ListStoredAsTextIsReadAndSavedAsBinary) {
+TEST_F(SettingsStoreTest, ListsAreReadFromAnyTypeAndSavedAsBinary) {
   Store("ExcludedFolders", regtype::kSz, std::string("D:\\Zeta\r\nD:\\Alpha\0", 18));
-  Store("IgnoredKeys", regtype::kMultiSz, std::string("HKEY_USERS\\B\nHKEY_USERS\\A\rHKEY_USERS\\a\0\0", 40));
+  Store("IgnoredKeys", regtype::kMultiSz,
+        std::string("HKEY_USERS\\B\nHKEY_USERS\\A\rHKEY_USERS\\a\0\0", 40));
+  Store("IgnoredFiles", regtype::kBinary, "");
   Settings s = Defaults();
+  s.IgnoredFiles.Add("C:\\left-over.txt");  // a stored list replaces what memory held
   settings::LoadSettings(*registry_, s);
   EXPECT_EQ(s.ExcludedFolders.entries(),
             (std::vector<std::string>{"C:\\Program Files\\Corvane", "D:\\Alpha", "D:\\Zeta"}));
   EXPECT_EQ(s.IgnoredKeys.entries(), (std::vector<std::string>{"HKEY_USERS\\A", "HKEY_USERS\\B"}));
+  EXPECT_TRUE(s.IgnoredFiles.empty());
 
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-  const auto stored = StoredValues();
-  EXPECT_EQ(stored.at("ExcludedFolders").type, regtype::kBinary);
-  EXPECT_EQ(Bytes(stored.at("ExcludedFolders")), "D:\\Alpha\r\nD:\\Zeta\r\n");
-  EXPECT_EQ(Bytes(stored.at("IgnoredKeys")), "HKEY_USERS\\A\r\nHKEY_USERS\\B\r\n");
+  const auto stored = Stored();
+  EXPECT_EQ(stored.at("ExcludedFolders"),
+            std::make_pair(regtype::kBinary, std::string("D:\\Alpha\r\nD:\\Zeta\r\n")));
+  EXPECT_EQ(stored.at("IgnoredKeys").second, "HKEY_USERS\\A\r\nHKEY_USERS\\B\r\n");
+  EXPECT_EQ(stored.at("IgnoredFiles"), std::make_pair(regtype::kBinary, std::string()));
 }
 
-TEST_F(SettingsStoreTest, EmptyListIsAZeroLengthBinaryValue) {
-  Settings s = Defaults();
-  s.IgnoredFiles.Add("C:\\x.txt");
-  ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-  s.IgnoredFiles.Clear();
-  ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-
-  const RegValue stored = StoredValues().at("IgnoredFiles");
-  EXPECT_EQ(stored.type, regtype::kBinary);
-  EXPECT_TRUE(stored.data.empty());
-  Settings loaded = Defaults();
-  loaded.IgnoredFiles.Add("C:\\left-over.txt");  // a stored list replaces what memory held
-  settings::LoadSettings(*registry_, loaded);
-  EXPECT_TRUE(loaded.IgnoredFiles.empty());
-}
-
-TEST_F(SettingsStoreTest, BooleanStoredAsTextStopsTheLoad) {
-  StoreDword("DeleteValues", 0);  // read before the bad value
-  Store("ScanHKLM", regtype::kSz, std::string("1\0", 2));
-  StoreDword("ScanHKCU", 0);  // after it: keeps its default
-  StoreDword("AutoDelCvn", 1);
-
-  Settings s = Defaults();
-  try {
-    settings::LoadSettings(*registry_, s);
-    FAIL() << "the load went past a boolean stored as text";
-  } catch (const settings::SettingsError& e) {
-    EXPECT_EQ(e.value_name(), "ScanHKLM");
-    EXPECT_NE(std::string(e.what()).find("ScanHKLM"), std::string::npos);
-  }
-  EXPECT_FALSE(s.DeleteValues);
-  EXPECT_TRUE(s.ScanHKLM);
-  EXPECT_TRUE(s.ScanHKCU);
-  EXPECT_FALSE(s.AutoDelCvn);
-  EXPECT_FALSE(s.ExcludedFolders.Contains(kProgramFolder));  // the load stopped before the lists
-}
-
-TEST_F(SettingsStoreTest, OtherMismatchedTypesStopTheLoad) {
+TEST_F(SettingsStoreTest, ValueOfAMismatchedTypeStopsTheLoad) {
   struct Case {
     const char* name;
     uint32_t type;
     std::string bytes;
   };
   const Case cases[] = {
+      {"ScanHKLM", regtype::kSz, std::string("1\0", 2)},
       {"LogLevel", regtype::kBinary, std::string("\5\0\0\0", 4)},
       {"ChangesTreeFontSize", regtype::kDword, std::string("\x0c\0", 2)},  // short data
       {"Viewer", regtype::kDword, std::string("\1\0\0\0", 4)},
+      {"Viewer", regtype::kMultiSz, std::string("a\0\0", 3)},
       {"ShowBckgrd", regtype::kQword, std::string(8, '\0')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RemoveSettingsKey();
     Store(c.name, c.type, c.bytes);
-    Settings s = Defaults();
-    EXPECT_THROW(settings::LoadSettings(*registry_, s), settings::SettingsError);
+    try {
+      Loaded();
+      ADD_FAILURE() << "the load went past a value of the wrong type";
+    } catch (const settings::SettingsError& e) {
+      EXPECT_EQ(e.value_name(), c.name);
+      EXPECT_NE(std::string(e.what()).find(c.name), std::string::npos);
+    }
   }
 }
 
-TEST_F(SettingsStoreTest, AnyNonZeroNumberIsTrue) {
-  StoreDword("ScanHKUS", 0xFFFFFFFF);
-  StoreDword("ScanHKCC", 2);
-  StoreDword("LogLevel", 5);
+TEST_F(SettingsStoreTest, ValuesBeforeTheMismatchAreReadAndLaterOnesKeepTheirDefaults) {
+  Store("DeleteValues", regtype::kDword, std::string(4, '\0'));
+  Store("ScanHKUS", regtype::kDword, "\xFF\xFF\xFF\xFF");  // any number but 0 is true
+  Store("ScanHKCC", regtype::kDword, std::string("\2\0\0\0", 4));
+  Store("LogLevel", regtype::kDword, std::string("\5\0\0\0", 4));
+  Store("BinaryHexa", regtype::kSz, std::string("1\0", 2));
+  Store("ChangesTreeFont", regtype::kSz, std::string("Arial\0", 6));
+  Store("AutoDelCvn", regtype::kDword, std::string("\1\0\0\0", 4));
   Settings s = Defaults();
-  settings::LoadSettings(*registry_, s);
+  EXPECT_THROW(settings::LoadSettings(*registry_, s), settings::SettingsError);
+  EXPECT_FALSE(s.DeleteValues);
   EXPECT_TRUE(s.ScanHKUS);
   EXPECT_TRUE(s.ScanHKCC);
   EXPECT_EQ(s.LogLevel, 5);
+  EXPECT_EQ(s.ChangesTreeFont, "Tahoma");
+  EXPECT_FALSE(s.AutoDelCvn);
+  EXPECT_FALSE(s.ExcludedFolders.Contains(kProgramFolder));  // the load stopped before the lists
 }
 
 TEST_F(SettingsStoreTest, WindowPlacement) {
@@ -269,15 +222,13 @@ TEST_F(SettingsStoreTest, WindowPlacement) {
   std::unique_ptr<RegKey> key;
   EXPECT_FALSE(registry_->OpenKey(RootKey::kCurrentUser, path, KeyAccess::kRead, &key).ok());
 
-  settings::WindowPlacement normal{false, 700, 450, 30, 40};
-  ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, normal));
+  // Negative positions (a window on a monitor left of the primary) survive.
+  ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, {false, 700, 450, -1200, -5}));
   auto loaded = settings::LoadWindowPlacement(*registry_, path);
   ASSERT_TRUE(loaded);
   EXPECT_FALSE(loaded->maximized);
-  EXPECT_EQ(loaded->width, 700);
-  EXPECT_EQ(loaded->height, 450);
-  EXPECT_EQ(loaded->left, 30);
-  EXPECT_EQ(loaded->top, 40);
+  EXPECT_EQ(std::make_tuple(loaded->width, loaded->height, loaded->left, loaded->top),
+            std::make_tuple(700, 450, -1200, -5));
 
   // A maximized window keeps the last normal bounds stored, and they are not read.
   ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, {true, 1, 2, 3, 4}));
@@ -288,27 +239,17 @@ TEST_F(SettingsStoreTest, WindowPlacement) {
   ASSERT_TRUE(registry_->OpenKey(RootKey::kCurrentUser, path, KeyAccess::kRead, &key).ok());
   RegValue width;
   ASSERT_TRUE(registry_->QueryValue(*key, "Width", &width).ok());
-  EXPECT_EQ(Bytes(width), std::string("\xBC\x02\0\0", 4));  // still 700
-
-  // Negative positions (a window on a monitor left of the primary) survive.
-  ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, {false, 700, 450, -1200, -5}));
-  loaded = settings::LoadWindowPlacement(*registry_, path);
-  ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->left, -1200);
-  EXPECT_EQ(loaded->top, -5);
+  EXPECT_EQ(width.data, (std::vector<uint8_t>{0xBC, 0x02, 0, 0}));  // still 700
 }
 
-TEST_F(SettingsStoreTest, ColumnWidths) {
+TEST_F(SettingsStoreTest, ColumnWidthsLiveBesideTheSettings) {
   EXPECT_FALSE(settings::LoadColumnWidths(*registry_).change);
   ASSERT_TRUE(settings::SaveColumnWidths(*registry_, 300, 120));
+  // They are not part of load and save.
+  ASSERT_TRUE(settings::SaveSettings(*registry_, Loaded()));
   const settings::ColumnWidths widths = settings::LoadColumnWidths(*registry_);
   EXPECT_EQ(widths.change, 300);
   EXPECT_EQ(widths.before, 120);
-  // They live beside the settings but are not part of load and save.
-  Settings s = Defaults();
-  settings::LoadSettings(*registry_, s);
-  ASSERT_TRUE(settings::SaveSettings(*registry_, s));
-  EXPECT_EQ(settings::LoadColumnWidths(*registry_).change, 300);
 }
 
 TEST(PathListTest, StaysSortedAndDropsDuplicatesInAnyCase) {
@@ -319,19 +260,12 @@ TEST(PathListTest, StaysSortedAndDropsDuplicatesInAnyCase) {
   EXPECT_FALSE(list.Add("C:\\a"));
   EXPECT_TRUE(list.Add("C:\\Über"));
   EXPECT_FALSE(list.Add("C:\\üBER"));
-  EXPECT_EQ(list.entries(), (std::vector<std::string>{"C:\\A", "C:\\b", "C:\\Über"}));
   EXPECT_EQ(list.Text(), "C:\\A\r\nC:\\b\r\nC:\\Über\r\n");
   EXPECT_TRUE(list.Remove("c:\\über"));
   EXPECT_FALSE(list.Remove("C:\\missing"));
-  EXPECT_EQ(list.size(), 2u);
-}
-
-TEST(PathListTest, TextSplitsAtAnyLineBreak) {
-  PathList list;
-  list.SetText("x\r\ny\rz\nw\r\n\r\n");
+  EXPECT_EQ(list.entries(), (std::vector<std::string>{"C:\\A", "C:\\b"}));
+  list.SetText("x\r\ny\rz\nw\r\n\r\n");  // any line break
   EXPECT_EQ(list.entries(), (std::vector<std::string>{"w", "x", "y", "z"}));
-  list.SetText("");
-  EXPECT_TRUE(list.empty());
   list.SetText("only");
   EXPECT_EQ(list.entries(), (std::vector<std::string>{"only"}));
 }
@@ -340,11 +274,14 @@ TEST(IsPathInListTest, EntryCoversItselfAndWhatIsBelowIt) {
   PathList list;
   list.Add("C:\\Temp");
   list.Add("HKEY_LOCAL_MACHINE\\Software\\Überprüfung");
-  EXPECT_TRUE(settings::IsPathInList("C:\\Temp", list));
-  EXPECT_TRUE(settings::IsPathInList("c:\\temp\\sub\\file.txt", list));
-  EXPECT_FALSE(settings::IsPathInList("C:\\Temp2", list));
-  EXPECT_FALSE(settings::IsPathInList("C:\\", list));
-  EXPECT_TRUE(settings::IsPathInList("HKEY_LOCAL_MACHINE\\SOFTWARE\\ÜBERPRÜFUNG\\x", list));
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\Temp", true},
+      {"c:\\temp\\sub\\file.txt", true},
+      {"C:\\Temp2", false},
+      {"C:\\", false},
+      {"HKEY_LOCAL_MACHINE\\SOFTWARE\\ÜBERPRÜFUNG\\x", true}};
+  for (const auto& [path, covered] : cases)
+    EXPECT_EQ(settings::IsPathInList(path, list), covered) << path;
   EXPECT_FALSE(settings::IsPathInList("C:\\Temp", PathList()));
 }
 
