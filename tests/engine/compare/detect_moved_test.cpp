@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "changes/change_tree.h"
 #include "compare_test_util.h"
 #include "engine/compare/compare_fs.h"
@@ -151,6 +153,44 @@ TEST_F(DetectMovedTest, TerminationEndsTheWalkAndKeepsThePairsFound) {
   EXPECT_EQ(KindOf(c1), nkFileMovedTo);
   EXPECT_EQ(KindOf(d2), nkFileDeleted);
   EXPECT_EQ(KindOf(c2), nkFileAdded);
+}
+
+// Many files with few names and info texts, so keys collide and repeat: each
+// deleted file in tree order pairs with the first created twin not yet taken.
+TEST_F(DetectMovedTest, ManyFilesPairAsAScanInTreeOrderPairsThem) {
+  std::mt19937 rng(3);
+  size_t moved = 0;
+  for (int round = 0; round < 20; ++round) {
+    tree_.Reset();
+    struct Entry { bool deleted; std::string name, info; NodeId node; };
+    std::vector<Entry> files(50 + rng() % 300);
+    for (size_t i = 0; i < files.size(); ++i) {
+      Entry& f = files[i];
+      f.deleted = rng() % 2;
+      f.name = std::string(1, "aAbBcdef"[rng() % 8]) + std::to_string(rng() % 6);
+      f.info = "info " + std::to_string(rng() % 3);
+      f.node = Add(f.deleted, "C:\\F" + std::to_string(i), f.name, f.info);  // one folder each: tree order
+    }
+    std::vector<int32_t> expected;
+    for (const Entry& f : files) expected.push_back(f.deleted ? nkFileDeleted : nkFileAdded);
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (!files[i].deleted) continue;
+      for (size_t j = 0; j < files.size(); ++j) {
+        if (files[j].deleted || expected[j] == nkFileMovedTo || files[j].name != files[i].name ||
+            files[j].info != files[i].info)
+          continue;
+        expected[i] = nkFileMovedFrom;
+        expected[j] = nkFileMovedTo;
+        break;
+      }
+    }
+    Detect();
+    for (size_t i = 0; i < files.size(); ++i) {
+      ASSERT_EQ(KindOf(files[i].node), expected[i]) << "round " << round << ", file " << i;
+      moved += expected[i] == nkFileMovedTo;
+    }
+  }
+  EXPECT_GT(moved, 500u);
 }
 
 }  // namespace
