@@ -1,19 +1,29 @@
+// Text, code pages and the user's locale.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
+#include "platform/codepage.h"
+#include "platform/locale.h"
 #include "platform/text.h"
 
-namespace cvn::text {
+namespace cvn::platform {
 namespace {
+
+using namespace cvn::text;
 
 TEST(TextTest, UpperCasesAsciiAndCommonLetters) {
   EXPECT_EQ(ToUpper("c:\\program files\\x.dll"), "C:\\PROGRAM FILES\\X.DLL");
   EXPECT_EQ(ToUpper("überprüfung ÿ"), "ÜBERPRÜFUNG Ÿ");
-  EXPECT_EQ(ToUpper("łódź"), "ŁÓDŹ");           // Latin Extended-A, both pairings
+  EXPECT_EQ(ToUpper("łódź"), "ŁÓDŹ");  // Latin Extended-A, both pairings
   EXPECT_EQ(ToUpper("αβγ ς"), "ΑΒΓ Σ");
   EXPECT_EQ(ToUpper("привет ё"), "ПРИВЕТ Ё");
-  EXPECT_EQ(ToUpper("日本語"), "日本語");         // no case: unchanged
-  EXPECT_EQ(ToUpper("a\xff" "b"), "A\xff" "B");  // an invalid byte is kept
-  EXPECT_EQ(ToUpper("÷ı"), "÷ı");               // not letters with a simple pair
+  EXPECT_EQ(ToUpper("日本語"), "日本語");  // no case: unchanged
+  EXPECT_EQ(ToUpper("a\xff"
+                    "b"),
+            "A\xff"
+            "B");                  // an invalid byte is kept
+  EXPECT_EQ(ToUpper("÷ı"), "÷ı");  // not letters with a simple pair
 }
 
 TEST(TextTest, ComparesWithoutRegardToCase) {
@@ -35,44 +45,41 @@ TEST(TextTest, Utf8Checks) {
   EXPECT_EQ(Utf16Length("aé日😀"), 5u);
 }
 
-}  // namespace
-}  // namespace cvn::text
-
-#include "platform/codepage.h"
-
-namespace cvn::platform {
-namespace {
-
 TEST(CodePageTest, CharsetsMapToTheirCodePages) {
-  EXPECT_EQ(CodePageOfCharset(0), 1252u);
-  EXPECT_EQ(CodePageOfCharset(1), 1252u);
-  EXPECT_EQ(CodePageOfCharset(238), 1250u);
-  EXPECT_EQ(CodePageOfCharset(204), 1251u);
-  EXPECT_EQ(CodePageOfCharset(128), 932u);
-  EXPECT_EQ(CodePageOfCharset(136), 950u);
-  EXPECT_EQ(CodePageOfCharset(77), 1252u);  // unknown
+  const std::pair<int, unsigned> rows[] = {{0, 1252},  {1, 1252},  {238, 1250}, {204, 1251},
+                                           {128, 932}, {136, 950}, {77, 1252}};  // 77: unknown
+  for (const auto& [charset, code_page] : rows)
+    EXPECT_EQ(CodePageOfCharset(charset), code_page) << charset;
 }
 
-TEST(CodePageTest, ConvertsSingleAndDoubleByteTextToUtf8) {
-  EXPECT_EQ(CodePageToUtf8("\xDC" "berpr\xFC" "fung \x80", 1252), "Überprüfung €");
-  EXPECT_EQ(CodePageToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2", 1251), "Привет");
-  EXPECT_EQ(CodePageToUtf8("\xA3\xF3\x64\x9F", 1250), "Łódź");
-  EXPECT_EQ(CodePageToUtf8("\x93\xFA\x96\x7B\x8C\xEA", 932), "日本語");
+TEST(CodePageTest, ConvertsTextBothWays) {
+  struct Row {
+    const char* bytes;
+    unsigned code_page;
+    const char* utf8;
+  };
+  for (const Row& row :
+       {Row{"\xDC"
+            "berpr\xFC"
+            "fung \x80",
+            1252, "Überprüfung €"},
+        Row{"\xCF\xF0\xE8\xE2\xE5\xF2", 1251, "Привет"}, Row{"\xA3\xF3\x64\x9F", 1250, "Łódź"},
+        Row{"\x93\xFA\x96\x7B\x8C\xEA", 932, "日本語"}, Row{"", 1252, ""}}) {
+    SCOPED_TRACE(row.utf8);
+    EXPECT_EQ(CodePageToUtf8(row.bytes, row.code_page), row.utf8);
+    EXPECT_EQ(Utf8ToCodePage(row.utf8, row.code_page), row.bytes);
+  }
   EXPECT_EQ(CodePageToUtf8("plain", 936), "plain");
-  EXPECT_EQ(CodePageToUtf8("", 1252), "");
-}
-
-TEST(CodePageTest, Utf8BackToACodePage) {
-  EXPECT_EQ(Utf8ToCodePage("Überprüfung €", 1252), "\xDC" "berpr\xFC" "fung \x80");
-  EXPECT_EQ(Utf8ToCodePage("日本語", 932), "\x93\xFA\x96\x7B\x8C\xEA");
-  EXPECT_EQ(Utf8ToCodePage("", 1251), "");
   EXPECT_FALSE(Utf8ToCodePage("日本語", 1252));  // no such characters in the Western code page
   EXPECT_FALSE(Utf8ToCodePage("\xC3", 1252));    // not UTF-8
 }
 
 TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
   // 0x81 has no character in 1252; a lone lead byte ends a 932 text.
-  const std::string western = CodePageToUtf8("a\x81" "b", 1252);
+  const std::string western = CodePageToUtf8(
+      "a\x81"
+      "b",
+      1252);
   EXPECT_EQ(western.front(), 'a');
   EXPECT_EQ(western.back(), 'b');
   EXPECT_GT(western.size(), 2u);
@@ -80,16 +87,6 @@ TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
   EXPECT_EQ(cut.front(), 'x');
   EXPECT_GT(cut.size(), 1u);
 }
-
-}  // namespace
-}  // namespace cvn::platform
-
-#include <cctype>
-
-#include "platform/locale.h"
-
-namespace cvn::platform {
-namespace {
 
 TEST(LocaleTest, DisplayOrderIgnoresCase) {
   EXPECT_EQ(CompareNamesForDisplay("readme.TXT", "README.txt"), 0);
@@ -106,25 +103,21 @@ TEST(LocaleTest, PatternFormatWritesTwoDigitFields) {
   EXPECT_EQ(format.LongTime(when), "09.04.03");
 }
 
-TEST(LocaleTest, UsersFormatShowsEveryField) {
+TEST(LocaleTest, UsersFormatShowsEveryFieldWithShortSeparators) {
   const CivilDateTime when{2031, 11, 27, 13, 45, 58};
   const std::string date = UserDateTimeFormat().ShortDate(when);
   const std::string time = UserDateTimeFormat().LongTime(when);
-  EXPECT_NE(date.find("31"), std::string::npos) << date;
-  EXPECT_NE(date.find("11"), std::string::npos) << date;
-  EXPECT_NE(date.find("27"), std::string::npos) << date;
-  EXPECT_NE(time.find("45"), std::string::npos) << time;
-  EXPECT_NE(time.find("58"), std::string::npos) << time;
-}
+  for (const char* field : {"31", "11", "27"})
+    EXPECT_NE(date.find(field), std::string::npos) << date;
+  for (const char* field : {"45", "58"}) EXPECT_NE(time.find(field), std::string::npos) << time;
 
-TEST(LocaleTest, SeparatorsAreShortAndNotEmpty) {
   const DateTimeSeparators separators = UserDateTimeSeparators();
-  EXPECT_FALSE(separators.time.empty());
-  EXPECT_FALSE(separators.date.empty());
-  EXPECT_LE(separators.time.size(), 4u);
-  EXPECT_LE(separators.date.size(), 4u);
-  // Neither a digit nor a letter may separate the numbers of a time stamp.
-  for (char c : separators.time + separators.date) EXPECT_FALSE(std::isalnum(static_cast<unsigned char>(c)));
+  for (const std::string& separator : {separators.time, separators.date}) {
+    EXPECT_FALSE(separator.empty());
+    EXPECT_LE(separator.size(), 4u);
+    // Neither a digit nor a letter may separate the numbers of a time stamp.
+    for (char c : separator) EXPECT_FALSE(std::isalnum(static_cast<unsigned char>(c))) << separator;
+  }
 }
 
 }  // namespace

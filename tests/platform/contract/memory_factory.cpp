@@ -4,23 +4,17 @@
 #include "tests/platform/contract/platform_under_test.h"
 
 namespace cvn::test {
-namespace {
 
-class MemoryPlatform : public PlatformUnderTest {
- public:
-  platform::Registry& registry() override { return registry_; }
-  platform::FileSystem& fs() override { return fs_; }
-  platform::Shell& shell() override { return shell_; }
-  std::string name() const override { return "memory"; }
-
- private:
-  platform::MemoryRegistry registry_;
-  platform::MemoryFileSystem fs_;
-  platform::MemoryShell shell_{fs_};
-};
-
-}  // namespace
-
-std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() { return std::make_unique<MemoryPlatform>(); }
+std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
+  struct MemoryPlatform final : PlatformUnderTest {
+    platform::Registry& registry() override { return registry_; }
+    platform::FileSystem& fs() override { return fs_; }
+    platform::Shell& shell() override { return shell_; }
+    platform::MemoryRegistry registry_;
+    platform::MemoryFileSystem fs_;
+    platform::MemoryShell shell_{fs_};
+  };
+  return std::make_unique<MemoryPlatform>();
+}
 
 }  // namespace cvn::test

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include "platform/filesystem.h"
 #include "platform/registry.h"
@@ -16,10 +15,7 @@ class PlatformUnderTest {
   virtual ~PlatformUnderTest() = default;
   virtual platform::Registry& registry() = 0;
   virtual platform::FileSystem& fs() = 0;
-  // The shell over fs().
-  virtual platform::Shell& shell() = 0;
-  // The name of the implementation, for messages ("memory", "win32").
-  virtual std::string name() const = 0;
+  virtual platform::Shell& shell() = 0;  // the shell over fs()
 };
 
 std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest();

@@ -5,25 +5,17 @@
 #include "tests/platform/contract/platform_under_test.h"
 
 namespace cvn::test {
-namespace {
-
-class Win32PlatformUnderTest final : public PlatformUnderTest {
- public:
-  platform::Registry& registry() override { return registry_; }
-  platform::FileSystem& fs() override { return fs_; }
-  platform::Shell& shell() override { return shell_; }
-  std::string name() const override { return "win32"; }
-
- private:
-  platform::win32::Win32Registry registry_;
-  platform::win32::Win32FileSystem fs_;
-  platform::win32::Win32Shell shell_;
-};
-
-}  // namespace
 
 std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
-  return std::make_unique<Win32PlatformUnderTest>();
+  struct Win32Platform final : PlatformUnderTest {
+    platform::Registry& registry() override { return registry_; }
+    platform::FileSystem& fs() override { return fs_; }
+    platform::Shell& shell() override { return shell_; }
+    platform::win32::Win32Registry registry_;
+    platform::win32::Win32FileSystem fs_;
+    platform::win32::Win32Shell shell_;
+  };
+  return std::make_unique<Win32Platform>();
 }
 
 }  // namespace cvn::test
