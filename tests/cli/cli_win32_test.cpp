@@ -2,18 +2,21 @@
 // setup program finds exactly what it did, `show` prints it, `list` counts
 // the uses, `uninstall --yes` undoes it; a missing or damaged archive ends
 // with exit code 3 and wrong usage with 2. Standard error is text, so its
-// lines end with CR LF; standard output carries the export's own CR LF. The program runs from a folder of
-// its own, so its snapshots and archives stay in the sandbox.
+// lines end with CR LF; standard output carries the export's own CR LF. The program runs from a
+// folder of its own, so its snapshots and archives stay in the sandbox.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
 #include "settings/settings.h"
+#include "tests/support/platform_win32_sandbox.h"
 
 namespace {
 
@@ -24,53 +27,26 @@ constexpr wchar_t kSandbox[] = L"C:\\CvnCliTest";
 constexpr wchar_t kProgramFolder[] = L"C:\\CvnCliTest\\Program";
 constexpr wchar_t kScratch[] = L"C:\\CvnCliTest\\Scratch";
 constexpr wchar_t kTestKey[] = L"Software\\CorvaneTest\\Cli";
+constexpr auto kHKCU = cvn::platform::RootKey::kCurrentUser;
+constexpr auto kRead = cvn::platform::KeyAccess::kRead;
 
 // A path of the build machine as Wine sees it.
 std::wstring HostPath(const char* path) {
   std::wstring wide = L"Z:" + ToWide(path);
-  for (wchar_t& c : wide)
-    if (c == L'/') c = L'\\';
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
   return wide;
 }
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
+cvn::platform::win32::Win32FileSystem fs;
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool KeyExists(const wchar_t* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+bool Exists(const std::wstring& path) {
+  return fs.GetAttributes(ToUtf8(path)).has_value();
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-  CloseHandle(file);
-  return text;
+  std::vector<uint8_t> data;
+  fs.ReadFile(ToUtf8(path), &data);
+  return std::string(data.begin(), data.end());
 }
 
 struct Result {
@@ -84,8 +60,10 @@ Result RunCli(const std::wstring& args) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   const std::wstring out_path = std::wstring(kSandbox) + L"\\out.txt";
   const std::wstring err_path = std::wstring(kSandbox) + L"\\err.txt";
-  HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HANDLE err = CreateFileW(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, 0, nullptr);
+  HANDLE err = CreateFileW(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, 0, nullptr);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -116,41 +94,30 @@ class CliWin32Test : public ::testing::Test {
     // back as they were at the end.
     cvn::settings::LoadSettings(registry_, saved_);
     cvn::settings::Settings settings;
-    settings.ScanHKCR = false;
-    settings.ScanHKLM = false;
+    settings.ScanHKCR = settings.ScanHKLM = settings.ScanHKUS = settings.ScanHKCC = false;
+    settings.ScanWin = settings.ScanProg = settings.ScanEntire = false;
     settings.ScanHKCU = true;
-    settings.ScanHKUS = false;
-    settings.ScanHKCC = false;
-    settings.ScanWin = false;
-    settings.ScanProg = false;
-    settings.ScanEntire = false;
     settings.ScanOthers = true;
     settings.ScanOtherPaths = ToUtf8(kScratch);
     settings.UseRecycled = false;
     ASSERT_TRUE(cvn::settings::SaveSettings(registry_, settings));
 
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    HKEY parent = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CorvaneTest", 0, nullptr, 0, KEY_READ,
-                              nullptr, &parent, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(parent);
-    RemoveTree(kSandbox);
+    std::unique_ptr<cvn::platform::RegKey> parent;  // so that the setup's key is the one added
+    ASSERT_TRUE(registry_.CreateKey(kHKCU, "Software\\CorvaneTest", kRead, &parent).ok());
+    cvn::test::RemoveFolderTree(kSandbox);
     ASSERT_TRUE(CreateDirectoryW(kSandbox, nullptr));
     ASSERT_TRUE(CreateDirectoryW(kProgramFolder, nullptr));
     ASSERT_TRUE(CreateDirectoryW(kScratch, nullptr));
     // A target folder that holds something before the installation.
-    HANDLE file = CreateFileW((std::wstring(kScratch) + L"\\before.txt").c_str(), GENERIC_WRITE, 0,
-                              nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    ASSERT_TRUE(fs.WriteFile(ToUtf8(kScratch) + "\\before.txt", {}).ok());
     ASSERT_TRUE(CopyFileW(HostPath(CVN_CLI_EXE).c_str(),
                           (std::wstring(kProgramFolder) + L"\\corvane-cli.exe").c_str(), FALSE));
   }
   void TearDown() override {
     cvn::settings::SaveSettings(registry_, saved_);
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    RemoveTree(kSandbox);
+    cvn::test::RemoveFolderTree(kSandbox);
   }
 
   cvn::platform::win32::Win32Registry registry_;
@@ -161,7 +128,8 @@ TEST_F(CliWin32Test, RunShowListAndUninstallASetupProgram) {
   const std::wstring setup = L"\"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" + kScratch + L"\" Cli";
   Result run = RunCli(L"run CliE2E -- " + setup);
   ASSERT_EQ(run.code, 0u) << run.err;
-  EXPECT_EQ(run.out, "CliE2E: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
+  EXPECT_EQ(run.out,
+            "CliE2E: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
   EXPECT_EQ(run.err, "");
   EXPECT_FALSE(Exists(std::wstring(kProgramFolder) + L"\\Continue.dat"));
   ASSERT_TRUE(Exists(std::wstring(kProgramFolder) + L"\\CliE2E.cvn"));
@@ -188,8 +156,10 @@ TEST_F(CliWin32Test, RunShowListAndUninstallASetupProgram) {
 
   Result uninstall = RunCli(L"uninstall CliE2E --yes");
   EXPECT_EQ(uninstall.code, 0u) << uninstall.out << uninstall.err;
-  EXPECT_NE(uninstall.out.find("Uninstall complete without errors"), std::string::npos) << uninstall.out;
-  EXPECT_FALSE(KeyExists(kTestKey));
+  EXPECT_NE(uninstall.out.find("Uninstall complete without errors"), std::string::npos)
+      << uninstall.out;
+  std::unique_ptr<cvn::platform::RegKey> key;
+  EXPECT_FALSE(registry_.OpenKey(kHKCU, ToUtf8(kTestKey), kRead, &key).ok());
   EXPECT_FALSE(Exists(std::wstring(kScratch) + L"\\App\\setup.txt"));
   EXPECT_FALSE(Exists(std::wstring(kScratch) + L"\\App"));
   EXPECT_TRUE(Exists(std::wstring(kScratch) + L"\\before.txt"));
@@ -210,15 +180,14 @@ TEST_F(CliWin32Test, MissingOrDamagedArchiveEndsWithThree) {
   EXPECT_EQ(missing.out, "");
   EXPECT_EQ(missing.err, "corvane-cli: C:\\CvnCliTest\\Program\\Nothing.cvn does not exist\r\n");
 
-  HANDLE file = CreateFileW((std::wstring(kProgramFolder) + L"\\Bad.cvn").c_str(), GENERIC_WRITE, 0,
-                            nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, "not an archive", 14, &written, nullptr);
-  CloseHandle(file);
+  const std::string bad = "not an archive";
+  ASSERT_TRUE(fs.WriteFile(ToUtf8(kProgramFolder) + "\\Bad.cvn",
+                           std::span(reinterpret_cast<const uint8_t*>(bad.data()), bad.size()))
+                  .ok());
   Result damaged = RunCli(L"show Bad");
   EXPECT_EQ(damaged.code, 3u);
-  EXPECT_EQ(damaged.err, "corvane-cli: C:\\CvnCliTest\\Program\\Bad.cvn: Invalid file format !\r\n");
+  EXPECT_EQ(damaged.err,
+            "corvane-cli: C:\\CvnCliTest\\Program\\Bad.cvn: Invalid file format !\r\n");
   EXPECT_EQ(RunCli(L"uninstall Bad --yes").code, 3u);
   EXPECT_EQ(RunCli(L"finish").code, 3u);
 }
