@@ -49,6 +49,7 @@ TEST(DataFileTest, FindsSectionsAndKeysWithoutRegardToCase) {
   EXPECT_FALSE(file.FindSection("dlgCvnOptions"));
   EXPECT_TRUE(file.ValueExists("FRMCVNMAIN", "BTNNEXT.CAPTION"));
   EXPECT_FALSE(file.ValueExists("frmCvnMain", "btnBack.Caption"));
+  EXPECT_FALSE(file.ValueExists("nothing", "Caption"));
   EXPECT_EQ(file.ReadString("RESOURCESTRING", "rs_ok", "OK"), "In Ordnung");
   EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_MISSING", "fallback"), "fallback");
   EXPECT_EQ(file.ReadSectionKeys("frmCvnMain"),
