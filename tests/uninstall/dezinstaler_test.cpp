@@ -257,24 +257,6 @@ TEST_P(CreatedFilesTest, GoWhateverTheirAttributesUnlessInUse) {
 
 INSTANTIATE_TEST_SUITE_P(RecycledOrDeleted, CreatedFilesTest, ::testing::Bool());
 
-TEST_F(DezinstalerTest, CreatedFoldersGoAfterTheirFiles) {
-  AddFile("C:\\App\\Sub\\a.txt");
-  AddItem(nkFolderAdded, "C:", "App");
-  AddItem(nkFolderAdded, "C:\\App", "Sub");
-  AddItem(nkFileAdded, "C:\\App\\Sub", "a.txt");
-  AddItem(nkFolderAdded, "C:", "Never");
-  SaveArchive();
-
-  Run();
-
-  EXPECT_FALSE(fs.Exists("C:\\App"));
-  EXPECT_TRUE(fs.Exists("C:\\Windows"));
-  EXPECT_EQ(view.Texts(),
-            Strings("DELETING FILE: C:\\App\\Sub\\a.txt ... Ok",
-                    "DELETING FOLDER: C:\\App\\Sub ... Ok", "DELETING FOLDER: C:\\App ... Ok",
-                    "DELETING FOLDER: C:\\Never ... FAILS (not found)", kSummary));
-}
-
 // A created file replaced by a folder since is not that file (sending it to
 // the Recycle Bin would take the folder's contents along), nor the other
 // way round. Names a scan never records, as a damaged archive could hold
@@ -406,19 +388,7 @@ TEST_F(DezinstalerTest, UnexpectedFailureEndsTheRunAsIncomplete) {
   EXPECT_EQ(Header().uses, 1u);
 }
 
-TEST(UninstallHelpersTest, LongPathsRecyclingAndRootKeys) {
-  platform::MemoryFileSystem fs;
-  platform::MemoryShell shell(fs);
-  ASSERT_TRUE(fs.AddFile("C:\\Dir\\file.txt", "x").ok());
-  ASSERT_TRUE(fs.AddFile("C:\\Dir\\used.txt", "x").ok());
-  fs.LockFile("C:\\Dir\\used.txt");
-  EXPECT_EQ(ExpandLongPath(fs, "C:\\Dir\\file.txt"), "C:\\Dir\\file.txt");
-  EXPECT_EQ(ExpandLongPath(fs, "C:\\Dir\\none.txt"), "");
-  // Recycling succeeds only for what existed and is gone.
-  EXPECT_TRUE(RecycleFile(fs, shell, "C:\\Dir\\file.txt"));
-  EXPECT_FALSE(RecycleFile(fs, shell, "C:\\Dir\\file.txt"));
-  EXPECT_FALSE(RecycleFile(fs, shell, "C:\\Dir\\used.txt"));
-  EXPECT_TRUE(fs.Exists("C:\\Dir\\used.txt"));
+TEST(ToRootKeyTest, KnowsTheFiveRoots) {
   EXPECT_EQ(ToRootKey(0x80000002u), RootKey::kLocalMachine);
   EXPECT_EQ(ToRootKey(0x80000005u), RootKey::kCurrentConfig);
   EXPECT_EQ(ToRootKey(0x80000004u), std::nullopt);
