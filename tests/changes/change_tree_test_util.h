@@ -1,52 +1,86 @@
 // Helpers for tests that build and inspect a changes tree.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "changes/change_tree.h"
+#include "tests/support/bytes.h"
 
 namespace cvn::changes::test {
 
-inline TNodeData Record(int32_t kind, uint32_t root_key = 0) {
-  TNodeData record;
-  record.Kind = kind;
-  record.RootKey = root_key;
-  return record;
+inline constexpr uint32_t kHkcu = 0x80000001, kHklm = 0x80000002, kHku = 0x80000003;
+
+// A change record; empty data gives no buffer.
+inline TNodeData Record(int32_t kind, uint32_t root_key = 0, uint32_t type = 0,
+                        std::string_view before = {}, std::string_view after = {},
+                        std::string_view path = {}) {
+  TNodeData r;
+  r.Kind = kind;
+  r.RootKey = root_key;
+  r.ValueType = type;
+  r.Path = path;
+  r.Before = CopyBuffer(cvn::test::Bytes(before));
+  r.BeforeSize = static_cast<int32_t>(before.size());
+  r.After = CopyBuffer(cvn::test::Bytes(after));
+  r.AfterSize = static_cast<int32_t>(after.size());
+  return r;
 }
 
+struct Insert {
+  std::string_view path, name;
+  int32_t kind;
+};
+
+// Inserts a change; the node made, or kNoNode when it was ignored.
 inline NodeId Add(ChangeTree& tree, std::string_view path, std::string_view name, int32_t kind,
-                  uint32_t root_key = 0) {
-  TNodeData record = Record(kind, root_key);
-  tree.AddToTree(path, name, record);
+                  uint32_t root_key = 0, uint32_t type = 0, std::string_view before = {},
+                  std::string_view after = {}, std::string_view record_path = {}) {
+  TNodeData r = Record(kind, root_key, type, before, after, record_path);
+  tree.AddToTree(path, name, r);
   return tree.LastInserted();
 }
 
-// The first child of `parent` named exactly `name`; kNoNode when none.
-inline NodeId Child(const ChangeTree& tree, NodeId parent, std::string_view name) {
-  for (NodeId c = tree.FirstChild(parent); c != kNoNode; c = tree.NextSibling(c))
-    if (tree.Data(c).Name == name) return c;
-  return kNoNode;
-}
-
-// Follows exact names down from `from`.
-inline NodeId At(const ChangeTree& tree, NodeId from,
-                 std::initializer_list<std::string_view> names) {
+// The node at a backslash path of exact names below `from`; kNoNode when none.
+inline NodeId At(const ChangeTree& tree, NodeId from, std::string_view path) {
   NodeId n = from;
-  for (std::string_view name : names) {
-    if (n == kNoNode) return kNoNode;
-    n = Child(tree, n, name);
+  for (size_t start = 0; n != kNoNode && start <= path.size();) {
+    const size_t cut = std::min(path.find('\\', start), path.size());
+    const std::string_view name = path.substr(start, cut - start);
+    NodeId c = tree.FirstChild(n);
+    while (c != kNoNode && tree.Data(c).Name != name) c = tree.NextSibling(c);
+    n = c;
+    start = cut + 1;
   }
   return n;
 }
 
-// "name/kind" for each child, in order.
-inline std::vector<std::string> ChildList(const ChangeTree& tree, NodeId parent) {
+// The subtree below `node`: "name/kind" for each child, its children in braces.
+inline std::string Shape(const ChangeTree& tree, NodeId node) {
+  std::string s;
+  for (NodeId c = tree.FirstChild(node); c != kNoNode; c = tree.NextSibling(c)) {
+    if (!s.empty()) s += ',';
+    s += tree.Data(c).Name + "/" + std::to_string(tree.Data(c).Kind);
+    if (tree.FirstChild(c) != kNoNode) s += "{" + Shape(tree, c) + "}";
+  }
+  return s;
+}
+
+// Every node below the top, a node before its children, with its level and
+// every field a reader could get wrong.
+inline std::vector<std::string> Dump(const ChangeTree& tree) {
   std::vector<std::string> out;
-  for (NodeId c = tree.FirstChild(parent); c != kNoNode; c = tree.NextSibling(c))
-    out.push_back(tree.Data(c).Name + "/" + std::to_string(tree.Data(c).Kind));
+  const NodeId top = tree.Top();
+  for (NodeId n = tree.NextInSubtree(top, top); n != kNoNode; n = tree.NextInSubtree(n, top)) {
+    const TNodeData& d = tree.Data(n);
+    out.push_back(std::to_string(tree.Level(n)) + "|" + d.Name + "|k" + std::to_string(d.Kind) +
+                  "|r" + std::to_string(d.RootKey) + "|t" + std::to_string(d.ValueType) + "|p" +
+                  std::string(d.Path) + "|b" + cvn::test::Hex(d.BeforeBytes()) + "/" +
+                  std::to_string(d.BeforeSize) + "|a" + cvn::test::Hex(d.AfterBytes()) + "/" +
+                  std::to_string(d.AfterSize) + (tree.HasCheckBox(n) ? "|box" : "") +
+                  (tree.IsChecked(n) ? "|on" : "") + (tree.IsInitialised(n) ? "|i" : ""));
+  }
   return out;
 }
 

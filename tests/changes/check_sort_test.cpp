@@ -12,286 +12,230 @@
 namespace cvn::changes {
 namespace {
 
-using test::Add;
-using test::At;
-using test::Child;
-using test::ChildList;
+using namespace test;
 
-constexpr uint32_t kHklm = 0x80000002;
+// The names of the checked nodes, a node before its children.
+std::string Checked(const ChangeTree& tree) {
+  std::string s;
+  const NodeId top = tree.Top();
+  for (NodeId n = top; n != kNoNode; n = tree.NextInSubtree(n, top))
+    if (tree.IsChecked(n)) s += (s.empty() ? "" : " ") + tree.Data(n).Name;
+  return s;
+}
 
-class CheckTest : public ::testing::Test {
- protected:
-  CheckTest() { tree_.SetUninstallMode(true); }
-  settings::Settings settings_;
-  ChangeTree tree_{settings_};
+NodeId Find(const ChangeTree& tree, std::string_view path) {
+  const NodeId n = At(tree, tree.FileSystemRoot(), path);
+  return n != kNoNode ? n : At(tree, tree.RegistryRoot(), path);
+}
+
+struct Boxed {
+  std::string_view path, name;
+  int32_t kind;
+  bool box = true;  // whether the kind's uninstall phase is on
+};
+enum Op { kSet, kPropagate, kBranch };
+struct Step {
+  const char* node;
+  Op op;
+  bool state;
+  const char* checked_after;
+};
+struct CheckCase {
+  const char* what;
+  std::vector<Boxed> tree;
+  const char* checked_first;
+  std::vector<Step> steps;
 };
 
-TEST_F(CheckTest, UncheckingACreatedFileUnchecksItsCreatedFolderAndStopsAtThePathNode) {
-  const NodeId folder = Add(tree_, "C:\\Apps", "App", nkFolderAdded);
-  const NodeId file = Add(tree_, "C:\\Apps\\App", "a.exe", nkFileAdded);
-  const NodeId other = Add(tree_, "C:\\Apps\\App", "b.dll", nkFileAdded);
-  const NodeId apps = tree_.Parent(folder);
-  ASSERT_EQ(tree_.Parent(file), folder);
+const CheckCase kChecks[] = {
+    {"an unchecked created file unchecks its created folder, not its sibling nor the path node",
+     {{"C:\\Apps", "App", 7}, {"C:\\Apps\\App", "a.exe", 9}, {"C:\\Apps\\App", "b.dll", 9}},
+     "App a.exe b.dll",
+     {{"C:\\Apps\\App\\a.exe", kSet, false, "b.dll"},
+      {"C:\\Apps\\App", kSet, true, "App a.exe b.dll"}}},
+    {"an upward spread sets a path node, which has no box to carry it on",
+     {{"HKEY_LOCAL_MACHINE\\K", "v", 5}},
+     "v",
+     {{"HKEY_LOCAL_MACHINE\\K\\v", kSet, false, ""},
+      {"HKEY_LOCAL_MACHINE\\K\\v", kSet, true, "K v"}}},
+    {"an unchecked deleted key unchecks all below; a checked deleted value checks its keys only",
+     {{"HKEY_LOCAL_MACHINE\\S", "Old", 2}, {"HKEY_LOCAL_MACHINE\\S\\Old", "Sub", 2},
+      {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub", "a", 5}, {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub", "b", 5}},
+     "Old Sub a b",
+     {{"HKEY_LOCAL_MACHINE\\S\\Old", kSet, false, ""},
+      {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub\\a", kSet, true, "S Old Sub a"}}},
+    {"a created key checked spreads down, unchecked spreads up",
+     {{"HKEY_LOCAL_MACHINE", "App", 1}, {"HKEY_LOCAL_MACHINE\\App", "Sub", 1},
+      {"HKEY_LOCAL_MACHINE\\App\\Sub", "v", 3}},
+     "App Sub v",
+     {{"HKEY_LOCAL_MACHINE\\App\\Sub\\v", kSet, false, ""},
+      {"HKEY_LOCAL_MACHINE\\App", kSet, true, "App Sub v"}}},
+    {"a downward spread sets children without boxes, but only boxes carry it on",
+     {{"C:", "App", 7}, {"C:\\App", "Sub", 7}, {"C:\\App", "NoBox", 7, false},
+      {"C:\\App\\NoBox", "f", 9, false}, {"C:\\App\\Sub", "g", 9, false}},
+     "App Sub",
+     {{"C:\\App\\Sub", kSet, false, ""}, {"C:\\App", kSet, true, "App Sub g NoBox"}}},
+    {"a node without a box does not spread",
+     {{"C:", "App", 7, false}, {"C:\\App", "f", 9}},
+     "f",
+     {{"C:\\App", kSet, true, "App f"},
+      {"C:\\App\\f", kSet, false, ""},
+      {"C:\\App", kPropagate, true, ""}}},
+    {"kinds without a rule keep their neighbours alone",
+     {{"HKEY_LOCAL_MACHINE", "K", 1}, {"HKEY_LOCAL_MACHINE\\K", "c", 4},
+      {"HKEY_LOCAL_MACHINE\\K", "n", 6}, {"C:", "f", 9}},
+     "f K c n",
+     {{"HKEY_LOCAL_MACHINE\\K\\c", kSet, false, "f K n"},
+      {"HKEY_LOCAL_MACHINE\\K\\n", kSet, false, "f K"},
+      {"C:\\f", kSet, false, "K"},
+      {"C:\\f", kSet, true, "f K"}}},
+    {"setting the same state does nothing",
+     {{"C:", "App", 7}, {"C:\\App", "f", 9, false}},
+     "App",
+     {{"C:\\App", kSet, true, "App"}, {"C:\\App", kSet, false, ""}, {"C:\\App", kSet, true, "App f"}}},
+    {"a branch check sets every box of the subtree, the node first",
+     {{"C:\\X", "App", 7}, {"C:\\X\\App", "f", 9, false}, {"C:\\X", "gone", 11},
+      {"C:\\X\\App", "g", 9}},
+     "App g",
+     {{"C:\\X", kBranch, false, ""},
+      {"C:\\X", kBranch, true, "App f g"},
+      {"C:\\X\\App\\g", kBranch, false, "f"}}},
+};
 
-  tree_.SetCheckState(file, false);
-  EXPECT_FALSE(tree_.IsChecked(file));
-  EXPECT_FALSE(tree_.IsChecked(folder));
-  EXPECT_TRUE(tree_.IsChecked(other));  // an upward spread touches no sibling
-  EXPECT_FALSE(tree_.IsChecked(apps));  // never checked; nothing went past it
-
-  // Checking the created folder checks all its contents.
-  tree_.SetCheckState(folder, true);
-  EXPECT_TRUE(tree_.IsChecked(file));
-  EXPECT_TRUE(tree_.IsChecked(other));
-}
-
-TEST_F(CheckTest, UpwardSpreadSetsAPathNodeButGoesNoFurther) {
-  const NodeId deleted_value = Add(tree_, "HKEY_LOCAL_MACHINE\\K", "v", nkValueDeleted, kHklm);
-  const NodeId k = tree_.Parent(deleted_value);
-  tree_.SetCheckState(deleted_value, false);
-  tree_.SetCheckState(deleted_value, true);
-  EXPECT_TRUE(tree_.IsChecked(k));                 // the path node takes the state...
-  EXPECT_FALSE(tree_.IsChecked(tree_.Parent(k)));  // ...but has no box to carry it on
-}
-
-TEST_F(CheckTest, CheckingADeletedValueChecksItsDeletedKeyAndUncheckingTheKeyUnchecksAll) {
-  const NodeId outer = Add(tree_, "HKEY_LOCAL_MACHINE\\Software", "Old", nkKeyDeleted, kHklm);
-  const NodeId inner = Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\Old", "Sub", nkKeyDeleted, kHklm);
-  const NodeId v1 =
-      Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\Old\\Sub", "a", nkValueDeleted, kHklm);
-  const NodeId v2 =
-      Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\Old\\Sub", "b", nkValueDeleted, kHklm);
-
-  tree_.SetCheckState(outer, false);  // spreads down through everything
-  EXPECT_FALSE(tree_.IsChecked(inner));
-  EXPECT_FALSE(tree_.IsChecked(v1));
-  EXPECT_FALSE(tree_.IsChecked(v2));
-
-  tree_.SetCheckState(v1, true);  // re-creating a value needs its keys
-  EXPECT_TRUE(tree_.IsChecked(inner));
-  EXPECT_TRUE(tree_.IsChecked(outer));
-  EXPECT_FALSE(tree_.IsChecked(v2));  // checking a deleted key does not spread down
-}
-
-TEST_F(CheckTest, CreatedKeyCheckedSpreadsDownUncheckedSpreadsUp) {
-  const NodeId outer = Add(tree_, "HKEY_LOCAL_MACHINE", "App", nkKeyAdded, kHklm);
-  const NodeId inner = Add(tree_, "HKEY_LOCAL_MACHINE\\App", "Sub", nkKeyAdded, kHklm);
-  const NodeId value = Add(tree_, "HKEY_LOCAL_MACHINE\\App\\Sub", "v", nkValueAdded, kHklm);
-  tree_.SetCheckState(value, false);  // keeping a value keeps its keys
-  EXPECT_FALSE(tree_.IsChecked(inner));
-  EXPECT_FALSE(tree_.IsChecked(outer));
-  tree_.SetCheckState(outer, true);
-  EXPECT_TRUE(tree_.IsChecked(inner));
-  EXPECT_TRUE(tree_.IsChecked(value));
-}
-
-TEST_F(CheckTest, DownwardSpreadSetsChildrenWithoutBoxesButOnlyBoxesCarryItOn) {
-  settings_.DeleteFiles = false;
-  const NodeId folder = Add(tree_, "C:", "App", nkFolderAdded);
-  const NodeId sub = Add(tree_, "C:\\App", "Sub", nkFolderAdded);
-  settings_.DeleteFolders = false;
-  const NodeId boxless = Add(tree_, "C:\\App", "NoBox", nkFolderAdded);
-  const NodeId file = Add(tree_, "C:\\App\\NoBox", "f", nkFileAdded);
-  const NodeId deep = Add(tree_, "C:\\App\\Sub", "g", nkFileAdded);
-  ASSERT_FALSE(tree_.HasCheckBox(boxless));
-  ASSERT_FALSE(tree_.HasCheckBox(deep));
-
-  tree_.SetCheckState(sub, false);  // spreads up to the folder
-  ASSERT_FALSE(tree_.IsChecked(folder));
-  tree_.SetCheckState(folder, true);
-  EXPECT_TRUE(tree_.IsChecked(sub));
-  EXPECT_TRUE(tree_.IsChecked(boxless));  // set, though it shows no box
-  EXPECT_TRUE(tree_.IsChecked(deep));     // carried on by Sub, which has a box
-  EXPECT_FALSE(tree_.IsChecked(file));    // not carried on by NoBox
-}
-
-TEST_F(CheckTest, NodeWithoutABoxDoesNotSpread) {
-  settings_.DeleteFolders = false;
-  const NodeId folder = Add(tree_, "C:", "App", nkFolderAdded);
-  const NodeId file = Add(tree_, "C:\\App", "f", nkFileAdded);
-  tree_.SetCheckState(folder, true);  // state changes, no spread
-  EXPECT_TRUE(tree_.IsChecked(folder));
-  tree_.SetCheckState(file, false);
-  EXPECT_FALSE(tree_.IsChecked(folder));  // set through the file's own spread
-  tree_.PropagateCheck(folder, true);     // a box-less node: nothing happens
-  EXPECT_FALSE(tree_.IsChecked(file));
-}
-
-TEST_F(CheckTest, KindsWithoutARuleKeepTheirNeighboursAlone) {
-  const NodeId key = Add(tree_, "HKEY_LOCAL_MACHINE", "K", nkKeyAdded, kHklm);
-  const NodeId changed = Add(tree_, "HKEY_LOCAL_MACHINE\\K", "c", nkValueChanged, kHklm);
-  const NodeId counter = Add(tree_, "HKEY_LOCAL_MACHINE\\K", "n", nkCounterIncremented, kHklm);
-  tree_.SetCheckState(changed, false);
-  tree_.SetCheckState(counter, false);
-  EXPECT_TRUE(tree_.IsChecked(key));
-  const NodeId file = Add(tree_, "C:", "f", nkFileAdded);
-  tree_.SetCheckState(file, false);
-  tree_.SetCheckState(file, true);  // checking a created file spreads nowhere
-  EXPECT_FALSE(tree_.IsChecked(tree_.Parent(file)));
-}
-
-TEST_F(CheckTest, SettingTheSameStateDoesNothing) {
-  settings_.DeleteFiles = false;
-  const NodeId folder = Add(tree_, "C:", "App", nkFolderAdded);
-  const NodeId file = Add(tree_, "C:\\App", "f", nkFileAdded);
-  ASSERT_TRUE(tree_.IsChecked(folder));
-  ASSERT_FALSE(tree_.IsChecked(file));
-  tree_.SetCheckState(folder, true);  // already checked: no downward spread
-  EXPECT_FALSE(tree_.IsChecked(file));
-  tree_.SetCheckState(folder, false);
-  tree_.SetCheckState(folder, true);  // a real change spreads
-  EXPECT_TRUE(tree_.IsChecked(file));
-}
-
-TEST_F(CheckTest, SetBranchCheckSetsEveryBoxOfTheSubtree) {
-  settings_.DeleteFiles = false;
-  const NodeId folder = Add(tree_, "C:\\X", "App", nkFolderAdded);
-  const NodeId file = Add(tree_, "C:\\X\\App", "f", nkFileAdded);     // no box
-  const NodeId deleted = Add(tree_, "C:\\X", "gone", nkFileDeleted);  // never a box
-  settings_.DeleteFiles = true;
-  const NodeId boxed = Add(tree_, "C:\\X\\App", "g", nkFileAdded);
-  const NodeId x = At(tree_, tree_.FileSystemRoot(), {"C:", "X"});
-
-  tree_.SetBranchCheck(x, false);
-  EXPECT_FALSE(tree_.IsChecked(folder));
-  EXPECT_FALSE(tree_.IsChecked(boxed));
-  EXPECT_FALSE(tree_.IsChecked(x));  // no box: left alone
-  EXPECT_FALSE(tree_.IsChecked(file));
-  EXPECT_FALSE(tree_.IsChecked(deleted));
-
-  tree_.SetBranchCheck(x, true);
-  EXPECT_TRUE(tree_.IsChecked(folder));
-  EXPECT_TRUE(tree_.IsChecked(boxed));
-  EXPECT_TRUE(tree_.IsChecked(file));  // through the folder's downward spread
-  EXPECT_FALSE(tree_.IsChecked(deleted));
-  EXPECT_FALSE(tree_.IsChecked(x));
-
-  // On a single node with a box it acts on that node.
-  tree_.SetBranchCheck(boxed, false);
-  EXPECT_FALSE(tree_.IsChecked(boxed));
-  EXPECT_FALSE(tree_.IsChecked(folder));  // its upward spread
-}
-
-TEST_F(CheckTest, LongChainsSpreadToTheirEnds) {
-  std::string path = "C:";
-  const NodeId top = Add(tree_, path, "d", nkFolderAdded);
-  NodeId last = top;
-  for (int i = 0; i < 2000; ++i) {
-    path += "\\d";
-    last = Add(tree_, path, "d", nkFolderAdded);
+TEST(CheckTest, StatesSpreadByKindAndBox) {
+  for (const CheckCase& c : kChecks) {
+    SCOPED_TRACE(c.what);
+    settings::Settings settings;
+    ChangeTree tree(settings);
+    tree.SetUninstallMode(true);
+    for (const Boxed& b : c.tree) {
+      settings.DeleteFiles = settings.DeleteFolders = b.box;
+      Add(tree, b.path, b.name, b.kind, kHklm);
+    }
+    EXPECT_EQ(Checked(tree), c.checked_first);
+    for (const Step& s : c.steps) {
+      SCOPED_TRACE(s.node);
+      const NodeId n = Find(tree, s.node);
+      ASSERT_NE(n, kNoNode);
+      if (s.op == kSet) tree.SetCheckState(n, s.state);
+      if (s.op == kPropagate) tree.PropagateCheck(n, s.state);
+      if (s.op == kBranch) tree.SetBranchCheck(n, s.state);
+      EXPECT_EQ(Checked(tree), s.checked_after);
+    }
   }
-  tree_.SetCheckState(last, false);
-  EXPECT_FALSE(tree_.IsChecked(top));
-  tree_.SetCheckState(top, true);
-  EXPECT_TRUE(tree_.IsChecked(last));
+}
+
+TEST(CheckTest, LongChainsSpreadToTheirEnds) {
+  settings::Settings settings;
+  ChangeTree tree(settings);
+  tree.SetUninstallMode(true);
+  std::string path = "C:";
+  const NodeId top = Add(tree, path, "d", nkFolderAdded);
+  NodeId last = top;
+  for (int i = 0; i < 2000; ++i) last = Add(tree, path += "\\d", "d", nkFolderAdded);
+  tree.SetCheckState(last, false);
+  EXPECT_FALSE(tree.IsChecked(top));
+  tree.SetCheckState(top, true);
+  EXPECT_TRUE(tree.IsChecked(last));
 }
 
 // ---- Sort ----
 
-class SortTest : public ::testing::Test {
- protected:
-  settings::Settings settings_;
-  ChangeTree tree_{settings_};
+struct SortCase {
+  const char* what;
+  NameComparer names;  // empty: the default
+  std::vector<Insert> inserts;
+  const char* node;  // the node initialised
+  const char* before;
+  const char* after;
 };
 
-TEST_F(SortTest, PathNodeChildrenSortByKindThenNameIgnoringCaseWhenFirstInitialised) {
-  Add(tree_, "C:\\P", "b.txt", nkFileDeleted);
-  Add(tree_, "C:\\P\\zeta", "x", nkFileAdded);
-  Add(tree_, "C:\\P", "B.dll", nkFileAdded);
-  Add(tree_, "C:\\P", "a.txt", nkFileAdded);
-  Add(tree_, "C:\\P", "New", nkFolderAdded);
-  Add(tree_, "C:\\P\\Alpha", "x", nkFileAdded);
-  const NodeId p = At(tree_, tree_.FileSystemRoot(), {"C:", "P"});
-  EXPECT_FALSE(tree_.IsInitialised(p));
-  // Before initialisation: insertion order.
-  EXPECT_EQ(ChildList(tree_, p), (std::vector<std::string>{"b.txt/11", "zeta/18", "B.dll/9",
-                                                           "a.txt/9", "New/7", "Alpha/18"}));
-  tree_.InitNode(p);
-  EXPECT_TRUE(tree_.IsInitialised(p));
-  EXPECT_EQ(ChildList(tree_, p), (std::vector<std::string>{"New/7", "a.txt/9", "B.dll/9",
-                                                           "b.txt/11", "Alpha/18", "zeta/18"}));
-  EXPECT_EQ(tree_.Data(tree_.LastChild(p)).Name, "zeta");
-  // Sorted once: later insertions are appended.
-  Add(tree_, "C:\\P", "0", nkFileAdded);
-  tree_.InitNode(p);
-  EXPECT_EQ(tree_.Data(tree_.LastChild(p)).Name, "0");
+const SortCase kSorts[] = {
+    {"a path node's children by kind, then name without regard to case",
+     {},
+     {{"C:\\P", "b.txt", 11}, {"C:\\P\\zeta", "x", 9}, {"C:\\P", "B.dll", 9}, {"C:\\P", "a.txt", 9},
+      {"C:\\P", "New", 7}, {"C:\\P\\Alpha", "x", 9}},
+     "C:\\P",
+     "b.txt/11,zeta/18{x/9},B.dll/9,a.txt/9,New/7,Alpha/18{x/9}",
+     "New/7,a.txt/9,B.dll/9,b.txt/11,Alpha/18{x/9},zeta/18{x/9}"},
+    {"change nodes are born initialised and keep their children's order",
+     {},
+     {{"C:", "App", 7}, {"C:\\App", "z", 9}, {"C:\\App", "Sub", 7}, {"C:\\App", "a", 9}},
+     "C:\\App",
+     "z/9,Sub/7,a/9",
+     "z/9,Sub/7,a/9"},
+    {"the branch roots sort their children: drives by name",
+     {},
+     {{"D:", "x", 9}, {"c:", "x", 9}},
+     "",
+     "D:/17{x/9},c:/17{x/9}",
+     "c:/17{x/9},D:/17{x/9}"},
+    {"equal names keep their order",
+     {},
+     {{"HKEY_USERS", "K", 1}, {"HKEY_USERS", "k", 1}, {"HKEY_USERS", "A", 1}},
+     "HKEY_USERS",
+     "K/1,k/1,A/1",
+     "A/1,K/1,k/1"},
+    {"the name order comes from the given comparer",
+     [](std::string_view a, std::string_view b) { return b.compare(a); },
+     {{"C:", "a", 9}, {"C:", "c", 9}, {"C:", "b", 9}},
+     "C:",
+     "a/9,c/9,b/9",
+     "c/9,b/9,a/9"},
+    {"the system's comparison ignores case beyond ASCII",
+     text::CompareNoCase,
+     {{"C:", "éb", 9}, {"C:", "Éa", 9}, {"C:", "z", 9}},
+     "C:",
+     "éb/9,Éa/9,z/9",
+     "z/9,Éa/9,éb/9"},
+    {"the default order is the user's without regard to case",
+     {},
+     {{"C:", "b", 9}, {"C:", "C", 9}, {"C:", "A", 9}},
+     "C:",
+     "b/9,C/9,A/9",
+     "A/9,b/9,C/9"},
+};
+
+TEST(SortTest, InitialisingANodeSortsItsChildrenOnce) {
+  for (const SortCase& c : kSorts) {
+    SCOPED_TRACE(c.what);
+    settings::Settings settings;
+    ChangeTree tree(settings, c.names);
+    for (const Insert& i : c.inserts) Add(tree, i.path, i.name, i.kind, kHku);
+    const NodeId n = *c.node ? Find(tree, c.node) : tree.FileSystemRoot();
+    ASSERT_NE(n, kNoNode);
+    EXPECT_EQ(Shape(tree, n), c.before);
+    tree.InitNode(n);
+    EXPECT_TRUE(tree.IsInitialised(n));
+    EXPECT_EQ(Shape(tree, n), c.after);
+    // Sorted once: later insertions are appended.
+    const bool files = !*c.node || At(tree, tree.FileSystemRoot(), c.node) != kNoNode;
+    Add(tree, *c.node ? std::string(c.node) + "\\" : "", "0", files ? nkFileAdded : nkValueAdded);
+    tree.InitNode(n);
+    EXPECT_EQ(tree.Data(tree.LastChild(n)).Name, "0");
+  }
 }
 
-TEST_F(SortTest, ChangeNodesAreBornInitialisedAndKeepTheirChildrenInOrder) {
-  const NodeId folder = Add(tree_, "C:", "App", nkFolderAdded);
-  Add(tree_, "C:\\App", "z", nkFileAdded);
-  Add(tree_, "C:\\App", "Sub", nkFolderAdded);
-  Add(tree_, "C:\\App", "a", nkFileAdded);
-  EXPECT_TRUE(tree_.IsInitialised(folder));
-  tree_.InitNode(folder);
-  EXPECT_EQ(ChildList(tree_, folder), (std::vector<std::string>{"z/9", "Sub/7", "a/9"}));
+TEST(SortTest, BranchRootsKeepTheirPlaces) {
+  settings::Settings settings;
+  ChangeTree tree(settings);
+  EXPECT_FALSE(tree.IsInitialised(tree.Top()));
+  tree.InitNode(tree.Top());
+  EXPECT_EQ(Shape(tree, tree.Top()), "File System/15,Registry/16");
+  EXPECT_EQ(tree.CompareNodes(tree.FileSystemRoot(), tree.RegistryRoot()), 0);
+  EXPECT_EQ(tree.CompareNodes(tree.RegistryRoot(), tree.FileSystemRoot()), 0);
 }
 
-TEST_F(SortTest, BranchRootsKeepTheirPlaces) {
-  tree_.InitNode(tree_.Top());
-  EXPECT_EQ(ChildList(tree_, tree_.Top()),
-            (std::vector<std::string>{"File System/15", "Registry/16"}));
-  EXPECT_EQ(tree_.CompareNodes(tree_.FileSystemRoot(), tree_.RegistryRoot()), 0);
-  EXPECT_EQ(tree_.CompareNodes(tree_.RegistryRoot(), tree_.FileSystemRoot()), 0);
-  // The branch roots sort their own children too: drives by name.
-  Add(tree_, "D:", "x", nkFileAdded);
-  Add(tree_, "c:", "x", nkFileAdded);
-  tree_.InitNode(tree_.FileSystemRoot());
-  EXPECT_EQ(ChildList(tree_, tree_.FileSystemRoot()), (std::vector<std::string>{"c:/17", "D:/17"}));
-}
-
-TEST_F(SortTest, EqualNamesKeepTheirOrder) {
-  const NodeId first = Add(tree_, "HKEY_USERS", "K", nkKeyAdded, 0x80000003);
-  const NodeId second = Add(tree_, "HKEY_USERS", "k", nkKeyAdded, 0x80000003);
-  Add(tree_, "HKEY_USERS", "A", nkKeyAdded, 0x80000003);
-  const NodeId hive = tree_.Parent(first);
-  tree_.InitNode(hive);
-  EXPECT_EQ(ChildList(tree_, hive), (std::vector<std::string>{"A/1", "K/1", "k/1"}));
-  EXPECT_EQ(tree_.NextSibling(first), second);
-}
-
-TEST_F(SortTest, PathLookupFollowsTheSortedOrder) {
+TEST(SortTest, PathLookupFollowsTheSortedOrder) {
   // A path node B first, then a created key b: after the sort the key comes
   // first, so it is the first match for the name from then on.
-  const NodeId path_node_child = Add(tree_, "HKEY_USERS\\B", "v", nkValueAdded, 0x80000003);
-  const NodeId key = Add(tree_, "HKEY_USERS", "b", nkKeyAdded, 0x80000003);
-  const NodeId hive = Child(tree_, tree_.RegistryRoot(), "HKEY_USERS");
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "w", nkValueAdded, 0x80000003)),
-            tree_.Parent(path_node_child));
-  tree_.InitNode(hive);
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "x", nkValueAdded, 0x80000003)), key);
-}
-
-TEST_F(SortTest, NameOrderComesFromTheGivenComparer) {
   settings::Settings settings;
-  // Reverse byte order, to tell it from the default.
-  ChangeTree tree(settings, [](std::string_view a, std::string_view b) { return b.compare(a); });
-  Add(tree, "C:", "a", nkFileAdded);
-  Add(tree, "C:", "c", nkFileAdded);
-  Add(tree, "C:", "b", nkFileAdded);
-  const NodeId c = Child(tree, tree.FileSystemRoot(), "C:");
-  tree.InitNode(c);
-  EXPECT_EQ(ChildList(tree, c), (std::vector<std::string>{"c/9", "b/9", "a/9"}));
-}
-
-TEST(SortByNameTest, CaseIsIgnoredBeyondAscii) {
-  settings::Settings settings;
-  ChangeTree tree(settings, text::CompareNoCase);
-  Add(tree, "C:", "éb", nkFileAdded);
-  Add(tree, "C:", "Éa", nkFileAdded);
-  Add(tree, "C:", "z", nkFileAdded);
-  const NodeId c = Child(tree, tree.FileSystemRoot(), "C:");
-  tree.InitNode(c);
-  EXPECT_EQ(ChildList(tree, c), (std::vector<std::string>{"z/9", "Éa/9", "éb/9"}));
-}
-
-TEST_F(SortTest, DefaultOrderIsTheUsersWithoutRegardToCase) {
-  Add(tree_, "C:", "b", nkFileAdded);
-  Add(tree_, "C:", "C", nkFileAdded);
-  Add(tree_, "C:", "A", nkFileAdded);
-  const NodeId c = Child(tree_, tree_.FileSystemRoot(), "C:");
-  tree_.InitNode(c);
-  EXPECT_EQ(ChildList(tree_, c), (std::vector<std::string>{"A/9", "b/9", "C/9"}));
+  ChangeTree tree(settings);
+  const NodeId path_node = tree.Parent(Add(tree, "HKEY_USERS\\B", "v", nkValueAdded, kHku));
+  const NodeId key = Add(tree, "HKEY_USERS", "b", nkKeyAdded, kHku);
+  EXPECT_EQ(tree.Parent(Add(tree, "HKEY_USERS\\B", "w", nkValueAdded, kHku)), path_node);
+  tree.InitNode(tree.Parent(key));
+  EXPECT_EQ(tree.Parent(Add(tree, "HKEY_USERS\\B", "x", nkValueAdded, kHku)), key);
 }
 
 }  // namespace
