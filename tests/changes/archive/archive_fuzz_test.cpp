@@ -10,6 +10,8 @@
 #include "changes/save_changes_tree.h"
 #include "platform/memory/memory_filesystem.h"
 #include "tests/changes/archive/archive_test_util.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fixed_clock.h"
 
 namespace cvn::changes {
 namespace {
@@ -67,7 +69,7 @@ class ArchiveFuzzTest : public ::testing::Test {
   }
 
   platform::MemoryFileSystem fs_;
-  test::FixedClock clock_{45000.0};
+  cvn::test::FixedClock clock_;
   settings::Settings settings_;
   std::vector<uint8_t> good_;
 };
@@ -133,7 +135,7 @@ TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
     ASSERT_TRUE(out.opened);
     (out.loaded ? loaded : failed)++;
     if (HasFailure()) {
-      ADD_FAILURE() << "round " << round << ": " << test::Hex(bytes);
+      ADD_FAILURE() << "round " << round << ": " << cvn::test::Hex(bytes);
       return;
     }
   }

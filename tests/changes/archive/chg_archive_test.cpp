@@ -2,37 +2,50 @@
 // reads at the end of the data, atomic replacement and the usage stamp.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "changes/chg_archive.h"
 #include "changes/save_changes_tree.h"
 #include "platform/memory/memory_filesystem.h"
 #include "settings/settings.h"
 #include "tests/changes/archive/archive_test_util.h"
+#include "tests/support/fixed_clock.h"
 
 namespace cvn::changes {
 namespace {
 
 using namespace std::string_view_literals;
-using test::Bytes;
-using test::FixedClock;
+using cvn::test::Hex;
+using test::Fields;
 using test::HeaderBytes;
 
 const double kCreated = MakeDateTime(2024, 3, 5, 14, 30, 0);
 
 class ChgArchiveTest : public ::testing::Test {
  protected:
-  std::vector<uint8_t> FileBytes(std::string_view path = "C:\\Cvn\\App.cvn") {
+  void SetUp() override { ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok()); }
+  std::vector<uint8_t> FileBytes() {
     std::vector<uint8_t> data;
-    EXPECT_TRUE(fs_.ReadFile(path, &data).ok()) << path;
+    EXPECT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &data).ok());
     return data;
   }
-  void Put(const std::vector<uint8_t>& bytes, std::string_view path = "C:\\Cvn\\App.cvn") {
-    ASSERT_TRUE(fs_.WriteFile(path, bytes).ok());
+  void Put(const std::vector<uint8_t>& bytes) {
+    ASSERT_TRUE(fs_.WriteFile("C:\\Cvn\\App.cvn", bytes).ok());
   }
+  // The archive App, opened.
+  TChgArchive& Opened(const Fields& bytes) {
+    Put(bytes.vec());
+    archive_.emplace(fs_, "C:\\Cvn\\App", clock_);
+    EXPECT_TRUE(archive_->Open());
+    return *archive_;
+  }
+  void Save(const ChangeTree& tree) { SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_); }
 
   platform::MemoryFileSystem fs_;
-  FixedClock clock_{kCreated};
+  cvn::test::FixedClock clock_{kCreated};
   settings::Settings settings_;
-  void SetUp() override { ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok()); }
+  ChangeTree every_{settings_};
+  std::optional<TChgArchive> archive_;
 };
 
 TEST(DateTimeTest, DaysSince18991230WithTheTimeAsFraction) {
@@ -42,89 +55,61 @@ TEST(DateTimeTest, DaysSince18991230WithTheTimeAsFraction) {
   EXPECT_DOUBLE_EQ(MakeDateTime(2024, 3, 5, 18, 0, 0), 45356.75);
 }
 
-TEST_F(ChgArchiveTest, CreateHeaderWritesTheFixed56Bytes) {
-  TChgArchive archive(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(archive.CreateHeader());
-  EXPECT_EQ(archive.Position(), 56u);
-  EXPECT_FALSE(archive.Eof());
-  EXPECT_EQ(std::vector<uint8_t>(archive.Bytes().begin(), archive.Bytes().end()),
-            HeaderBytes(kCreated).vec());
+TEST_F(ChgArchiveTest, EmptyTreeMakesTheBare56ByteHeaderThatOpens) {
+  TChgArchive created(fs_, "C:\\Cvn\\App", clock_);
+  ASSERT_TRUE(created.CreateHeader());
+  EXPECT_EQ(created.Position(), 56u);
+  EXPECT_FALSE(created.Eof() || created.Damaged());
+  EXPECT_EQ(Hex(created.Bytes()), Hex(HeaderBytes(kCreated).vec()));
+  Save(ChangeTree(settings_));
+  EXPECT_EQ(Hex(FileBytes()), Hex(HeaderBytes(kCreated).vec()));
+  TChgArchive& a = Opened(HeaderBytes(kCreated));
+  EXPECT_EQ(a.Position(), 56u);
+  EXPECT_EQ(a.PercentRead(), 0);
+  a.ReadInt();
+  EXPECT_TRUE(a.Eof());
+  EXPECT_FALSE(a.Damaged());
+  // Saving again replaces the creation date.
+  clock_.Set(kCreated + 1.0);
+  Save(ChangeTree(settings_));
+  EXPECT_EQ(FileBytes(), HeaderBytes(kCreated + 1.0).vec());
 }
 
-TEST_F(ChgArchiveTest, EmptyTreeMakesA56ByteFileThatOpens) {
-  ChangeTree tree(settings_);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-  EXPECT_EQ(FileBytes(), HeaderBytes(kCreated).vec());
-  TChgArchive archive(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(archive.Open());
-  EXPECT_EQ(archive.Position(), 56u);
-  EXPECT_EQ(archive.PercentRead(), 0);
-  archive.ReadInt();
-  EXPECT_TRUE(archive.Eof());
-  EXPECT_FALSE(archive.Damaged());
-}
-
-TEST_F(ChgArchiveTest, OpenAcceptsVersion299AndRefuses300) {
-  Put(HeaderBytes(kCreated, 299).vec());
-  EXPECT_TRUE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-  Put(HeaderBytes(kCreated, 300).vec());
-  EXPECT_FALSE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-}
-
-TEST_F(ChgArchiveTest, OpenRefusesShortFilesOtherSignaturesAndMissingFiles) {
+TEST_F(ChgArchiveTest, OpenChecksSizeSignatureAndVersionOnly) {
+  const struct {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;
+    bool opens;
+  } kCases[] = {
+      {"version 299", [](auto& b) { b = HeaderBytes(kCreated, 299).vec(); }, true},
+      {"version 300", [](auto& b) { b = HeaderBytes(kCreated, 300).vec(); }, false},
+      {"one byte short", [](auto& b) { b.pop_back(); }, false},
+      {"another signature", [](auto& b) { b[3] = 'x'; }, false},
+      {"another first byte", [](auto& b) { b[0] = 9; }, false},
+      {"reserved bytes", [](auto& b) { b[11] = b[40] = 0xFF; }, true},
+  };
+  for (const auto& c : kCases) {
+    std::vector<uint8_t> bytes = HeaderBytes(kCreated).vec();
+    c.change(bytes);
+    Put(bytes);
+    EXPECT_EQ(TChgArchive(fs_, "C:\\Cvn\\App").Open(), c.opens) << c.what;
+  }
   EXPECT_FALSE(TChgArchive(fs_, "C:\\Cvn\\Missing").Open());
-  std::vector<uint8_t> bytes = HeaderBytes(kCreated).vec();
-  bytes.pop_back();
-  Put(bytes);
-  EXPECT_FALSE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-  bytes = HeaderBytes(kCreated).vec();
-  bytes[3] = 'x';
-  Put(bytes);
-  EXPECT_FALSE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-  bytes = HeaderBytes(kCreated).vec();
-  bytes[0] = 9;
-  Put(bytes);
-  EXPECT_FALSE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-  // The reserved bytes are not looked at.
-  bytes = HeaderBytes(kCreated).vec();
-  bytes[11] = 0xFF;
-  bytes[40] = 0xFF;
-  Put(bytes);
-  EXPECT_TRUE(TChgArchive(fs_, "C:\\Cvn\\App").Open());
-}
-
-TEST_F(ChgArchiveTest, DefaultValueOfTypeSzIsStoredAsTheExampleSays) {
-  ChangeTree tree(settings_);
-  test::AddChange(tree, "HKEY_CURRENT_USER\\Soft\\App", "", nkValueAdded, test::kHKCU, {}, "ab\0"sv,
-                  1, "Soft\\App");
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-  Bytes expected = HeaderBytes(kCreated);
-  expected.U32(3).U32(0x80000001).Str("Soft\\App").Str("").U32(1).U32(3).Raw("ab\0"sv);
-  EXPECT_EQ(FileBytes(), expected.vec());
 }
 
 TEST_F(ChgArchiveTest, EveryKindIsWrittenInTreeOrderByteForByte) {
-  ChangeTree tree(settings_);
-  test::FillEveryKind(tree);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-
-  Bytes e = HeaderBytes(kCreated);
+  test::FillEveryKind(every_);
+  Save(every_);
   const uint32_t cu = 0x80000001, lm = 0x80000002;
+  Fields e = HeaderBytes(kCreated);
   e.U32(1).U32(cu).Str("\\NewKey");
+  // A default value of type REG_SZ.
   e.U32(3).U32(cu).Str("NewKey").Str("").U32(1).U32(3).Raw("ab\0"sv);
   e.U32(1).U32(cu).Str("NewKey\\Sub");
   e.U32(2).U32(cu).Str("Old\\Key\\Gone");
-  e.U32(4)
-      .U32(cu)
-      .Str("App")
-      .Str("Bin")
-      .U32(3)
-      .U32(3)
-      .Raw("\x03\x04\x05"sv)
-      .U32(2)
-      .Raw("\x01\x02"sv);
+  e.U32(4).U32(cu).Str("App").Str("Bin").U32(3).U32(3).Raw("\x03\x04\x05").U32(2).Raw("\x01\x02");
   e.U32(5).U32(cu).Str("App").Str("Was").U32(4).U32(4).Raw("\x07\0\0\0"sv);
-  e.U32(3).U32(cu).Str("").Str("RootValue").U32(3).U32(1).Raw("\x09"sv);
+  e.U32(3).U32(cu).Str("").Str("RootValue").U32(3).U32(1).Raw("\x09");
   e.U32(6).U32(lm).Str("S\\SharedDLLs").Str("C:\\x.dll").U32(4).U32(1);
   e.U32(6).U32(lm).Str("S\\SharedDLLs").Str("C:\\y.dll").U32(1).Str("3");
   e.U32(6).U32(lm).Str("S\\SharedDLLs").Str("C:\\z.dll").U32(3);
@@ -135,13 +120,11 @@ TEST_F(ChgArchiveTest, EveryKindIsWrittenInTreeOrderByteForByte) {
   e.U32(8).Str("C:\\Data\\OldSub");
   e.U32(12).Str("C:\\Data\\m.bin").Str("08:00 01/01/24 9");
   e.U32(13).Str("D:\\Else\\m.bin").Str("08:00 01/01/24 9");
-  EXPECT_EQ(test::Hex(FileBytes()), test::Hex(e.vec()));
+  EXPECT_EQ(Hex(FileBytes()), Hex(e.vec()));
 }
 
 TEST_F(ChgArchiveTest, TypedReadsStopAtTheEndOfTheData) {
-  Put(Bytes(HeaderBytes(kCreated)).U32(7).Str("ab").U32(0).Raw("xy"sv).vec());
-  TChgArchive a(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(a.Open());
+  TChgArchive& a = Opened(HeaderBytes(kCreated).U32(7).Str("ab").U32(0).Raw("xy"));
   EXPECT_EQ(a.ReadInt(), 7u);
   std::string text = "keep";
   a.ReadString(text);
@@ -153,29 +136,21 @@ TEST_F(ChgArchiveTest, TypedReadsStopAtTheEndOfTheData) {
   EXPECT_TRUE(a.Eof());
   EXPECT_TRUE(a.Damaged());
   EXPECT_EQ(a.Position(), a.Size() - 2);
-}
 
-TEST_F(ChgArchiveTest, StringLongerThanTheRestLeavesTheTextAndPosition) {
-  Put(Bytes(HeaderBytes(kCreated)).U32(5).Raw("abc"sv).vec());
-  TChgArchive a(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(a.Open());
-  std::string text = "keep";
-  a.ReadString(text);
+  TChgArchive& b = Opened(HeaderBytes(kCreated).U32(5).Raw("abc"));
+  b.ReadString(text = "keep");  // longer than the rest: text and position stay
   EXPECT_EQ(text, "keep");
-  EXPECT_TRUE(a.Eof());
-  EXPECT_TRUE(a.Damaged());
+  EXPECT_EQ(b.Position(), 56u);
+  EXPECT_TRUE(b.Eof());
+  EXPECT_TRUE(b.Damaged());
 }
 
 TEST_F(ChgArchiveTest, BlockBeyondTheEndGivesNothing) {
-  Put(Bytes(HeaderBytes(kCreated)).Raw("abcd"sv).vec());
-  TChgArchive a(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(a.Open());
-  EXPECT_TRUE(a.ReadBlock(0xFFFFFFFFu).empty());
-  EXPECT_TRUE(a.Eof());
-  TChgArchive b(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(b.Open());
+  EXPECT_TRUE(Opened(HeaderBytes(kCreated).Raw("abcd")).ReadBlock(0xFFFFFFFFu).empty());
+  EXPECT_TRUE(archive_->Eof());
+  TChgArchive& b = Opened(HeaderBytes(kCreated).Raw("abcd"));
   const auto view = b.ReadBlock(4);
-  EXPECT_EQ(test::AsText(std::vector<uint8_t>(view.begin(), view.end())), "abcd");
+  EXPECT_EQ(std::string(view.begin(), view.end()), "abcd");
   EXPECT_FALSE(b.Eof());
   EXPECT_TRUE(b.ReadBlock(1).empty());
   EXPECT_TRUE(b.Eof());
@@ -183,24 +158,16 @@ TEST_F(ChgArchiveTest, BlockBeyondTheEndGivesNothing) {
 }
 
 TEST_F(ChgArchiveTest, PercentReadIsTheShareOfTheRecordsPassed) {
-  Put(Bytes(HeaderBytes(kCreated)).U32(1).U32(2).U32(3).vec());
-  TChgArchive a(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(a.Open());
-  EXPECT_EQ(a.PercentRead(), 0);
-  a.ReadInt();
-  EXPECT_EQ(a.PercentRead(), 33);
-  a.ReadInt();
-  EXPECT_EQ(a.PercentRead(), 66);
-  a.ReadInt();
-  EXPECT_EQ(a.PercentRead(), 100);
+  TChgArchive& a = Opened(HeaderBytes(kCreated).U32(1).U32(2).U32(3));
+  for (int percent : {0, 33, 66, 100}) {
+    EXPECT_EQ(a.PercentRead(), percent);
+    a.ReadInt();
+  }
 }
 
 TEST_F(ChgArchiveTest, ReadHeaderCopiesTheHeaderFields) {
-  Put(Bytes(HeaderBytes(kCreated, 250, 45000.5, 3)).U32(7).vec());
-  TChgArchive a(fs_, "C:\\Cvn\\App", clock_);
-  ASSERT_TRUE(a.Open());
   std::array<uint8_t, kArchiveHeaderSize> raw{};
-  a.ReadHeader(raw);
+  Opened(HeaderBytes(kCreated, 250, 45000.5, 3).U32(7)).ReadHeader(raw);
   const ArchiveHeader h = ParseHeader(raw);
   EXPECT_EQ(h.version, 250u);
   EXPECT_EQ(h.created, kCreated);
@@ -209,28 +176,19 @@ TEST_F(ChgArchiveTest, ReadHeaderCopiesTheHeaderFields) {
 }
 
 TEST_F(ChgArchiveTest, UpdateUsageStampsTheHeaderAndKeepsTheRecords) {
-  ChangeTree tree(settings_);
-  test::FillEveryKind(tree);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
+  test::FillEveryKind(every_);
+  Save(every_);
   const std::vector<uint8_t> before = FileBytes();
-
   const double later = MakeDateTime(2024, 4, 1, 9, 0, 0);
   clock_.Set(later);
   TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage();
   TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage();
   const std::vector<uint8_t> after = FileBytes();
-
   ASSERT_EQ(after.size(), before.size());
-  const ArchiveHeader h = ParseHeader(std::span<const uint8_t, 56>(after.data(), 56));
-  EXPECT_EQ(h.version, 200u);
-  EXPECT_EQ(h.created, kCreated);
-  EXPECT_EQ(h.last_used, later);
-  EXPECT_EQ(h.uses, 2u);
-  EXPECT_TRUE(std::equal(before.begin() + 56, before.end(), after.begin() + 56));
+  EXPECT_EQ(Hex(after), Hex(HeaderBytes(kCreated, 200, later, 2).vec()) +
+                            Hex(std::span(before).subspan(kArchiveHeaderSize)));
   EXPECT_FALSE(fs_.Exists("C:\\Cvn\\App.cvn.tmp"));
-}
-
-TEST_F(ChgArchiveTest, UpdateUsageOfAMissingOrShortFileThrows) {
+  // A missing or short file cannot be stamped, and stays as it was.
   EXPECT_THROW(TChgArchive(fs_, "C:\\Cvn\\None", clock_).UpdateUsage(), ArchiveFileError);
   Put(std::vector<uint8_t>(20, 1));
   EXPECT_THROW(TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage(), ArchiveFileError);
@@ -238,48 +196,26 @@ TEST_F(ChgArchiveTest, UpdateUsageOfAMissingOrShortFileThrows) {
 }
 
 // Regression: a save that failed half-way used to leave a truncated archive
-// in place of the good one.
-TEST_F(ChgArchiveTest, SaveFailingHalfWayKeepsThePreviousArchive) {
+// in place of the good one. Stamping the usage must not do so either.
+TEST_F(ChgArchiveTest, SaveOrStampFailingHalfWayKeepsThePreviousArchive) {
   ChangeTree small(settings_);
-  test::AddChange(small, "C:", "Only", nkFolderAdded, 0, {}, {});
-  SaveChangesTree(small, fs_, "C:\\Cvn", "App", clock_);
+  test::Add(small, "C:", "Only", nkFolderAdded);
+  Save(small);
   const std::vector<uint8_t> good = FileBytes();
-
-  ChangeTree big(settings_);
-  test::FillEveryKind(big);
-  fs_.FailNextWrite(100);
-  EXPECT_THROW(SaveChangesTree(big, fs_, "C:\\Cvn", "App", clock_), ArchiveFileError);
-  EXPECT_EQ(FileBytes(), good);
-  EXPECT_FALSE(fs_.Exists("C:\\Cvn\\App.cvn.tmp"));
-
-  fs_.FailNextMove();
-  EXPECT_THROW(SaveChangesTree(big, fs_, "C:\\Cvn", "App", clock_), ArchiveFileError);
-  EXPECT_EQ(FileBytes(), good);
-  EXPECT_FALSE(fs_.Exists("C:\\Cvn\\App.cvn.tmp"));
-
-  SaveChangesTree(big, fs_, "C:\\Cvn", "App", clock_);
+  test::FillEveryKind(every_);
+  const std::function<void()> writes[] = {[&] { Save(every_); },
+                                          [&] { TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage(); }};
+  for (const auto& write : writes) {
+    fs_.FailNextWrite(30);
+    EXPECT_THROW(write(), ArchiveFileError);
+    EXPECT_EQ(FileBytes(), good);
+    fs_.FailNextMove();
+    EXPECT_THROW(write(), ArchiveFileError);
+    EXPECT_EQ(FileBytes(), good);
+    EXPECT_FALSE(fs_.Exists("C:\\Cvn\\App.cvn.tmp"));
+  }
+  Save(every_);
   EXPECT_GT(FileBytes().size(), good.size());
-}
-
-TEST_F(ChgArchiveTest, UpdateUsageFailingHalfWayKeepsTheFile) {
-  ChangeTree tree(settings_);
-  test::FillEveryKind(tree);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-  const std::vector<uint8_t> good = FileBytes();
-  fs_.FailNextWrite(30);
-  EXPECT_THROW(TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage(), ArchiveFileError);
-  EXPECT_EQ(FileBytes(), good);
-  fs_.FailNextMove();
-  EXPECT_THROW(TChgArchive(fs_, "C:\\Cvn\\App", clock_).UpdateUsage(), ArchiveFileError);
-  EXPECT_EQ(FileBytes(), good);
-}
-
-TEST_F(ChgArchiveTest, SavingAgainReplacesTheCreationDate) {
-  ChangeTree tree(settings_);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-  clock_.Set(kCreated + 1.0);
-  SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-  EXPECT_EQ(FileBytes(), HeaderBytes(kCreated + 1.0).vec());
 }
 
 }  // namespace
