@@ -1,6 +1,6 @@
 // corvane-cli's commands on the in-memory platform: argument parsing and its
-// usage errors, a monitoring from start to finish, list, show and the exit
-// codes of a missing or damaged archive and of a missing monitoring.
+// usage errors, a monitoring from start to finish, list, show, uninstall and
+// the exit codes of a missing or damaged archive and of a missing monitoring.
 #include "cli/cli_commands.h"
 
 #include <gtest/gtest.h>
@@ -12,43 +12,57 @@
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
 #include "settings/settings.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fixed_clock.h"
 
 namespace cvn::cli {
 namespace {
 
-constexpr char kProgramFolder[] = "C:\\Cvn";
-constexpr char kScratch[] = "C:\\Scratch";
-constexpr char kTestKey[] = "Software\\CorvaneTest\\Cli";
+using cvn::test::Bytes;
 
-ParseResult Parse(std::vector<std::string> args) { return ParseArguments(args); }
+constexpr char kTestKey[] = "Software\\CorvaneTest\\Cli";
+const std::string kCvn = "C:\\Cvn\\", kMon = "C:\\Scratch\\Mon\\";
 
 TEST(ParseArgumentsTest, EachCommandWithItsOptions) {
-  ParseResult show = Parse({"show", "App", "--hexa", "--output", "out.txt"});
-  ASSERT_TRUE(show.options) << show.error;
-  EXPECT_EQ(show.options->command, Command::kShow);
-  EXPECT_EQ(show.options->identifier, "App");
-  EXPECT_TRUE(show.options->hexa);
-  EXPECT_EQ(show.options->output, "out.txt");
-
-  ParseResult run = Parse({"run", "App", "--", "setup.exe", "/S", "--hexa"});
-  ASSERT_TRUE(run.options) << run.error;
-  EXPECT_EQ(run.options->command, Command::kRun);
-  EXPECT_EQ(run.options->setup, (std::vector<std::string>{"setup.exe", "/S", "--hexa"}));
-
-  EXPECT_EQ(Parse({"start", "App"}).options->command, Command::kStart);
-  EXPECT_FALSE(Parse({"start", "App"}).options->at_logon);
-  EXPECT_TRUE(Parse({"start", "App", "--at-logon"}).options->at_logon);
-  ParseResult run_at_logon = Parse({"run", "App", "--at-logon", "--", "setup.exe"});
-  ASSERT_TRUE(run_at_logon.options) << run_at_logon.error;
-  EXPECT_TRUE(run_at_logon.options->at_logon);
-  EXPECT_EQ(run_at_logon.options->setup, (std::vector<std::string>{"setup.exe"}));
-  EXPECT_EQ(Parse({"finish"}).options->command, Command::kFinish);
-  EXPECT_EQ(Parse({"list"}).options->command, Command::kList);
-  EXPECT_EQ(Parse({"--help"}).options->command, Command::kHelp);
+  const struct {
+    std::vector<std::string> args;
+    Command command;
+    std::string identifier;
+    bool at_logon = false, hexa = false, yes = false, verbose = false;
+    std::string output{};
+    std::vector<std::string> setup{};
+    SharedAnswer shared = SharedAnswer::kAsk;
+  } kCases[] = {
+      {{"show", "App", "--hexa", "--output", "out.txt"}, Command::kShow, "App", false, true, false, false, "out.txt"},
+      {{"run", "App", "--", "setup.exe", "/S", "--hexa"}, Command::kRun, "App", false, false, false, false, "", {"setup.exe", "/S", "--hexa"}},
+      {{"run", "App", "--at-logon", "--", "setup.exe"}, Command::kRun, "App", true, false, false, false, "", {"setup.exe"}},
+      {{"start", "App"}, Command::kStart, "App"},
+      {{"start", "App", "--at-logon"}, Command::kStart, "App", true},
+      {{"finish"}, Command::kFinish, ""},
+      {{"list"}, Command::kList, ""},
+      {{"--help"}, Command::kHelp, ""},
+      {{"uninstall", "App", "--yes", "--shared", "no", "--verbose"}, Command::kUninstall, "App", false, false, true, true, "", {}, SharedAnswer::kNo},
+      {{"uninstall", "App", "--shared", "yes"}, Command::kUninstall, "App", false, false, false, false, "", {}, SharedAnswer::kYes},
+      {{"uninstall", "App"}, Command::kUninstall, "App"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const ParseResult r = ParseArguments(c.args);
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->command, c.command);
+    EXPECT_EQ(r.options->identifier, c.identifier);
+    EXPECT_EQ(r.options->at_logon, c.at_logon);
+    EXPECT_EQ(r.options->hexa, c.hexa);
+    EXPECT_EQ(r.options->yes, c.yes);
+    EXPECT_EQ(r.options->verbose, c.verbose);
+    EXPECT_EQ(r.options->output, c.output);
+    EXPECT_EQ(r.options->setup, c.setup);
+    EXPECT_EQ(r.options->shared, c.shared);
+  }
 }
 
 TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
-  const std::vector<std::vector<std::string>> wrong = {
+  const std::vector<std::string> kWrong[] = {
       {},
       {"bogus"},
       {"start"},
@@ -61,8 +75,11 @@ TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
       {"run", "App"},
       {"run", "App", "setup.exe"},
       {"run", "App", "--"},
+      {"uninstall"},
+      {"uninstall", "App", "--shared"},
+      {"uninstall", "App", "--shared", "maybe"},
   };
-  for (const auto& args : wrong) {
+  for (const auto& args : kWrong) {
     const ParseResult result = ParseArguments(args);
     EXPECT_FALSE(result.options) << testing::PrintToString(args);
     EXPECT_FALSE(result.error.empty());
@@ -72,7 +89,8 @@ TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
 
 TEST(ParseArgumentsTest, HelpNamesEveryCommand) {
   const std::string help = HelpText();
-  for (const char* name : {"start ID", "finish", "run ID [--at-logon] -- SETUP", "list", "show ID", "--help"})
+  for (const char* name :
+       {"start ID", "finish", "run ID [--at-logon] -- SETUP", "list", "show ID", "--help"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -80,41 +98,43 @@ TEST(ParseArgumentsTest, HelpNamesEveryCommand) {
 const platform::PatternDateTimeFormat kDates({":", "/"});
 
 TEST(ArchiveDateTest, ShortDateAndLongTimeWithoutMidnight) {
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2026, 12, 6, 21, 5, 9), kDates), "06/12/2026 21:05:09");
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(1999, 2, 28), kDates), "28/02/1999");
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2000, 3, 1, 23, 59, 59), kDates), "01/03/2000 23:59:59");
+  using changes::MakeDateTime;
+  EXPECT_EQ(changes::FormatDateTime(MakeDateTime(2026, 12, 6, 21, 5, 9), kDates), "06/12/2026 21:05:09");
+  EXPECT_EQ(changes::FormatDateTime(MakeDateTime(1999, 2, 28), kDates), "28/02/1999");
+  EXPECT_EQ(changes::FormatDateTime(MakeDateTime(2000, 3, 1, 23, 59, 59), kDates), "01/03/2000 23:59:59");
 }
-
-class FixedClock final : public changes::Clock {
- public:
-  double Now() const override { return now; }
-  double now = changes::MakeDateTime(2026, 12, 6, 10, 0, 0);
-};
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs_.CreateFolders(kProgramFolder).ok());
-    ASSERT_TRUE(fs_.CreateFolders(std::string(kScratch) + "\\Mon").ok());
+    ASSERT_TRUE(fs_.CreateFolders("C:\\Scratch\\Mon").ok() && fs_.CreateFolders("C:\\Cvn").ok());
     settings::Settings settings;
-    settings.ScanHKCR = false;
-    settings.ScanHKLM = false;
-    settings.ScanHKCU = true;
-    settings.ScanWin = false;
-    settings.ScanProg = false;
+    settings.ScanHKCR = settings.ScanHKLM = settings.ScanWin = settings.ScanProg = false;
     settings.ScanEntire = false;
-    settings.ScanOthers = true;
-    settings.ScanOtherPaths = std::string(kScratch) + "\\Mon";
+    settings.ScanHKCU = settings.ScanOthers = true;
+    settings.ScanOtherPaths = "C:\\Scratch\\Mon";
     ASSERT_TRUE(settings::SaveSettings(registry_, settings));
     // The scan target and the test's parent key hold something before.
-    const std::string text = "old";
-    ASSERT_TRUE(fs_.WriteFile(std::string(kScratch) + "\\Mon\\old.txt",
-                              {reinterpret_cast<const uint8_t*>(text.data()), text.size()})
-                    .ok());
+    Write(kMon + "old.txt", "old");
+    ASSERT_TRUE(Key(platform::RootKey::kCurrentUser, "Software\\CorvaneTest"));
+  }
+
+  std::unique_ptr<platform::RegKey> Key(platform::RootKey root, std::string_view path) {
     std::unique_ptr<platform::RegKey> key;
-    ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kCurrentUser, "Software\\CorvaneTest",
-                                    platform::KeyAccess::kReadWrite, &key)
-                    .ok());
+    EXPECT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok()) << path;
+    return key;
+  }
+  bool KeyExists(std::string_view path) {
+    std::unique_ptr<platform::RegKey> key;
+    return registry_.OpenKey(platform::RootKey::kCurrentUser, path, platform::KeyAccess::kRead, &key).ok();
+  }
+  void Write(const std::string& path, std::string_view text) {
+    ASSERT_TRUE(fs_.WriteFile(path, Bytes(text)).ok()) << path;
+  }
+  std::string Read(const std::string& path) {
+    std::vector<uint8_t> data;
+    EXPECT_TRUE(fs_.ReadFile(path, &data).ok()) << path;
+    return {data.begin(), data.end()};
   }
 
   int Run(std::vector<std::string> args) {
@@ -122,7 +142,7 @@ class CliTest : public ::testing::Test {
     err_.str("");
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) return kExitUsage;
-    Environment env{fs_, registry_, shell_, clock_, kProgramFolder, "C:\\Windows", out_, err_, false, {}, {}, {}, {}};
+    Environment env{fs_, registry_, shell_, clock_, "C:\\Cvn", "C:\\Windows", out_, err_, false, {}, {}, {}, {}};
     env.date_format = &kDates;
     env.interrupted = [this] { return interrupt_; };
     env.confirm = [this](const std::string& question) {
@@ -139,34 +159,16 @@ class CliTest : public ::testing::Test {
 
   // What the test's setup program does.
   void Install() {
-    std::unique_ptr<platform::RegKey> key;
-    ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kCurrentUser, kTestKey,
-                                    platform::KeyAccess::kReadWrite, &key)
-                    .ok());
-    const std::string data("it's\0", 5);
-    ASSERT_TRUE(registry_
-                    .SetValue(*key, "Name", 1,
-                              {reinterpret_cast<const uint8_t*>(data.data()), data.size()})
-                    .ok());
-    ASSERT_TRUE(fs_.CreateFolders(std::string(kScratch) + "\\Mon\\App").ok());
-    const std::string text = "hello";
-    ASSERT_TRUE(fs_.WriteFile(std::string(kScratch) + "\\Mon\\App\\app.txt",
-                              {reinterpret_cast<const uint8_t*>(text.data()), text.size()})
-                    .ok());
-  }
-
-  bool ContinueFileExists() { return fs_.Exists(std::string(kProgramFolder) + "\\Continue.dat"); }
-
-  void WriteArchiveBytes(std::string_view identifier, const std::vector<uint8_t>& bytes) {
-    ASSERT_TRUE(fs_.WriteFile(std::string(kProgramFolder) + "\\" + std::string(identifier) + ".cvn",
-                              bytes)
-                    .ok());
+    ASSERT_TRUE(registry_.SetValue(*Key(platform::RootKey::kCurrentUser, kTestKey), "Name", 1,
+                                   Bytes(std::string_view("it's\0", 5))).ok());
+    ASSERT_TRUE(fs_.CreateFolders(kMon + "App").ok());
+    Write(kMon + "App\\app.txt", "hello");
   }
 
   platform::MemoryRegistry registry_;
   platform::MemoryFileSystem fs_;
   platform::MemoryShell shell_{fs_};
-  FixedClock clock_;
+  cvn::test::FixedClock clock_{changes::MakeDateTime(2026, 12, 6, 10, 0, 0)};
   std::vector<std::string> questions_;
   bool answer_ = false;
   bool interrupt_ = false;
@@ -174,88 +176,72 @@ class CliTest : public ::testing::Test {
   std::vector<std::string> setup_command_;
 };
 
+const char kSummary[] = "App: 1 keys created, 1 values created, 1 folders created, 1 files created\n";
+
 TEST_F(CliTest, StartThenFinishSavesTheArchiveAndShowPrintsIt) {
   ASSERT_EQ(Run({"start", "App"}), kExitOk) << err_.str();
-  ASSERT_TRUE(ContinueFileExists());
-  std::vector<uint8_t> line;
-  ASSERT_TRUE(fs_.ReadFile(std::string(kProgramFolder) + "\\Continue.dat", &line).ok());
-  EXPECT_EQ(std::string(line.begin(), line.end()), "App\r\n");
-
+  EXPECT_EQ(Read(kCvn + "Continue.dat"), "App\r\n");
   Install();
   ASSERT_EQ(Run({"finish"}), kExitOk) << err_.str();
-  EXPECT_EQ(out_.str(), "App: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
-  EXPECT_FALSE(ContinueFileExists());
-  EXPECT_TRUE(fs_.Exists(std::string(kProgramFolder) + "\\App.cvn"));
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\HKCU.sns"));
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\FIS1.sns"));
+  EXPECT_EQ(out_.str(), kSummary);
+  for (const char* gone : {"Continue.dat", "HKCU.sns", "FIS1.sns"}) EXPECT_FALSE(fs_.Exists(kCvn + gone)) << gone;
+  EXPECT_TRUE(fs_.Exists(kCvn + "App.cvn"));
 
   ASSERT_EQ(Run({"show", "App"}), kExitOk) << err_.str();
   const std::string text = out_.str();
-  EXPECT_EQ(text.rfind("'App' changes\r\nCorvane,    06/12/2026 10:00:00\r\n\r\nMy Computer\r\n", 0), 0u)
-      << text;
+  EXPECT_EQ(text.rfind("'App' changes\r\nCorvane,    06/12/2026 10:00:00\r\n\r\nMy Computer\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("    (+)(REG KEY) HKEY_CURRENT_USER\\Software\\CorvaneTest\\Cli\r\n"
                       "      (+)(REG VAL) Name = 'it''s'\r\n"),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find("    (+)(FOLDER) C:\\Scratch\\Mon\\App\r\n      (+)(FILE) app.txt = "),
-            std::string::npos)
-      << text;
+            std::string::npos) << text;
+  EXPECT_NE(text.find("    (+)(FOLDER) C:\\Scratch\\Mon\\App\r\n      (+)(FILE) app.txt = "), std::string::npos) << text;
 
   ASSERT_EQ(Run({"show", "App", "--output", "C:\\Cvn\\App.txt"}), kExitOk) << err_.str();
-  std::vector<uint8_t> file;
-  ASSERT_TRUE(fs_.ReadFile("C:\\Cvn\\App.txt", &file).ok());
-  EXPECT_EQ(std::string(file.begin(), file.end()), text);
+  EXPECT_EQ(Read("C:\\Cvn\\App.txt"), text);
   EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(CliTest, RunStartsRunsTheSetupAndFinishes) {
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe", "/quiet"}), kExitOk) << err_.str();
   EXPECT_EQ(setup_command_, (std::vector<std::string>{"setup.exe", "/quiet"}));
-  EXPECT_EQ(out_.str(), "App: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
-  EXPECT_FALSE(ContinueFileExists());
+  EXPECT_EQ(out_.str(), kSummary);
+  EXPECT_FALSE(fs_.Exists(kCvn + "Continue.dat"));
 }
 
 TEST_F(CliTest, FinishWithoutChangesSavesNoArchive) {
   ASSERT_EQ(Run({"start", "Quiet"}), kExitOk) << err_.str();
   ASSERT_EQ(Run({"finish"}), kExitOk) << err_.str();
   EXPECT_EQ(out_.str(), "Quiet: no changes\n");
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\Quiet.cvn"));
+  EXPECT_FALSE(fs_.Exists(kCvn + "Quiet.cvn"));
 }
 
-TEST_F(CliTest, FinishWithoutPendingMonitoringIsInvalidData) {
-  EXPECT_EQ(Run({"finish"}), kExitInvalidData);
-  EXPECT_NE(err_.str().find("no monitoring is pending"), std::string::npos) << err_.str();
-  ASSERT_TRUE(fs_.WriteFile(std::string(kProgramFolder) + "\\Continue.dat", {}).ok());
-  EXPECT_EQ(Run({"finish"}), kExitInvalidData);
-  EXPECT_NE(err_.str().find("Invalid file format !"), std::string::npos) << err_.str();
-}
-
-TEST_F(CliTest, FinishWithoutSnapshotsFails) {
-  const std::string line = "App\r\n";
-  ASSERT_TRUE(fs_.WriteFile(std::string(kProgramFolder) + "\\Continue.dat",
-                            {reinterpret_cast<const uint8_t*>(line.data()), line.size()})
-                  .ok());
-  EXPECT_EQ(Run({"finish"}), kExitInvalidData);
-  EXPECT_NE(err_.str().find("the second scan failed"), std::string::npos) << err_.str();
-}
-
-TEST_F(CliTest, ShowOfMissingArchiveIsInvalidData) {
-  EXPECT_EQ(Run({"show", "Nothing"}), kExitInvalidData);
-  EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Nothing.cvn does not exist\n");
-  EXPECT_EQ(out_.str(), "");
-}
-
-TEST_F(CliTest, ShowOfDamagedArchiveIsInvalidData) {
-  WriteArchiveBytes("Short", {1, 2, 3});
-  EXPECT_EQ(Run({"show", "Short"}), kExitInvalidData);
-  EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Short.cvn: Invalid file format !\n");
-
+TEST_F(CliTest, MissingOrInvalidDataExitsWithThree) {
+  const struct {
+    std::vector<std::string> args;
+    const char* continue_file;  // null: none
+    const char* archive;        // written as Bad.cvn, when not null
+    std::string error;          // a part of the message
+  } kCases[] = {
+      {{"finish"}, nullptr, nullptr, "no monitoring is pending"},
+      {{"finish"}, "", nullptr, "Invalid file format !"},
+      {{"finish"}, "App\r\n", nullptr, "the second scan failed"},
+      {{"show", "Nothing"}, nullptr, nullptr, "corvane-cli: C:\\Cvn\\Nothing.cvn does not exist\n"},
+      {{"show", "Bad"}, nullptr, "\1\2\3", "corvane-cli: C:\\Cvn\\Bad.cvn: Invalid file format !\n"},
+      {{"uninstall", "Nothing", "--yes"}, nullptr, nullptr, "Nothing.cvn"},
+      {{"uninstall", "Bad", "--yes"}, nullptr, "", "corvane-cli: C:\\Cvn\\Bad.cvn: Invalid file format !\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    fs_.DeleteFile(kCvn + "Continue.dat");
+    if (c.continue_file) Write(kCvn + "Continue.dat", c.continue_file);
+    if (c.archive) Write(kCvn + "Bad.cvn", c.archive);
+    EXPECT_EQ(Run(c.args), kExitInvalidData);
+    EXPECT_NE(err_.str().find(c.error), std::string::npos) << err_.str();
+    EXPECT_EQ(out_.str(), "");
+  }
   // A valid header followed by a record cut short.
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(fs_.ReadFile(std::string(kProgramFolder) + "\\App.cvn", &bytes).ok());
-  bytes.resize(bytes.size() - 3);
-  WriteArchiveBytes("Cut", bytes);
+  const std::string bytes = Read(kCvn + "App.cvn");
+  Write(kCvn + "Cut.cvn", std::string_view(bytes).substr(0, bytes.size() - 3));
   EXPECT_EQ(Run({"show", "Cut"}), kExitInvalidData);
   EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Cut.cvn: Invalid file format !\n");
   EXPECT_EQ(out_.str(), "");
@@ -263,92 +249,66 @@ TEST_F(CliTest, ShowOfDamagedArchiveIsInvalidData) {
 
 TEST_F(CliTest, ListShowsTheArchivesWithTheirDatesAndUses) {
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
-  clock_.now = changes::MakeDateTime(2026, 12, 7, 8, 30, 0);
-  changes::TChgArchive archive(fs_, std::string(kProgramFolder) + "\\App", clock_);
-  archive.UpdateUsage();
-  WriteArchiveBytes("Broken", {9, 9});
+  clock_.Set(changes::MakeDateTime(2026, 12, 7, 8, 30, 0));
+  changes::TChgArchive(fs_, kCvn + "App", clock_).UpdateUsage();
+  Write(kCvn + "Broken.cvn", "\t\t");
   ASSERT_EQ(Run({"list"}), kExitOk) << err_.str();
   const std::string text = out_.str();
   EXPECT_EQ(text.rfind("Name\tCreated\tLast used\tUses\n", 0), 0u) << text;
-  EXPECT_NE(text.find("App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\n"), std::string::npos)
-      << text;
+  EXPECT_NE(text.find("App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Broken\t\t\t\n"), std::string::npos) << text;
-}
-
-bool RegistryKeyExists(platform::Registry& registry, std::string_view path) {
-  std::unique_ptr<platform::RegKey> key;
-  return registry.OpenKey(platform::RootKey::kCurrentUser, path, platform::KeyAccess::kRead, &key).ok();
 }
 
 TEST_F(CliTest, UninstallUndoesTheMonitoredChangesAndCountsTheUse) {
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
-  ASSERT_TRUE(RegistryKeyExists(registry_, kTestKey));
+  ASSERT_TRUE(KeyExists(kTestKey));
   ASSERT_EQ(Run({"uninstall", "App", "--yes"}), kExitOk) << err_.str();
   EXPECT_TRUE(questions_.empty());
   EXPECT_NE(out_.str().find("Uninstall complete without errors"), std::string::npos) << out_.str();
-  EXPECT_FALSE(RegistryKeyExists(registry_, kTestKey));
-  EXPECT_TRUE(RegistryKeyExists(registry_, "Software\\CorvaneTest"));
-  EXPECT_FALSE(fs_.Exists(std::string(kScratch) + "\\Mon\\App\\app.txt"));
-  EXPECT_FALSE(fs_.Exists(std::string(kScratch) + "\\Mon\\App"));
-  EXPECT_TRUE(fs_.Exists(std::string(kScratch) + "\\Mon\\old.txt"));
-  std::vector<uint8_t> log;
-  ASSERT_TRUE(fs_.ReadFile(std::string(kProgramFolder) + "\\Log.txt", &log).ok()) << err_.str();
-  EXPECT_NE(std::string(log.begin(), log.end()).find("Uninstall complete without errors\r\n"),
-            std::string::npos);
-
+  EXPECT_FALSE(KeyExists(kTestKey));
+  EXPECT_TRUE(KeyExists("Software\\CorvaneTest"));
+  EXPECT_FALSE(fs_.Exists(kMon + "App\\app.txt"));
+  EXPECT_FALSE(fs_.Exists(kMon + "App"));
+  EXPECT_TRUE(fs_.Exists(kMon + "old.txt"));
+  EXPECT_NE(Read(kCvn + "Log.txt").find("Uninstall complete without errors\r\n"), std::string::npos);
   ASSERT_EQ(Run({"list"}), kExitOk);
   EXPECT_NE(out_.str().find("\t06/12/2026 10:00:00\t1\n"), std::string::npos) << out_.str();
 }
 
 TEST_F(CliTest, UninstallAsksFirstWithoutYes) {
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
-  answer_ = false;
   EXPECT_EQ(Run({"uninstall", "App"}), kExitOk);
   EXPECT_EQ(questions_, (std::vector<std::string>{"Are you sure you want to uninstall 'App' ?"}));
   EXPECT_NE(err_.str().find("nothing was changed"), std::string::npos);
-  EXPECT_TRUE(RegistryKeyExists(registry_, kTestKey));
-
+  EXPECT_TRUE(KeyExists(kTestKey));
   answer_ = true;
   EXPECT_EQ(Run({"uninstall", "App"}), kExitOk) << err_.str();
-  EXPECT_FALSE(RegistryKeyExists(registry_, kTestKey));
+  EXPECT_FALSE(KeyExists(kTestKey));
 }
 
 TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {
   ASSERT_EQ(Run({"run", "App", "--", "setup.exe"}), kExitOk) << err_.str();
-  fs_.LockFile(std::string(kScratch) + "\\Mon\\App\\app.txt");
+  fs_.LockFile(kMon + "App\\app.txt");
   EXPECT_EQ(Run({"uninstall", "App", "--yes", "--verbose"}), kExitUninstallErrors);
   EXPECT_EQ(out_.str().find("Uninstall complete without errors"), std::string::npos) << out_.str();
-  // --verbose shows the successes too.
-  EXPECT_NE(out_.str().find("Ok"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("Ok"), std::string::npos) << out_.str();  // --verbose shows the successes too
 }
 
-TEST_F(CliTest, UninstallOfMissingArchiveIsInvalidData) {
-  EXPECT_EQ(Run({"uninstall", "Nothing", "--yes"}), kExitInvalidData);
-  WriteArchiveBytes("Bad", {0});
-  EXPECT_EQ(Run({"uninstall", "Bad", "--yes"}), kExitInvalidData);
-  EXPECT_EQ(err_.str(), "corvane-cli: C:\\Cvn\\Bad.cvn: Invalid file format !\n");
-}
-
-TEST_F(CliTest, CtrlCStopsTheFirstScanAndLeavesNothingPending) {
+TEST_F(CliTest, CtrlCStopsEitherScanAndLeavesNothingPending) {
   interrupt_ = true;
   EXPECT_EQ(Run({"start", "App"}), kExitStopped);
-  EXPECT_FALSE(ContinueFileExists());
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\HKCU.sns"));
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\FIS2.sns"));
-}
-
-TEST_F(CliTest, CtrlCStopsTheSecondScanAndSavesNoArchive) {
+  for (const char* gone : {"Continue.dat", "HKCU.sns", "FIS2.sns"}) EXPECT_FALSE(fs_.Exists(kCvn + gone)) << gone;
+  interrupt_ = false;
   ASSERT_EQ(Run({"start", "App"}), kExitOk) << err_.str();
   Install();
   interrupt_ = true;
   EXPECT_EQ(Run({"finish"}), kExitStopped);
-  EXPECT_FALSE(ContinueFileExists());
-  EXPECT_FALSE(fs_.Exists(std::string(kProgramFolder) + "\\App.cvn"));
+  EXPECT_FALSE(fs_.Exists(kCvn + "Continue.dat"));
+  EXPECT_FALSE(fs_.Exists(kCvn + "App.cvn"));
 }
 
 TEST_F(CliTest, StartAtLogonOnlyWhenAskedAndFinishRemovesIt) {
-  std::unique_ptr<platform::RegKey> run;
-  ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &run).ok());
+  const auto run = Key(platform::RootKey::kLocalMachine, kRunKey);
   platform::RegValue value;
   ASSERT_EQ(Run({"start", "App"}), kExitOk) << err_.str();
   EXPECT_FALSE(registry_.QueryValue(*run, kRunValue, &value).ok());
@@ -362,28 +322,6 @@ TEST_F(CliTest, StartAtLogonOnlyWhenAskedAndFinishRemovesIt) {
 TEST_F(CliTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(Run({"--help"}), kExitOk);
   EXPECT_EQ(out_.str(), HelpText());
-}
-
-}  // namespace
-}  // namespace cvn::cli
-
-namespace cvn::cli {
-namespace {
-
-TEST(ParseArgumentsTest, UninstallOptions) {
-  ParseResult all = ParseArguments({"uninstall", "App", "--yes", "--shared", "no", "--verbose"});
-  ASSERT_TRUE(all.options) << all.error;
-  EXPECT_EQ(all.options->command, Command::kUninstall);
-  EXPECT_TRUE(all.options->yes);
-  EXPECT_TRUE(all.options->verbose);
-  EXPECT_EQ(all.options->shared, SharedAnswer::kNo);
-  ParseResult plain = ParseArguments({"uninstall", "App"});
-  ASSERT_TRUE(plain.options);
-  EXPECT_FALSE(plain.options->yes);
-  EXPECT_EQ(plain.options->shared, SharedAnswer::kAsk);
-  EXPECT_FALSE(ParseArguments({"uninstall", "App", "--shared"}).options);
-  EXPECT_FALSE(ParseArguments({"uninstall", "App", "--shared", "maybe"}).options);
-  EXPECT_FALSE(ParseArguments({"uninstall"}).options);
 }
 
 }  // namespace
