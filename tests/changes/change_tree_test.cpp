@@ -44,9 +44,7 @@ struct ShapeCase {
   const char* what;
   std::vector<Insert> inserts;
   std::string file_system, registry;
-  const char* excluded_folders = "";
-  const char* ignored_files = "";
-  const char* ignored_keys = "";
+  const char *excluded_folders = "", *ignored_files = "", *ignored_keys = "";
 };
 
 const ShapeCase kShapes[] = {

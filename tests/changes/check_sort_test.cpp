@@ -28,18 +28,13 @@ NodeId Find(const ChangeTree& tree, std::string_view path) {
   return n != kNoNode ? n : At(tree, tree.RegistryRoot(), path);
 }
 
-struct Boxed {
+struct Boxed {  // a change inserted with its kind's uninstall phase on or off
   std::string_view path, name;
   int32_t kind;
-  bool box = true;  // whether the kind's uninstall phase is on
+  bool box = true;
 };
 enum Op { kSet, kPropagate, kBranch };
-struct Step {
-  const char* node;
-  Op op;
-  bool state;
-  const char* checked_after;
-};
+struct Step { const char* node; Op op; bool state; const char* checked_after; };
 struct CheckCase {
   const char* what;
   std::vector<Boxed> tree;
@@ -51,54 +46,34 @@ const CheckCase kChecks[] = {
     {"an unchecked created file unchecks its created folder, not its sibling nor the path node",
      {{"C:\\Apps", "App", 7}, {"C:\\Apps\\App", "a.exe", 9}, {"C:\\Apps\\App", "b.dll", 9}},
      "App a.exe b.dll",
-     {{"C:\\Apps\\App\\a.exe", kSet, false, "b.dll"},
-      {"C:\\Apps\\App", kSet, true, "App a.exe b.dll"}}},
+     {{"C:\\Apps\\App\\a.exe", kSet, false, "b.dll"}, {"C:\\Apps\\App", kSet, true, "App a.exe b.dll"}}},
     {"an upward spread sets a path node, which has no box to carry it on",
-     {{"HKEY_LOCAL_MACHINE\\K", "v", 5}},
-     "v",
-     {{"HKEY_LOCAL_MACHINE\\K\\v", kSet, false, ""},
-      {"HKEY_LOCAL_MACHINE\\K\\v", kSet, true, "K v"}}},
+     {{"HK\\K", "v", 5}}, "v", {{"HK\\K\\v", kSet, false, ""}, {"HK\\K\\v", kSet, true, "K v"}}},
     {"an unchecked deleted key unchecks all below; a checked deleted value checks its keys only",
-     {{"HKEY_LOCAL_MACHINE\\S", "Old", 2}, {"HKEY_LOCAL_MACHINE\\S\\Old", "Sub", 2},
-      {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub", "a", 5}, {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub", "b", 5}},
+     {{"HK\\S", "Old", 2}, {"HK\\S\\Old", "Sub", 2}, {"HK\\S\\Old\\Sub", "a", 5},
+      {"HK\\S\\Old\\Sub", "b", 5}},
      "Old Sub a b",
-     {{"HKEY_LOCAL_MACHINE\\S\\Old", kSet, false, ""},
-      {"HKEY_LOCAL_MACHINE\\S\\Old\\Sub\\a", kSet, true, "S Old Sub a"}}},
+     {{"HK\\S\\Old", kSet, false, ""}, {"HK\\S\\Old\\Sub\\a", kSet, true, "S Old Sub a"}}},
     {"a created key checked spreads down, unchecked spreads up",
-     {{"HKEY_LOCAL_MACHINE", "App", 1}, {"HKEY_LOCAL_MACHINE\\App", "Sub", 1},
-      {"HKEY_LOCAL_MACHINE\\App\\Sub", "v", 3}},
-     "App Sub v",
-     {{"HKEY_LOCAL_MACHINE\\App\\Sub\\v", kSet, false, ""},
-      {"HKEY_LOCAL_MACHINE\\App", kSet, true, "App Sub v"}}},
+     {{"HK", "App", 1}, {"HK\\App", "Sub", 1}, {"HK\\App\\Sub", "v", 3}}, "App Sub v",
+     {{"HK\\App\\Sub\\v", kSet, false, ""}, {"HK\\App", kSet, true, "App Sub v"}}},
     {"a downward spread sets children without boxes, but only boxes carry it on",
      {{"C:", "App", 7}, {"C:\\App", "Sub", 7}, {"C:\\App", "NoBox", 7, false},
       {"C:\\App\\NoBox", "f", 9, false}, {"C:\\App\\Sub", "g", 9, false}},
-     "App Sub",
-     {{"C:\\App\\Sub", kSet, false, ""}, {"C:\\App", kSet, true, "App Sub g NoBox"}}},
-    {"a node without a box does not spread",
-     {{"C:", "App", 7, false}, {"C:\\App", "f", 9}},
-     "f",
-     {{"C:\\App", kSet, true, "App f"},
-      {"C:\\App\\f", kSet, false, ""},
+     "App Sub", {{"C:\\App\\Sub", kSet, false, ""}, {"C:\\App", kSet, true, "App Sub g NoBox"}}},
+    {"a node without a box does not spread", {{"C:", "App", 7, false}, {"C:\\App", "f", 9}}, "f",
+     {{"C:\\App", kSet, true, "App f"}, {"C:\\App\\f", kSet, false, ""},
       {"C:\\App", kPropagate, true, ""}}},
     {"kinds without a rule keep their neighbours alone",
-     {{"HKEY_LOCAL_MACHINE", "K", 1}, {"HKEY_LOCAL_MACHINE\\K", "c", 4},
-      {"HKEY_LOCAL_MACHINE\\K", "n", 6}, {"C:", "f", 9}},
-     "f K c n",
-     {{"HKEY_LOCAL_MACHINE\\K\\c", kSet, false, "f K n"},
-      {"HKEY_LOCAL_MACHINE\\K\\n", kSet, false, "f K"},
-      {"C:\\f", kSet, false, "K"},
-      {"C:\\f", kSet, true, "f K"}}},
-    {"setting the same state does nothing",
-     {{"C:", "App", 7}, {"C:\\App", "f", 9, false}},
-     "App",
+     {{"HK", "K", 1}, {"HK\\K", "c", 4}, {"HK\\K", "n", 6}, {"C:", "f", 9}}, "f K c n",
+     {{"HK\\K\\c", kSet, false, "f K n"}, {"HK\\K\\n", kSet, false, "f K"},
+      {"C:\\f", kSet, false, "K"}, {"C:\\f", kSet, true, "f K"}}},
+    {"setting the same state does nothing", {{"C:", "App", 7}, {"C:\\App", "f", 9, false}}, "App",
      {{"C:\\App", kSet, true, "App"}, {"C:\\App", kSet, false, ""}, {"C:\\App", kSet, true, "App f"}}},
     {"a branch check sets every box of the subtree, the node first",
-     {{"C:\\X", "App", 7}, {"C:\\X\\App", "f", 9, false}, {"C:\\X", "gone", 11},
-      {"C:\\X\\App", "g", 9}},
+     {{"C:\\X", "App", 7}, {"C:\\X\\App", "f", 9, false}, {"C:\\X", "gone", 11}, {"C:\\X\\App", "g", 9}},
      "App g",
-     {{"C:\\X", kBranch, false, ""},
-      {"C:\\X", kBranch, true, "App f g"},
+     {{"C:\\X", kBranch, false, ""}, {"C:\\X", kBranch, true, "App f g"},
       {"C:\\X\\App\\g", kBranch, false, "f"}}},
 };
 
@@ -145,55 +120,31 @@ struct SortCase {
   const char* what;
   NameComparer names;  // empty: the default
   std::vector<Insert> inserts;
-  const char* node;  // the node initialised
-  const char* before;
-  const char* after;
+  const char* node;  // the node initialised: a path, or "" for the file-system root
+  const char* before, *after;
 };
 
 const SortCase kSorts[] = {
-    {"a path node's children by kind, then name without regard to case",
-     {},
+    {"a path node's children by kind, then name without regard to case", {},
      {{"C:\\P", "b.txt", 11}, {"C:\\P\\zeta", "x", 9}, {"C:\\P", "B.dll", 9}, {"C:\\P", "a.txt", 9},
       {"C:\\P", "New", 7}, {"C:\\P\\Alpha", "x", 9}},
-     "C:\\P",
-     "b.txt/11,zeta/18{x/9},B.dll/9,a.txt/9,New/7,Alpha/18{x/9}",
+     "C:\\P", "b.txt/11,zeta/18{x/9},B.dll/9,a.txt/9,New/7,Alpha/18{x/9}",
      "New/7,a.txt/9,B.dll/9,b.txt/11,Alpha/18{x/9},zeta/18{x/9}"},
-    {"change nodes are born initialised and keep their children's order",
-     {},
+    {"change nodes are born initialised and keep their children's order", {},
      {{"C:", "App", 7}, {"C:\\App", "z", 9}, {"C:\\App", "Sub", 7}, {"C:\\App", "a", 9}},
-     "C:\\App",
-     "z/9,Sub/7,a/9",
-     "z/9,Sub/7,a/9"},
-    {"the branch roots sort their children: drives by name",
-     {},
-     {{"D:", "x", 9}, {"c:", "x", 9}},
-     "",
-     "D:/17{x/9},c:/17{x/9}",
-     "c:/17{x/9},D:/17{x/9}"},
-    {"equal names keep their order",
-     {},
-     {{"HKEY_USERS", "K", 1}, {"HKEY_USERS", "k", 1}, {"HKEY_USERS", "A", 1}},
-     "HKEY_USERS",
-     "K/1,k/1,A/1",
-     "A/1,K/1,k/1"},
+     "C:\\App", "z/9,Sub/7,a/9", "z/9,Sub/7,a/9"},
+    {"the branch roots sort their children: drives by name", {}, {{"D:", "x", 9}, {"c:", "x", 9}},
+     "", "D:/17{x/9},c:/17{x/9}", "c:/17{x/9},D:/17{x/9}"},
+    {"equal names keep their order", {},
+     {{"HKEY_USERS", "K", 1}, {"HKEY_USERS", "k", 1}, {"HKEY_USERS", "A", 1}}, "HKEY_USERS",
+     "K/1,k/1,A/1", "A/1,K/1,k/1"},
     {"the name order comes from the given comparer",
      [](std::string_view a, std::string_view b) { return b.compare(a); },
-     {{"C:", "a", 9}, {"C:", "c", 9}, {"C:", "b", 9}},
-     "C:",
-     "a/9,c/9,b/9",
-     "c/9,b/9,a/9"},
-    {"the system's comparison ignores case beyond ASCII",
-     text::CompareNoCase,
-     {{"C:", "éb", 9}, {"C:", "Éa", 9}, {"C:", "z", 9}},
-     "C:",
-     "éb/9,Éa/9,z/9",
-     "z/9,Éa/9,éb/9"},
-    {"the default order is the user's without regard to case",
-     {},
-     {{"C:", "b", 9}, {"C:", "C", 9}, {"C:", "A", 9}},
-     "C:",
-     "b/9,C/9,A/9",
-     "A/9,b/9,C/9"},
+     {{"C:", "a", 9}, {"C:", "c", 9}, {"C:", "b", 9}}, "C:", "a/9,c/9,b/9", "c/9,b/9,a/9"},
+    {"the system's comparison ignores case beyond ASCII", text::CompareNoCase,
+     {{"C:", "éb", 9}, {"C:", "Éa", 9}, {"C:", "z", 9}}, "C:", "éb/9,Éa/9,z/9", "z/9,Éa/9,éb/9"},
+    {"the default order is the user's without regard to case", {},
+     {{"C:", "b", 9}, {"C:", "C", 9}, {"C:", "A", 9}}, "C:", "b/9,C/9,A/9", "A/9,b/9,C/9"},
 };
 
 TEST(SortTest, InitialisingANodeSortsItsChildrenOnce) {
