@@ -23,41 +23,38 @@ using cvn::test::Bytes;
 constexpr char kTestKey[] = "Software\\CorvaneTest\\Cli";
 const std::string kCvn = "C:\\Cvn\\", kMon = "C:\\Scratch\\Mon\\";
 
+// The parsed options in one line: the command, then what differs from the defaults.
+std::string Describe(const Options& o) {
+  static const char* const kCommands[] = {"help", "start", "finish", "run", "list", "show", "uninstall"};
+  static const char* const kShared[] = {"yes", "no", "ask"};
+  std::string s = kCommands[static_cast<int>(o.command)] + std::string(" ") + o.identifier;
+  for (auto [on, flag] : {std::pair{o.at_logon, " at-logon"}, {o.hexa, " hexa"}, {o.yes, " yes"},
+                         {o.verbose, " verbose"}})
+    if (on) s += flag;
+  if (!o.output.empty()) s += " >" + o.output;
+  for (const std::string& arg : o.setup) s += " [" + arg + "]";
+  if (o.shared != SharedAnswer::kAsk) s += std::string(" shared:") + kShared[static_cast<int>(o.shared)];
+  return s;
+}
+
 TEST(ParseArgumentsTest, EachCommandWithItsOptions) {
-  const struct {
-    std::vector<std::string> args;
-    Command command;
-    std::string identifier;
-    bool at_logon = false, hexa = false, yes = false, verbose = false;
-    std::string output{};
-    std::vector<std::string> setup{};
-    SharedAnswer shared = SharedAnswer::kAsk;
-  } kCases[] = {
-      {{"show", "App", "--hexa", "--output", "out.txt"}, Command::kShow, "App", false, true, false, false, "out.txt"},
-      {{"run", "App", "--", "setup.exe", "/S", "--hexa"}, Command::kRun, "App", false, false, false, false, "", {"setup.exe", "/S", "--hexa"}},
-      {{"run", "App", "--at-logon", "--", "setup.exe"}, Command::kRun, "App", true, false, false, false, "", {"setup.exe"}},
-      {{"start", "App"}, Command::kStart, "App"},
-      {{"start", "App", "--at-logon"}, Command::kStart, "App", true},
-      {{"finish"}, Command::kFinish, ""},
-      {{"list"}, Command::kList, ""},
-      {{"--help"}, Command::kHelp, ""},
-      {{"uninstall", "App", "--yes", "--shared", "no", "--verbose"}, Command::kUninstall, "App", false, false, true, true, "", {}, SharedAnswer::kNo},
-      {{"uninstall", "App", "--shared", "yes"}, Command::kUninstall, "App", false, false, false, false, "", {}, SharedAnswer::kYes},
-      {{"uninstall", "App"}, Command::kUninstall, "App"},
+  const std::pair<std::vector<std::string>, const char*> kCases[] = {
+      {{"show", "App", "--hexa", "--output", "out.txt"}, "show App hexa >out.txt"},
+      {{"run", "App", "--", "setup.exe", "/S", "--hexa"}, "run App [setup.exe] [/S] [--hexa]"},
+      {{"run", "App", "--at-logon", "--", "setup.exe"}, "run App at-logon [setup.exe]"},
+      {{"start", "App"}, "start App"},
+      {{"start", "App", "--at-logon"}, "start App at-logon"},
+      {{"finish"}, "finish "},
+      {{"list"}, "list "},
+      {{"--help"}, "help "},
+      {{"uninstall", "App", "--yes", "--shared", "no", "--verbose"}, "uninstall App yes verbose shared:no"},
+      {{"uninstall", "App", "--shared", "yes"}, "uninstall App shared:yes"},
+      {{"uninstall", "App"}, "uninstall App"},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::PrintToString(c.args));
-    const ParseResult r = ParseArguments(c.args);
+  for (const auto& [args, expected] : kCases) {
+    const ParseResult r = ParseArguments(args);
     ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->command, c.command);
-    EXPECT_EQ(r.options->identifier, c.identifier);
-    EXPECT_EQ(r.options->at_logon, c.at_logon);
-    EXPECT_EQ(r.options->hexa, c.hexa);
-    EXPECT_EQ(r.options->yes, c.yes);
-    EXPECT_EQ(r.options->verbose, c.verbose);
-    EXPECT_EQ(r.options->output, c.output);
-    EXPECT_EQ(r.options->setup, c.setup);
-    EXPECT_EQ(r.options->shared, c.shared);
+    EXPECT_EQ(Describe(*r.options), expected);
   }
 }
 
