@@ -59,7 +59,9 @@ class Win32UnicodeTest : public ::testing::Test {
     std::memcpy(wide.data(), data.data(), wide.size() * sizeof(wchar_t));
     return wide;
   }
-  void SetRaw(const std::wstring& name, DWORD type, const std::wstring& text) {
+  void SetRaw(const std::wstring& name, DWORD type, const std::wstring& text,
+              Where where = Where::current()) {
+    TRACE_CALLER(where);
     ASSERT_EQ(
         RegSetValueExW(raw_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.data()),
                        static_cast<DWORD>(text.size() * sizeof(wchar_t))),
@@ -71,7 +73,8 @@ class Win32UnicodeTest : public ::testing::Test {
     for (uint32_t i = 0; registry_.EnumKey(*key_, i, &name).ok(); ++i) names.push_back(name);
     return names;
   }
-  std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> FolderNames(const std::string& folder, Where where = Where::current()) {
+    TRACE_CALLER(where);
     std::vector<std::string> names;
     std::unique_ptr<FolderListing> listing;
     EXPECT_STATUS(kOk, fs_.ListFolder(folder, &listing));

@@ -3,6 +3,8 @@
 // shared file whose counter names it by its short (8.3) path is kept.
 #include <gtest/gtest.h>
 
+#include <source_location>
+
 #include "changes/change_tree.h"
 #include "changes/load_check_tree.h"
 #include "changes/save_changes_tree.h"
@@ -54,7 +56,9 @@ class UninstallWin32Test : public ::testing::Test {
       registry_.DeleteValue(*counters, shared_counter_);
   }
 
-  void Write(const std::string& path) {
+  void Write(const std::string& path,
+             std::source_location where = std::source_location::current()) {
+    ::testing::ScopedTrace trace(where.file_name(), where.line(), "called from here");
     ASSERT_TRUE(fs_.WriteFile(path, test::Bytes("x")).ok()) << path;
   }
   void RecordAdded(int32_t kind, const std::string& folder, const std::string& name) {

@@ -4,6 +4,8 @@
 // of HKEY_CURRENT_USER read from its root.
 #include <gtest/gtest.h>
 
+#include <source_location>
+
 #include "engine/snapshot/filesystem_scanner.h"
 #include "engine/snapshot/load_snapshot.h"
 #include "engine/snapshot/registry_scanner.h"
@@ -21,6 +23,7 @@ using platform::KeyAccess;
 using platform::RootKey;
 using test::Dump;
 namespace attr = platform::attr;
+using Where = std::source_location;
 
 // What the registry shows below `path` of HKEY_CURRENT_USER, in the form of
 // test::Dump, the key named `label`.
@@ -60,7 +63,9 @@ void ShowFolder(platform::FileSystem& fs, const std::string& folder,
 
 class SnapshotWin32Test : public ::testing::Test {
  protected:
-  void Set(std::string_view below, std::string_view name, uint32_t type, std::string_view data) {
+  void Set(std::string_view below, std::string_view name, uint32_t type, std::string_view data,
+           Where where = Where::current()) {
+    ::testing::ScopedTrace trace(where.file_name(), where.line(), "called from here");
     std::unique_ptr<platform::RegKey> key;
     ASSERT_TRUE(registry_
                     .CreateKey(RootKey::kCurrentUser, box_.key + "\\" + std::string(below),
@@ -69,14 +74,17 @@ class SnapshotWin32Test : public ::testing::Test {
         << below;
     ASSERT_TRUE(registry_.SetValue(*key, name, type, cvn::test::Bytes(data)).ok()) << name;
   }
-  void Write(std::string_view below, std::string_view data, uint32_t attributes = 0) {
+  void Write(std::string_view below, std::string_view data, uint32_t attributes = 0,
+             Where where = Where::current()) {
+    ::testing::ScopedTrace trace(where.file_name(), where.line(), "called from here");
     const std::string path = box_.folder + "\\" + std::string(below);
     ASSERT_TRUE(fs_.WriteFile(path, cvn::test::Bytes(data)).ok()) << below;
     if (attributes) {
       ASSERT_TRUE(fs_.SetAttributes(path, attributes).ok()) << below;
     }
   }
-  void MakeFolder(std::string_view below) {
+  void MakeFolder(std::string_view below, Where where = Where::current()) {
+    ::testing::ScopedTrace trace(where.file_name(), where.line(), "called from here");
     ASSERT_TRUE(fs_.CreateFolder(box_.folder + "\\" + std::string(below)).ok()) << below;
   }
   // Only the paths given in ScanOtherPaths are scanned.
