@@ -136,7 +136,8 @@ TEST(ChildLookupTest, InsertionFollowsTheFirstContainerOfALinearScan) {
         for (uint32_t depth = rng() % 3; depth > 0; --depth) path += "\\" + RandomName(rng, 0);
         const NodeId expected = Scan(tree, path);
         const size_t count = tree.NodeCount();
-        const NodeId n = test::Add(tree, path, RandomName(rng, 0), kinds[rng() % 4]);
+        const std::string name = RandomName(rng, 0);
+        const NodeId n = test::Add(tree, path, name, kinds[rng() % 4]);
         ASSERT_NE(n, kNoNode);
         made.push_back(n);
         ASSERT_EQ(tree.Parent(n), Scan(tree, path)) << path << " step " << step;
