@@ -75,20 +75,6 @@ TEST_F(LoadTest, RecordsLandWhereTheTreeWouldPutThem) {
   EXPECT_EQ(tree.Data(At(tree, tree.RegistryRoot(), "HKEY_CURRENT_USER\\K\\")).AfterSize, 0);
 }
 
-TEST_F(LoadTest, UninstallModeChecksTheKindsWhosePhaseIsOn) {
-  SaveEveryKind();
-  for (bool delete_values : {false, true}) {
-    settings_.DeleteValues = delete_values;
-    ChangeTree tree(settings_);
-    tree.SetUninstallMode(true);
-    ASSERT_TRUE(Load(tree));
-    const NodeId value = At(tree, tree.RegistryRoot(), "HKEY_CURRENT_USER\\RootValue");
-    const NodeId key = At(tree, tree.RegistryRoot(), "HKEY_CURRENT_USER\\NewKey");
-    EXPECT_EQ(tree.HasCheckBox(value) && tree.IsChecked(value), delete_values);
-    EXPECT_TRUE(tree.HasCheckBox(key) && tree.IsChecked(key));
-  }
-}
-
 TEST_F(LoadTest, DamagedRecordAreaEndsAsFailedKeepingTheRecordsBefore) {
   const struct {
     const char* what;
@@ -183,12 +169,6 @@ TEST_F(LoaderThreadTest, StoppedLoadEndsWithStopRequested) {
   SaveEveryKind();
   EXPECT_EQ(RunLoader(tree_, /*stop_at_once=*/true), snapshot::psStopRequested);
   EXPECT_EQ(tree_.NodeCount(), 3u);
-}
-
-TEST_F(LoaderThreadTest, HeaderOnlyArchiveLoadsAsTwoEmptyBranches) {
-  SaveChangesTree(saved_, fs_, "C:\\Cvn", "App", clock_);
-  EXPECT_EQ(RunLoader(tree_), snapshot::psIdle);
-  EXPECT_EQ(Shape(tree_, tree_.Top()), "File System/15,Registry/16");
 }
 
 }  // namespace
