@@ -12,27 +12,21 @@
 namespace cvn::ui {
 namespace {
 
-TEST(FolderOfPath, IsTheTextBeforeTheLastBackslash) {
-  EXPECT_EQ(FolderOfPath("C:\\Tools\\Corvane\\corvane.exe"), "C:\\Tools\\Corvane");
-  EXPECT_EQ(FolderOfPath("\\\\server\\share\\corvane.exe"), "\\\\server\\share");
-  EXPECT_EQ(FolderOfPath("corvane.exe"), "");
-}
-
-TEST(FolderOfPath, KeepsTheBackslashOfADriveRoot) {
-  EXPECT_EQ(FolderOfPath("C:\\corvane.exe"), "C:\\");
-}
-
-TEST(DriveRootOf, IsTheDriveFollowedByABackslash) {
-  EXPECT_EQ(DriveRootOf("C:\\Windows"), "C:\\");
-  EXPECT_EQ(DriveRootOf("d:\\WINNT"), "d:\\");
-  EXPECT_EQ(DriveRootOf("\\\\server\\share\\Windows"), "\\\\server\\share\\");
-  EXPECT_EQ(DriveRootOf("Windows"), "");
-}
-
-std::string ExecutableFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return FolderOfPath(ToUtf8(path));
+TEST(AppContextPaths, FolderAndDriveRootOfAPath) {
+  const std::pair<const char*, const char*> folders[] = {
+      {"C:\\Tools\\Corvane\\corvane.exe", "C:\\Tools\\Corvane"},
+      {"\\\\server\\share\\corvane.exe", "\\\\server\\share"},
+      {"C:\\corvane.exe", "C:\\"},  // a drive root keeps its backslash
+      {"corvane.exe", ""},
+  };
+  for (const auto& [path, folder] : folders) EXPECT_EQ(FolderOfPath(path), folder) << path;
+  const std::pair<const char*, const char*> roots[] = {
+      {"C:\\Windows", "C:\\"},
+      {"d:\\WINNT", "d:\\"},
+      {"\\\\server\\share\\Windows", "\\\\server\\share\\"},
+      {"Windows", ""},
+  };
+  for (const auto& [path, root] : roots) EXPECT_EQ(DriveRootOf(path), root) << path;
 }
 
 std::string CurrentFolder() {
@@ -41,33 +35,25 @@ std::string CurrentFolder() {
   return ToUtf8(folder);
 }
 
-TEST(FixStartupFolders, MakesTheExecutablesFolderCurrentAndKeepsIt) {
+TEST(FixStartupFolders, MakesTheExecutablesFolderCurrentAndTakesTheWindowsFolder) {
   SetCurrentDirectoryW(L"C:\\");
   AppContext context;
   FixStartupFolders(context);
-
-  EXPECT_TRUE(CompareStringOrdinal(ToUtf16(context.program_folder).c_str(), -1,
-                                   ToUtf16(ExecutableFolder()).c_str(), -1, TRUE) == CSTR_EQUAL)
-      << context.program_folder << " vs " << ExecutableFolder();
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::string executable_folder = FolderOfPath(ToUtf8(path));
+  EXPECT_EQ(CompareStringOrdinal(ToUtf16(context.program_folder).c_str(), -1,
+                                 ToUtf16(executable_folder).c_str(), -1, TRUE),
+            CSTR_EQUAL)
+      << context.program_folder << " vs " << executable_folder;
   EXPECT_FALSE(context.program_folder.ends_with('\\'));
   EXPECT_EQ(CurrentFolder(), context.program_folder);
-}
 
-TEST(FixStartupFolders, TakesTheWindowsFolderAndItsDriveRoot) {
-  AppContext context;
-  FixStartupFolders(context);
+  GetWindowsDirectoryW(path, MAX_PATH);
+  EXPECT_EQ(context.windows_folder, ToUtf8(path));
+  EXPECT_EQ(context.system_drive_root, DriveRootOf(context.windows_folder));
+  EXPECT_EQ(context.system_drive_root.size(), 3u);
 
-  wchar_t windows[MAX_PATH] = {};
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  EXPECT_EQ(context.windows_folder, ToUtf8(windows));
-  ASSERT_EQ(context.system_drive_root.size(), 3u);
-  EXPECT_EQ(context.system_drive_root.substr(0, 2), context.windows_folder.substr(0, 2));
-  EXPECT_EQ(context.system_drive_root[2], '\\');
-}
-
-TEST(EnterProgramFolder, MakesTheProgramFolderCurrentAgain) {
-  AppContext context;
-  FixStartupFolders(context);
   SetCurrentDirectoryW(L"C:\\");
   EnterProgramFolder(context);
   EXPECT_EQ(CurrentFolder(), context.program_folder);

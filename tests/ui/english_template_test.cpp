@@ -1,29 +1,64 @@
 // The English template that translators start from must name every text of
 // every window exactly as the window shows it, and nothing that is gone.
-#include "platform/win32/windows_api.h"
+#include <map>
+#include <string>
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "platform/memory/memory_registry.h"
-#include "tests/ui/template_check.h"
+#include "i18n/data_file.h"
+#include "platform/codepage.h"
 #include "tests/ui/ui_test_util.h"
-#include "ui/main_window.h"
+#include "tools/lngc/english_template.h"
+#include "tools/lngc/language_source.h"
+#include "ui/about_dialog.h"
+#include "ui/input_text_dialog.h"
 
 namespace cvn::ui {
 namespace {
 
-using testing::PumpMessagesUntil;
+// Every non-empty text property of the form and its components stands in
+// the form's section of the template with the same text, and every key of
+// that section names a text the form has.
+void ExpectTemplateDescribes(const Form& form) {
+  SCOPED_TRACE(form.name());
+  i18n::TDataFile file("English.lng", lngc::Compile(lngc::kEnglishTemplate, [](const std::string&) {
+                         return std::optional<std::vector<uint8_t>>();
+                       }));
+  const std::string section = form.name();
+  std::map<std::string, std::string> shown = {{"Caption", form.Caption()}};  // key -> text
+  for (const auto& component : form.components()) {
+    for (const char* property : {"Caption", "Text", "Hint"}) {
+      std::optional<std::string> text = component->GetProperty(property);
+      if (text && !text->empty()) shown[component->name() + "." + property] = *text;
+    }
+  }
+  std::string missing;
+  for (const auto& [key, text] : shown) {
+    const std::string in_template =
+        platform::CodePageToUtf8(file.ReadString(section, key, "\x01"), 1252);
+    if (in_template == "\x01") {
+      missing += key + " = " + text + "\n";
+    } else {
+      EXPECT_EQ(in_template, text) << key;
+    }
+  }
+  EXPECT_TRUE(missing.empty()) << "add to [" << section << "] of tools/lngc/English.source:\n"
+                               << missing;
+  for (const std::string& key : file.ReadSectionKeys(section)) {
+    EXPECT_TRUE(shown.count(key)) << "[" << section << "] " << key
+                                  << " names no text of the window";
+  }
+}
 
-TEST(EnglishTemplateTest, NamesEveryTextOfTheMainWindow) {
-  platform::MemoryRegistry registry;
-  AppContext context;
-  auto window = std::make_unique<TfrmCvnMain>(context, registry);
-  ASSERT_TRUE(window->Create());
-  ExpectTemplateDescribes(*window);
-  window.reset();
-  PumpMessagesUntil([] { return true; });
+using EnglishTemplateTest = testing::WindowTest;
+
+TEST_F(EnglishTemplateTest, NamesEveryTextOfEveryWindow) {
+  ASSERT_NO_FATAL_FAILURE(StartMain());
+  ExpectTemplateDescribes(*window_);
+  TdlgInputText input;
+  ASSERT_TRUE(input.Create());
+  ExpectTemplateDescribes(input);
+  TdlgAboutCvn about;
+  ASSERT_TRUE(about.Create());
+  ExpectTemplateDescribes(about);
 }
 
 }  // namespace

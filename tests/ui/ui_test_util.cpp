@@ -1,44 +1,49 @@
 #include "tests/ui/ui_test_util.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <thread>
+#include <utility>
+
+#include "ui/utf16.h"
 
 namespace cvn::ui::testing {
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 void DispatchPending(int* quit_code) {
   MSG message = {};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       if (quit_code != nullptr) *quit_code = static_cast<int>(message.wParam);
-      continue;
+    } else {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
   }
+}
+
+bool Poll(const std::function<bool()>& done, const std::function<void()>& between) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    between();
+  }
+  return true;
 }
 
 }  // namespace
 
 bool PumpMessagesUntil(const std::function<bool()>& done, int* quit_code) {
-  const auto deadline = Clock::now() + kPatience;
-  for (;;) {
-    DispatchPending(quit_code);
-    if (done()) return true;
-    if (Clock::now() > deadline) return false;
+  DispatchPending(quit_code);
+  return Poll(done, [&] {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
+    DispatchPending(quit_code);
+  });
 }
 
 bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + kPatience;
-  for (;;) {
-    if (done()) return true;
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  return Poll(done, [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); });
 }
 
 std::wstring WindowTextOf(HWND hwnd) {
@@ -54,25 +59,196 @@ std::wstring ClassNameOf(HWND hwnd) {
   return name;
 }
 
-HWND FindDescendant(HWND parent, const wchar_t* window_class, const std::wstring& text) {
-  struct Search {
-    const wchar_t* window_class;
-    const std::wstring* text;
-    HWND found;
-  } search = {window_class, &text, nullptr};
+LOGFONTW FontOf(HWND hwnd) {
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return font;
+}
+
+RECT BoundsInParent(HWND child) {
+  RECT bounds = {};
+  GetWindowRect(child, &bounds);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
+std::vector<HWND> DescendantsOfClass(HWND parent, const wchar_t* window_class) {
+  std::pair<const wchar_t*, std::vector<HWND>> search = {window_class, {}};
   EnumChildWindows(
       parent,
       [](HWND child, LPARAM data) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(data);
-        if (lstrcmpiW(ClassNameOf(child).c_str(), search->window_class) == 0 &&
-            WindowTextOf(child) == *search->text) {
-          search->found = child;
-          return FALSE;
+        auto* search = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
+        if (lstrcmpiW(ClassNameOf(child).c_str(), search->first) == 0) {
+          search->second.push_back(child);
         }
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return search.second;
+}
+
+HWND FindDescendant(HWND parent, const wchar_t* window_class, const std::wstring& text) {
+  for (HWND child : DescendantsOfClass(parent, window_class)) {
+    if (WindowTextOf(child) == text) return child;
+  }
+  return nullptr;
+}
+
+std::wstring ListColumnCaption(HWND list, int index) {
+  wchar_t text[64] = {};
+  LVCOLUMNW column = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = text;
+  column.cchTextMax = 64;
+  return ListView_GetColumn(list, index, &column) ? text : L"(no column)";
+}
+
+std::wstring WindowsPath(std::string_view build_path) {
+  std::wstring path = ToUtf16(build_path);
+  if (path.starts_with(L"/")) path = L"Z:" + path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+// ---------------------------------------------------------------------------
+// DialogDriver
+
+namespace {
+
+constexpr UINT kTickMilliseconds = 20;
+// Generous: the rescue only keeps a broken test from hanging.
+constexpr unsigned kTicksBeforeRescue =
+    static_cast<unsigned>(std::chrono::milliseconds(kPatience).count() / kTickMilliseconds);
+
+thread_local DialogDriver* g_driver = nullptr;
+
+HWND KeyTarget(HWND dialog) {
+  HWND focus = GetFocus();
+  return focus != nullptr && (focus == dialog || IsChild(dialog, focus)) ? focus : dialog;
+}
+
+}  // namespace
+
+DialogDriver::DialogDriver(std::wstring window_class, std::vector<DialogStep> steps)
+    : window_class_(std::move(window_class)), steps_(std::move(steps)) {
+  g_driver = this;
+  timer_ = SetTimer(nullptr, 0, kTickMilliseconds, OnTimer);
+}
+
+DialogDriver::~DialogDriver() {
+  KillTimer(nullptr, timer_);
+  g_driver = nullptr;
+}
+
+void CALLBACK DialogDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+  DialogDriver* driver = g_driver;
+  if (driver == nullptr) return;
+  HWND dialog = nullptr;
+  do {
+    dialog = FindWindowExW(nullptr, dialog, driver->window_class_.c_str(), nullptr);
+  } while (dialog != nullptr && !IsWindowVisible(dialog));
+  if (dialog == nullptr) return;
+  const bool failed = ::testing::Test::HasFailure();
+  if (!driver->finished() && !failed) {
+    driver->steps_[driver->next_step_++](dialog);
+  } else if (failed || ++driver->ticks_after_last_step_ > kTicksBeforeRescue) {
+    driver->closed_by_driver_ = true;  // a failed step leaves the dialog to the driver at once
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  }
+}
+
+void PressKey(HWND dialog, UINT virtual_key) {
+  HWND target = KeyTarget(dialog);
+  PostMessageW(target, WM_KEYDOWN, virtual_key, 1);
+  PostMessageW(target, WM_KEYUP, virtual_key, 0xC0000001);
+}
+
+void TypeText(HWND dialog, const std::wstring& text) {
+  HWND target = KeyTarget(dialog);
+  for (const wchar_t unit : text) PostMessageW(target, WM_CHAR, unit, 1);
+}
+
+// ---------------------------------------------------------------------------
+// WindowTest
+
+void WindowTest::TearDown() {
+  window_.reset();
+  PumpMessagesUntil([] { return true; });  // leaves no message for the next test
+  i18n::InstallTranslator(nullptr);
+}
+
+void WindowTest::AddLanguage(std::string_view name, const std::vector<uint8_t>& bytes,
+                             Where where) {
+  const std::string path = "C:\\Apps\\Corvane\\Translations\\" + std::string(name) + ".lng";
+  if (!fs_.AddFile(path, std::string(bytes.begin(), bytes.end())).ok()) {
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "cannot add " << path;
+  }
+}
+
+void WindowTest::InstallTranslator(std::string_view language) {
+  translator_ = std::make_unique<i18n::TTranslator>(fs_, "C:\\Apps\\Corvane\\corvane.exe");
+  if (!language.empty()) translator_->SetLanguage(std::string(language));
+  i18n::InstallTranslator(translator_.get());
+}
+
+void WindowTest::Store(const std::string& key_path, std::string_view name, uint32_t value,
+                       Where where) {
+  std::unique_ptr<platform::RegKey> key;
+  if (!registry_
+           .CreateKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kReadWrite,
+                      &key)
+           .ok() ||
+      !platform::SetDword(registry_, *key, name, value).ok()) {
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "cannot store " << name;
+  }
+}
+
+void WindowTest::Store(const std::string& key_path, std::string_view name, std::string_view text,
+                       Where where) {
+  std::unique_ptr<platform::RegKey> key;
+  if (!registry_
+           .CreateKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kReadWrite,
+                      &key)
+           .ok() ||
+      !platform::SetString(registry_, *key, name, text).ok()) {
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "cannot store " << name;
+  }
+}
+
+std::optional<platform::RegValue> WindowTest::Stored(const std::string& key_path,
+                                                     std::string_view name) {
+  std::unique_ptr<platform::RegKey> key;
+  platform::RegValue value;
+  if (!registry_
+           .OpenKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kRead, &key)
+           .ok() ||
+      !registry_.QueryValue(*key, name, &value).ok()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<uint32_t> WindowTest::StoredDword(const std::string& key_path,
+                                                std::string_view name) {
+  const auto value = Stored(key_path, name);
+  if (!value || value->type != platform::regtype::kDword || value->data.size() != 4) {
+    return std::nullopt;
+  }
+  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 | value->data[3] << 24;
+}
+
+void WindowTest::StartMain(bool show) {
+  InstallTranslator();
+  window_ = std::make_unique<TfrmCvnMain>(context_, registry_);
+  ASSERT_TRUE(window_->Create());
+  if (show) window_->Show(SW_SHOWNORMAL);
+}
+
+HWND WindowTest::Control(std::string_view name, Where where) {
+  const Component* component = window_->FindComponent(name);
+  if (component != nullptr) return component->hwnd();
+  ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "no component " << name;
+  return nullptr;
 }
 
 }  // namespace cvn::ui::testing
