@@ -3,6 +3,7 @@
 // input's Ok button and results; the About dialog.
 #include <algorithm>
 #include <optional>
+#include <source_location>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,7 +57,9 @@ struct Box {
 // Shows a message box; on its first tick the driver records what it shows
 // and runs the first action, the others on the ticks after.
 Box ShowBox(std::string_view text, MessageKind kind, MessageButtons buttons,
-            std::vector<DialogStep> actions = {Key(VK_RETURN)}) {
+            std::vector<DialogStep> actions = {Key(VK_RETURN)},
+            std::source_location where = std::source_location::current()) {
+  const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), text);
   Box seen;
   const DialogStep act = actions.front();
   actions.front() = [&seen, act](HWND box) {
