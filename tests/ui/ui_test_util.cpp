@@ -146,7 +146,9 @@ void CALLBACK DialogDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = nullptr;
   do {
     dialog = FindWindowExW(nullptr, dialog, driver->window_class_.c_str(), nullptr);
-  } while (dialog != nullptr && !IsWindowVisible(dialog));
+  } while (dialog != nullptr &&
+           (!IsWindowVisible(dialog) ||  // this thread's own dialogs only
+            GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId()));
   if (dialog == nullptr) return;
   const bool failed = ::testing::Test::HasFailure();
   if (!driver->finished() && !failed) {
