@@ -19,64 +19,50 @@ using namespace test;
 
 constexpr uint32_t kRegBinary = 3, kRegExpandSz = 2;
 
-struct Cell {
+// A record and the texts of its three cells.
+struct Cells {
   int32_t kind;
   uint32_t type;
   std::string_view name, before, after;
-  int column;
   bool hexa;
-  const char* text;
+  const char *name_text, *before_text, *after_text;
 };
 
-const Cell kCells[] = {
-    // The name column: "(Default)" for the unnamed value of a value change only.
-    {nkValueAdded, kRegSz, "", "", "x\0"sv, kColumnName, false, "(Default)"},
-    {nkValueChanged, kRegSz, "", "", "", kColumnName, false, "(Default)"},
-    {nkValueDeleted, kRegSz, "", "", "", kColumnName, false, "(Default)"},
-    {nkCounterIncremented, kRegDword, "", "", "\1\0\0\0"sv, kColumnName, false, ""},
-    {nkFileAdded, 0, "", "", "x", kColumnName, false, ""},
-    {nkKeyAdded, 0, "K", "", "", kColumnName, true, "K"},
-    {nkKeyAdded, 0, "K", "", "", kColumnBefore, true, ""},
-    {nkKeyAdded, 0, "K", "", "", kColumnAfter, true, ""},
-    // REG_SZ quoted with quotes doubled, up to the first zero; '' when empty.
-    {nkValueAdded, kRegSz, "v", "", "x\0"sv, kColumnBefore, false, ""},
-    {nkValueAdded, kRegSz, "v", "", "x\0"sv, kColumnAfter, false, "'x'"},
-    {nkValueChanged, kRegSz, "v", "it's\0junk"sv, "a'b", kColumnBefore, false, "'it''s'"},
-    {nkValueChanged, kRegSz, "v", "it's\0junk"sv, "a'b", kColumnAfter, false, "'a''b'"},
-    {nkValueDeleted, kRegSz, "v", "", "", kColumnBefore, false, "''"},
-    {nkValueDeleted, kRegSz, "v", "", "", kColumnAfter, false, ""},
+const Cells kCells[] = {
+    // "(Default)" names the unnamed value of a value change only.
+    {nkValueAdded, kRegSz, "", "", "x\0"sv, false, "(Default)", "", "'x'"},
+    {nkValueChanged, kRegSz, "", "it's\0junk"sv, "a'b", false, "(Default)", "'it''s'", "'a''b'"},
+    {nkValueDeleted, kRegSz, "", "", "", false, "(Default)", "''", ""},
+    {nkCounterIncremented, kRegDword, "", "", "\1\0\0\0"sv, false, "", "", "1 (incremented)"},
+    {nkFileAdded, 0, "", "", "x", false, "", "", "x bytes"},
+    {nkKeyAdded, 0, "K", "", "", true, "K", "", ""},
     // REG_DWORD as signed decimal; shorter than 4 bytes as bytes, not read past.
-    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, kColumnBefore, false, "-1"},
-    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, kColumnAfter, false, "70000"},
-    {nkValueAdded, kRegDword, "v", "", "\x01\x02", kColumnAfter, true, "01 02 "},
+    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v", "-1", "70000"},
+    {nkValueAdded, kRegDword, "v", "", "\x01\x02", true, "v", "", "01 02 "},
     // Anything else as binary data, in hexadecimal or as text.
-    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, kColumnAfter, true, "41 00 7F "},
-    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, kColumnAfter, false, "A.."},
-    {nkValueAdded, kRegBinary, "v", "", "\x0A\x1F", kColumnAfter, true, "0A 1F "},
-    {nkValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", kColumnAfter, false, ". ~..."},
-    {nkValueChanged, kRegBinary, "v", "", "\xAB", kColumnBefore, true, "(zero length data)"},
-    {nkValueChanged, kRegBinary, "v", "", "\xAB", kColumnBefore, false, "(zero length data)"},
-    {nkValueChanged, kRegBinary, "v", "", "\xAB", kColumnAfter, false, "."},
-    {nkValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, kColumnAfter, false, "%a%."},
-    {nkCounterIncremented, kRegDword, "v", "", "\1\0\0\0"sv, kColumnBefore, false, ""},
-    {nkCounterIncremented, kRegDword, "v", "", "\1\0\0\0"sv, kColumnAfter, false, "1 (incremented)"},
+    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, true, "v", "", "41 00 7F "},
+    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, false, "v", "", "A.."},
+    {nkValueAdded, kRegBinary, "v", "", "\x0A\x1F", true, "v", "", "0A 1F "},
+    {nkValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", false, "v", "", ". ~..."},
+    {nkValueChanged, kRegBinary, "v", "", "\xAB", true, "v", "(zero length data)", "AB "},
+    {nkValueChanged, kRegBinary, "v", "", "\xAB", false, "v", "(zero length data)", "."},
+    {nkValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, false, "v", "", "%a%."},
     // File information followed by "bytes", each kind in its own columns.
-    {nkFileChanged, 0, "f", "01/02/2020  10\0"sv, "03/04/2021  20\0"sv, kColumnBefore, false, "01/02/2020  10 bytes"},
-    {nkFileChanged, 0, "f", "01/02/2020  10\0"sv, "03/04/2021  20\0"sv, kColumnAfter, false, "03/04/2021  20 bytes"},
-    {nkFileMovedFrom, 0, "f", "1\0"sv, "", kColumnBefore, false, "1 bytes"},
-    {nkFileMovedFrom, 0, "f", "1\0"sv, "", kColumnAfter, false, ""},
-    {nkFileMovedTo, 0, "f", "", "2\0"sv, kColumnBefore, false, ""},
-    {nkFileMovedTo, 0, "f", "", "2\0"sv, kColumnAfter, false, "2 bytes"},
-    {nkFileDeleted, 0, "f", "3\0"sv, "", kColumnBefore, false, "3 bytes"},
-    {nkFileAdded, 0, "f", "", "4\0"sv, kColumnAfter, false, "4 bytes"},
+    {nkFileChanged, 0, "f", "01/02  10\0"sv, "03/04  20\0"sv, false, "f", "01/02  10 bytes", "03/04  20 bytes"},
+    {nkFileMovedFrom, 0, "f", "1\0"sv, "", false, "f", "1 bytes", ""},
+    {nkFileMovedTo, 0, "f", "", "2\0"sv, false, "f", "", "2 bytes"},
+    {nkFileDeleted, 0, "f", "3\0"sv, "", false, "f", "3 bytes", ""},
+    {nkFileAdded, 0, "f", "", "4\0"sv, false, "f", "", "4 bytes"},
 };
 
 TEST(CellTextTest, EachKindShowsItsDataInItsColumns) {
-  for (const Cell& c : kCells) {
+  for (const Cells& c : kCells) {
+    SCOPED_TRACE("kind " + std::to_string(c.kind) + (c.hexa ? " hexa" : ""));
     TNodeData d = Record(c.kind, kHkcu, c.type, c.before, c.after);
     d.Name = c.name;
-    EXPECT_EQ(CellText(d, c.column, c.hexa), c.text)
-        << "kind " << c.kind << " column " << c.column << (c.hexa ? " hexa" : "");
+    EXPECT_EQ(CellText(d, kColumnName, c.hexa), c.name_text);
+    EXPECT_EQ(CellText(d, kColumnBefore, c.hexa), c.before_text);
+    EXPECT_EQ(CellText(d, kColumnAfter, c.hexa), c.after_text);
   }
 }
 
