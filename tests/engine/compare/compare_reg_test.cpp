@@ -257,7 +257,7 @@ TEST_F(CompareRegTest, StopRequestEndsThePassAtTheNextKey) {
 
 TEST(CounterTextValueTest, DecimalIntegersWithOptionalBlanksAndSignElseZero) {
   const std::pair<const char*, int32_t> kRows[] = {
-      {"12", 12}, {"  12", 12}, {"-3", -3}, {"+4", 4}, {"2147483647", 2147483647},
+      {"12", 12}, {"  12", 12}, {"-3", -3}, {"+4", 4}, {"90", 90}, {"2147483647", 2147483647},
       {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"99999999999999999999", 0}, {"12a", 0},
       {"1 ", 0}, {"", 0}, {"-", 0}};
   for (const auto& [text, value] : kRows) EXPECT_EQ(CounterTextValue(text), value) << text;
