@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tests/uninstall/uninstall_test_util.h"
 #include "uninstall/shared_counter.h"
@@ -55,6 +56,8 @@ struct AnswersCase {
   std::vector<std::string> recycled;  // of a.dll to d.dll
 };
 
+const auto kAll = Strings("C:\\S\\a.dll", "C:\\S\\b.dll", "C:\\S\\c.dll", "C:\\S\\d.dll");
+
 class AnswersTest : public SharedFilesTest, public ::testing::WithParamInterface<AnswersCase> {};
 
 // Counters of both types that drop to zero (a, b) and below (c, d) lose
@@ -62,20 +65,19 @@ class AnswersTest : public SharedFilesTest, public ::testing::WithParamInterface
 // in their type and not offered.
 TEST_P(AnswersTest, EveryUnusedCounterGoesAndItsFileFollowsTheAnswer) {
   const AnswersCase& c = GetParam();
-  const std::string a = "C:\\S\\a.dll", b = "C:\\S\\b.dll", cc = "C:\\S\\c.dll", d = "C:\\S\\d.dll";
-  for (const std::string& path : {a, b, cc, d, std::string("C:\\S\\used.dll")}) AddFile(path);
-  SetValue(kHklm, kSharedDlls, a, kDword, DwordData(2));
-  SetValue(kHklm, kSharedDlls, b, kSz, SzData("1"));
-  SetValue(kHklm, kSharedDlls, cc, kDword, DwordData(1));
-  SetValue(kHklm, kSharedDlls, d, kSz, SzData("1"));
-  SetValue(kHklm, kSharedDlls, "C:\\S\\used.dll", kDword, DwordData(300));
-  SetValue(kHklm, kSharedDlls, "C:\\S\\text.dll", kSz, SzData("12"));
-  AddCounter(a, kDword, DwordData(2));
-  AddCounter(b, kSz, SzData("1"));
-  AddCounter(cc, kDword, DwordData(3));
-  AddCounter(d, kSz, SzData("2"));
-  AddCounter("C:\\S\\used.dll", kDword, DwordData(1));
-  AddCounter("C:\\S\\text.dll", kSz, SzData("2"));
+  // Path, type, counter now and the increment recorded.
+  const std::tuple<std::string, uint32_t, std::vector<uint8_t>, std::vector<uint8_t>> counters[] = {
+      {kAll[0], kDword, DwordData(2), DwordData(2)},
+      {kAll[1], kSz, SzData("1"), SzData("1")},
+      {kAll[2], kDword, DwordData(1), DwordData(3)},
+      {kAll[3], kSz, SzData("1"), SzData("2")},
+      {"C:\\S\\used.dll", kDword, DwordData(300), DwordData(1)},
+      {"C:\\S\\text.dll", kSz, SzData("12"), SzData("2")}};
+  for (const auto& [path, type, now, increment] : counters) {
+    AddFile(path);
+    SetValue(kHklm, kSharedDlls, path, type, now);
+    AddCounter(path, type, increment);
+  }
   SaveArchive();
   view.answers.assign(c.answers.begin(), c.answers.end());
 
@@ -83,7 +85,7 @@ TEST_P(AnswersTest, EveryUnusedCounterGoesAndItsFileFollowsTheAnswer) {
 
   EXPECT_EQ(view.questions.size(), c.questions);
   EXPECT_EQ(shell.Recycled(), c.recycled);
-  for (const std::string& path : {a, b, cc, d}) {
+  for (const std::string& path : kAll) {
     SCOPED_TRACE(path);
     EXPECT_EQ(fs.Exists(path), std::count(c.recycled.begin(), c.recycled.end(), path) == 0);
     EXPECT_FALSE(HasCounter(path));
@@ -95,7 +97,6 @@ TEST_P(AnswersTest, EveryUnusedCounterGoesAndItsFileFollowsTheAnswer) {
   EXPECT_EQ(view.Texts().back(), kSummary);
 }
 
-const auto kAll = Strings("C:\\S\\a.dll", "C:\\S\\b.dll", "C:\\S\\c.dll", "C:\\S\\d.dll");
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswersTest,
     ::testing::Values(AnswersCase{"YesToEach", {}, 4, kAll},
@@ -141,22 +142,19 @@ TEST_F(SharedFilesTest, UncheckedCounterLeavesItsCreatedSharedFileAlone) {
   EXPECT_EQ(view.Texts(), Strings(kSummary));
 }
 
-TEST_F(SharedFilesTest, SharedFileListedUnderItsShortNameOrInOtherCaseIsNotDeleted) {
-  fs.AddAlias("C:\\PROGRA~1", "C:\\Program Files");
-  for (const char* name : {"s.dll", "t.dll", "own.dll"}) {
-    AddFile(std::string("C:\\Program Files\\App\\") + name);
-    AddItem(nkFileAdded, "C:\\Program Files\\App", name);
+// Short (8.3) folder names are checked on the real file system.
+TEST_F(SharedFilesTest, SharedFileListedInOtherCaseIsNotDeleted) {
+  for (const char* name : {"t.dll", "own.dll"}) {
+    AddFile(std::string("C:\\App\\") + name);
+    AddItem(nkFileAdded, "C:\\App", name);
   }
-  SetValue(kHklm, kSharedDlls, "C:\\PROGRA~1\\App\\s.dll", kDword, DwordData(1));
-  SetValue(kHklm, kSharedDlls, "c:\\program files\\APP\\T.DLL", kDword, DwordData(1));
+  SetValue(kHklm, kSharedDlls, "c:\\app\\T.DLL", kDword, DwordData(1));
   SaveArchive();
 
   Run();
 
-  EXPECT_TRUE(fs.Exists("C:\\Program Files\\App\\s.dll"));
-  EXPECT_TRUE(fs.Exists("C:\\Program Files\\App\\t.dll"));
-  EXPECT_EQ(view.Texts(),
-            Strings("DELETING FILE: C:\\Program Files\\App\\own.dll ... Ok", kSummary));
+  EXPECT_TRUE(fs.Exists("C:\\App\\t.dll"));
+  EXPECT_EQ(view.Texts(), Strings("DELETING FILE: C:\\App\\own.dll ... Ok", kSummary));
 }
 
 // Nothing more is done after a stop, the question about unused files included.
@@ -274,10 +272,7 @@ TEST(SharedCounterTest, TextCountersReadAsDecimalNumbers) {
       {SzData("-3"), -3},
       {SzData("+4"), 4},
       {Bytes("7"), 7},  // without its terminating zero
-      {Bytes({"5\0"
-              "9",
-              3}),
-       5},
+      {Bytes({"5\0009", 3}), 5},
       {SzData("1x"), 0},
       {SzData(""), 0},
       {SzData("-"), 0},

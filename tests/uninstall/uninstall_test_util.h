@@ -18,7 +18,6 @@
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
-#include "platform/text.h"
 #include "settings/settings.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fixed_clock.h"
@@ -110,54 +109,10 @@ std::vector<std::string> Strings(const T&... items) {
   return {std::string(items)...};
 }
 
-// The record of a registry change below `path` of `root`, its buffers copied
-// from `before` and `after` (null when empty).
-inline TNodeData RegistryRecord(int32_t kind, RootKey root, std::string_view path, uint32_t type,
-                                const std::vector<uint8_t>& before,
-                                const std::vector<uint8_t>& after) {
-  TNodeData tmpl;
-  tmpl.Kind = kind;
-  tmpl.RootKey = static_cast<uint32_t>(root);
-  tmpl.ValueType = type;
-  tmpl.Path = path;
-  if (!before.empty()) {
-    tmpl.Before = changes::CopyBuffer(before);
-    tmpl.BeforeSize = static_cast<int32_t>(before.size());
-  }
-  if (!after.empty()) {
-    tmpl.After = changes::CopyBuffer(after);
-    tmpl.AfterSize = static_cast<int32_t>(after.size());
-  }
-  return tmpl;
-}
-
 inline const std::string kSharedDlls(kSharedDllsKey);
 inline constexpr const char* kSummary = "Uninstall complete without errors";
 // Log dates in a fixed form, whatever the machine's locale.
 inline const platform::PatternDateTimeFormat kLogDateFormat({":", "/"});
-
-// Drive C: in memory where a path may also be written with a short (8.3)
-// alias of one of its folders, as the real file system allows.
-class AliasingFileSystem : public platform::MemoryFileSystem {
- public:
-  // `alias` ("C:\PROGRA~1") names the folder `folder` ("C:\Program Files").
-  void AddAlias(std::string alias, std::string folder) { aliases_.emplace_back(alias, folder); }
-  std::string LongPathName(std::string_view path) override { return Resolve(path); }
-  std::optional<uint32_t> GetAttributes(std::string_view path) override {
-    return MemoryFileSystem::GetAttributes(Resolve(path));
-  }
-
- private:
-  std::string Resolve(std::string_view path) const {
-    for (const auto& [alias, folder] : aliases_) {
-      if (path.size() >= alias.size() && text::EqualsNoCase(path.substr(0, alias.size()), alias) &&
-          (path.size() == alias.size() || path[alias.size()] == '\\'))
-        return folder + std::string(path.substr(alias.size()));
-    }
-    return std::string(path);
-  }
-  std::vector<std::pair<std::string, std::string>> aliases_;
-};
 
 // A changes tree in uninstall mode over an in-memory registry and drive C:,
 // with the program folder C:\Corvane and the application "App".
@@ -175,18 +130,27 @@ class UninstallTest : public ::testing::Test {
     tree.SetUninstallMode(true);
   }
 
-  // Changes as a monitoring records them. Key paths are below the root.
-  NodeId AddKey(int32_t kind, RootKey root, std::string_view parent, std::string_view name) {
-    TNodeData tmpl = RegistryRecord(kind, root, parent, 0, {}, {});
-    tree.AddToTree(TreePath(root, parent), name, tmpl);
+  // Changes as a monitoring records them. Key paths are below the root;
+  // a key is recorded as a value without name, type or data.
+  NodeId AddValue(int32_t kind, RootKey root, std::string_view key, std::string_view name,
+                  uint32_t type = 0, const std::vector<uint8_t>& before = {},
+                  const std::vector<uint8_t>& after = {}) {
+    TNodeData tmpl;
+    tmpl.Kind = kind;
+    tmpl.RootKey = static_cast<uint32_t>(root);
+    tmpl.ValueType = type;
+    tmpl.Path = key;
+    if (!before.empty()) tmpl.Before = changes::CopyBuffer(before);
+    if (!after.empty()) tmpl.After = changes::CopyBuffer(after);
+    tmpl.BeforeSize = static_cast<int32_t>(before.size());
+    tmpl.AfterSize = static_cast<int32_t>(after.size());
+    std::string path(platform::RootKeyName(root));
+    if (!key.empty()) path += "\\" + std::string(key);
+    tree.AddToTree(path, name, tmpl);
     return tree.LastInserted();
   }
-  NodeId AddValue(int32_t kind, RootKey root, std::string_view key, std::string_view name,
-                  uint32_t type, const std::vector<uint8_t>& before,
-                  const std::vector<uint8_t>& after) {
-    TNodeData tmpl = RegistryRecord(kind, root, key, type, before, after);
-    tree.AddToTree(TreePath(root, key), name, tmpl);
-    return tree.LastInserted();
+  NodeId AddKey(int32_t kind, RootKey root, std::string_view parent, std::string_view name) {
+    return AddValue(kind, root, parent, name);
   }
   // A created file or folder, or any other file-system change.
   NodeId AddItem(int32_t kind, std::string_view folder, std::string_view name) {
@@ -203,10 +167,6 @@ class UninstallTest : public ::testing::Test {
   // A counter of the SharedDLLs key for `file`, raised by `increment`.
   NodeId AddCounter(std::string_view file, uint32_t type, const std::vector<uint8_t>& increment) {
     return AddValue(changes::nkCounterIncremented, kHklm, kSharedDlls, file, type, {}, increment);
-  }
-  static std::string TreePath(RootKey root, std::string_view path) {
-    std::string full(platform::RootKeyName(root));
-    return path.empty() ? full : full + "\\" + std::string(path);
   }
 
   // The platform before the uninstall.
@@ -302,7 +262,7 @@ class UninstallTest : public ::testing::Test {
   settings::Settings settings;
   snapshot::WorkerContext context{settings};
   platform::MemoryRegistry registry;
-  AliasingFileSystem fs;
+  platform::MemoryFileSystem fs;
   platform::MemoryShell shell{fs};
   changes::ChangeTree tree{settings};
   RecordingView view;
