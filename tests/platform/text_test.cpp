@@ -1,29 +1,26 @@
-// Text, code pages and the user's locale.
+// Text, code pages, the user's locale and the helpers on names and paths.
 #include <gtest/gtest.h>
 
 #include <cctype>
 
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "platform/locale.h"
+#include "platform/registry.h"
 #include "platform/text.h"
+#include "tests/support/bytes.h"
 
 namespace cvn::platform {
 namespace {
 
 using namespace cvn::text;
 
+// Latin-1, Latin Extended-A (both pairings), Greek and Cyrillic letters;
+// text without case, an invalid byte and signs without a simple pair are kept.
 TEST(TextTest, UpperCasesAsciiAndCommonLetters) {
   EXPECT_EQ(ToUpper("c:\\program files\\x.dll"), "C:\\PROGRAM FILES\\X.DLL");
-  EXPECT_EQ(ToUpper("überprüfung ÿ"), "ÜBERPRÜFUNG Ÿ");
-  EXPECT_EQ(ToUpper("łódź"), "ŁÓDŹ");  // Latin Extended-A, both pairings
-  EXPECT_EQ(ToUpper("αβγ ς"), "ΑΒΓ Σ");
-  EXPECT_EQ(ToUpper("привет ё"), "ПРИВЕТ Ё");
-  EXPECT_EQ(ToUpper("日本語"), "日本語");  // no case: unchanged
-  EXPECT_EQ(ToUpper("a\xff"
-                    "b"),
-            "A\xff"
-            "B");                  // an invalid byte is kept
-  EXPECT_EQ(ToUpper("÷ı"), "÷ı");  // not letters with a simple pair
+  EXPECT_EQ(ToUpper("überprüfung ÿ łódź αβγ ς привет ё"), "ÜBERPRÜFUNG Ÿ ŁÓDŹ ΑΒΓ Σ ПРИВЕТ Ё");
+  EXPECT_EQ(ToUpper("日本語 a\xff-z ÷ı"), "日本語 A\xff-Z ÷ı");
 }
 
 TEST(TextTest, ComparesWithoutRegardToCase) {
@@ -59,10 +56,7 @@ TEST(CodePageTest, ConvertsTextBothWays) {
     const char* utf8;
   };
   for (const Row& row :
-       {Row{"\xDC"
-            "berpr\xFC"
-            "fung \x80",
-            1252, "Überprüfung €"},
+       {Row{"Gr\xFC\xDF\x65 \x80", 1252, "Grüße €"},
         Row{"\xCF\xF0\xE8\xE2\xE5\xF2", 1251, "Привет"}, Row{"\xA3\xF3\x64\x9F", 1250, "Łódź"},
         Row{"\x93\xFA\x96\x7B\x8C\xEA", 932, "日本語"}, Row{"", 1252, ""}}) {
     SCOPED_TRACE(row.utf8);
@@ -76,12 +70,9 @@ TEST(CodePageTest, ConvertsTextBothWays) {
 
 TEST(CodePageTest, BytesWithoutACharacterAreNotDropped) {
   // 0x81 has no character in 1252; a lone lead byte ends a 932 text.
-  const std::string western = CodePageToUtf8(
-      "a\x81"
-      "b",
-      1252);
+  const std::string western = CodePageToUtf8("a\x81z", 1252);
   EXPECT_EQ(western.front(), 'a');
-  EXPECT_EQ(western.back(), 'b');
+  EXPECT_EQ(western.back(), 'z');
   EXPECT_GT(western.size(), 2u);
   const std::string cut = CodePageToUtf8("x\x93", 932);
   EXPECT_EQ(cut.front(), 'x');
@@ -94,13 +85,6 @@ TEST(LocaleTest, DisplayOrderIgnoresCase) {
   EXPECT_GT(CompareNamesForDisplay("Zebra", "apple"), 0);
   EXPECT_LT(CompareNamesForDisplay("", "a"), 0);
   EXPECT_LT(CompareNamesForDisplay("file1", "file2"), 0);
-}
-
-TEST(LocaleTest, PatternFormatWritesTwoDigitFields) {
-  const PatternDateTimeFormat format({".", "-"});
-  const CivilDateTime when{2024, 3, 5, 9, 4, 3};
-  EXPECT_EQ(format.ShortDate(when), "05-03-2024");
-  EXPECT_EQ(format.LongTime(when), "09.04.03");
 }
 
 TEST(LocaleTest, UsersFormatShowsEveryFieldWithShortSeparators) {
@@ -118,6 +102,18 @@ TEST(LocaleTest, UsersFormatShowsEveryFieldWithShortSeparators) {
     // Neither a digit nor a letter may separate the numbers of a time stamp.
     for (char c : separator) EXPECT_FALSE(std::isalnum(static_cast<unsigned char>(c))) << separator;
   }
+}
+
+TEST(PlatformHelpersTest, NamesPathsAndText) {
+  EXPECT_EQ(RootKeyName(RootKey::kLocalMachine), "HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(RootKeyName(0x80000000u), "HKEY_CLASSES_ROOT");
+  EXPECT_EQ(RootKeyName(0x80000005u), "HKEY_CURRENT_CONFIG");
+  EXPECT_EQ(RootKeyName(0x80000004u), "(error)");  // HKEY_PERFORMANCE_DATA is not one of ours
+  EXPECT_EQ(JoinPath("C:\\", "x"), "C:\\x");
+  EXPECT_EQ(JoinPath("C:\\a", "x"), "C:\\a\\x");
+  EXPECT_EQ(JoinPath("", "x"), "x");
+  EXPECT_EQ(DataAsText(test::Bytes({"ab\0\0", 4})), "ab");
+  EXPECT_EQ(DataAsText({}), "");
 }
 
 }  // namespace
