@@ -221,7 +221,8 @@ TEST_F(TranslatorTest, FlagsAndHelpFiles) {
   AddLanguage("Deutsch", LanguageFileWriter().Section("*SYSTEM*").Key("FLAG", "BM-flag-bytes").Key("LNG_CODE", "de"));
   AddLanguage("Plain", Messages("OK"));
   TTranslator t(fs_, kExe);
-  EXPECT_EQ(t.GetFlag("deutsch"), (std::vector<uint8_t>{'B', 'M', '-', 'f', 'l', 'a', 'g', '-', 'b', 'y', 't', 'e', 's'}));
+  const std::string flag = "BM-flag-bytes";
+  EXPECT_EQ(t.GetFlag("deutsch"), std::vector<uint8_t>(flag.begin(), flag.end()));
   EXPECT_TRUE(t.GetFlag("Plain").empty());
   EXPECT_TRUE(t.GetFlag("Unknown").empty());
   t.SetLanguage("Deutsch");
@@ -231,13 +232,10 @@ TEST_F(TranslatorTest, FlagsAndHelpFiles) {
   EXPECT_EQ(t.GetHelpFile(), "C:\\Apps\\Corvane\\corvane_en.hlp");
 }
 
-TEST(GlobalTranslateTest, EnglishUntilATranslatorIsInstalled) {
+TEST_F(TranslatorTest, GlobalTranslateIsEnglishUntilATranslatorIsInstalled) {
   EXPECT_EQ(Translate("RS_OK", "OK"), "OK");
-  platform::MemoryFileSystem fs;
-  const std::vector<uint8_t> bytes =
-      LanguageFileWriter().Section("RESOURCESTRING").Key("RS_OK", "Jo").Build();
-  ASSERT_TRUE(fs.AddFile(std::string(kFolder) + "\\Bairisch.lng", std::string(bytes.begin(), bytes.end())).ok());
-  TTranslator t(fs, kExe);
+  AddLanguage("Bairisch", Messages("Jo"));
+  TTranslator t(fs_, kExe);
   t.SetLanguage("Bairisch");
   InstallTranslator(&t);
   EXPECT_EQ(Translator(), &t);
