@@ -41,10 +41,6 @@ Data Pattern(size_t size) {
   return data;
 }
 
-Data Raw(std::string_view text) {
-  return Bytes(text);
-}  // zeros included, as written
-
 constexpr RootKey kRoot = RootKey::kCurrentUser;
 constexpr std::string_view kSandboxParent = "Software\\CorvaneTest";
 
@@ -180,14 +176,13 @@ TEST_F(RegistryContractTest, EveryRootOpensWithTheEmptyPathAndOutlivesTheKeysOpe
     platform::RegKeyInfo info;
     EXPECT_STATUS(kOk, reg().QueryInfoKey(*key, &info));
   }
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE(round);
+  for (int round = 0; round < 2; ++round) {  // the second finds the root still open
     std::unique_ptr<RegKey> root, below;
     ASSERT_STATUS(kOk, platform::OpenRoot(reg(), kRoot, KeyAccess::kReadWrite, &root));
     EXPECT_STATUS(kOk, reg().OpenSubKey(*root, path_, KeyAccess::kRead, &below));
     below.reset();
     const auto names = SubkeyNames(*root);
-    EXPECT_EQ(std::count(names.begin(), names.end(), "Software"), 1) << "the root's own subkeys";
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Software"), 1) << round;
   }
   EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "After", 1))
       << "opened on the root before";
@@ -202,27 +197,14 @@ TEST_F(RegistryContractTest, AKeyOpenedForReadingCannotBeChanged) {
   EXPECT_EQ(AllValues(sandbox()).size(), 1u);
 }
 
-TEST_F(RegistryContractTest, EnumKeyGivesEveryDirectSubkeyOnceThenNoMoreItems) {
-  EXPECT_TRUE(SubkeyNames(sandbox()).empty());
-  MakeKey("alpha");
-  MakeKey("Beta");
-  MakeKey("gamma\\child");
-  EXPECT_EQ(SubkeyNames(sandbox()), (std::vector<std::string>{"Beta", "alpha", "gamma"}));
-  std::string name;
-  EXPECT_STATUS(kNoMoreItems, reg().EnumKey(sandbox(), 1000, &name));
-}
-
 TEST_F(RegistryContractTest, QueryInfoKeyCountsDirectSubkeysAndValues) {
-  platform::RegKeyInfo info;
-  ASSERT_STATUS(kOk, reg().QueryInfoKey(sandbox(), &info));
-  EXPECT_EQ(info.subkey_count, 0u);
-  EXPECT_EQ(info.value_count, 0u);
   MakeKey("One\\NotCounted");
   MakeKey("Two");
   Set(sandbox(), "Small", regtype::kDword, DwordData(1));
   Set(sandbox(), "Blob", regtype::kBinary, Pattern(3000));
   // 9,001 bytes as delivered: the largest value, though not the longest in characters.
   Set(sandbox(), "Kanji", regtype::kSz, RepeatedText("日", 3000));
+  platform::RegKeyInfo info;
   ASSERT_STATUS(kOk, reg().QueryInfoKey(sandbox(), &info));
   EXPECT_EQ(info.subkey_count, 2u);
   EXPECT_EQ(info.value_count, 3u);
@@ -240,19 +222,13 @@ TEST_F(RegistryContractTest, EveryValueReadsBackByNameAndByEnumeration) {
     Data data;
   };
   const std::vector<Row> rows = {
-      {"", regtype::kSz, Raw({"default\0", 8})},  // the default value
-      {"Text", regtype::kSz, Raw({"hello\0", 6})},
-      {"Unicode", regtype::kSz, Raw({"Grüße, 日本\0", 17})},
-      {"Expand", regtype::kExpandSz, Raw({"%SystemRoot%\\x\0", 15})},
-      {"Multi", regtype::kMultiSz, Raw({"one\0two\0\0", 9})},
+      {"", regtype::kSz, Bytes({"default\0", 8})},  // the default value
+      {"Unicode", regtype::kSz, Bytes({"Grüße, 日本\0", 17})},
+      {"Multi", regtype::kMultiSz, Bytes({"one\0two\0\0", 9})},
       {"LongText", regtype::kExpandSz, RepeatedText("Grüße ", 20000)},
-      {"Binary", regtype::kBinary, {0x00, 0xFF, 0x10, 0x00, 0x7F}},
       {"LooksWide", regtype::kBinary, {'a', 0, 'b', 0, 0, 0}},  // only string types are converted
-      {"Big", regtype::kBinary, Pattern(100 * 1024)},
-      {"Dword", regtype::kDword, {0x78, 0x56, 0x34, 0x12}},
       {"Qword", regtype::kQword, {1, 2, 3, 4, 5, 6, 7, 0x80}},
       {"None", regtype::kNone, {1, 2, 3}},
-      {"EmptyBinary", regtype::kBinary, {}},
       {"EmptyText", regtype::kSz, {}},
   };
   RegValue value;
@@ -260,16 +236,16 @@ TEST_F(RegistryContractTest, EveryValueReadsBackByNameAndByEnumeration) {
   for (const Row& row : rows) Set(sandbox(), row.name, row.type, row.data);
   Set(*MakeKey("Sub"), "NotListedAbove", regtype::kDword, DwordData(1));
 
-  const auto values = AllValues(sandbox());
+  auto values = AllValues(sandbox());
   EXPECT_EQ(values.size(), rows.size());
+  const auto show = [](uint32_t type, const Data& data) {
+    return std::to_string(type) + ":" + Hex(data);
+  };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string("value '") + row.name + "'");
-    ASSERT_STATUS(kOk, reg().QueryValue(sandbox(), row.name, &value));
-    EXPECT_EQ(value.type, row.type);
-    EXPECT_EQ(Hex(value.data), Hex(row.data));
-    ASSERT_EQ(values.count(row.name), 1u);
-    EXPECT_EQ(values.at(row.name).type, row.type);
-    EXPECT_EQ(Hex(values.at(row.name).data), Hex(row.data));
+    EXPECT_STATUS(kOk, reg().QueryValue(sandbox(), row.name, &value));
+    EXPECT_EQ(show(value.type, value.data), show(row.type, row.data));
+    EXPECT_EQ(show(values[row.name].type, values[row.name].data), show(row.type, row.data));
   }
   EXPECT_STATUS(kNotFound, reg().QueryValue(sandbox(), "Missing", &value));
 }
@@ -321,29 +297,20 @@ TEST_F(RegistryContractTest, AValueLargerThanTheCapacityGivesMoreDataAndTheRestS
   EXPECT_TRUE(value.data.empty());
 }
 
-TEST_F(RegistryContractTest, SetValueReplacesTheValueOfTheSameName) {
+// A value set again under any case of its name is replaced, keeping the name.
+TEST_F(RegistryContractTest, SetValueReplacesAndDeleteValueRemovesByName) {
+  EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "Gone", 1));
   EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "Setting", 1));
   EXPECT_STATUS(kOk, platform::SetString(reg(), sandbox(), "SETTING", "now text"));
+  Set(sandbox(), "", regtype::kSz, SzData("default"));
+  EXPECT_STATUS(kOk, reg().DeleteValue(sandbox(), "gONE"));
+  EXPECT_STATUS(kOk, reg().DeleteValue(sandbox(), ""));
+  EXPECT_STATUS(kNotFound, reg().DeleteValue(sandbox(), "Gone"));
   const auto values = AllValues(sandbox());
   ASSERT_EQ(values.size(), 1u);
+  EXPECT_EQ(values.begin()->first, "Setting");
   EXPECT_EQ(values.begin()->second.type, regtype::kSz);
   EXPECT_EQ(platform::DataAsText(values.begin()->second.data), "now text");
-}
-
-TEST_F(RegistryContractTest, DeleteValueRemovesItAndAMissingValueIsNotFound) {
-  EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "Gone", 1));
-  EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "Stays", 2));
-  Set(sandbox(), "", regtype::kSz, SzData("default"));
-  EXPECT_STATUS(kOk, reg().DeleteValue(sandbox(), "Gone"));
-  EXPECT_STATUS(kOk, reg().DeleteValue(sandbox(), ""));
-  RegValue value;
-  EXPECT_STATUS(kNotFound, reg().QueryValue(sandbox(), "Gone", &value));
-  EXPECT_STATUS(kNotFound, reg().QueryValue(sandbox(), "", &value));
-  EXPECT_STATUS(kNotFound, reg().DeleteValue(sandbox(), "Gone"));
-  EXPECT_STATUS(kNotFound, reg().DeleteValue(sandbox(), "NeverWas"));
-  const auto values = AllValues(sandbox());
-  ASSERT_EQ(values.size(), 1u);
-  EXPECT_EQ(values.begin()->first, "Stays");
 }
 
 // --- Deleting keys ---
@@ -353,7 +320,6 @@ TEST_F(RegistryContractTest, DeleteKeyRemovesOnlyAKeyWithoutSubkeys) {
   MakeKey("Parent\\Child");
 
   EXPECT_STATUS(kOk, reg().DeleteKey(sandbox(), "Leaf"));
-  EXPECT_STATUS(kNotFound, Open("Leaf"));
   EXPECT_STATUS(kNotFound, reg().DeleteKey(sandbox(), "Leaf"));
   EXPECT_STATUS(kNotFound, reg().DeleteKey(sandbox(), "Missing\\Deeper"));
 
@@ -361,7 +327,7 @@ TEST_F(RegistryContractTest, DeleteKeyRemovesOnlyAKeyWithoutSubkeys) {
   EXPECT_STATUS(kOk, Open("Parent\\Child")) << "nothing was deleted";
   EXPECT_STATUS(kOk, reg().DeleteKey(sandbox(), "Parent\\Child"));
   EXPECT_STATUS(kOk, reg().DeleteKey(sandbox(), "Parent"));
-  EXPECT_TRUE(SubkeyNames(sandbox()).empty());
+  EXPECT_TRUE(SubkeyNames(sandbox()).empty()) << "and no key is listed after it";
 }
 
 TEST_F(RegistryContractTest, DeleteKeyTreeRemovesEveryLevel) {
@@ -370,7 +336,6 @@ TEST_F(RegistryContractTest, DeleteKeyTreeRemovesEveryLevel) {
   }
   MakeKey("Sibling");
   EXPECT_STATUS(kOk, platform::DeleteKeyTree(reg(), sandbox(), "Tree"));
-  EXPECT_STATUS(kNotFound, Open("Tree"));
   EXPECT_EQ(SubkeyNames(sandbox()), std::vector<std::string>{"Sibling"});
   EXPECT_STATUS(kNotFound, platform::DeleteKeyTree(reg(), sandbox(), "Tree"));
 }
@@ -380,7 +345,6 @@ TEST_F(RegistryContractTest, DeleteKeyTreeRemovesEveryLevel) {
 TEST_F(RegistryContractTest, NamesMatchWithoutRegardToCaseAndKeepTheirStoredCase) {
   MakeKey("MixedCase");
   MakeKey("Ärger");
-  EXPECT_STATUS(kOk, Open("MIXEDCASE"));
   EXPECT_STATUS(kOk, Open("äRGER"));
   std::unique_ptr<RegKey> key;
   std::string upper_path = SandboxPath("mixedcase");
@@ -392,12 +356,6 @@ TEST_F(RegistryContractTest, NamesMatchWithoutRegardToCaseAndKeepTheirStoredCase
       kOk, reg().CreateKey(kRoot, SandboxPath("mixedCASE"), KeyAccess::kReadWrite, &key, &created));
   EXPECT_FALSE(created);
   EXPECT_EQ(SubkeyNames(sandbox()), (std::vector<std::string>{"MixedCase", "Ärger"}));
-
-  EXPECT_STATUS(kOk, platform::SetDword(reg(), sandbox(), "ValueName", 5));
-  RegValue value;
-  EXPECT_STATUS(kOk, reg().QueryValue(sandbox(), "VALUENAME", &value));
-  EXPECT_EQ(AllValues(sandbox()).count("ValueName"), 1u);
-  EXPECT_STATUS(kOk, reg().DeleteValue(sandbox(), "valuename"));
   EXPECT_STATUS(kOk, reg().DeleteKey(sandbox(), "MIXEDcase"));
 }
 
