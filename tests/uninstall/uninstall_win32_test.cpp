@@ -3,8 +3,6 @@
 // shared file whose counter names it by its short (8.3) path is kept.
 #include <gtest/gtest.h>
 
-#include <source_location>
-
 #include "changes/change_tree.h"
 #include "changes/load_check_tree.h"
 #include "changes/save_changes_tree.h"
@@ -17,6 +15,7 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/windows_api.h"
 #include "settings/settings.h"
+#include "tests/platform/status_assertions.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/platform_win32_sandbox.h"
@@ -30,6 +29,7 @@ namespace {
 
 using platform::KeyAccess;
 using platform::RootKey;
+using cvn::test::Where;
 
 // The window's side: every shared-file question is answered Yes.
 struct YesView final : UninstallView {
@@ -56,10 +56,13 @@ class UninstallWin32Test : public ::testing::Test {
       registry_.DeleteValue(*counters, shared_counter_);
   }
 
-  void Write(const std::string& path,
-             std::source_location where = std::source_location::current()) {
-    ::testing::ScopedTrace trace(where.file_name(), where.line(), "called from here");
-    ASSERT_TRUE(fs_.WriteFile(path, test::Bytes("x")).ok()) << path;
+  // Writes the file `folder`\`name` (the folder too, for a first file) and
+  // records it as added.
+  void AddFile(const std::string& folder, const std::string& name, Where where = Where::current()) {
+    TRACE_CALLER(where);
+    fs_.CreateFolder(folder);
+    EXPECT_STATUS(kOk, fs_.WriteFile(folder + "\\" + name, test::Bytes("x")));
+    RecordAdded(changes::nkFileAdded, folder, name);
   }
   void RecordAdded(int32_t kind, const std::string& folder, const std::string& name) {
     changes::TNodeData tmpl;
@@ -108,10 +111,8 @@ class UninstallWin32Test : public ::testing::Test {
 
 TEST_F(UninstallWin32Test, AFileHeldOpenStaysAndIsLoggedAsInUse) {
   const std::string app = box_.folder + "\\App", used = app + "\\used.txt";
-  ASSERT_TRUE(fs_.CreateFolder(app).ok());
-  Write(used);
   RecordAdded(changes::nkFolderAdded, box_.folder, "App");
-  RecordAdded(changes::nkFileAdded, app, "used.txt");
+  AddFile(app, "used.txt");
   HANDLE handle = CreateFileW(platform::win32::ToWide(used).c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
@@ -130,9 +131,8 @@ TEST_F(UninstallWin32Test, AFileHeldOpenStaysAndIsLoggedAsInUse) {
 }
 
 TEST_F(UninstallWin32Test, SharedFileListedUnderItsShortNameIsKept) {
-  ASSERT_TRUE(fs_.CreateFolder(box_.folder + "\\Long Folder Name").ok());
   const std::string file = box_.folder + "\\Long Folder Name\\shared library.dll";
-  Write(file);
+  AddFile(box_.folder + "\\Long Folder Name", "shared library.dll");
   wchar_t short_path[MAX_PATH];
   const DWORD length =
       GetShortPathNameW(platform::win32::ToWide(file).c_str(), short_path, MAX_PATH);
@@ -144,7 +144,6 @@ TEST_F(UninstallWin32Test, SharedFileListedUnderItsShortNameIsKept) {
       registry_.CreateKey(RootKey::kLocalMachine, kSharedDllsKey, KeyAccess::kReadWrite, &counters)
           .ok());
   ASSERT_TRUE(platform::SetDword(registry_, *counters, shared_counter_, 1).ok());
-  RecordAdded(changes::nkFileAdded, box_.folder + "\\Long Folder Name", "shared library.dll");
   SaveAndLoad();
   Run();
   EXPECT_TRUE(fs_.GetAttributes(file));
