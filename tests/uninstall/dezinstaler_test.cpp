@@ -167,29 +167,15 @@ TEST_F(DezinstalerTest, CreatedKeysGoSubkeysFirstAndOnlyWhenNothingIsBelowThem) 
   EXPECT_TRUE(KeyExists(kHkcu, "Software\\Kept\\Later"));
 }
 
-TEST_F(DezinstalerTest, ChangedValuesGetTheirDataAndTypeBackUnlessDeletedSince) {
+// Changed values get their data and type back unless deleted since;
+// deleted keys and values are created again.
+TEST_F(DezinstalerTest, ChangedAndDeletedRegistryItemsAreRestored) {
   SetValue(kHklm, "Software\\X", "v", kSz, SzData("after"));
   SetValue(kHklm, "Software\\X", "", kDword, DwordData(9));
   AddValue(nkValueChanged, kHklm, "Software\\X", "v", kBinary, {1, 0, 2}, SzData("after"));
   AddValue(nkValueChanged, kHklm, "Software\\X", "", kSz, SzData("old"), DwordData(9));
   AddValue(nkValueChanged, kHklm, "Software\\X", "gone", kSz, SzData("old"), SzData("new"));
   AddValue(nkValueChanged, kHklm, "Software\\NoKey", "v", kSz, SzData("old"), SzData("new"));
-  SaveArchive();
-
-  Run();
-
-  EXPECT_EQ(Value(kHklm, "Software\\X", "v").type, kBinary);
-  EXPECT_EQ(Value(kHklm, "Software\\X", "v").data, (std::vector<uint8_t>{1, 0, 2}));
-  EXPECT_EQ(Value(kHklm, "Software\\X", "").data, SzData("old"));
-  EXPECT_EQ(Value(kHklm, "Software\\X", "gone").type, kNone);
-  EXPECT_FALSE(KeyExists(kHklm, "Software\\NoKey"));
-  const std::string item = "RESTORING REGISTRY VALUE: HKEY_LOCAL_MACHINE\\Software\\";
-  EXPECT_EQ(view.Texts(), Strings(item + "X\\v ... Ok", item + "X\\(Default) ... Ok",
-                                  item + "X\\gone ... FAILS (not found)",
-                                  item + "NoKey\\v ... FAILS (not found)", kSummary));
-}
-
-TEST_F(DezinstalerTest, DeletedKeysAndValuesAreRecreated) {
   MakeKey(kHkcu, "Software");
   AddKey(nkKeyDeleted, kHkcu, "Software", "Old");
   AddKey(nkKeyDeleted, kHkcu, "Software\\Old", "Inner");
@@ -200,14 +186,23 @@ TEST_F(DezinstalerTest, DeletedKeysAndValuesAreRecreated) {
 
   Run();
 
+  EXPECT_EQ(Value(kHklm, "Software\\X", "v").type, kBinary);
+  EXPECT_EQ(Value(kHklm, "Software\\X", "v").data, (std::vector<uint8_t>{1, 0, 2}));
+  EXPECT_EQ(Value(kHklm, "Software\\X", "").data, SzData("old"));
+  EXPECT_EQ(Value(kHklm, "Software\\X", "gone").type, kNone);
+  EXPECT_FALSE(KeyExists(kHklm, "Software\\NoKey"));
   EXPECT_TRUE(KeyExists(kHkcu, "Software\\Deep\\Path\\Key"));
   EXPECT_EQ(Value(kHkcu, "Software\\Old\\Inner", "x").type, kDword);
   EXPECT_EQ(Value(kHkcu, "Software\\Old\\Inner", "x").data, DwordData(7));
   EXPECT_EQ(Value(kHkcu, "Software\\Old", "").data, SzData("d"));
+  const std::string restore = "RESTORING REGISTRY VALUE: HKEY_LOCAL_MACHINE\\Software\\";
   const std::string key = "CREATING REGISTRY KEY: HKEY_CURRENT_USER\\Software\\";
   const std::string value = "CREATING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\";
   EXPECT_EQ(view.Texts(),
-            Strings(key + "Old\\Inner ... Ok", key + "Old ... Ok", key + "Deep\\Path\\Key ... Ok",
+            Strings(restore + "X\\v ... Ok", restore + "X\\(Default) ... Ok",
+                    restore + "X\\gone ... FAILS (not found)",
+                    restore + "NoKey\\v ... FAILS (not found)", key + "Old\\Inner ... Ok",
+                    key + "Old ... Ok", key + "Deep\\Path\\Key ... Ok",
                     value + "Old\\Inner\\x ... Ok", value + "Old\\(Default) ... Ok", kSummary));
 }
 
