@@ -116,7 +116,6 @@ TEST_F(DialogsTest, MessageBoxKeysAndTheirResults) {
        L"Yes"},
       {"Esc without Cancel", {B::kYes, B::kNo}, {Key(VK_ESCAPE)}, kResultNo, L"Yes"},
       {"border", {B::kYes, B::kNo}, {close_by_border}, kResultCancel, L"Yes"},
-      {"Enter on OK", {B::kOk}, {Key(VK_RETURN)}, kResultOk, L"OK"},
       {"Esc on OK alone", {B::kOk}, {Key(VK_ESCAPE)}, kResultOk, L"OK"},
       {"OK before Yes", {B::kYes, B::kOk}, {Key(VK_RETURN)}, kResultOk, L"OK"},
       {"Retry without OK and Yes",
@@ -228,30 +227,7 @@ TEST_F(DialogsTest, ButtonsAreAsWideAsTheWidestCaptionOfTheCurrentLanguage) {
 }
 
 // ---------------------------------------------------------------------------
-// TdlgInputText
-
-TEST_F(DialogsTest, InputOkFollowsTheTextAndEscCancels) {
-  TdlgInputText dialog;
-  ASSERT_TRUE(dialog.Create());
-  std::vector<bool> ok_enabled;
-  const auto look_then = [&](DialogStep act) {
-    return [&, act](HWND box) {
-      ok_enabled.push_back(IsWindowEnabled(dialog.btnOk().hwnd()));
-      act(box);
-    };
-  };
-  DialogDriver driver(
-      TdlgInputText::kClassName,
-      {look_then([&](HWND box) {
-         EXPECT_EQ(GetFocus(), dialog.edText().hwnd());
-         PressKey(box, VK_RETURN);  // nothing: Ok is disabled
-         testing::TypeText(box, L"x");
-       }),
-       look_then([](HWND box) { testing::TypeText(box, L"\b"); }), look_then(Key(VK_ESCAPE))});
-  EXPECT_EQ(dialog.ShowModal(nullptr), kResultCancel);
-  EXPECT_TRUE(driver.finished());
-  EXPECT_EQ(ok_enabled, (std::vector<bool>{false, true, false}));
-}
+// TdlgInputText and TdlgAboutCvn
 
 TEST_F(DialogsTest, InputTextGivesTheTextTypedOverItsDisabledOwner) {
   ASSERT_NO_FATAL_FAILURE(StartMain(true));
@@ -259,31 +235,43 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedOverItsDisabledOwner) {
   SetWindowPos(owner, nullptr, 40, 30, 700, 500, SWP_NOZORDER);
   struct Case {
     std::string initial_text;
-    std::wstring typed;
-    UINT key;
-    bool ok_enabled_at_first;
+    std::wstring typed;  // over the selected initial text
+    std::vector<UINT> keys;
+    std::vector<bool> ok_enabled;  // before and after typing
     std::optional<std::string> result;
   };
   const Case cases[] = {
-      {"", L"Gr\u00F6\u00DFe \u65E5\u672C", VK_RETURN, false,
+      {"",
+       L"Gr\u00F6\u00DFe \u65E5\u672C",
+       {VK_RETURN},
+       {false, true},
        "Gr\303\266\303\237e \346\227\245\346\234\254"},
-      {"Editor", L"", VK_ESCAPE, true, std::nullopt},
+      // Enter does nothing while Ok is disabled.
+      {"Editor", L"\b", {VK_RETURN, VK_ESCAPE}, {true, false}, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.initial_text);
-    bool owner_enabled = true, ok_enabled = false;
+    bool owner_enabled = true;
+    std::vector<bool> ok_enabled;
+    std::wstring focus_class;
     HWND label = nullptr;
     RECT bounds = {};
+    const auto look = [&](HWND box) {
+      ok_enabled.push_back(IsWindowEnabled(testing::FindDescendant(box, L"Button", L"Ok")));
+    };
     DialogDriver driver(TdlgInputText::kClassName,
                         {[&](HWND box) {
+                           look(box);
                            owner_enabled = IsWindowEnabled(owner);
-                           ok_enabled =
-                               IsWindowEnabled(testing::FindDescendant(box, L"Button", L"Ok"));
+                           focus_class = testing::ClassNameOf(GetFocus());
                            label = testing::FindDescendant(box, L"Static", L"New name");
                            GetWindowRect(box, &bounds);
                            testing::TypeText(box, c.typed);
                          },
-                         Key(c.key)});
+                         [&](HWND box) {
+                           look(box);
+                           for (UINT key : c.keys) PressKey(box, key);
+                         }});
     EXPECT_EQ(InputText(owner, {.caption = "Rename",
                                 .label = "New name",
                                 .ok_caption = "Ok",
@@ -291,7 +279,8 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedOverItsDisabledOwner) {
                                 .initial_text = c.initial_text}),
               c.result);
     EXPECT_TRUE(driver.finished());
-    EXPECT_EQ(ok_enabled, c.ok_enabled_at_first);
+    EXPECT_EQ(ok_enabled, c.ok_enabled);
+    EXPECT_EQ(focus_class, L"Edit");
     EXPECT_NE(label, nullptr);
     EXPECT_FALSE(owner_enabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
@@ -300,33 +289,7 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedOverItsDisabledOwner) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// TdlgAboutCvn
-
-TEST_F(DialogsTest, AboutShowsTheIconAndClosesWithOkEnterOrEsc) {
-  for (const UINT key : {0u /* a click on Ok */, UINT{VK_RETURN}, UINT{VK_ESCAPE}}) {
-    SCOPED_TRACE(key);
-    TdlgAboutCvn dialog;
-    ASSERT_TRUE(dialog.Create());
-    HICON icon = nullptr;
-    std::wstring caption;
-    DialogDriver driver(TdlgAboutCvn::kClassName, {[&](HWND box) {
-                          caption = WindowTextOf(box);
-                          icon = reinterpret_cast<HICON>(SendMessageW(
-                              dialog.FindComponent("imgIcon")->hwnd(), STM_GETICON, 0, 0));
-                          if (key != 0)
-                            PressKey(box, key);
-                          else
-                            PostMessageW(dialog.FindComponent("btnOk")->hwnd(), BM_CLICK, 0, 0);
-                        }});
-    EXPECT_EQ(dialog.ShowModal(nullptr), kResultOk);
-    EXPECT_TRUE(driver.finished());
-    EXPECT_EQ(caption, L"About");
-    EXPECT_NE(icon, nullptr);
-  }
-}
-
-TEST_F(DialogsTest, AboutIsTranslatedWhenShown) {
+TEST_F(DialogsTest, AboutIsTranslatedShowsTheIconAndClosesWithOkEnterOrEsc) {
   i18n::LanguageFileWriter writer;
   writer.Section("dlgAboutCvn")
       .Key("Caption", "\334ber Corvane")
@@ -334,20 +297,31 @@ TEST_F(DialogsTest, AboutIsTranslatedWhenShown) {
       .Key("lblDescription.Caption", "Installationsmonitor");
   ASSERT_NO_FATAL_FAILURE(AddLanguage("Deutsch", writer.Build()));
   InstallTranslator("Deutsch");
-  std::wstring caption;
-  HWND ok = nullptr, description = nullptr;
-  DialogDriver driver(TdlgAboutCvn::kClassName, {[&](HWND box) {
-                        caption = WindowTextOf(box);
-                        ok = testing::FindDescendant(box, L"Button", L"&Schlie\u00DFen");
-                        description =
-                            testing::FindDescendant(box, L"Static", L"Installationsmonitor");
-                        PressKey(box, VK_RETURN);
-                      }});
-  ShowAboutDialog(nullptr);
-  EXPECT_TRUE(driver.finished());
-  EXPECT_EQ(caption, L"\u00DCber Corvane");
-  EXPECT_NE(ok, nullptr);
-  EXPECT_NE(description, nullptr);
+  for (const UINT key : {0u /* a click on Ok */, UINT{VK_RETURN}, UINT{VK_ESCAPE}}) {
+    SCOPED_TRACE(key);
+    bool icon = false;
+    std::wstring caption;
+    HWND description = nullptr;
+    DialogDriver driver(
+        TdlgAboutCvn::kClassName, {[&](HWND box) {
+          caption = WindowTextOf(box);
+          for (HWND image : testing::DescendantsOfClass(box, L"Static"))
+            icon = icon || SendMessageW(image, STM_GETICON, 0, 0) != 0;
+          description = testing::FindDescendant(box, L"Static", L"Installationsmonitor");
+          const HWND ok = testing::FindDescendant(box, L"Button", L"&Schlie\u00DFen");
+          ASSERT_NE(ok, nullptr);
+          if (key != 0)
+            PressKey(box, key);
+          else
+            PostMessageW(ok, BM_CLICK, 0, 0);
+        }});
+    ShowAboutDialog(nullptr);
+    EXPECT_TRUE(driver.finished());
+    EXPECT_FALSE(driver.closed_by_driver());
+    EXPECT_EQ(caption, L"\u00DCber Corvane");
+    EXPECT_NE(description, nullptr);
+    EXPECT_TRUE(icon);
+  }
 }
 
 }  // namespace

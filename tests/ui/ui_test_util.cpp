@@ -3,47 +3,21 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "ui/utf16.h"
 
 namespace cvn::ui::testing {
-namespace {
-
-void DispatchPending(int* quit_code) {
-  MSG message = {};
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      if (quit_code != nullptr) *quit_code = static_cast<int>(message.wParam);
-    } else {
+bool PumpMessagesUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  for (MSG message = {};; MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
-  }
-}
-
-bool Poll(const std::function<bool()>& done, const std::function<void()>& between) {
-  const auto deadline = std::chrono::steady_clock::now() + kPatience;
-  while (!done()) {
+    if (done()) return true;
     if (std::chrono::steady_clock::now() > deadline) return false;
-    between();
   }
-  return true;
-}
-
-}  // namespace
-
-bool PumpMessagesUntil(const std::function<bool()>& done, int* quit_code) {
-  DispatchPending(quit_code);
-  return Poll(done, [&] {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    DispatchPending(quit_code);
-  });
-}
-
-bool WaitUntil(const std::function<bool()>& done) {
-  return Poll(done, [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); });
 }
 
 std::wstring WindowTextOf(HWND hwnd) {
@@ -193,50 +167,35 @@ void WindowTest::InstallTranslator(std::string_view language) {
   i18n::InstallTranslator(translator_.get());
 }
 
-void WindowTest::Store(const std::string& key_path, std::string_view name, uint32_t value,
-                       Where where) {
+void WindowTest::Store(const std::string& key_path, std::string_view name,
+                       std::variant<int, std::string_view> value, Where where) {
   std::unique_ptr<platform::RegKey> key;
-  if (!registry_
-           .CreateKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kReadWrite,
-                      &key)
-           .ok() ||
-      !platform::SetDword(registry_, *key, name, value).ok()) {
+  const bool stored =
+      registry_
+          .CreateKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kReadWrite,
+                     &key)
+          .ok() &&
+      (value.index() == 0
+           ? platform::SetDword(registry_, *key, name, static_cast<uint32_t>(std::get<0>(value)))
+           : platform::SetString(registry_, *key, name, std::get<1>(value)))
+          .ok();
+  if (!stored) {
     ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "cannot store " << name;
   }
 }
 
-void WindowTest::Store(const std::string& key_path, std::string_view name, std::string_view text,
-                       Where where) {
-  std::unique_ptr<platform::RegKey> key;
-  if (!registry_
-           .CreateKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kReadWrite,
-                      &key)
-           .ok() ||
-      !platform::SetString(registry_, *key, name, text).ok()) {
-    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "cannot store " << name;
-  }
-}
-
-std::optional<platform::RegValue> WindowTest::Stored(const std::string& key_path,
-                                                     std::string_view name) {
+std::optional<uint32_t> WindowTest::StoredDword(const std::string& key_path,
+                                                std::string_view name) {
   std::unique_ptr<platform::RegKey> key;
   platform::RegValue value;
   if (!registry_
            .OpenKey(platform::RootKey::kCurrentUser, key_path, platform::KeyAccess::kRead, &key)
            .ok() ||
-      !registry_.QueryValue(*key, name, &value).ok()) {
+      !registry_.QueryValue(*key, name, &value).ok() || value.type != platform::regtype::kDword ||
+      value.data.size() != 4) {
     return std::nullopt;
   }
-  return value;
-}
-
-std::optional<uint32_t> WindowTest::StoredDword(const std::string& key_path,
-                                                std::string_view name) {
-  const auto value = Stored(key_path, name);
-  if (!value || value->type != platform::regtype::kDword || value->data.size() != 4) {
-    return std::nullopt;
-  }
-  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 | value->data[3] << 24;
+  return value.data[0] | value.data[1] << 8 | value.data[2] << 16 | value.data[3] << 24;
 }
 
 void WindowTest::StartMain(bool show) {
@@ -254,3 +213,12 @@ HWND WindowTest::Control(std::string_view name, Where where) {
 }
 
 }  // namespace cvn::ui::testing
+
+// The tests create real controls, so the common controls are set up once
+// before any test runs, as corvane.exe does.
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,6 +1,7 @@
-// Helpers for tests that drive real windows: message pumping with a generous
-// limit, window texts and fonts, a driver for modal dialogs, and a fixture
-// with the main window on an in-memory registry and file system.
+// Helpers for tests that drive real windows (ui_test_util.cpp also holds the
+// test program's main): message pumping with a generous limit, window texts
+// and fonts, a driver for modal dialogs, and a fixture with the main window
+// on an in-memory registry and file system.
 #pragma once
 
 #include "platform/win32/windows_api.h"
@@ -14,6 +15,7 @@
 #include <source_location>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "i18n/translator.h"
@@ -27,11 +29,8 @@ namespace cvn::ui::testing {
 // a window or a process are generous. They end as soon as the condition holds.
 inline constexpr std::chrono::seconds kPatience{60};
 
-// Dispatches this thread's messages until `done` holds; false when it never
-// did. A WM_QUIT met on the way is stored in *quit_code and does not end it.
-bool PumpMessagesUntil(const std::function<bool()>& done, int* quit_code = nullptr);
-// Waits, without pumping this thread's messages, until `done` holds.
-bool WaitUntil(const std::function<bool()>& done);
+// Dispatches this thread's messages until `done` holds; false when it never did.
+bool PumpMessagesUntil(const std::function<bool()>& done);
 
 std::wstring WindowTextOf(HWND hwnd);
 std::wstring ClassNameOf(HWND hwnd);
@@ -95,11 +94,8 @@ class WindowTest : public ::testing::Test {
                    Where where = Where::current());
   // Installs a new translator over the files added so far, on `language`.
   void InstallTranslator(std::string_view language = {});
-  void Store(const std::string& key_path, std::string_view name, uint32_t value,
-             Where where = Where::current());
-  void Store(const std::string& key_path, std::string_view name, std::string_view text,
-             Where where = Where::current());
-  std::optional<platform::RegValue> Stored(const std::string& key_path, std::string_view name);
+  void Store(const std::string& key_path, std::string_view name,
+             std::variant<int, std::string_view> value, Where where = Where::current());
   std::optional<uint32_t> StoredDword(const std::string& key_path, std::string_view name);
 
   // Installs a translator and creates the main window, shown when asked.
