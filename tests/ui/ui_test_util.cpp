@@ -8,6 +8,7 @@
 #include "ui/utf16.h"
 
 namespace cvn::ui::testing {
+
 bool PumpMessagesUntil(const std::function<bool()>& done) {
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
   for (MSG message = {};; MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT)) {
