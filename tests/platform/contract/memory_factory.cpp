@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
@@ -14,7 +16,18 @@ std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
     platform::MemoryFileSystem fs_;
     platform::MemoryShell shell_{fs_};
   };
-  return std::make_unique<MemoryPlatform>();
+  auto made = std::make_unique<MemoryPlatform>();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  made->folder = "C:\\CorvaneTest\\" + name;
+  made->key = "Software\\CorvaneTest\\" + name;
+  EXPECT_TRUE(made->fs_.CreateFolders(made->folder).ok());
+  std::unique_ptr<platform::RegKey> key;
+  EXPECT_TRUE(made->registry_
+                  .CreateKey(platform::RootKey::kCurrentUser, made->key,
+                             platform::KeyAccess::kReadWrite, &key)
+                  .ok());
+  return made;
 }
 
 }  // namespace cvn::test

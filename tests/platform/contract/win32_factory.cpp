@@ -3,6 +3,7 @@
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
 #include "tests/platform/contract/platform_under_test.h"
+#include "tests/support/platform_win32_sandbox.h"
 
 namespace cvn::test {
 
@@ -14,8 +15,12 @@ std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
     platform::win32::Win32Registry registry_;
     platform::win32::Win32FileSystem fs_;
     platform::win32::Win32Shell shell_;
+    Win32Sandbox box_;  // removed with the bare API
   };
-  return std::make_unique<Win32Platform>();
+  auto made = std::make_unique<Win32Platform>();
+  made->folder = made->box_.folder;
+  made->key = made->box_.key;
+  return made;
 }
 
 }  // namespace cvn::test
