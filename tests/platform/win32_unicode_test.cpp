@@ -92,16 +92,16 @@ class Win32UnicodeTest : public ::testing::Test {
   HKEY raw_ = nullptr;
 };
 
-TEST_F(Win32UnicodeTest, FileAndFolderNamesRoundTripExactly) {
+// Each name is stored under the very UTF-16 name and listed back as it was
+// given, for files and folders, keys and values.
+TEST_F(Win32UnicodeTest, NamesRoundTripExactly) {
   for (const Name& name : kNames) {
     SCOPED_TRACE(name.utf8);
     const std::string folder = JoinPath(box_.folder, name.utf8), file = JoinPath(folder, name.utf8);
     ASSERT_STATUS(kOk, fs_.CreateFolder(folder));
     ASSERT_STATUS(kOk, fs_.WriteFile(file, Bytes(name.utf8)));
-    // Stored under the very UTF-16 names.
     const std::wstring raw = test::AsciiToWide(box_.folder) + L"\\" + name.wide;
     EXPECT_NE(GetFileAttributesW((raw + L"\\" + name.wide).c_str()), INVALID_FILE_ATTRIBUTES);
-
     EXPECT_EQ(FolderNames(box_.folder), std::vector<std::string>{name.utf8});
     EXPECT_EQ(FolderNames(folder), std::vector<std::string>{name.utf8});
     std::vector<uint8_t> data;
@@ -109,33 +109,19 @@ TEST_F(Win32UnicodeTest, FileAndFolderNamesRoundTripExactly) {
     EXPECT_EQ(data, Bytes(name.utf8));
     EXPECT_STATUS(kOk, fs_.DeleteFile(file));
     EXPECT_STATUS(kOk, fs_.RemoveFolder(folder));
-  }
-}
 
-TEST_F(Win32UnicodeTest, RegistryKeyAndValueNamesRoundTripExactly) {
-  for (const Name& name : kNames) {
-    SCOPED_TRACE(name.utf8);
     std::unique_ptr<RegKey> key;
     ASSERT_STATUS(kOk, registry_.CreateKey(RootKey::kCurrentUser, box_.key + "\\" + name.utf8,
                                            KeyAccess::kReadWrite, &key));
     ASSERT_STATUS(kOk, SetString(registry_, *key, name.utf8, name.utf8));
-
     HKEY raw_key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(raw_, name.wide.c_str(), 0, KEY_READ, &raw_key), ERROR_SUCCESS)
-        << "stored under the very UTF-16 name";
+    ASSERT_EQ(RegOpenKeyExW(raw_, name.wide.c_str(), 0, KEY_READ, &raw_key), ERROR_SUCCESS);
     EXPECT_EQ(RawText(name.wide, nullptr, raw_key), name.wide + L'\0');
     RegCloseKey(raw_key);
-
     EXPECT_EQ(SubkeyNames(), std::vector<std::string>{name.utf8});
     RegValue value;
     ASSERT_STATUS(kOk, registry_.EnumValue(*key, 0, Registry::kUnlimited, &value));
     EXPECT_EQ(value.name, name.utf8);
-    std::unique_ptr<RegKey> reopened;
-    ASSERT_STATUS(kOk, registry_.OpenSubKey(*key_, name.utf8, KeyAccess::kReadWrite, &reopened));
-    ASSERT_STATUS(kOk, registry_.QueryValue(*reopened, name.utf8, &value));
-    EXPECT_EQ(value.data, Bytes(name.utf8 + '\0'));
-
-    reopened.reset();
     key.reset();
     EXPECT_STATUS(kOk, registry_.DeleteKey(*key_, name.utf8));
   }
