@@ -92,8 +92,7 @@ class CliWin32Test : public ::testing::Test {
     cvn::settings::Settings settings;
     settings.ScanHKCR = settings.ScanHKLM = settings.ScanHKUS = settings.ScanHKCC = false;
     settings.ScanWin = settings.ScanProg = settings.ScanEntire = false;
-    settings.ScanHKCU = true;
-    settings.ScanOthers = true;
+    settings.ScanHKCU = settings.ScanOthers = true;
     settings.ScanOtherPaths = ToUtf8(kScratch);
     settings.UseRecycled = false;
     ASSERT_TRUE(cvn::settings::SaveSettings(registry_, settings));
@@ -102,9 +101,8 @@ class CliWin32Test : public ::testing::Test {
     std::unique_ptr<cvn::platform::RegKey> parent;  // so that the setup's key is the one added
     ASSERT_TRUE(registry_.CreateKey(kHKCU, "Software\\CorvaneTest", kRead, &parent).ok());
     cvn::test::RemoveFolderTree(kSandbox);
-    ASSERT_TRUE(CreateDirectoryW(kSandbox, nullptr));
-    ASSERT_TRUE(CreateDirectoryW(kProgramFolder, nullptr));
-    ASSERT_TRUE(CreateDirectoryW(kScratch, nullptr));
+    for (const wchar_t* folder : {kSandbox, kProgramFolder, kScratch})
+      ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
     // A target folder that holds something before the installation.
     ASSERT_TRUE(fs.WriteFile(ToUtf8(kScratch) + "\\before.txt", {}).ok());
     ASSERT_TRUE(CopyFileW(HostPath(CVN_CLI_EXE).c_str(),

@@ -27,9 +27,9 @@
 namespace cvn::uninstall {
 namespace {
 
+using cvn::test::Where;
 using platform::KeyAccess;
 using platform::RootKey;
-using cvn::test::Where;
 
 // The window's side: every shared-file question is answered Yes.
 struct YesView final : UninstallView {
@@ -49,11 +49,9 @@ class UninstallWin32Test : public ::testing::Test {
     tree_.SetUninstallMode(true);
   }
   void TearDown() override {
-    std::unique_ptr<platform::RegKey> counters;
-    if (!shared_counter_.empty() &&
-        registry_.OpenKey(RootKey::kLocalMachine, kSharedDllsKey, KeyAccess::kReadWrite, &counters)
-            .ok())
-      registry_.DeleteValue(*counters, shared_counter_);
+    if (!shared_counter_.empty())
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, platform::win32::ToWide(kSharedDllsKey).c_str(),
+                         platform::win32::ToWide(shared_counter_).c_str());
   }
 
   // Writes the file `folder`\`name` (the folder too, for a first file) and

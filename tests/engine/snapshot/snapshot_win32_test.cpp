@@ -95,19 +95,16 @@ class SnapshotWin32Test : public ::testing::Test {
 };
 
 // Both forms start at the hive's root, and the sandbox in each is what the
-// registry shows: text, numbers, a default value and names outside the ANSI
-// code page. (Only the sandbox is compared: other test programs change the
-// hive meanwhile.)
+// registry shows. (Only the sandbox is compared: other test programs change
+// the hive meanwhile.)
 TEST_F(SnapshotWin32Test, WholeHiveInBothFormsFromTheHiveRoot) {
   Set("Box", "", platform::regtype::kSz, {"root default\0", 13});
-  Set("Box", "Überprüfung", platform::regtype::kDword, {"\1\0\0\0", 4});
-  Set("Box\\Big", "after", platform::regtype::kSz, {"danach\0", 7});
   Set("Box\\日本語", "名前", platform::regtype::kSz, {"値\0", 4});
   Set("Box\\日本語\\Überprüfung\\Deep", "q", platform::regtype::kQword, "12345678");
   std::vector<std::string> shown;
   ShowKey(registry_, box_.key + "\\Box", "Box", shown);
   std::sort(shown.begin(), shown.end());
-  ASSERT_EQ(shown.size(), 10u);
+  ASSERT_EQ(shown.size(), 7u);
 
   RegistryScanner scanner(registry_, settings_, control_);
   TDBTree store = TDBTree::CreateNew(fs_, box_.folder, "HKCU");
@@ -146,13 +143,9 @@ TEST_F(SnapshotWin32Test, FolderTreeLoadsBackAsTheFileSystemShowsIt) {
 
   std::vector<std::string> shown = {"C:", "C:\\CorvaneTest"};
   ShowFolder(fs_, box_.folder, shown);
-  std::erase_if(shown,
-                [&](const std::string& line) { return line.starts_with(box_.folder + "\\Out|"); });
   std::sort(shown.begin(), shown.end());
+  ASSERT_EQ(shown.size(), 10u);
   EXPECT_EQ(Dump(loaded.Root()), shown);
-  EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
-                          [](const std::string& l) { return l.find('|') != std::string::npos; }),
-            3);
   EXPECT_FALSE(fs_.GetAttributes(box_.folder + "\\Out\\FIS2.sns").has_value())
       << "deleted by loading";
 }
