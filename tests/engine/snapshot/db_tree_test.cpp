@@ -13,20 +13,19 @@ namespace cvn::snapshot {
 namespace {
 
 using test::Add;
-using test::Golden;
 using test::kKey;
+using test::Records;
 using Data = std::vector<uint8_t>;
 
 constexpr char kFolder[] = "C:\\Corvane";
 const Data kDword1 = {1, 0, 0, 0};
 // The root key, a key A with a REG_DWORD x = 1, and a key A\B.
-const std::vector<Add> kFourAdds = {
-    {"", "", {}, 0, kKey}, {"A", "", {}, 0, kKey}, {"A", "x", kDword1, 4, 0}, {"A\\B", "", {}, 0, kKey}};
-const Data kFourRecords = Golden()
-                              .U32(0x11101).U32(0).U32(0)
-                              .U32(0x11101).U32(1).U32(0).Text("A")
-                              .U32(0).U32(1).U32(4).U32(1).Text("x").U32(4).Raw({1, 0, 0, 0})
-                              .U32(0x11110).U32(1).U32(0).Text("B");
+const std::vector<Add> kFourAdds = {{"", "", {}, 0, kKey},
+                                    {"A", "", {}, 0, kKey},
+                                    {"A", "x", kDword1, 4, 0},
+                                    {"A\\B", "", {}, 0, kKey}};
+const Data kFourRecords = Records(
+    {{0x11101, 0, 0}, {0x11101, 1, 0, "A"}, {0, 1, 4, "", "x", kDword1}, {0x11110, 1, 0, "B"}});
 
 class DbTreeTest : public ::testing::Test {
  protected:
@@ -41,32 +40,45 @@ class DbTreeTest : public ::testing::Test {
     EXPECT_TRUE(fs_.WriteFile(SnapshotFilePath(kFolder, "T"), bytes).ok());
     return TDBTree::Open(fs_, kFolder, "T");
   }
+  // Reads every record: true when the data ended cleanly, false when the
+  // reader reported a damaged file.
+  bool ReadsToTheEnd(const Data& bytes) {
+    TDBTree store = OpenBytes(bytes);
+    SnapshotRecord r;
+    try {
+      while (store.ReadRecord(&r)) {
+      }
+      return true;
+    } catch (const SnapshotFormatError&) {
+      return false;
+    }
+  }
 
   platform::MemoryFileSystem fs_;
 };
 
 TEST_F(DbTreeTest, RecordsAreWrittenByteForByte) {
-  const struct { const char* what; std::vector<Add> adds; Data bytes; } kRows[] = {
+  const struct {
+    const char* what;
+    std::vector<Add> adds;
+    Data bytes;
+  } kRows[] = {
       {"four registry records", kFourAdds, kFourRecords},
       {"root key values: the full path bit with no path",
        {{"", "", {}, 0, kKey}, {"", "v", kDword1, 4, 0}, {"", "", kDword1, 1, 0}},
-       Golden()
-           .U32(0x11101).U32(0).U32(0)
-           .U32(0x1).U32(0).U32(4).U32(1).Text("v").U32(4).Raw({1, 0, 0, 0})
-           .U32(0x101).U32(0).U32(1).U32(4).Raw({1, 0, 0, 0})},
+       Records({{0x11101, 0, 0}, {0x1, 0, 4, "", "v", kDword1}, {0x101, 0, 1, "", "", kDword1}})},
+      // An empty default value has no name and no data.
       {"a key met again after a deeper subtree gets its full path",
        {{"A\\B\\C", "", {}, 0, kKey}, {"A\\D", "", {}, 0, kKey}, {"A\\D", "", {}, 7, 0}},
-       Golden()
-           .U32(0x11101).U32(5).U32(0).Text("A\\B\\C")
-           .U32(0x11101).U32(3).U32(0).Text("A\\D")
-           .U32(0x1100).U32(3).U32(7)},  // an empty default value: no name, no data
+       Records({{0x11101, 5, 0, "A\\B\\C"}, {0x11101, 3, 0, "A\\D"}, {0x1100, 3, 7}})},
       {"a path only sharing letters with the previous one is full; comparisons are exact",
        {{"Soft", "", {}, 0, kKey}, {"Software", "", {}, 0, kKey}, {"software\\x", "", {}, 0, kKey}},
-       Golden()
-           .U32(0x11101).U32(4).U32(0).Text("Soft")
-           .U32(0x11101).U32(8).U32(0).Text("Software")
-           .U32(0x11101).U32(10).U32(0).Text("software\\x")},
+       Records({{0x11101, 4, 0, "Soft"},
+                {0x11101, 8, 0, "Software"},
+                {0x11101, 10, 0, "software\\x"}})},
   };
+  // Saving replaces an earlier, longer file.
+  ASSERT_TRUE(fs_.AddFile("C:\\Corvane\\HKLM.sns", std::string(200, 'x')).ok());
   for (const auto& r : kRows) {
     SCOPED_TRACE(r.what);
     TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
@@ -75,14 +87,6 @@ TEST_F(DbTreeTest, RecordsAreWrittenByteForByte) {
     store.Save();
     EXPECT_EQ(FileBytes("HKLM"), r.bytes);
   }
-}
-
-TEST_F(DbTreeTest, SaveReplacesAnEarlierFileAndFailsInAMissingFolder) {
-  ASSERT_TRUE(fs_.AddFile("C:\\Corvane\\FIS2.sns", "an older, longer snapshot").ok());
-  TDBTree store = TDBTree::CreateNew(fs_, kFolder, "FIS2");
-  store.Add("C:", "a", {}, 3, 0);
-  store.Save();
-  EXPECT_EQ(FileBytes("FIS2"), Data(Golden().U32(0x1001).U32(2).U32(3).Text("C:").U32(1).Text("a")));
   TDBTree nowhere = TDBTree::CreateNew(fs_, "C:\\Missing", "FIS2");
   nowhere.Add("C:", "a", {}, 3, 0);
   EXPECT_THROW(nowhere.Save(), SnapshotFileError);
@@ -94,8 +98,14 @@ TEST_F(DbTreeTest, ReaderFollowsTheRecordsFieldByField) {
   EXPECT_FALSE(store.Writing());
   std::string path = "before", name;
   Data data = {9};
-  // Flags, path after the header, value, name, data size, data.
-  const struct { uint32_t flags; const char* path; uint32_t value; const char* name; Data data; } kRecords[] = {
+  // Flags, path after the header, value, name, data.
+  const struct {
+    uint32_t flags;
+    const char* path;
+    uint32_t value;
+    const char* name;
+    Data data;
+  } kRecords[] = {
       {0x11101, "", 0, "", {}},
       {0x11101, "A", 0, "", {}},
       {0, "A", 4, "x", kDword1},  // a same-path record leaves the path alone
@@ -116,41 +126,12 @@ TEST_F(DbTreeTest, ReaderFollowsTheRecordsFieldByField) {
   }
   store.ReadHeader(path);
   EXPECT_TRUE(store.Eof());
-
-  TDBTree again = OpenBytes(kFourRecords);
-  SnapshotRecord record;
-  for (const auto& r : kRecords) {
-    ASSERT_TRUE(again.ReadRecord(&record));
-    EXPECT_EQ(record.flags, r.flags);
-    EXPECT_EQ(record.value, r.value);
-    EXPECT_EQ(record.name, r.name);
-    EXPECT_EQ(Data(record.data.begin(), record.data.end()), r.data);
-    if (r.flags != 0) {
-      EXPECT_EQ(record.path_text, r.path);
-    }
-  }
-  EXPECT_FALSE(again.ReadRecord(&record));
-  EXPECT_TRUE(again.Eof());
-}
-
-// Reads every record: true when the data ended cleanly, false when the
-// reader reported a damaged file.
-bool ReadsToTheEnd(TDBTree& store) {
-  SnapshotRecord r;
-  try {
-    while (store.ReadRecord(&r)) {
-    }
-    return true;
-  } catch (const SnapshotFormatError&) {
-    return false;
-  }
 }
 
 TEST_F(DbTreeTest, TruncatedFileIsDamagedUnlessCutBetweenRecords) {
   const std::vector<size_t> record_ends = {0, 12, 25, 50, kFourRecords.size()};
   for (size_t length = 0; length <= kFourRecords.size(); ++length) {
-    TDBTree store = OpenBytes(Data(kFourRecords.begin(), kFourRecords.begin() + length));
-    EXPECT_EQ(ReadsToTheEnd(store),
+    EXPECT_EQ(ReadsToTheEnd(Data(kFourRecords.begin(), kFourRecords.begin() + length)),
               std::find(record_ends.begin(), record_ends.end(), length) != record_ends.end())
         << "length " << length;
   }
@@ -172,24 +153,25 @@ TEST_F(DbTreeTest, DamagedBytesNeverMakeTheReaderReadPastItsData) {
     for (uint8_t mask : {0x01, 0x10, 0x80, 0xFF}) {
       Data bytes = kFourRecords;
       bytes[at] ^= mask;
-      TDBTree store = OpenBytes(bytes);
-      damaged += !ReadsToTheEnd(store);
+      damaged += !ReadsToTheEnd(bytes);
     }
   }
   // Many flips (in lengths and flags) must be caught; the sanitizers check
   // that none of them read out of bounds.
   EXPECT_GT(damaged, 20u);
   // Huge lengths are damage, not allocations.
-  for (const Data& bytes : {Data(Golden().U32(0x1).U32(0xFFFFFFFF).U32(0).Text("A")),
-                            Data(Golden().U32(0x1).U32(1).U32(0).Text("A").U32(0xFFFFFFF0).Text("x")),
-                            Data(Golden().U32(0x100).U32(0).U32(0).U32(0xFFFFFFFF).Raw({1, 2, 3}))}) {
-    TDBTree store = OpenBytes(bytes);
-    EXPECT_FALSE(ReadsToTheEnd(store)) << cvn::test::Hex(bytes);
-  }
+  Data path = Records({{0x1, 0xFFFFFFFF, 0, "A"}});
+  Data name = Records({{0x1001, 1, 0, "A", "x"}});
+  name[16] = 0xF0;  // the name length's high byte
+  Data data = Records({{0x100, 0, 0, "", "", {1, 2, 3}}});
+  std::fill(data.begin() + 12, data.begin() + 16, 0xFF);
+  for (const Data& bytes : {path, name, data})
+    EXPECT_FALSE(ReadsToTheEnd(bytes)) << cvn::test::Hex(bytes);
 }
 
 TEST_F(DbTreeTest, DeleteSnapshotFilesRemovesTheSevenFilesAndNothingElse) {
-  for (const char* name : {"HKCR.sns", "HKLM.SNS", "hkcu.sns", "FIS1.SNS", "FIS2.sns", "App.cvn", "Log.txt"})
+  for (const char* name :
+       {"HKCR.sns", "HKLM.SNS", "hkcu.sns", "FIS1.SNS", "FIS2.sns", "App.cvn", "Log.txt"})
     ASSERT_TRUE(fs_.AddFile(std::string(kFolder) + "\\" + name, "x").ok());
   DeleteSnapshotFiles(fs_, kFolder);  // HKUS and HKCC are missing: ignored
   for (const char* name : {"HKCR.SNS", "HKLM.SNS", "HKCU.SNS", "FIS1.SNS", "FIS2.SNS"})

@@ -55,8 +55,10 @@ class FileSystemScannerTest : public ::testing::Test {
   }
   void SetProgramFilesDir() {
     std::unique_ptr<platform::RegKey> key;
-    ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
-                                    platform::KeyAccess::kReadWrite, &key).ok());
+    ASSERT_TRUE(registry_
+                    .CreateKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
+                               platform::KeyAccess::kReadWrite, &key)
+                    .ok());
     ASSERT_TRUE(platform::SetString(registry_, *key, "ProgramFilesDir", "C:\\Program Files").ok());
   }
 
@@ -65,6 +67,13 @@ class FileSystemScannerTest : public ::testing::Test {
   settings::Settings settings_;
 };
 
+// A file record's data: DOS date-time, then size.
+std::vector<uint8_t> Info(uint32_t dos, uint32_t size) {
+  std::vector<uint8_t> data = cvn::test::DwordData(dos), s = cvn::test::DwordData(size);
+  data.insert(data.end(), s.begin(), s.end());
+  return data;
+}
+
 TEST_F(FileSystemScannerTest, DataFolderIsWrittenByteForByte) {
   AddFile("C:\\Data\\a.txt", "hello");
   AddFile("C:\\Data\\Sub\\b.txt", "0123456789");
@@ -72,104 +81,92 @@ TEST_F(FileSystemScannerTest, DataFolderIsWrittenByteForByte) {
   std::vector<uint8_t> data;
   ASSERT_TRUE(fs_.ReadFile("C:\\Corvane\\FIS2.sns", &data).ok());
   EXPECT_EQ(cvn::test::Hex(data),
-            cvn::test::Hex(test::Golden()
-                               .U32(0x1).U32(7).U32(3).Text("C:\\Data").U32(5).Text("a.txt")
-                               .U32(8).U32(kNoonDos).U32(5)
-                               .U32(0x11110).U32(3).U32(0).Text("Sub")
-                               .U32(0).U32(11).U32(3).U32(5).Text("b.txt").U32(8).U32(kNoonDos).U32(10)));
+            cvn::test::Hex(test::Records({{0x1, 7, 3, "C:\\Data", "a.txt", Info(kNoonDos, 5)},
+                                          {0x11110, 3, 0, "Sub"},
+                                          {0, 11, 3, "", "b.txt", Info(kNoonDos, 10)}})));
 }
 
-struct Targets {
-  const char* what;
-  bool entire, win, prog, program_files_dir;
-  const char* others;  // null: no other folders
-  Strings records;
-};
-void PrintTo(const Targets& t, std::ostream* os) { *os << t.what; }
-const Targets kTargets[] = {
-    // The wizard keeps Windows and Program Files set with the entire drive: no second walk.
-    {"entire drive", true, true, true, true, nullptr,
-     {"C:\\Windows", "C:\\Windows|win.ini", "C:\\Corvane", "C:|boot.ini", "C:\\Program Files",
-      "C:\\Program Files\\App", "C:\\Program Files\\App|app.exe", "C:\\Data", "C:\\Data\\Temp",
-      "C:\\Data\\Empty"}},
-    {"windows and program files", false, true, true, true, nullptr,
-     {"C:\\Windows|win.ini", "C:\\Program Files\\App", "C:\\Program Files\\App|app.exe"}},
-    {"no program files dir", false, true, true, false, nullptr, {"C:\\Windows|win.ini"}},
-    {"others end at the first unusable entry", false, false, false, false, "D:\\Apps;X:\\Missing;E:\\Data",
-     {"D:\\Apps|d.txt"}},
-    {"others end at the first empty entry", false, false, false, false, "D:\\Apps;;E:\\Data",
-     {"D:\\Apps|d.txt"}},
-    {"targets as the wizard stores them", false, false, false, false, "D:\\Apps\\;E:\\",
-     {"D:\\Apps|d.txt", "E:\\Data", "E:\\Data|e.txt"}},
-    {"overlapping targets: once per target", false, true, false, false, "C:\\Windows",
-     {"C:\\Windows|win.ini", "C:\\Windows|win.ini"}},
-    // An excluded folder is an empty folder record, as is an empty folder; a
-    // folder that cannot be listed is skipped silently.
-    {"exclusions, locks and empty folders", false, false, false, false, "C:\\Data",
-     {"C:\\Data\\Temp", "C:\\Data\\Empty"}},
-    {"the program folder never appears", false, false, false, false, "C:\\Corvane", {}},
-    // An empty target is recorded so that it is not taken for a created
-    // folder later; a target with contents is known by its contents alone.
-    {"an empty target", false, false, false, false, "C:\\Data\\Empty;D:\\Apps",
-     {"C:\\Data\\Empty", "D:\\Apps|d.txt"}},
-    {"a target that cannot be listed ends the others", false, false, false, false,
-     "C:\\Data\\Locked;D:\\Apps", {}},
-};
-
-class TargetsTest : public FileSystemScannerTest, public ::testing::WithParamInterface<Targets> {};
-
-TEST_P(TargetsTest, RecordWhatEachTargetHolds) {
-  const Targets& r = GetParam();
-  for (const char* file : {"C:\\boot.ini", "C:\\Windows\\win.ini", "C:\\Program Files\\App\\app.exe",
-                           "C:\\Data\\Temp\\t.txt", "C:\\Data\\Locked\\secret.txt", "D:\\Apps\\d.txt",
-                           "E:\\Data\\e.txt", "C:\\Corvane\\Log.txt"})
+TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
+  for (const char* file :
+       {"C:\\boot.ini", "C:\\Windows\\win.ini", "C:\\Program Files\\App\\app.exe",
+        "C:\\Data\\Temp\\t.txt", "C:\\Data\\Locked\\secret.txt", "D:\\Apps\\d.txt",
+        "E:\\Data\\e.txt", "C:\\Corvane\\Log.txt"})
     AddFile(file);
   ASSERT_TRUE(fs_.CreateFolders("C:\\Data\\Empty").ok());
   fs_.DenyList("C:\\Data\\Locked");
   settings_.ExcludedFolders.Add("c:\\DATA\\temp");
-  if (r.program_files_dir) SetProgramFilesDir();
-  settings_.ScanEntire = r.entire;
-  settings_.ScanWin = r.win;
-  settings_.ScanProg = r.prog;
-  settings_.ScanOthers = r.others != nullptr;
-  settings_.ScanOtherPaths = r.others ? r.others : "";
-  Scan();
-  EXPECT_EQ(Records(), r.records);
-}
-INSTANTIATE_TEST_SUITE_P(FileSystemScanner, TargetsTest, ::testing::ValuesIn(kTargets));
-
-TEST_F(FileSystemScannerTest, ProgramFilesDirIsReadFromTheRegistry) {
-  EXPECT_EQ(GetProgramFilesDir(registry_), "");  // no key
-  std::unique_ptr<platform::RegKey> key;
-  ASSERT_TRUE(registry_.CreateKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
-                                  platform::KeyAccess::kReadWrite, &key).ok());
-  EXPECT_EQ(GetProgramFilesDir(registry_), "");  // key without the value
-  SetProgramFilesDir();
-  EXPECT_EQ(GetProgramFilesDir(registry_), "C:\\Program Files");
+  // Targets: E entire drive, W Windows, P Program Files (R: its folder is
+  // known), then the other folders (null: none); the records joined by ", ".
+  const struct {
+    const char* targets;
+    const char* others;
+    const char* records;
+  } kRows[] = {
+      {"WP", nullptr, "C:\\Windows|win.ini"},  // first: the folder is not known yet
+      // The wizard keeps Windows and Program Files set with the entire drive: no second walk.
+      {"EWPR", nullptr,
+       "C:\\Windows, C:\\Windows|win.ini, C:\\Corvane, C:|boot.ini, C:\\Program Files, "
+       "C:\\Program Files\\App, C:\\Program Files\\App|app.exe, C:\\Data, C:\\Data\\Temp, "
+       "C:\\Data\\Empty"},
+      {"WPR", nullptr,
+       "C:\\Windows|win.ini, C:\\Program Files\\App, C:\\Program Files\\App|app.exe"},
+      // The other folders end at the first entry that is unusable or empty.
+      {"", "D:\\Apps;X:\\Missing;E:\\Data", "D:\\Apps|d.txt"},
+      {"", "D:\\Apps;;E:\\Data", "D:\\Apps|d.txt"},
+      {"", "D:\\Apps\\;E:\\", "D:\\Apps|d.txt, E:\\Data, E:\\Data|e.txt"},  // as the wizard stores
+      {"W", "C:\\Windows", "C:\\Windows|win.ini, C:\\Windows|win.ini"},     // once per target
+      // An excluded folder is an empty folder record, as is an empty folder; a
+      // folder that cannot be listed is skipped silently.
+      {"", "C:\\Data", "C:\\Data\\Temp, C:\\Data\\Empty"},
+      {"", "C:\\Corvane", ""},  // the program folder never appears
+      // An empty target is recorded so that it is not taken for a created
+      // folder later; a target with contents is known by its contents alone.
+      {"", "C:\\Data\\Empty;D:\\Apps", "C:\\Data\\Empty, D:\\Apps|d.txt"},
+      {"", "C:\\Data\\Locked;D:\\Apps", ""},  // one that cannot be listed ends the others
+  };
+  for (const auto& r : kRows) {
+    const std::string_view targets = r.targets;
+    SCOPED_TRACE(std::string(targets) + " " + (r.others ? r.others : ""));
+    if (targets.find('R') != std::string_view::npos) SetProgramFilesDir();
+    settings_.ScanEntire = targets.find('E') != std::string_view::npos;
+    settings_.ScanWin = targets.find('W') != std::string_view::npos;
+    settings_.ScanProg = targets.find('P') != std::string_view::npos;
+    settings_.ScanOthers = r.others != nullptr;
+    settings_.ScanOtherPaths = r.others ? r.others : "";
+    Scan();
+    std::string records;
+    for (const std::string& record : Records()) records += (records.empty() ? "" : ", ") + record;
+    EXPECT_EQ(records, r.records);
+  }
 }
 
 TEST_F(FileSystemScannerTest, FileDataIsTheLocalDosTimeClampedAndTheLow32BitsOfTheSize) {
   fs_.SetUtcOffsetMinutes(120);
-  AddFile("C:\\Data\\late.txt", "", MakeFileTime(2024, 1, 1, 23, 30, 0));
-  AddFile("C:\\Data\\edge.txt", "", MakeFileTime(1979, 12, 31, 23, 0, 0));
-  AddFile("C:\\Data\\zero.txt");
-  ASSERT_TRUE(fs_.SetLastWrite("C:\\Data\\zero.txt", 0).ok());
-  AddFile("C:\\Data\\old.txt", "", MakeFileTime(1979, 12, 31, 21, 59, 59));
-  AddFile("C:\\Data\\future.txt", "", MakeFileTime(2108, 1, 1));
-  AddFile("C:\\Data\\far.txt", "", MakeFileTime(9999, 12, 31));
+  // The DOS time as stored: 1980-01-01 is the earliest, 2107-12-31 23:59:58 the latest.
+  const struct {
+    const char* name;
+    uint64_t time;
+    const char* dos;
+  } kRows[] = {
+      {"late.txt", MakeFileTime(2024, 1, 1, 23, 30, 0), "c00b2258"},  // 2024-01-02 01:30
+      {"edge.txt", MakeFileTime(1979, 12, 31, 23, 0, 0), "00082100"},
+      {"zero.txt", 0, "00002100"},
+      {"old.txt", MakeFileTime(1979, 12, 31, 21, 59, 59), "00002100"},
+      {"future.txt", MakeFileTime(2108, 1, 1), "7dbf9fff"},
+      {"far.txt", MakeFileTime(9999, 12, 31), "7dbf9fff"},
+  };
+  for (const auto& r : kRows) {
+    AddFile("C:\\Data\\" + std::string(r.name));
+    ASSERT_TRUE(fs_.SetLastWrite("C:\\Data\\" + std::string(r.name), r.time).ok());
+  }
   ASSERT_TRUE(fs_.AddSizedFile("C:\\Data\\big.iso", (5ull << 30) + 123, kNoon).ok());
   Scan();
   const SnapshotTree tree = Load();
-  const std::string earliest = "00002100", latest = "7dbf9fff";  // 1980-01-01, 2107-12-31 23:59:58
-  const std::pair<const char*, std::string> kRows[] = {
-      {"late.txt", cvn::test::Hex(cvn::test::DwordData(((44u << 9 | 1u << 5 | 2u) << 16) | (1u << 11 | 30u << 5)))},
-      {"edge.txt", cvn::test::Hex(cvn::test::DwordData(((0u << 9 | 1u << 5 | 1u) << 16) | (1u << 11)))},
-      {"zero.txt", earliest}, {"old.txt", earliest}, {"future.txt", latest}, {"far.txt", latest}};
   const TNode* data = test::ChildNamed(tree.Root(), "Data");
-  for (const auto& [name, time] : kRows) {
-    const TValori* v = test::ValueNamed(data, name);
-    ASSERT_NE(v, nullptr) << name;
-    EXPECT_EQ(cvn::test::Hex(test::DataOf(v)), time + "00000000") << name;
+  for (const auto& r : kRows) {
+    const TValori* v = test::ValueNamed(data, r.name);
+    ASSERT_NE(v, nullptr) << r.name;
+    EXPECT_EQ(cvn::test::Hex(test::DataOf(v)), std::string(r.dos) + "00000000") << r.name;
   }
   const TValori* big = test::ValueNamed(data, "big.iso");
   ASSERT_NE(big, nullptr);
@@ -197,17 +194,6 @@ TEST_F(FileSystemScannerTest, SnapshotThatCannotBeSavedThrows) {
   RunToEnd control;
   FileSystemScanner scanner(fs_, registry_, settings_, control);
   EXPECT_THROW(scanner.ScanFileSystem(fs_.WindowsFolder(), "C:\\NoSuchFolder"), SnapshotFileError);
-}
-
-TEST_F(FileSystemScannerTest, ScanThenLoadGivesTheFoldersAndFiles) {
-  AddFile("C:\\Data\\a.txt", "aa");
-  AddFile("C:\\Data\\Sub\\Deeper\\b.txt", "b");
-  ASSERT_TRUE(fs_.CreateFolders("C:\\Data\\Empty").ok());
-  Scan();
-  EXPECT_EQ(test::Dump(Load().Root()),
-            (Strings{"C:", "C:\\Data", "C:\\Data\\Empty", "C:\\Data\\Sub", "C:\\Data\\Sub\\Deeper",
-                     "C:\\Data\\Sub\\Deeper|b.txt|3|c563a65801000000", "C:\\Data|a.txt|3|c563a65802000000"}));
-  EXPECT_FALSE(fs_.Exists("C:\\Corvane\\FIS2.sns"));
 }
 
 }  // namespace

@@ -15,9 +15,8 @@ namespace {
 
 using platform::RootKey;
 using test::ChildNamed;
-using test::Golden;
 using test::Names;
-using test::ValueNamed;
+using test::Records;
 using Strings = std::vector<std::string>;
 
 constexpr RootKey kHKLM = RootKey::kLocalMachine;
@@ -30,7 +29,7 @@ class RegistryScannerTest : public ::testing::Test {
 
   std::unique_ptr<platform::RegKey> Key(std::string_view path, RootKey root = kHKLM) {
     std::unique_ptr<platform::RegKey> key;
-    EXPECT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok()) << path;
+    EXPECT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok());
     return key;
   }
   void Set(std::string_view path, std::string_view name, uint32_t type,
@@ -38,53 +37,48 @@ class RegistryScannerTest : public ::testing::Test {
     ASSERT_TRUE(registry_.SetValue(*Key(path, root), name, type, data).ok());
   }
   // The store form's bytes for `path` below `root`.
-  std::vector<uint8_t> StoreBytes(RootKey root, const std::string& path = "", ScanControl* control = nullptr) {
-    RunToEnd to_end;
+  std::vector<uint8_t> StoreBytes(RootKey root, const std::string& path = "",
+                                  ScanControl* control = nullptr) {
     TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
-    RegistryScanner(registry_, settings_, control ? *control : to_end).ScanRegKey(root, path, store);
+    RegistryScanner(registry_, settings_, control ? *control : to_end_)
+        .ScanRegKey(root, path, store);
+    store.Save();
     return {store.Bytes().begin(), store.Bytes().end()};
   }
-  // The tree form.
   SnapshotTree ScanToTree(RootKey root, ScanControl* control = nullptr) {
-    RunToEnd to_end;
     SnapshotTree tree;
-    tree.SetRoot(RegistryScanner(registry_, settings_, control ? *control : to_end)
+    tree.SetRoot(RegistryScanner(registry_, settings_, control ? *control : to_end_)
                      .ScanRegKeyToTree(root, "", "", tree));
     return tree;
   }
-  // Both forms must record the same (the store saved and loaded back);
-  // returns the tree form.
+  // Both forms must record the same (the store loaded back); returns the tree form.
   SnapshotTree ScanBothForms(RootKey root) {
-    TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
-    RunToEnd control;
-    RegistryScanner(registry_, settings_, control).ScanRegKey(root, "", store);
-    store.Save();
+    StoreBytes(root);
     SnapshotTree tree = ScanToTree(root);
-    EXPECT_EQ(test::Dump(LoadSnapshot(fs_, kFolder, "HKLM", control).Root()), test::Dump(tree.Root()));
+    EXPECT_EQ(test::Dump(LoadSnapshot(fs_, kFolder, "HKLM", to_end_).Root()),
+              test::Dump(tree.Root()));
     return tree;
   }
 
   platform::MemoryRegistry registry_;
   platform::MemoryFileSystem fs_;
   settings::Settings settings_;
+  RunToEnd to_end_;
 };
 
 TEST_F(RegistryScannerTest, RecordsComeStraightFromTheRegistryByteForByte) {
   Set("A", "x", 4, kDword1);
   Key("A\\B");
-  EXPECT_EQ(cvn::test::Hex(StoreBytes(kHKLM)),
-            cvn::test::Hex(Golden()
-                               .U32(0x11101).U32(0).U32(0)
-                               .U32(0x11101).U32(1).U32(0).Text("A")
-                               .U32(0).U32(1).U32(4).U32(1).Text("x").U32(4).Raw({1, 0, 0, 0})
-                               .U32(0x11110).U32(1).U32(0).Text("B")));
+  EXPECT_EQ(cvn::test::Hex(StoreBytes(kHKLM)), cvn::test::Hex(Records({{0x11101, 0, 0},
+                                                                       {0x11101, 1, 0, "A"},
+                                                                       {0, 1, 4, "", "x", kDword1},
+                                                                       {0x11110, 1, 0, "B"}})));
   // The default value has no name, an empty value no data.
   Set("K", "", 1, {'a', 0});
   Set("K", "empty", 3, {});
-  EXPECT_EQ(StoreBytes(kHKLM, "K"), std::vector<uint8_t>(Golden()
-                                                            .U32(0x11101).U32(1).U32(0).Text("K")
-                                                            .U32(0x100).U32(1).U32(1).U32(2).Raw({'a', 0})
-                                                            .U32(0x1000).U32(1).U32(3).U32(5).Text("empty")));
+  EXPECT_EQ(StoreBytes(kHKLM, "K"), Records({{0x11101, 1, 0, "K"},
+                                             {0x100, 1, 1, "", "", {'a', 0}},
+                                             {0x1000, 1, 3, "", "empty"}}));
 }
 
 TEST_F(RegistryScannerTest, KeysAreWrittenDepthFirstInEnumerationOrderAndLinkedAtTheHead) {
@@ -93,10 +87,7 @@ TEST_F(RegistryScannerTest, KeysAreWrittenDepthFirstInEnumerationOrderAndLinkedA
   Key("A\\W");
   Set("B", "first", 4, kDword1);
   Set("B", "second", 4, kDword1);
-  TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
-  RunToEnd control;
-  RegistryScanner(registry_, settings_, control).ScanRegKey(kHKLM, "", store);
-  store.Save();
+  StoreBytes(kHKLM);
   TDBTree read = TDBTree::Open(fs_, kFolder, "HKLM");
   EXPECT_EQ(test::RecordPaths(read),
             (Strings{"", "A", "A\\W", "A\\X", "A\\X\\Deep", "B", "B|first", "B|second", "B\\Y"}));
@@ -125,23 +116,19 @@ TEST_F(RegistryScannerTest, OwnSettingsKeyIsClosedInAnyLetterCaseForTheDefaultUs
   Key("Software\\Helmwick\\Corvane\\CvnMain", RootKey::kCurrentUser);
   Set("Software\\Helmwick\\Other", "v", 4, kDword1, RootKey::kCurrentUser);
   EXPECT_EQ(StoreBytes(RootKey::kCurrentUser, "Software\\Helmwick"),
-            std::vector<uint8_t>(Golden()
-                                     .U32(0x11101).U32(17).U32(0).Text("Software\\Helmwick")
-                                     .U32(0x11110).U32(7).U32(0).Text("CORVANE")
-                                     .U32(0x11101).U32(23).U32(0).Text("Software\\Helmwick\\Other")
-                                     .U32(0).U32(23).U32(4).U32(1).Text("v").U32(4).Raw({1, 0, 0, 0})));
+            Records({{0x11101, 17, 0, "Software\\Helmwick"},
+                     {0x11110, 7, 0, "CORVANE"},
+                     {0x11101, 23, 0, "Software\\Helmwick\\Other"},
+                     {0, 23, 4, "", "v", kDword1}}));
   Set(".DEFAULT\\Software\\Helmwick\\Corvane", "a", 4, kDword1, RootKey::kUsers);
   Set("S-1-5-21-1\\Software\\Helmwick\\Corvane", "b", 4, kDword1, RootKey::kUsers);
   SnapshotTree tree = ScanBothForms(RootKey::kUsers);
-  const auto own = [&](std::string_view user) {
+  for (const auto& [user, values] : {std::pair{".DEFAULT", Strings{}}, {"S-1-5-21-1", {"b"}}}) {
     const TNode* n = ChildNamed(tree.Root(), user);
     for (const char* name : {"Software", "Helmwick", "Corvane"}) n = ChildNamed(n, name);
-    return n;
-  };
-  ASSERT_NE(own(".DEFAULT"), nullptr);
-  EXPECT_EQ(own(".DEFAULT")->Values, nullptr);
-  ASSERT_NE(own("S-1-5-21-1"), nullptr);
-  EXPECT_EQ(Names(own("S-1-5-21-1")->Values), Strings{"b"});
+    ASSERT_NE(n, nullptr) << user;
+    EXPECT_EQ(Names(n->Values), values) << user;
+  }
 }
 
 TEST_F(RegistryScannerTest, KeyThatCannotBeOpenedIsRecordedEmpty) {
@@ -149,11 +136,10 @@ TEST_F(RegistryScannerTest, KeyThatCannotBeOpenedIsRecordedEmpty) {
   Key("Secret\\Below");
   Set("Visible", "w", 4, kDword1);
   registry_.DenyOpen(kHKLM, "Secret");
-  EXPECT_EQ(StoreBytes(kHKLM), std::vector<uint8_t>(Golden()
-                                                       .U32(0x11101).U32(0).U32(0)
-                                                       .U32(0x11101).U32(6).U32(0).Text("Secret")
-                                                       .U32(0x11101).U32(7).U32(0).Text("Visible")
-                                                       .U32(0).U32(7).U32(4).U32(1).Text("w").U32(4).Raw({1, 0, 0, 0})));
+  EXPECT_EQ(StoreBytes(kHKLM), Records({{0x11101, 0, 0},
+                                        {0x11101, 6, 0, "Secret"},
+                                        {0x11101, 7, 0, "Visible"},
+                                        {0, 7, 4, "", "w", kDword1}}));
   SnapshotTree tree = ScanBothForms(kHKLM);
   const TNode* secret = ChildNamed(tree.Root(), "Secret");
   ASSERT_NE(secret, nullptr);
@@ -161,7 +147,7 @@ TEST_F(RegistryScannerTest, KeyThatCannotBeOpenedIsRecordedEmpty) {
   EXPECT_EQ(secret->Child, nullptr);
   // A hive root that cannot be opened is an empty root.
   registry_.DenyOpen(kHKLM, "");
-  EXPECT_EQ(StoreBytes(kHKLM), std::vector<uint8_t>(Golden().U32(0x11101).U32(0).U32(0)));
+  EXPECT_EQ(StoreBytes(kHKLM), Records({{0x11101, 0, 0}}));
   tree = ScanToTree(kHKLM);
   ASSERT_NE(tree.Root(), nullptr);
   EXPECT_EQ(tree.Root()->Child, nullptr);
@@ -172,24 +158,20 @@ TEST_F(RegistryScannerTest, KeyThatCannotBeOpenedIsRecordedEmpty) {
 TEST_F(RegistryScannerTest, ValueTooLargeForTheFirstBufferIsRecordedWholeWithTheValuesAfterIt) {
   std::vector<uint8_t> big(100 * 1024);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
-  Set("Big", "before", 4, kDword1);
   Set("Big", "blob", 3, big);
   Set("Big", "after", 4, {2, 0, 0, 0});
   Set("Big", "exactly8192", 3, std::vector<uint8_t>(8192, 0xAB));
-  Set("Big", "last", 1, {'z', 0});
-  Key("Big\\Sub");
   SnapshotTree tree = ScanBothForms(kHKLM);
   const TNode* key = ChildNamed(tree.Root(), "Big");
-  EXPECT_EQ(Names(key->Values), (Strings{"last", "exactly8192", "after", "blob", "before"}));
-  EXPECT_EQ(test::DataOf(ValueNamed(key, "blob")), big);
-  EXPECT_EQ(ValueNamed(key, "exactly8192")->Size, 8192u);
-  EXPECT_EQ(test::DataOf(ValueNamed(key, "after")), (std::vector<uint8_t>{2, 0, 0, 0}));
-  EXPECT_EQ(Names(key->Child), Strings{"Sub"});
+  EXPECT_EQ(Names(key->Values), (Strings{"exactly8192", "after", "blob"}));
+  EXPECT_EQ(test::DataOf(test::ValueNamed(key, "blob")), big);
+  EXPECT_EQ(test::ValueNamed(key, "exactly8192")->Size, 8192u);
 }
 
 TEST_F(RegistryScannerTest, EnumerationFailingPartWayEndsThatListOnly) {
   for (const char* name : {"a", "b", "c"}) Set("Perf", name, 4, kDword1);
-  for (const char* name : {"Perf\\k1", "Perf\\k2", "Perf\\k3", "Zed", "Sub\\s1", "Sub\\s2"}) Key(name);
+  for (const char* name : {"Perf\\k1", "Perf\\k2", "Perf\\k3", "Zed", "Sub\\s1", "Sub\\s2"})
+    Key(name);
   registry_.FailValueEnumFrom(kHKLM, "Perf", 1);
   registry_.FailKeyEnumFrom(kHKLM, "Sub", 1, platform::Status(platform::StatusCode::kAccessDenied));
   SnapshotTree tree = ScanBothForms(kHKLM);
@@ -211,12 +193,10 @@ TEST_F(RegistryScannerTest, PausePointAfterEveryValueAndKeyAndAStopEndsTheLoopsA
   EXPECT_EQ(tree_count.pauses(), 7);
   // Stopped after the second value: nothing after it is read.
   test::StopAfter store_stop(2), tree_stop(2);
-  EXPECT_EQ(StoreBytes(kHKLM, "", &store_stop),
-            std::vector<uint8_t>(Golden()
-                                     .U32(0x11101).U32(0).U32(0)
-                                     .U32(0x11101).U32(1).U32(0).Text("K")
-                                     .U32(0).U32(1).U32(4).U32(1).Text("a").U32(4).Raw({1, 0, 0, 0})
-                                     .U32(0).U32(1).U32(4).U32(1).Text("b").U32(4).Raw({1, 0, 0, 0})));
+  EXPECT_EQ(StoreBytes(kHKLM, "", &store_stop), Records({{0x11101, 0, 0},
+                                                         {0x11101, 1, 0, "K"},
+                                                         {0, 1, 4, "", "a", kDword1},
+                                                         {0, 1, 4, "", "b", kDword1}}));
   SnapshotTree tree = ScanToTree(kHKLM, &tree_stop);
   EXPECT_EQ(Names(tree.Root()->Child), Strings{"K"});
   EXPECT_EQ(Names(tree.Root()->Child->Values), (Strings{"b", "a"}));

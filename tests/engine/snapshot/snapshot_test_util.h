@@ -19,24 +19,35 @@ namespace cvn::snapshot::test {
 
 using cvn::test::StopAfter;
 
-// Expected snapshot bytes, written field by field.
-class Golden {
- public:
-  Golden& U32(uint32_t v) { return Raw({uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
-  Golden& Text(std::string_view text) {
-    bytes_.insert(bytes_.end(), text.begin(), text.end());
-    return *this;
-  }
-  Golden& Raw(std::initializer_list<uint8_t> raw) {
-    bytes_.insert(bytes_.end(), raw.begin(), raw.end());
-    return *this;
-  }
-  operator std::vector<uint8_t>() const { return bytes_; }
-  operator std::span<const uint8_t>() const { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
+// Expected snapshot bytes, one record a row: the header (flags, path length,
+// value), the path text, then the name unless 0x100 is set and the data with
+// its size unless 0x1000 is set.
+struct Rec {
+  uint32_t flags, length, value;
+  std::string_view text = {}, name = {};
+  std::vector<uint8_t> data = {};
 };
+inline std::vector<uint8_t> Records(std::initializer_list<Rec> records) {
+  std::vector<uint8_t> out;
+  const auto u32 = [&](size_t v) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
+  };
+  for (const Rec& r : records) {
+    u32(r.flags);
+    u32(r.length);
+    u32(r.value);
+    out.insert(out.end(), r.text.begin(), r.text.end());
+    if (!(r.flags & 0x100)) {
+      u32(r.name.size());
+      out.insert(out.end(), r.name.begin(), r.name.end());
+    }
+    if (!(r.flags & 0x1000)) {
+      u32(r.data.size());
+      out.insert(out.end(), r.data.begin(), r.data.end());
+    }
+  }
+  return out;
+}
 
 // A child node or a value by exact name; null when absent.
 template <class T>
@@ -58,8 +69,12 @@ std::vector<std::string> Names(const T* head) {
   for (; head != nullptr; head = head->Next) names.emplace_back(head->Name);
   return names;
 }
-inline std::vector<std::string> ChildNames(const TNode* parent) { return Names(parent->Child); }
-inline std::vector<uint8_t> DataOf(const TValori* v) { return {v->Data, v->Data + v->Size}; }
+inline std::vector<std::string> ChildNames(const TNode* parent) {
+  return Names(parent->Child);
+}
+inline std::vector<uint8_t> DataOf(const TValori* v) {
+  return {v->Data, v->Data + v->Size};
+}
 
 // Every node and entry as sorted lines, "path" for a node and
 // "path|name|type|data in hex" for an entry, so that trees built in
@@ -90,8 +105,8 @@ struct Add {
 inline constexpr uint32_t kKey = flags::kContainer;
 
 // A snapshot file of the given records.
-inline void WriteStore(platform::FileSystem& fs, std::string_view folder, std::string_view base_name,
-                       const std::vector<Add>& adds) {
+inline void WriteStore(platform::FileSystem& fs, std::string_view folder,
+                       std::string_view base_name, const std::vector<Add>& adds) {
   TDBTree store = TDBTree::CreateNew(fs, folder, base_name);
   for (const Add& a : adds) store.Add(a.path, a.name, a.data, a.value, a.flags);
   store.Save();
