@@ -29,7 +29,8 @@ Call Folder(std::string path, std::string name, int32_t kind) {
   return c;
 }
 // A file record with its info texts before and after ("" when absent).
-Call File(std::string folder, std::string name, int32_t kind, std::string before, std::string after) {
+Call File(std::string folder, std::string name, int32_t kind, std::string before,
+          std::string after) {
   Call c;
   c.path = c.path_field = std::move(folder);
   c.name = std::move(name);
@@ -46,13 +47,19 @@ std::vector<Call> Pass(const TreeBuilder& before, const TreeBuilder& after, bool
   snapshot::RunToEnd run;
   test::RecordingSink sink;
   FileSystemComparer c(run, sink, kColonSlash);
-  if (second) c.CompareFS(before.Root(), after.Root(), "", true);
-  else c.CompareFS(after.Root(), before.Root(), "", false);
+  if (second)
+    c.CompareFS(before.Root(), after.Root(), "", true);
+  else
+    c.CompareFS(after.Root(), before.Root(), "", false);
   return sink.calls;
 }
 
 TEST(FileInfoTextTest, TimeThenSizeAsStored) {
-  const struct { uint32_t dos, size; platform::DateTimeSeparators sep; const char* text; } kRows[] = {
+  const struct {
+    uint32_t dos, size;
+    platform::DateTimeSeparators sep;
+    const char* text;
+  } kRows[] = {
       {Dos(2006, 12, 3, 14, 5, 36), 1024, kColonSlash, "14:05 03/12/06 1024"},
       {Dos(1999, 7, 9, 0, 0, 0), 0, {".", "-"}, "00.00 09-07-99 0"},
       {Dos(2107, 12, 31, 23, 59, 58), 7, {"h", ". "}, "23h59 31. 12. 07 7"},
@@ -61,8 +68,9 @@ TEST(FileInfoTextTest, TimeThenSizeAsStored) {
       {0x00001FFFu | (31u << 11), 3, kColonSlash, "31:63 00/00/80 3"},  // damaged: shown as stored
   };
   for (const auto& r : kRows) EXPECT_EQ(FileInfoText(r.dos, r.size, r.sep), r.text);
-  EXPECT_EQ(FileInfoText(std::vector<uint8_t>{0x00, 0x60, 0x83, 0x35, 0x00, 0x04, 0, 0}, kColonSlash),
-            "12:00 03/12/06 1024");
+  EXPECT_EQ(
+      FileInfoText(std::vector<uint8_t>{0x00, 0x60, 0x83, 0x35, 0x00, 0x04, 0, 0}, kColonSlash),
+      "12:00 03/12/06 1024");
   // Short entry data reads as zeros past its end.
   EXPECT_EQ(FileInfoText(std::vector<uint8_t>{0x00, 0x60, 0x83, 0x35, 0x05}, kColonSlash),
             "12:00 03/12/06 5");
@@ -99,19 +107,23 @@ TEST(CompareFsTest, RemovedFolderIsReportedInTheSecondPassWithTheOldInfoTexts) {
   before.File(c, "boot.ini", kNoon, 1);  // in the drive root: the drive is its folder
   after.Top("C:");
   EXPECT_TRUE(Pass(before, after, false).empty());
-  EXPECT_EQ(Pass(before, after, true),
-            (std::vector<Call>{File("C:", "boot.ini", nkFileDeleted, "12:00 03/12/06 1", ""),
-                               Folder("C:\\", "Old", nkFolderDeleted),
-                               File("C:\\Old", "x.dll", nkFileDeleted, "12:00 03/12/06 5", ""),
-                               Folder("C:\\Old\\", "Deep", nkFolderDeleted),
-                               File("C:\\Old\\Deep", "y.dll", nkFileDeleted, "09:30 02/01/07 6", "")}));
+  EXPECT_EQ(
+      Pass(before, after, true),
+      (std::vector<Call>{File("C:", "boot.ini", nkFileDeleted, "12:00 03/12/06 1", ""),
+                         Folder("C:\\", "Old", nkFolderDeleted),
+                         File("C:\\Old", "x.dll", nkFileDeleted, "12:00 03/12/06 5", ""),
+                         Folder("C:\\Old\\", "Deep", nkFolderDeleted),
+                         File("C:\\Old\\Deep", "y.dll", nkFileDeleted, "09:30 02/01/07 6", "")}));
 }
 
 TEST(CompareFsTest, ChangedTimeOrSizeIsReportedInTheFirstPassOnly) {
   TreeBuilder before, after;
   auto* b = before.Top("C:");
   auto* a = after.Top("C:");
-  const struct { const char* name; uint32_t t0, s0, t1, s1; } kFiles[] = {
+  const struct {
+    const char* name;
+    uint32_t t0, s0, t1, s1;
+  } kFiles[] = {
       {"time.txt", kNoon, 1, Dos(2006, 12, 3, 12, 0, 2), 1},  // same text to the minute
       {"size.txt", kNoon, 1, kNoon, 2},
       {"same.txt", kNoon, 1, kNoon, 1},
@@ -156,11 +168,11 @@ TEST(CompareFsTest, TheFirstOfSeveralNamesEqualInCaseIsTheMatch) {
     before.File(b, "f", kNoon, 1);
     before.File(b, "F", kNoon, 2);
     after.File(a, "f", kNoon, 2);
-    EXPECT_EQ(Pass(before, after, false),
-              (std::vector<Call>{
-                  // Compared with the first "f" (size 1), not the equal "F".
-                  File("C:", "f", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
-                  File("C:\\App", "x", nkFileAdded, "", "12:00 03/12/06 1")}));
+    EXPECT_EQ(
+        Pass(before, after, false),
+        (std::vector<Call>{// Compared with the first "f" (size 1), not the equal "F".
+                           File("C:", "f", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
+                           File("C:\\App", "x", nkFileAdded, "", "12:00 03/12/06 1")}));
     // The second pass matches both before-folders with the one after-folder.
     EXPECT_TRUE(Pass(before, after, true).empty());
   }

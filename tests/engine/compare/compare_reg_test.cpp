@@ -24,7 +24,8 @@ const std::string kDll = "C:\\Windows\\System32\\shared.dll";
 const auto Sz = test::SzData;
 const auto Le = test::DwordData;
 
-Call Key(std::string path, std::string name, int32_t kind, std::string field, uint32_t root = kHklm) {
+Call Key(std::string path, std::string name, int32_t kind, std::string field,
+         uint32_t root = kHklm) {
   Call c;
   c.path = std::move(path);
   c.name = std::move(name);
@@ -56,8 +57,10 @@ class CompareRegTest : public ::testing::Test {
     snapshot::RunToEnd run;
     test::RecordingSink sink;
     RegistryComparer c(run, sink, fs_, root);
-    if (second) c.CompareReg(before_.Root(), after_.Root(), "", true);
-    else c.CompareReg(after_.Root(), before_.Root(), "", false);
+    if (second)
+      c.CompareReg(before_.Root(), after_.Root(), "", true);
+    else
+      c.CompareReg(after_.Root(), before_.Root(), "", false);
     return sink.calls;
   }
   // The SharedDLLs key in both trees.
@@ -82,31 +85,30 @@ TEST_F(CompareRegTest, CreatedKeyIsReportedWithItsValuesAndSubkeysNestedInOrder)
   after_.Dword(app, "Count", 7);
   after_.Text(after_.Node(app, "Sub"), "", "x");
   const std::string p = "HKEY_LOCAL_MACHINE\\Software\\App";
-  EXPECT_EQ(Pass(false), (std::vector<Call>{
-                             Key("HKEY_LOCAL_MACHINE\\Software", "App", nkKeyAdded, "Software"),
-                             Value(p, "Path", nkValueAdded, "Software\\App", kSz, {}, Sz("C:\\App")),
-                             Value(p, "Count", nkValueAdded, "Software\\App", kDword, {}, Le(7)),
-                             Key(p, "Sub", nkKeyAdded, "Software\\App"),
-                             Value(p + "\\Sub", "", nkValueAdded, "Software\\App\\Sub", kSz, {}, Sz("x"))}));
+  EXPECT_EQ(Pass(false),
+            (std::vector<Call>{
+                Key("HKEY_LOCAL_MACHINE\\Software", "App", nkKeyAdded, "Software"),
+                Value(p, "Path", nkValueAdded, "Software\\App", kSz, {}, Sz("C:\\App")),
+                Value(p, "Count", nkValueAdded, "Software\\App", kDword, {}, Le(7)),
+                Key(p, "Sub", nkKeyAdded, "Software\\App"),
+                Value(p + "\\Sub", "", nkValueAdded, "Software\\App\\Sub", kSz, {}, Sz("x"))}));
   EXPECT_TRUE(Pass(true).empty());
 }
 
 TEST_F(CompareRegTest, TopLevelKeysAndRootValuesUseTheRootKeyName) {
   auto* root = after_.Top("");
-  after_.Text(root, "rootval", "r");
+  after_.Text(root, "v", "r");
   after_.Node(root, "Top");
+  // An empty before tree makes the whole hive new.
+  EXPECT_EQ(Pass(false), (std::vector<Call>{
+                             Key("HKEY_LOCAL_MACHINE", "", nkKeyAdded, ""),
+                             Value("HKEY_LOCAL_MACHINE\\", "v", nkValueAdded, "", kSz, {}, Sz("r")),
+                             Key("HKEY_LOCAL_MACHINE", "Top", nkKeyAdded, "")}));
   before_.Top("");
   EXPECT_EQ(Pass(false, RootKey::kCurrentUser),
             (std::vector<Call>{
-                Value("HKEY_CURRENT_USER\\", "rootval", nkValueAdded, "", kSz, {}, Sz("r"), kHkcu),
+                Value("HKEY_CURRENT_USER\\", "v", nkValueAdded, "", kSz, {}, Sz("r"), kHkcu),
                 Key("HKEY_CURRENT_USER", "Top", nkKeyAdded, "", kHkcu)}));
-}
-
-TEST_F(CompareRegTest, AnEmptyBeforeTreeMakesTheWholeHiveNew) {
-  after_.Text(after_.Top(""), "v", "x");
-  EXPECT_EQ(Pass(false), (std::vector<Call>{
-                             Key("HKEY_LOCAL_MACHINE", "", nkKeyAdded, ""),
-                             Value("HKEY_LOCAL_MACHINE\\", "v", nkValueAdded, "", kSz, {}, Sz("x"))}));
 }
 
 TEST_F(CompareRegTest, DeletedKeyIsReportedInTheSecondPassWithItsValuesBefore) {
@@ -116,10 +118,10 @@ TEST_F(CompareRegTest, DeletedKeyIsReportedInTheSecondPassWithItsValuesBefore) {
   after_.Node(after_.Top(""), "Software");
   EXPECT_TRUE(Pass(false).empty());
   const std::string p = "HKEY_LOCAL_MACHINE\\Software\\Old";
-  EXPECT_EQ(Pass(true), (std::vector<Call>{
-                            Key("HKEY_LOCAL_MACHINE\\Software", "Old", nkKeyDeleted, "Software"),
-                            Value(p, "a", nkValueDeleted, "Software\\Old", kSz, Sz("1"), {}),
-                            Key(p, "Sub", nkKeyDeleted, "Software\\Old")}));
+  EXPECT_EQ(Pass(true),
+            (std::vector<Call>{Key("HKEY_LOCAL_MACHINE\\Software", "Old", nkKeyDeleted, "Software"),
+                               Value(p, "a", nkValueDeleted, "Software\\Old", kSz, Sz("1"), {}),
+                               Key(p, "Sub", nkKeyDeleted, "Software\\Old")}));
 }
 
 TEST_F(CompareRegTest, ValuesCreatedChangedAndDeletedInAKeyPresentOnBothSides) {
@@ -136,12 +138,12 @@ TEST_F(CompareRegTest, ValuesCreatedChangedAndDeletedInAKeyPresentOnBothSides) {
   after_.Value(a, "size", kBinary, {1, 2, 0});  // an equal prefix, another size
   after_.Value(a, "new", kBinary, {});
   const std::string k = "HKEY_LOCAL_MACHINE\\k";
-  EXPECT_EQ(Pass(false), (std::vector<Call>{
-                             Value(k, "", nkValueChanged, "k", kSz, Sz("a"), Sz("b")),
-                             // A type change alone is a change; the record shows the type before.
-                             Value(k, "type", nkValueChanged, "k", kSz, Sz("t"), Sz("t")),
-                             Value(k, "size", nkValueChanged, "k", kBinary, {1, 2}, {1, 2, 0}),
-                             Value(k, "new", nkValueAdded, "k", kBinary, {}, {})}));
+  EXPECT_EQ(Pass(false),
+            (std::vector<Call>{Value(k, "", nkValueChanged, "k", kSz, Sz("a"), Sz("b")),
+                               // A type change alone is a change; the record shows the type before.
+                               Value(k, "type", nkValueChanged, "k", kSz, Sz("t"), Sz("t")),
+                               Value(k, "size", nkValueChanged, "k", kBinary, {1, 2}, {1, 2, 0}),
+                               Value(k, "new", nkValueAdded, "k", kBinary, {}, {})}));
   EXPECT_EQ(Pass(true), (std::vector<Call>{Value("HKEY_LOCAL_MACHINE\\K", "gone", nkValueDeleted,
                                                  "K", kSz, Sz("g"), {})}));
 }
@@ -177,8 +179,9 @@ TEST_F(CompareRegTest, ChangedCountersRecordTheIncreaseAsADword) {
     auto [b, a] = SharedKeys();
     before_.Value(b, kDll, r.t0, r.d0);
     after_.Value(a, kDll, r.t1, r.d1);
-    EXPECT_EQ(Pass(false), (std::vector<Call>{Value(kShared, kDll, r.kind, kSharedPath, r.type,
-                                                    r.d0, r.after)}));
+    EXPECT_EQ(
+        Pass(false),
+        (std::vector<Call>{Value(kShared, kDll, r.kind, kSharedPath, r.type, r.d0, r.after)}));
     EXPECT_TRUE(Pass(true).empty());
   }
 }
@@ -195,8 +198,10 @@ TEST_F(CompareRegTest, CounterNamesMatchTheFirstValueEqualInCase) {
 
 TEST_F(CompareRegTest, NewCounterOfAnExistingFileKeepsItsOwnDataAndType) {
   auto [b, a] = SharedKeys();
-  const std::string text = "C:\\Windows\\System32\\text.dll", bin = "C:\\Windows\\System32\\bin.dll",
-                    missing = "C:\\Windows\\System32\\missing.dll", dir = "C:\\Windows\\System32\\dir";
+  const std::string text = "C:\\Windows\\System32\\text.dll",
+                    bin = "C:\\Windows\\System32\\bin.dll",
+                    missing = "C:\\Windows\\System32\\missing.dll",
+                    dir = "C:\\Windows\\System32\\dir";
   fs_.AddFile(text, "MZ");
   fs_.AddFile(bin, "MZ");
   fs_.CreateFolders(dir);
@@ -207,14 +212,14 @@ TEST_F(CompareRegTest, NewCounterOfAnExistingFileKeepsItsOwnDataAndType) {
   after_.Dword(a, dir, 1);
   before_.Dword(b, missing + "2", 1);  // changed, for a file that is missing: a plain change
   after_.Dword(a, missing + "2", 2);
-  EXPECT_EQ(Pass(false), (std::vector<Call>{
-                             Value(kShared, kDll, nkCounterIncremented, kSharedPath, kDword, {}, Le(1)),
-                             Value(kShared, text, nkCounterIncremented, kSharedPath, kSz, {}, Sz("1")),
-                             Value(kShared, missing, nkValueAdded, kSharedPath, kDword, {}, Le(1)),
-                             Value(kShared, bin, nkValueAdded, kSharedPath, kBinary, {}, Le(1)),
-                             Value(kShared, dir, nkValueAdded, kSharedPath, kDword, {}, Le(1)),
-                             Value(kShared, missing + "2", nkValueChanged, kSharedPath, kDword,
-                                   Le(1), Le(2))}));
+  EXPECT_EQ(Pass(false),
+            (std::vector<Call>{
+                Value(kShared, kDll, nkCounterIncremented, kSharedPath, kDword, {}, Le(1)),
+                Value(kShared, text, nkCounterIncremented, kSharedPath, kSz, {}, Sz("1")),
+                Value(kShared, missing, nkValueAdded, kSharedPath, kDword, {}, Le(1)),
+                Value(kShared, bin, nkValueAdded, kSharedPath, kBinary, {}, Le(1)),
+                Value(kShared, dir, nkValueAdded, kSharedPath, kDword, {}, Le(1)),
+                Value(kShared, missing + "2", nkValueChanged, kSharedPath, kDword, Le(1), Le(2))}));
 }
 
 TEST_F(CompareRegTest, CounterRulesHoldOnlyInTheSharedDllsKeyOfTheLocalMachine) {
@@ -249,17 +254,27 @@ TEST_F(CompareRegTest, StopRequestEndsThePassAtTheNextKey) {
   after_.Text(after_.Node(root, "B"), "b", "2");
   test::StopAfter stop(2);  // the value of A, then A itself
   test::RecordingSink sink;
-  RegistryComparer(stop, sink, fs_, RootKey::kLocalMachine).CompareHive(before_.Root(), after_.Root());
-  EXPECT_EQ(sink.calls, (std::vector<Call>{
-                            Key("HKEY_LOCAL_MACHINE", "A", nkKeyAdded, ""),
-                            Value("HKEY_LOCAL_MACHINE\\A", "a", nkValueAdded, "A", kSz, {}, Sz("1"))}));
+  RegistryComparer(stop, sink, fs_, RootKey::kLocalMachine)
+      .CompareHive(before_.Root(), after_.Root());
+  EXPECT_EQ(sink.calls, (std::vector<Call>{Key("HKEY_LOCAL_MACHINE", "A", nkKeyAdded, ""),
+                                           Value("HKEY_LOCAL_MACHINE\\A", "a", nkValueAdded, "A",
+                                                 kSz, {}, Sz("1"))}));
 }
 
 TEST(CounterTextValueTest, DecimalIntegersWithOptionalBlanksAndSignElseZero) {
-  const std::pair<const char*, int32_t> kRows[] = {
-      {"12", 12}, {"  12", 12}, {"-3", -3}, {"+4", 4}, {"90", 90}, {"2147483647", 2147483647},
-      {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"99999999999999999999", 0}, {"12a", 0},
-      {"1 ", 0}, {"", 0}, {"-", 0}};
+  const std::pair<const char*, int32_t> kRows[] = {{"12", 12},
+                                                   {"  12", 12},
+                                                   {"-3", -3},
+                                                   {"+4", 4},
+                                                   {"90", 90},
+                                                   {"2147483647", 2147483647},
+                                                   {"-2147483648", INT32_MIN},
+                                                   {"2147483648", 0},
+                                                   {"99999999999999999999", 0},
+                                                   {"12a", 0},
+                                                   {"1 ", 0},
+                                                   {"", 0},
+                                                   {"-", 0}};
   for (const auto& [text, value] : kRows) EXPECT_EQ(CounterTextValue(text), value) << text;
 }
 

@@ -27,9 +27,12 @@ class TreeBuilder {
   snapshot::TNode* Node(snapshot::TNode* parent, std::string_view name) {
     snapshot::TNode* node = tree_.NewNode(name);
     snapshot::TNode*& tail = child_tails_[parent];
-    if (tail != nullptr) tail->Next = node;
-    else if (parent != nullptr) parent->Child = node;
-    else tree_.SetRoot(node);
+    if (tail != nullptr)
+      tail->Next = node;
+    else if (parent != nullptr)
+      parent->Child = node;
+    else
+      tree_.SetRoot(node);
     return tail = node;
   }
   snapshot::TNode* Top(std::string_view name) { return Node(nullptr, name); }
@@ -40,7 +43,8 @@ class TreeBuilder {
     (tail == nullptr ? node->Values : tail->Next) = value;
     tail = value;
   }
-  void Text(snapshot::TNode* node, std::string_view name, std::string_view text, uint32_t type = 1) {
+  void Text(snapshot::TNode* node, std::string_view name, std::string_view text,
+            uint32_t type = 1) {
     Value(node, name, type, SzData(text));
   }
   void Dword(snapshot::TNode* node, std::string_view name, uint32_t v) {
@@ -90,10 +94,18 @@ class RecordingSink : public changes::ChangeSink {
  public:
   void AddToTree(std::string_view path, std::string_view name, changes::TNodeData& t) override {
     const auto before = t.BeforeBytes(), after = t.AfterBytes();
-    calls.push_back(Call{std::string(path), std::string(name), t.Kind, std::string(t.Path), t.ValueType,
-                         t.RootKey, t.Before != nullptr, t.After != nullptr,
-                         {before.begin(), before.end()}, {after.begin(), after.end()},
-                         t.BeforeSize, t.AfterSize});
+    calls.push_back(Call{std::string(path),
+                         std::string(name),
+                         t.Kind,
+                         std::string(t.Path),
+                         t.ValueType,
+                         t.RootKey,
+                         t.Before != nullptr,
+                         t.After != nullptr,
+                         {before.begin(), before.end()},
+                         {after.begin(), after.end()},
+                         t.BeforeSize,
+                         t.AfterSize});
     t.Before.reset();
     t.After.reset();
   }

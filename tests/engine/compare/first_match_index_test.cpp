@@ -19,8 +19,9 @@ struct Entry {
 };
 
 std::string RandomName(std::mt19937& rng) {
-  static const char* const kBases[] = {"app", "Data", "x", "setup.dll", "\xC3\xA9t\xC3\xA9",
-                                       "\xC3\x89T\xC3\x89", "", "a b", "n1", "n10"};
+  static const char* const kBases[] = {
+      "app", "Data", "x",  "setup.dll", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89",
+      "",    "a b",  "n1", "n10"};
   std::string name = kBases[rng() % 10];
   if (rng() % 3 == 0) name += std::to_string(rng() % 40);
   for (char& c : name)  // flip ASCII letters at random
@@ -55,9 +56,10 @@ TEST(FirstMatchIndexTest, FindsWhatALinearScanFinds) {
 }
 
 TEST(FirstMatchIndexTest, EqualNamesHashEqually) {
-  const std::pair<const char*, const char*> kPairs[] = {
-      {"setup.DLL", "SETUP.dll"}, {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}, {"", ""},
-      {"a\xC3\xA9Z", "A\xC3\x89z"}};
+  const std::pair<const char*, const char*> kPairs[] = {{"setup.DLL", "SETUP.dll"},
+                                                        {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"},
+                                                        {"", ""},
+                                                        {"a\xC3\xA9Z", "A\xC3\x89z"}};
   for (const auto& [a, b] : kPairs) {
     EXPECT_TRUE(SameName(a, b)) << a;
     EXPECT_EQ(NoCaseHash(a), NoCaseHash(b)) << a;
