@@ -17,6 +17,8 @@
 namespace cvn::snapshot {
 namespace {
 
+using cvn::test::DwordData;
+using cvn::test::SzData;
 using platform::RootKey;
 using Strings = std::vector<std::string>;
 
@@ -53,7 +55,8 @@ std::string Describe(const changes::ChangeTree& tree, changes::NodeId n) {
   std::string where = tree.PathFromBranchRoot(n);
   if (d.Kind == changes::nkCounterIncremented || where.find("\\SharedDLLs\\") != std::string::npos)
     where = "<SharedDLLs>\\" + d.Name;
-  for (const auto& [area, label] : {std::pair{"HKEY_CURRENT_USER\\" + kKey, "<K>"}, std::pair{kBox, "<F>"}}) {
+  for (const auto& [area, label] :
+       {std::pair{"HKEY_CURRENT_USER\\" + kKey, "<K>"}, std::pair{kBox, "<F>"}}) {
     const size_t at = text::ToUpper(where).find(text::ToUpper(area));
     if (at != std::string::npos) where.replace(at, area.size(), label);
   }
@@ -66,11 +69,22 @@ std::string Describe(const changes::ChangeTree& tree, changes::NodeId n) {
   }
   return out;
 }
+// A list of changes written as one text, ", " between them, sorted.
+Strings Sorted(std::string_view list) {
+  Strings out;
+  for (size_t at = 0, end = 0; at < list.size(); at = end + 2) {
+    end = std::min(list.find(", ", at), list.size());
+    out.emplace_back(list.substr(at, end - at));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
 // Every change of the tree, sorted.
 Strings AllChanges(const changes::ChangeTree& tree) {
   Strings out;
   const changes::NodeId top = tree.Top();
-  for (changes::NodeId n = tree.NextInSubtree(top, top); n != changes::kNoNode; n = tree.NextInSubtree(n, top))
+  for (changes::NodeId n = tree.NextInSubtree(top, top); n != changes::kNoNode;
+       n = tree.NextInSubtree(n, top))
     if (changes::IsChangeKind(tree.Data(n).Kind)) out.push_back(Describe(tree, n));
   std::sort(out.begin(), out.end());
   return out;
@@ -87,39 +101,52 @@ class ScanThreadsTest : public ::testing::Test {
     context_.CurrentIdentifier = "App";
     ASSERT_TRUE(fs_.CreateFolders(kProgramFolder).ok());
     // The state before the installation.
-    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "V", 4, cvn::test::DwordData(1));
-    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "Gone", 1, cvn::test::SzData("bye"));
-    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "", 1, cvn::test::SzData("old default"));
-    SetValue(RootKey::kCurrentUser, kKey + "\\OldKey\\Inner", "x", 1, cvn::test::SzData("1"));
-    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\shared.dll", 4, cvn::test::DwordData(1));
+    User("Existing", "V", 4, DwordData(1));
+    User("Existing", "Gone", 1, SzData("bye"));
+    User("Existing", "", 1, SzData("old default"));
+    User("OldKey\\Inner", "x", 1, SzData("1"));
+    Counter("shared.dll", 1);
     ASSERT_TRUE(fs_.CreateFolders(kBox + "\\Sub").ok());
     ASSERT_TRUE(fs_.CreateFolders(kBox + "\\OldDir").ok());
-    for (const char* name : {"keep.txt", "del.txt", "mv.txt", "shared.dll", "Sub\\stay.txt", "OldDir\\o.txt"})
+    for (const char* name :
+         {"keep.txt", "del.txt", "mv.txt", "shared.dll", "Sub\\stay.txt", "OldDir\\o.txt"})
       WriteFile(kBox + "\\" + name, name);
   }
-  void SetValue(RootKey root, const std::string& path, std::string_view name, uint32_t type,
-                const std::vector<uint8_t>& data) {
+  // Opens (creating) a key; sets a value when `type` is not 0.
+  std::unique_ptr<platform::RegKey> Set(RootKey root, const std::string& path,
+                                        std::string_view name = "", uint32_t type = 0,
+                                        const std::vector<uint8_t>& data = {}) {
     std::unique_ptr<platform::RegKey> key;
-    ASSERT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok()) << path;
-    ASSERT_TRUE(registry_.SetValue(*key, name, type, data).ok()) << path << "|" << name;
+    EXPECT_TRUE(registry_.CreateKey(root, path, platform::KeyAccess::kReadWrite, &key).ok());
+    if (type != 0) {
+      EXPECT_TRUE(registry_.SetValue(*key, name, type, data).ok()) << name;
+    }
+    return key;
+  }
+  // A value below the sandbox key, and a shared-file counter of a file in the box.
+  void User(const std::string& sub, std::string_view name, uint32_t type,
+            const std::vector<uint8_t>& data) {
+    Set(RootKey::kCurrentUser, kKey + "\\" + sub, name, type, data);
+  }
+  void Counter(const std::string& file, uint32_t count) {
+    Set(RootKey::kLocalMachine, kSharedDlls, kBox + "\\" + file, 4, DwordData(count));
   }
   void WriteFile(const std::string& path, std::string_view text) {
     ASSERT_TRUE(fs_.WriteFile(path, cvn::test::Bytes(text)).ok()) << path;
   }
   // What an installer does.
   void MakeInstallerChanges() {
-    SetValue(RootKey::kCurrentUser, kKey + "\\NewKey", "", 1, cvn::test::SzData("hello"));
-    SetValue(RootKey::kCurrentUser, kKey + "\\NewKey", "Bin", 3, {1, 2, 3});
-    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "V", 4, cvn::test::DwordData(2));
-    SetValue(RootKey::kCurrentUser, kKey + "\\Existing", "", 1, cvn::test::SzData("new default"));
-    std::unique_ptr<platform::RegKey> key;
-    ASSERT_TRUE(registry_.OpenKey(RootKey::kCurrentUser, kKey + "\\Existing", platform::KeyAccess::kReadWrite, &key).ok());
-    ASSERT_TRUE(registry_.DeleteValue(*key, "Gone").ok());
-    ASSERT_TRUE(registry_.OpenKey(RootKey::kCurrentUser, kKey, platform::KeyAccess::kReadWrite, &key).ok());
-    ASSERT_TRUE(platform::DeleteKeyTree(registry_, *key, "OldKey").ok());
-    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\shared.dll", 4, cvn::test::DwordData(2));
+    User("NewKey", "", 1, SzData("hello"));
+    User("NewKey", "Bin", 3, {1, 2, 3});
+    User("Existing", "V", 4, DwordData(2));
+    User("Existing", "", 1, SzData("new default"));
+    ASSERT_TRUE(
+        registry_.DeleteValue(*Set(RootKey::kCurrentUser, kKey + "\\Existing"), "Gone").ok());
+    ASSERT_TRUE(
+        platform::DeleteKeyTree(registry_, *Set(RootKey::kCurrentUser, kKey), "OldKey").ok());
+    Counter("shared.dll", 2);
     WriteFile(kBox + "\\new.dll", "new dll");
-    SetValue(RootKey::kLocalMachine, kSharedDlls, kBox + "\\new.dll", 4, cvn::test::DwordData(1));
+    Counter("new.dll", 1);
     ASSERT_TRUE(fs_.CreateFolder(kBox + "\\NewDir").ok());
     WriteFile(kBox + "\\NewDir\\a.txt", "new file");
     WriteFile(kBox + "\\keep.txt", "keep.txt, longer");
@@ -132,7 +159,8 @@ class ScanThreadsTest : public ::testing::Test {
   // Starts a worker as the window does and pumps the main thread until its
   // end notification; returns ProgramState as the end handler sees it.
   // `while_running` runs on the main thread between two pumps.
-  uint8_t Run(BaseScanThread* worker, const std::function<void(BaseScanThread&)>& while_running = {}) {
+  uint8_t Run(BaseScanThread* worker,
+              const std::function<void(BaseScanThread&)>& while_running = {}) {
     bool ended = false;
     uint8_t state = 255;
     worker->SetOnTerminate([&](TSafeThread&) {
@@ -166,43 +194,36 @@ class ScanThreadsTest : public ::testing::Test {
   changes::ChangeTree tree_{settings_};
 };
 
-TEST_F(ScanThreadsTest, TargetCountSizesTheProgressBar) {
-  EXPECT_EQ(EnabledTargetCount(settings_), 3);  // HKLM, HKCU and the file system
-  settings_.ScanOthers = false;
-  EXPECT_EQ(EnabledTargetCount(settings_), 2);
-  settings_.ScanProg = settings_.ScanHKCC = true;
-  EXPECT_EQ(EnabledTargetCount(settings_), 4);
-}
-
 TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
   ASSERT_EQ(FirstScan(), psScanned);
   EXPECT_EQ(window_.statuses, (Strings{"Scanning registry category: HKEY_LOCAL_MACHINE...",
                                        "Scanning registry category: HKEY_CURRENT_USER...",
                                        "Scanning file system..."}));
   EXPECT_EQ(window_.steps, 3);
-  for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS2.sns"}) EXPECT_TRUE(SnapshotExists(name)) << name;
+  for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS2.sns"})
+    EXPECT_TRUE(SnapshotExists(name)) << name;
   EXPECT_FALSE(SnapshotExists("HKCR.sns"));
   MakeInstallerChanges();
   window_.statuses.clear();
   EXPECT_EQ(Run(NewSecondScan()), psIdle);
-  EXPECT_EQ(window_.statuses,
-            (Strings{"Scanning registry category: HKEY_LOCAL_MACHINE...",
-                     "Searching changes from category: HKEY_LOCAL_MACHINE...",
-                     "Scanning registry category: HKEY_CURRENT_USER...",
-                     "Searching changes from category: HKEY_CURRENT_USER...", "Scanning file system...",
-                     "Searching changes from file system...", "Detecting moved files..."}));
+  EXPECT_EQ(
+      window_.statuses,
+      (Strings{"Scanning registry category: HKEY_LOCAL_MACHINE...",
+               "Searching changes from category: HKEY_LOCAL_MACHINE...",
+               "Scanning registry category: HKEY_CURRENT_USER...",
+               "Searching changes from category: HKEY_CURRENT_USER...", "Scanning file system...",
+               "Searching changes from file system...", "Detecting moved files..."}));
   EXPECT_EQ(window_.steps, 5 * EnabledTargetCount(settings_));  // both scans fill the bar
-  Strings expected = {
-      "<K>\\NewKey|1||", "<K>\\NewKey\\|3||68656c6c6f00", "<K>\\NewKey\\Bin|3||010203",
-      "<K>\\Existing\\V|4|01000000|02000000",
-      "<K>\\Existing\\|4|6f6c642064656661756c7400|6e65772064656661756c7400",
-      "<K>\\Existing\\Gone|5|62796500|", "<K>\\OldKey|2||", "<K>\\OldKey\\Inner|2||",
-      "<K>\\OldKey\\Inner\\x|5|3100|", "<SharedDLLs>\\<F>\\shared.dll|6|01000000",
-      "<SharedDLLs>\\<F>\\new.dll|6|01000000", "<F>\\NewDir|7||", "<F>\\NewDir\\a.txt|9||set",
-      "<F>\\new.dll|9||set", "<F>\\keep.txt|10|set|set", "<F>\\del.txt|11|set|", "<F>\\mv.txt|12|set|",
-      "<F>\\Sub\\mv.txt|13||set", "<F>\\OldDir|8||", "<F>\\OldDir\\o.txt|11|set|"};
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(AllChanges(tree_), expected);
+  EXPECT_EQ(AllChanges(tree_),
+            Sorted("<K>\\NewKey|1||, <K>\\NewKey\\|3||68656c6c6f00, <K>\\NewKey\\Bin|3||010203, "
+                   "<K>\\Existing\\V|4|01000000|02000000, "
+                   "<K>\\Existing\\|4|6f6c642064656661756c7400|6e65772064656661756c7400, "
+                   "<K>\\Existing\\Gone|5|62796500|, <K>\\OldKey|2||, <K>\\OldKey\\Inner|2||, "
+                   "<K>\\OldKey\\Inner\\x|5|3100|, <SharedDLLs>\\<F>\\shared.dll|6|01000000, "
+                   "<SharedDLLs>\\<F>\\new.dll|6|01000000, <F>\\NewDir|7||, "
+                   "<F>\\NewDir\\a.txt|9||set, <F>\\new.dll|9||set, <F>\\keep.txt|10|set|set, "
+                   "<F>\\del.txt|11|set|, <F>\\mv.txt|12|set|, <F>\\Sub\\mv.txt|13||set, "
+                   "<F>\\OldDir|8||, <F>\\OldDir\\o.txt|11|set|"));
   for (const char* name : {"HKLM.sns", "HKCU.sns", "FIS1.sns", "FIS2.sns"})
     EXPECT_FALSE(SnapshotExists(name)) << name;
 }
@@ -228,6 +249,8 @@ TEST_F(ScanThreadsTest, WithoutFileSystemTargetTheFileSnapshotsAreUntouched) {
   EXPECT_EQ(window_.steps, 10);
   EXPECT_TRUE(SnapshotExists("FIS2.SNS"));
   EXPECT_FALSE(SnapshotExists("FIS1.SNS"));
+  settings_.ScanProg = settings_.ScanHKCC = true;  // a file-system target again, and HKCC
+  EXPECT_EQ(EnabledTargetCount(settings_), 4);
 }
 
 TEST_F(ScanThreadsTest, StopOrNoWhileTheFirstScanIsParked) {
