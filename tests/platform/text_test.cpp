@@ -34,14 +34,6 @@ TEST(TextTest, ComparesWithoutRegardToCase) {
   EXPECT_FALSE(EqualsNoCaseAscii("Ü", "ü"));  // plain ASCII rule
 }
 
-TEST(TextTest, Utf8Checks) {
-  EXPECT_TRUE(IsValidUtf8("日本語 Über 😀"));
-  EXPECT_FALSE(IsValidUtf8("\xc3"));          // truncated
-  EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong
-  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // a surrogate
-  EXPECT_EQ(Utf16Length("aé日😀"), 5u);
-}
-
 TEST(CodePageTest, CharsetsMapToTheirCodePages) {
   const std::pair<int, unsigned> rows[] = {{0, 1252},  {1, 1252},  {238, 1250}, {204, 1251},
                                            {128, 932}, {136, 950}, {77, 1252}};  // 77: unknown
