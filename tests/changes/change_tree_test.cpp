@@ -24,9 +24,7 @@ TEST_F(ChangeTreeTest, FixedTopAndReset) {
   for (int round = 0; round < 2; ++round) {
     const NodeId top = tree_.Top();
     EXPECT_EQ(tree_.Data(top).Name, "My Computer");
-    EXPECT_EQ(tree_.Data(top).Kind, nkMyComputer);
     EXPECT_EQ(tree_.Parent(top), kNoNode);
-    EXPECT_EQ(tree_.NextSibling(top), kNoNode);
     EXPECT_EQ(Shape(tree_, top), "File System/15,Registry/16");
     EXPECT_EQ(tree_.FirstChild(top), tree_.FileSystemRoot());
     EXPECT_EQ(tree_.LastChild(top), tree_.RegistryRoot());
@@ -38,72 +36,69 @@ TEST_F(ChangeTreeTest, FixedTopAndReset) {
   // Path nodes of the old content are gone from the index too.
   Add(tree_, "C:\\A", "g.txt", nkFileAdded);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17{A/18{g.txt/9}}");
+  // The branch roots keep their places when the top is sorted.
+  tree_.InitNode(tree_.Top());
+  EXPECT_EQ(tree_.FirstChild(tree_.Top()), tree_.FileSystemRoot());
+  EXPECT_EQ(tree_.CompareNodes(tree_.RegistryRoot(), tree_.FileSystemRoot()), 0);
 }
 
 struct ShapeCase {
   const char* what;
-  std::vector<Insert> inserts;
+  const char* inserts;
   std::string file_system, registry;
-  const char *excluded_folders = "", *ignored_files = "", *ignored_keys = "";
+  const char *excluded = "", *ignored_files = "", *ignored_keys = "";
 };
 
 const ShapeCase kShapes[] = {
     {"drive and path nodes are reused whatever the case and a trailing backslash",
-     {{"C:\\A\\B", "f.txt", 9}, {"c:\\a\\b\\", "g.txt", 9}},
-     "C:/17{A/18{B/18{f.txt/9,g.txt/9}}}", ""},
+     "C:\\A\\B|f.txt|9;c:\\a\\b\\|g.txt|9", "C:/17{A/18{B/18{f.txt/9,g.txt/9}}}", ""},
     {"registry kinds go to the registry branch, all others to the file system",
-     {{"K", "x", 1}, {"K", "x", 3}, {"K", "x", 6}, {"K", "x", 7}, {"K", "x", 13}, {"K", "x", 18},
-      {"K", "x", 42}},
-     "K/18{x/7,x/13,x/18,x/42}", "K/18{x/1,x/3,x/6}"},
-    {"a drive node only for a letter and a colon",
-     {{"C:\\x", "f", 9}, {"CD:\\x", "f", 9}, {"C\\x", "f", 9}, {":\\x", "f", 9}},
+     "K|x|1;K|x|3;K|x|6;K|x|7;K|x|13;K|x|18;K|x|42", "K/18{x/7,x/13,x/18,x/42}",
+     "K/18{x/1,x/3,x/6}"},
+    {"a drive node only for a letter and a colon", "C:\\x|f|9;CD:\\x|f|9;C\\x|f|9;:\\x|f|9",
      "C:/17{x/18{f/9}},CD:/18{x/18{f/9}},C/18{x/18{f/9}},:/18{x/18{f/9}}", ""},
-    {"an empty path element makes an empty path node", {{"C:\\\\A", "f", 9}},
-     "C:/17{/18{A/18{f/9}}}", ""},
+    {"an empty path element makes an empty path node", "C:\\\\A|f|9", "C:/17{/18{A/18{f/9}}}", ""},
     {"an empty path puts the change under the branch root; a created folder holds later files",
-     {{"", "D:", 7}, {"D:\\", "a.txt", 9}}, "D:/7{a.txt/9}", ""},
+     "|D:|7;D:\\|a.txt|9", "D:/7{a.txt/9}", ""},
     {"the same key added twice makes two siblings; later values go under the first",
-     {{"HKEY_CURRENT_USER\\Software", "App", 1}, {"HKEY_CURRENT_USER\\Software", "App", 1},
-      {"HKEY_CURRENT_USER\\Software\\APP", "v", 3}, {"HKEY_USERS\\", "S-1-5", 1}},
+     "HKEY_CURRENT_USER\\Software|App|1;HKEY_CURRENT_USER\\Software|App|1;"
+     "HKEY_CURRENT_USER\\Software\\APP|v|3;HKEY_USERS\\|S-1-5|1",
      "", "HKEY_CURRENT_USER/18{Software/18{App/1{v/3},App/1}},HKEY_USERS/18{S-1-5/1}"},
     {"only container kinds are walked through, deleted ones as created ones",
-     {{"C:", "X", 9}, {"C:\\X", "y", 9}, {"C:", "Old", 8}, {"C:\\old", "z", 11},
-      {"HKEY_USERS", "K", 2}, {"HKEY_USERS\\k", "v", 5}, {"HKEY_USERS", "V", 4},
-      {"HKEY_USERS\\V", "w", 5}},
+     "C:|X|9;C:\\X|y|9;C:|Old|8;C:\\old|z|11;HKEY_USERS|K|2;HKEY_USERS\\k|v|5;HKEY_USERS|V|4;"
+     "HKEY_USERS\\V|w|5",
      "C:/17{X/9,X/18{y/9},Old/8{z/11}}", "HKEY_USERS/18{K/2{v/5},V/4,V/18{w/5}}"},
-    {"path elements match ignoring ASCII case only",
-     {{"C:\\Été", "a", 9}, {"C:\\éTÉ", "b", 9}, {"C:\\étÉ", "c", 9}},
+    {"path elements match ignoring ASCII case only", "C:\\Été|a|9;C:\\éTÉ|b|9;C:\\étÉ|c|9",
      "C:/17{Été/18{a/9},éTÉ/18{b/9,c/9}}", ""},
     {"an excluded folder covers its files and itself, not a similar name or a file",
-     {{"C:\\Temp\\x", "y.tmp", 9}, {"C:\\Temp2", "y.tmp", 9}, {"c:\\temp", "z.tmp", 11},
-      {"C:\\Temp\\", "z.tmp", 10}, {"C:\\", "TEMP", 7}, {"C:", "Temp", 8}, {"C:\\", "Temp2", 7},
-      {"C:", "Temp", 9}},
+     "C:\\Temp\\x|y.tmp|9;C:\\Temp2|y.tmp|9;c:\\temp|z.tmp|11;C:\\Temp\\|z.tmp|10;C:\\|TEMP|7;"
+     "C:|Temp|8;C:\\|Temp2|7;C:|Temp|9",
      "C:/17{Temp2/18{y.tmp/9},Temp2/7,Temp/9}", "", "C:\\Temp"},
     {"ignored files cover a file of any kind by its full path, never a folder",
-     {{"C:\\WINDOWS", "Win.ini", 9}, {"C:\\WINDOWS", "Win.ini", 10}, {"C:\\WINDOWS", "Win.ini", 11},
-      {"C:\\WINDOWS", "Win.ini", 12}, {"C:\\WINDOWS", "Win.ini", 13},
-      {"C:\\Windows", "win.ini.bak", 9}, {"C:\\Windows", "win.ini", 7}},
+     "C:\\WINDOWS|Win.ini|9;C:\\WINDOWS|Win.ini|10;C:\\WINDOWS|Win.ini|11;"
+     "C:\\WINDOWS|Win.ini|12;C:\\WINDOWS|Win.ini|13;C:\\Windows|win.ini.bak|9;"
+     "C:\\Windows|win.ini|7",
      "C:/17{Windows/18{win.ini.bak/9,win.ini/7}}", "", "", "C:\\Windows\\win.ini"},
     {"ignored keys cover values by their key and keys by their own path",
-     {{"HKEY_CURRENT_USER\\Software\\X", "v", 3}, {"HKEY_CURRENT_USER\\Software", "v", 4},
-      {"HKEY_CURRENT_USER\\SoftwareX", "v", 5}, {"HKEY_CURRENT_USER", "Software", 1},
-      {"HKEY_CURRENT_USER\\", "SOFTWARE", 2}, {"HKEY_CURRENT_USER", "Soft", 1},
-      {"HKEY_CURRENT_USER", "Software", 6}, {"HKEY_CURRENT_USER\\Software", "n", 6}},
+     "HKEY_CURRENT_USER\\Software\\X|v|3;HKEY_CURRENT_USER\\Software|v|4;"
+     "HKEY_CURRENT_USER\\SoftwareX|v|5;HKEY_CURRENT_USER|Software|1;"
+     "HKEY_CURRENT_USER\\|SOFTWARE|2;HKEY_CURRENT_USER|Soft|1;HKEY_CURRENT_USER|Software|6;"
+     "HKEY_CURRENT_USER\\Software|n|6",
      "", "HKEY_CURRENT_USER/18{SoftwareX/18{v/5},Soft/1,Software/6}", "", "",
      "hkey_current_user\\software"},
-    {"structure kinds are never ignored", {{"C:\\x", "y", 18}, {"C:\\x", "y", 0}},
-     "C:/17{x/18{y/18,y/0}}", "", "C:", "C:", "C:"},
+    {"structure kinds are never ignored", "C:\\x|y|18;C:\\x|y|0", "C:/17{x/18{y/18,y/0}}", "",
+     "C:", "C:", "C:"},
 };
 
 TEST_F(ChangeTreeTest, InsertionBuildsTheExpectedShape) {
   for (const ShapeCase& c : kShapes) {
     SCOPED_TRACE(c.what);
     settings_ = {};
-    if (*c.excluded_folders) settings_.ExcludedFolders.Add(c.excluded_folders);
+    if (*c.excluded) settings_.ExcludedFolders.Add(c.excluded);
     if (*c.ignored_files) settings_.IgnoredFiles.Add(c.ignored_files);
     if (*c.ignored_keys) settings_.IgnoredKeys.Add(c.ignored_keys);
     tree_.Reset();
-    for (const Insert& i : c.inserts) Add(tree_, i.path, i.name, i.kind);
+    for (const Insert& i : Inserts(c.inserts)) Add(tree_, i.path, i.name, i.kind);
     EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), c.file_system);
     EXPECT_EQ(Shape(tree_, tree_.RegistryRoot()), c.registry);
   }
@@ -121,13 +116,12 @@ TEST_F(ChangeTreeTest, ChangeRecordIsCopiedAndTheBuffersTakenOverEvenWhenIgnored
   EXPECT_EQ(record.After, nullptr);
   const NodeId v = tree_.LastInserted();
   // The record path outlives the caller's text; path nodes carry the root key.
-  EXPECT_EQ(Dump(tree_), (std::vector<std::string>{
-                             "1|File System|k15|r0|t0|p|b/0|a/0",
-                             "1|Registry|k16|r0|t0|p|b/0|a/0",
-                             "2|HKEY_LOCAL_MACHINE|k18|r2147483650|t0|p|b/0|a/0",
-                             "3|Software|k18|r2147483650|t0|p|b/0|a/0",
-                             "4|X|k18|r2147483650|t0|p|b/0|a/0",
-                             "5|v|k4|r2147483650|t3|pSoftware\\X|b0102/2|a03/1|i"}));
+  EXPECT_EQ(Dump(tree_),
+            (std::vector<std::string>{
+                "1|File System|k15|r0|t0|p|b/0|a/0", "1|Registry|k16|r0|t0|p|b/0|a/0",
+                "2|HKEY_LOCAL_MACHINE|k18|r2147483650|t0|p|b/0|a/0",
+                "3|Software|k18|r2147483650|t0|p|b/0|a/0", "4|X|k18|r2147483650|t0|p|b/0|a/0",
+                "5|v|k4|r2147483650|t3|pSoftware\\X|b0102/2|a03/1|i"}));
   EXPECT_EQ(tree_.Parent(v), At(tree_, tree_.RegistryRoot(), "HKEY_LOCAL_MACHINE\\Software\\X"));
 
   settings_.ExcludedFolders.Add("C:\\Temp");
@@ -159,7 +153,8 @@ TEST_F(ChangeTreeTest, CheckBoxesOnlyInUninstallModeEachKindByItsPhaseSetting) {
     }
   }
   settings_ = {};
-  for (int32_t kind : {nkFolderDeleted, nkFileChanged, nkFileDeleted, nkFileMovedFrom, nkFileMovedTo, nkPathNode})
+  for (int32_t kind :
+       {nkFolderDeleted, nkFileChanged, nkFileDeleted, nkFileMovedFrom, nkFileMovedTo, nkPathNode})
     EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << kind;
   EXPECT_FALSE(tree_.HasCheckBox(At(tree_, tree_.FileSystemRoot(), "X")));  // a path node
 }
@@ -178,25 +173,24 @@ TEST_F(ChangeTreeTest, SetKindRelabelsAndKeepsTheIndexRight) {
 }
 
 TEST_F(ChangeTreeTest, EmptyBranchesGetTheirNoChangesCaption) {
-  tree_.MarkEmptyBranches();
-  EXPECT_EQ(Shape(tree_, tree_.Top()), "File System (no changes)/15,Registry (no changes)/16");
-  tree_.Reset();
-  Add(tree_, "C:", "f", nkFileAdded);
-  tree_.MarkEmptyBranches();
-  EXPECT_EQ(Shape(tree_, tree_.Top()), "File System/15{C:/17{f/9}},Registry (no changes)/16");
-  tree_.Reset();
-  Add(tree_, "HKEY_USERS", "v", nkValueAdded);
-  tree_.MarkEmptyBranches();
-  EXPECT_EQ(Shape(tree_, tree_.Top()), "File System (no changes)/15,Registry/16{HKEY_USERS/18{v/3}}");
+  const std::pair<Insert, const char*> kCases[] = {
+      {{"", "", 0}, "File System (no changes)/15,Registry (no changes)/16"},
+      {{"C:", "f", nkFileAdded}, "File System/15{C:/17{f/9}},Registry (no changes)/16"},
+      {{"HKEY_USERS", "v", nkValueAdded},
+       "File System (no changes)/15,Registry/16{HKEY_USERS/18{v/3}}"}};
+  for (const auto& [insert, shape] : kCases) {
+    tree_.Reset();
+    if (insert.kind) Add(tree_, insert.path, insert.name, insert.kind);
+    tree_.MarkEmptyBranches();
+    EXPECT_EQ(Shape(tree_, tree_.Top()), shape);
+  }
 }
 
 TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {
-  EXPECT_FALSE(tree_.RemoveBranch(tree_.Top()));
-  EXPECT_FALSE(tree_.RemoveBranch(tree_.FileSystemRoot()));
-  EXPECT_FALSE(tree_.RemoveBranch(tree_.RegistryRoot()));
-  Add(tree_, "C:\\A\\B", "f", nkFileAdded);
-  Add(tree_, "C:\\A", "g", nkFileAdded);
-  Add(tree_, "D:", "h", nkFileAdded);
+  for (NodeId fixed : {tree_.Top(), tree_.FileSystemRoot(), tree_.RegistryRoot()})
+    EXPECT_FALSE(tree_.RemoveBranch(fixed));
+  for (const Insert& i : Inserts("C:\\A\\B|f|9;C:\\A|g|9;D:|h|9"))
+    Add(tree_, i.path, i.name, i.kind);
   EXPECT_TRUE(tree_.RemoveBranch(At(tree_, tree_.FileSystemRoot(), "C:\\A")));
   EXPECT_EQ(tree_.NodeCount(), 3u + 1u + 2u);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17,D:/17{h/9}");
@@ -210,39 +204,27 @@ TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {
 }
 
 TEST_F(ChangeTreeTest, RemovingTheFirstOfTwoEqualKeysMakesTheSecondTheMatch) {
-  const NodeId first = Add(tree_, "HKEY_USERS", "K", nkKeyAdded, kHku);
-  const NodeId second = Add(tree_, "HKEY_USERS", "k", nkKeyDeleted, kHku);
-  const NodeId last = Add(tree_, "HKEY_USERS", "v", nkValueAdded, kHku);
+  const NodeId first = Add(tree_, "HKEY_USERS", "K", nkKeyAdded);
+  const NodeId second = Add(tree_, "HKEY_USERS", "k", nkKeyDeleted);
+  const NodeId last = Add(tree_, "HKEY_USERS", "v", nkValueAdded);
   EXPECT_TRUE(tree_.RemoveBranch(first));
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\K", "v", nkValueAdded, kHku)), second);
+  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\K", "v", nkValueAdded)), second);
   // Removing the last child keeps the list's end right.
   EXPECT_TRUE(tree_.RemoveBranch(last));
-  const NodeId hive = tree_.Parent(second);
-  EXPECT_EQ(tree_.LastChild(hive), second);
-  const NodeId after = Add(tree_, "HKEY_USERS", "w", nkValueAdded, kHku);
+  EXPECT_EQ(tree_.LastChild(tree_.Parent(second)), second);
+  const NodeId after = Add(tree_, "HKEY_USERS", "w", nkValueAdded);
   EXPECT_EQ(tree_.NextSibling(second), after);
-  EXPECT_EQ(Shape(tree_, hive), "k/2{v/3},w/3");
+  EXPECT_EQ(Shape(tree_, tree_.Parent(second)), "k/2{v/3},w/3");
 }
 
-TEST_F(ChangeTreeTest, PathFromBranchRootAndNextInSubtree) {
+TEST_F(ChangeTreeTest, PathFromBranchRoot) {
   const NodeId f = Add(tree_, "C:\\Windows\\Temp", "file.tmp", nkFileAdded);
   EXPECT_EQ(tree_.PathFromBranchRoot(f), "C:\\Windows\\Temp\\file.tmp");
-  EXPECT_EQ(tree_.Level(f), 5);
   const NodeId key = Add(tree_, "HKEY_LOCAL_MACHINE\\Software", "Example", nkKeyAdded, kHklm);
   EXPECT_EQ(tree_.PathFromBranchRoot(key), "HKEY_LOCAL_MACHINE\\Software\\Example");
-  EXPECT_EQ(tree_.PathFromBranchRoot(tree_.Parent(key)), "HKEY_LOCAL_MACHINE\\Software");
   EXPECT_EQ(tree_.PathFromBranchRoot(tree_.RegistryRoot()), "");
   const NodeId def = Add(tree_, "HKEY_LOCAL_MACHINE\\", "", nkValueAdded, kHklm);
   EXPECT_EQ(tree_.PathFromBranchRoot(def), "HKEY_LOCAL_MACHINE\\");
-
-  tree_.Reset();
-  const std::pair<const char*, const char*> files[] = {
-      {"C:\\A", "1"}, {"C:\\A\\B", "2"}, {"C:\\A", "3"}, {"D:", "4"}};
-  for (auto [path, name] : files) Add(tree_, path, name, nkFileAdded);
-  const NodeId a = At(tree_, tree_.FileSystemRoot(), "C:\\A");
-  std::string order;
-  for (NodeId n = a; n != kNoNode; n = tree_.NextInSubtree(n, a)) order += tree_.Data(n).Name;
-  EXPECT_EQ(order, "A1B23");
 }
 
 }  // namespace

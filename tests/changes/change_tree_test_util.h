@@ -31,7 +31,23 @@ inline TNodeData Record(int32_t kind, uint32_t root_key = 0, uint32_t type = 0,
 struct Insert {
   std::string_view path, name;
   int32_t kind;
+  bool box = true;
 };
+
+// Changes written "path|name|kind" with ';' between them; a kind followed by
+// '-' is one inserted without a check box.
+inline std::vector<Insert> Inserts(std::string_view list) {
+  std::vector<Insert> out;
+  while (!list.empty()) {
+    const std::string_view item = list.substr(0, list.find(';'));
+    list.remove_prefix(std::min(list.size(), item.size() + 1));
+    const size_t bar1 = item.find('|'), bar2 = item.find('|', bar1 + 1);
+    const std::string_view kind = item.substr(bar2 + 1);
+    out.push_back({item.substr(0, bar1), item.substr(bar1 + 1, bar2 - bar1 - 1),
+                   std::stoi(std::string(kind)), !kind.ends_with('-')});
+  }
+  return out;
+}
 
 // Inserts a change; the node made, or kNoNode when it was ignored.
 inline NodeId Add(ChangeTree& tree, std::string_view path, std::string_view name, int32_t kind,

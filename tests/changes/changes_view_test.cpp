@@ -37,22 +37,20 @@ const Cells kCells[] = {
     {nkFileAdded, 0, "", "", "x", false, "", "", "x bytes"},
     {nkKeyAdded, 0, "K", "", "", true, "K", "", ""},
     // REG_DWORD as signed decimal; shorter than 4 bytes as bytes, not read past.
-    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v", "-1", "70000"},
+    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v", "-1",
+     "70000"},
     {nkValueAdded, kRegDword, "v", "", "\x01\x02", true, "v", "", "01 02 "},
     // Anything else as binary data, in hexadecimal or as text.
-    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, true, "v", "", "41 00 7F "},
-    {nkValueAdded, kRegBinary, "v", "", "A\0\x7F"sv, false, "v", "", "A.."},
-    {nkValueAdded, kRegBinary, "v", "", "\x0A\x1F", true, "v", "", "0A 1F "},
+    {nkValueAdded, kRegBinary, "v", "", "\x0A\0\x7F"sv, true, "v", "", "0A 00 7F "},
     {nkValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", false, "v", "", ". ~..."},
     {nkValueChanged, kRegBinary, "v", "", "\xAB", true, "v", "(zero length data)", "AB "},
-    {nkValueChanged, kRegBinary, "v", "", "\xAB", false, "v", "(zero length data)", "."},
     {nkValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, false, "v", "", "%a%."},
     // File information followed by "bytes", each kind in its own columns.
-    {nkFileChanged, 0, "f", "01/02  10\0"sv, "03/04  20\0"sv, false, "f", "01/02  10 bytes", "03/04  20 bytes"},
+    {nkFileChanged, 0, "f", "01/02  10\0"sv, "03/04  20\0"sv, false, "f", "01/02  10 bytes",
+     "03/04  20 bytes"},
     {nkFileMovedFrom, 0, "f", "1\0"sv, "", false, "f", "1 bytes", ""},
     {nkFileMovedTo, 0, "f", "", "2\0"sv, false, "f", "", "2 bytes"},
     {nkFileDeleted, 0, "f", "3\0"sv, "", false, "f", "3 bytes", ""},
-    {nkFileAdded, 0, "f", "", "4\0"sv, false, "f", "", "4 bytes"},
 };
 
 TEST(CellTextTest, EachKindShowsItsDataInItsColumns) {
@@ -67,17 +65,16 @@ TEST(CellTextTest, EachKindShowsItsDataInItsColumns) {
 }
 
 TEST(ImageIndexTest, EachKindHasItsPictureAndTextValuesTheirOwn) {
-  const std::pair<int32_t, std::pair<int, int>> kImages[] = {
-      {nkMyComputer, {0, 0}},     {nkFileSystem, {1, 1}},    {nkRegistry, {2, 2}},
-      {nkDrive, {3, 3}},          {nkPathNode, {4, 4}},      {nkKeyAdded, {5, 5}},
-      {nkFolderAdded, {5, 5}},    {nkKeyDeleted, {6, 6}},    {nkFolderDeleted, {6, 6}},
-      {nkValueAdded, {7, 11}},    {nkValueDeleted, {8, 12}}, {nkValueChanged, {9, 13}},
-      {nkCounterIncremented, {10, 14}}, {nkFileAdded, {15, 15}}, {nkFileDeleted, {16, 16}},
-      {nkFileChanged, {17, 17}},  {nkFileMovedFrom, {18, 18}}, {nkFileMovedTo, {19, 19}}};
-  for (auto [kind, images] : kImages) {
-    EXPECT_EQ(ImageIndex(Record(kind, 0, kRegDword)), images.first) << "kind " << kind;
-    EXPECT_EQ(ImageIndex(Record(kind, 0, kRegSz)), images.second) << "kind " << kind;
-  }
+  std::string images;  // "image of a REG_DWORD/image of a REG_SZ" for each kind
+  for (int32_t kind : {nkMyComputer, nkFileSystem, nkRegistry, nkDrive, nkPathNode, nkKeyAdded,
+                       nkFolderAdded, nkKeyDeleted, nkFolderDeleted, nkValueAdded, nkValueDeleted,
+                       nkValueChanged, nkCounterIncremented, nkFileAdded, nkFileDeleted,
+                       nkFileChanged, nkFileMovedFrom, nkFileMovedTo})
+    images += std::to_string(ImageIndex(Record(kind, 0, kRegDword))) + "/" +
+              std::to_string(ImageIndex(Record(kind, 0, kRegSz))) + " ";
+  EXPECT_EQ(
+      images,
+      "0/0 1/1 2/2 3/3 4/4 5/5 5/5 6/6 6/6 7/11 8/12 9/13 10/14 15/15 16/16 17/17 18/18 19/19 ");
 }
 
 class ExportTest : public ::testing::Test {
@@ -86,12 +83,14 @@ class ExportTest : public ::testing::Test {
     Add(tree_, "C:\\Program Files", "App", nkFolderAdded);
     Add(tree_, "C:\\Program Files\\App", "app.exe", nkFileAdded, 0, 0, "", "05/12/2026  100\0"sv);
     Add(tree_, "C:\\Program Files\\App", "Data", nkFolderAdded);
-    Add(tree_, "C:\\Windows", "win.ini", nkFileChanged, 0, 0, "01/01/2026  5\0"sv, "05/12/2026  7\0"sv);
+    Add(tree_, "C:\\Windows", "win.ini", nkFileChanged, 0, 0, "01/01/2026  5\0"sv,
+        "05/12/2026  7\0"sv);
     Add(tree_, "HKEY_CURRENT_USER\\Software", "Test", nkKeyAdded, kHkcu);
     Add(tree_, "HKEY_CURRENT_USER\\Software\\Test", "", nkValueAdded, kHkcu, kRegSz, "", "x\0"sv);
     Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "a", nkValueChanged, kHklm, kRegDword,
         "\1\0\0\0"sv, "\2\0\0\0"sv);
-    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "b", nkValueAdded, kHklm, kRegBinary, "", "A\0"sv);
+    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "b", nkValueAdded, kHklm, kRegBinary, "",
+        "A\0"sv);
     tree_.MarkEmptyBranches();
   }
   std::string Export(NodeId start, bool hexa = false) {
@@ -125,7 +124,8 @@ const std::string kRegistryPart =
     "        1 ==> 2\r\n";
 
 TEST_F(ExportTest, WholeTreeOneBranchOneDriveOrOneValue) {
-  const std::string whole = kHeader + "My Computer\r\n===============\r\n" + kFileSystemPart + kRegistryPart;
+  const std::string whole =
+      kHeader + "My Computer\r\n===============\r\n" + kFileSystemPart + kRegistryPart;
   EXPECT_EQ(Export(kNoNode), whole);
   EXPECT_EQ(Export(tree_.Top()), whole);
   EXPECT_EQ(Export(tree_.RegistryRoot()), kHeader + kRegistryPart);
@@ -134,51 +134,47 @@ TEST_F(ExportTest, WholeTreeOneBranchOneDriveOrOneValue) {
   EXPECT_EQ(Export(At(tree_, tree_.FileSystemRoot(), "C:")),
             kHeader + kFileSystemPart.substr(kFileSystemPart.find("=\r\n") + 3));
   EXPECT_EQ(Export(At(tree_, tree_.RegistryRoot(), "HKEY_LOCAL_MACHINE\\Software\\X\\a")),
-            kHeader + "    (REG KEY) HKEY_LOCAL_MACHINE\\Software\\X\r\n      (*)(REG VAL) a\r\n"
-                      "        1 ==> 2\r\n");
+            kHeader +
+                "    (REG KEY) HKEY_LOCAL_MACHINE\\Software\\X\r\n      (*)(REG VAL) a\r\n"
+                "        1 ==> 2\r\n");
   EXPECT_NE(Export(tree_.RegistryRoot(), true).find("      (+)(REG VAL) b = 41 00 \r\n"),
             std::string::npos);
+  tree_.Reset();
+  tree_.MarkEmptyBranches();
+  EXPECT_EQ(Export(tree_.RegistryRoot()),
+            kHeader + "\r\n  Registry (no changes)\r\n  ===============\r\n");
 }
 
 TEST_F(ExportTest, EveryMarkerAndOneHeaderPerKey) {
   tree_.Reset();
   Add(tree_, "HKEY_CURRENT_USER\\Other", "p", nkValueDeleted, kHkcu, kRegSz, "p", "");
-  Add(tree_, "HKEY_CURRENT_USER\\Other", "q", nkCounterIncremented, kHkcu, kRegDword, "", "\3\0\0\0"sv);
+  Add(tree_, "HKEY_CURRENT_USER\\Other", "q", nkCounterIncremented, kHkcu, kRegDword, "",
+      "\3\0\0\0"sv);
   Add(tree_, "HKEY_CURRENT_USER", "Gone", nkKeyDeleted, kHkcu);
   Add(tree_, "C:\\Old", "m.dll", nkFileMovedFrom, 0, 0, "1", "");
   Add(tree_, "C:\\New", "m.dll", nkFileMovedTo, 0, 0, "", "1");
   Add(tree_, "C:\\Old", "d.txt", nkFileDeleted, 0, 0, "2", "");
   Add(tree_, "C:\\Old", "Sub", nkFolderDeleted);
-  EXPECT_EQ(Export(kNoNode), kHeader + "My Computer\r\n===============\r\n\r\n"
-                                       "  File System\r\n  ===============\r\n"
-                                       "    (FOLDER) C:\\New\r\n"
-                                       "      (MOVED TO)(FILE) m.dll = 1 bytes\r\n"
-                                       "    (FOLDER) C:\\Old\r\n"
-                                       "      (-)(FILE) d.txt = 2 bytes\r\n"
-                                       "      (MOVED FROM)(FILE) m.dll = 1 bytes\r\n"
-                                       "    (-)(FOLDER) C:\\Old\\Sub\r\n\r\n"
-                                       "  Registry\r\n  ===============\r\n"
-                                       "    (-)(REG KEY) HKEY_CURRENT_USER\\Gone\r\n"
-                                       "    (REG KEY) HKEY_CURRENT_USER\\Other\r\n"
-                                       "      (-)(REG VAL) p = 'p'\r\n"
-                                       "      (INCREMENTED) (REG VAL) q = 3 (incremented)\r\n");
+  EXPECT_EQ(Export(kNoNode), kHeader +
+                                 "My Computer\r\n===============\r\n\r\n"
+                                 "  File System\r\n  ===============\r\n"
+                                 "    (FOLDER) C:\\New\r\n"
+                                 "      (MOVED TO)(FILE) m.dll = 1 bytes\r\n"
+                                 "    (FOLDER) C:\\Old\r\n"
+                                 "      (-)(FILE) d.txt = 2 bytes\r\n"
+                                 "      (MOVED FROM)(FILE) m.dll = 1 bytes\r\n"
+                                 "    (-)(FOLDER) C:\\Old\\Sub\r\n\r\n"
+                                 "  Registry\r\n  ===============\r\n"
+                                 "    (-)(REG KEY) HKEY_CURRENT_USER\\Gone\r\n"
+                                 "    (REG KEY) HKEY_CURRENT_USER\\Other\r\n"
+                                 "      (-)(REG VAL) p = 'p'\r\n"
+                                 "      (INCREMENTED) (REG VAL) q = 3 (incremented)\r\n");
 }
 
-TEST_F(ExportTest, FileHoldsTheTextOrTheFileSystemError) {
+// A written file is checked by the command-line show --output test; here a failure.
+TEST_F(ExportTest, FileSystemErrorIsReturned) {
   platform::MemoryFileSystem fs;
-  ASSERT_TRUE(fs.CreateFolder("C:\\Out").ok());
-  ASSERT_TRUE(ExportChanges(fs, tree_, kNoNode, "C:\\Out\\a.txt", {"MyApp", "t", false}).ok());
-  std::vector<uint8_t> a;
-  ASSERT_TRUE(fs.ReadFile("C:\\Out\\a.txt", &a).ok());
-  EXPECT_EQ(std::string(a.begin(), a.end()), ExportChangesText(tree_, kNoNode, {"MyApp", "t", false}));
   EXPECT_FALSE(ExportChanges(fs, tree_, kNoNode, "Q:\\missing\\a.txt", {"MyApp", "t", false}).ok());
-}
-
-TEST_F(ExportTest, EmptyRegistryShowsItsNoChangesCaption) {
-  tree_.Reset();
-  tree_.MarkEmptyBranches();
-  EXPECT_EQ(ExportChangesText(tree_, tree_.RegistryRoot(), {"E", "t", false}),
-            "'E' changes\r\nCorvane,    t\r\n\r\n\r\n  Registry (no changes)\r\n  ===============\r\n");
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "change_tree_test_util.h"
 #include "changes/change_tree.h"
-#include "platform/text.h"
 
 namespace cvn::changes {
 namespace {
@@ -28,53 +27,40 @@ NodeId Find(const ChangeTree& tree, std::string_view path) {
   return n != kNoNode ? n : At(tree, tree.RegistryRoot(), path);
 }
 
-struct Boxed {  // a change inserted with its kind's uninstall phase on or off
-  std::string_view path, name;
-  int32_t kind;
-  bool box = true;
-};
-enum Op { kSet, kPropagate, kBranch };
-struct Step { const char* node; Op op; bool state; const char* checked_after; };
 struct CheckCase {
   const char* what;
-  std::vector<Boxed> tree;
+  const char* tree;  // changes as Inserts() reads them, under HKEY_LOCAL_MACHINE's root key
   const char* checked_first;
-  std::vector<Step> steps;
+  // Steps "OP NODE => CHECKED" with ';' between them: OP is + or - for a check
+  // or uncheck, branch+ or branch- for a branch check, spread+ for spreading
+  // a check; CHECKED the checked names after the step.
+  const char* steps;
 };
 
 const CheckCase kChecks[] = {
     {"an unchecked created file unchecks its created folder, not its sibling nor the path node",
-     {{"C:\\Apps", "App", 7}, {"C:\\Apps\\App", "a.exe", 9}, {"C:\\Apps\\App", "b.dll", 9}},
-     "App a.exe b.dll",
-     {{"C:\\Apps\\App\\a.exe", kSet, false, "b.dll"}, {"C:\\Apps\\App", kSet, true, "App a.exe b.dll"}}},
-    {"an upward spread sets a path node, which has no box to carry it on",
-     {{"HK\\K", "v", 5}}, "v", {{"HK\\K\\v", kSet, false, ""}, {"HK\\K\\v", kSet, true, "K v"}}},
+     "C:\\Apps|App|7;C:\\Apps\\App|a.exe|9;C:\\Apps\\App|b.dll|9", "App a.exe b.dll",
+     "- C:\\Apps\\App\\a.exe => b.dll;+ C:\\Apps\\App => App a.exe b.dll"},
+    {"an upward spread sets a path node, which has no box to carry it on", "HK\\K|v|5", "v",
+     "- HK\\K\\v => ;+ HK\\K\\v => K v"},
     {"an unchecked deleted key unchecks all below; a checked deleted value checks its keys only",
-     {{"HK\\S", "Old", 2}, {"HK\\S\\Old", "Sub", 2}, {"HK\\S\\Old\\Sub", "a", 5},
-      {"HK\\S\\Old\\Sub", "b", 5}},
-     "Old Sub a b",
-     {{"HK\\S\\Old", kSet, false, ""}, {"HK\\S\\Old\\Sub\\a", kSet, true, "S Old Sub a"}}},
+     "HK\\S|Old|2;HK\\S\\Old|Sub|2;HK\\S\\Old\\Sub|a|5;HK\\S\\Old\\Sub|b|5", "Old Sub a b",
+     "- HK\\S\\Old => ;+ HK\\S\\Old\\Sub\\a => S Old Sub a"},
     {"a created key checked spreads down, unchecked spreads up",
-     {{"HK", "App", 1}, {"HK\\App", "Sub", 1}, {"HK\\App\\Sub", "v", 3}}, "App Sub v",
-     {{"HK\\App\\Sub\\v", kSet, false, ""}, {"HK\\App", kSet, true, "App Sub v"}}},
+     "HK|App|1;HK\\App|Sub|1;HK\\App\\Sub|v|3", "App Sub v",
+     "- HK\\App\\Sub\\v => ;+ HK\\App => App Sub v"},
     {"a downward spread sets children without boxes, but only boxes carry it on",
-     {{"C:", "App", 7}, {"C:\\App", "Sub", 7}, {"C:\\App", "NoBox", 7, false},
-      {"C:\\App\\NoBox", "f", 9, false}, {"C:\\App\\Sub", "g", 9, false}},
-     "App Sub", {{"C:\\App\\Sub", kSet, false, ""}, {"C:\\App", kSet, true, "App Sub g NoBox"}}},
-    {"a node without a box does not spread", {{"C:", "App", 7, false}, {"C:\\App", "f", 9}}, "f",
-     {{"C:\\App", kSet, true, "App f"}, {"C:\\App\\f", kSet, false, ""},
-      {"C:\\App", kPropagate, true, ""}}},
-    {"kinds without a rule keep their neighbours alone",
-     {{"HK", "K", 1}, {"HK\\K", "c", 4}, {"HK\\K", "n", 6}, {"C:", "f", 9}}, "f K c n",
-     {{"HK\\K\\c", kSet, false, "f K n"}, {"HK\\K\\n", kSet, false, "f K"},
-      {"C:\\f", kSet, false, "K"}, {"C:\\f", kSet, true, "f K"}}},
-    {"setting the same state does nothing", {{"C:", "App", 7}, {"C:\\App", "f", 9, false}}, "App",
-     {{"C:\\App", kSet, true, "App"}, {"C:\\App", kSet, false, ""}, {"C:\\App", kSet, true, "App f"}}},
+     "C:|App|7;C:\\App|Sub|7;C:\\App|NoBox|7-;C:\\App\\NoBox|f|9-;C:\\App\\Sub|g|9-", "App Sub",
+     "- C:\\App\\Sub => ;+ C:\\App => App Sub g NoBox"},
+    {"a node without a box does not spread", "C:|App|7-;C:\\App|f|9", "f",
+     "+ C:\\App => App f;- C:\\App\\f => ;spread+ C:\\App => "},
+    {"kinds without a rule keep their neighbours alone", "HK|K|1;HK\\K|c|4;HK\\K|n|6;C:|f|9",
+     "f K c n", "- HK\\K\\c => f K n;- HK\\K\\n => f K;- C:\\f => K;+ C:\\f => f K"},
+    {"setting the same state does nothing", "C:|App|7;C:\\App|f|9-", "App",
+     "+ C:\\App => App;- C:\\App => ;+ C:\\App => App f"},
     {"a branch check sets every box of the subtree, the node first",
-     {{"C:\\X", "App", 7}, {"C:\\X\\App", "f", 9, false}, {"C:\\X", "gone", 11}, {"C:\\X\\App", "g", 9}},
-     "App g",
-     {{"C:\\X", kBranch, false, ""}, {"C:\\X", kBranch, true, "App f g"},
-      {"C:\\X\\App\\g", kBranch, false, "f"}}},
+     "C:\\X|App|7;C:\\X\\App|f|9-;C:\\X|gone|11;C:\\X\\App|g|9", "App g",
+     "branch- C:\\X => ;branch+ C:\\X => App f g;branch- C:\\X\\App\\g => f"},
 };
 
 TEST(CheckTest, StatesSpreadByKindAndBox) {
@@ -83,23 +69,30 @@ TEST(CheckTest, StatesSpreadByKindAndBox) {
     settings::Settings settings;
     ChangeTree tree(settings);
     tree.SetUninstallMode(true);
-    for (const Boxed& b : c.tree) {
-      settings.DeleteFiles = settings.DeleteFolders = b.box;
-      Add(tree, b.path, b.name, b.kind, kHklm);
+    for (const Insert& i : Inserts(c.tree)) {
+      settings.DeleteFiles = settings.DeleteFolders = i.box;
+      Add(tree, i.path, i.name, i.kind, kHklm);
     }
     EXPECT_EQ(Checked(tree), c.checked_first);
-    for (const Step& s : c.steps) {
-      SCOPED_TRACE(s.node);
-      const NodeId n = Find(tree, s.node);
+    for (std::string_view steps = c.steps; !steps.empty();) {
+      const std::string_view step = steps.substr(0, steps.find(';'));
+      steps.remove_prefix(std::min(steps.size(), step.size() + 1));
+      SCOPED_TRACE(step);
+      const size_t space = step.find(' '), arrow = step.find(" => ");
+      const std::string_view op = step.substr(0, space);
+      const NodeId n = Find(tree, step.substr(space + 1, arrow - space - 1));
       ASSERT_NE(n, kNoNode);
-      if (s.op == kSet) tree.SetCheckState(n, s.state);
-      if (s.op == kPropagate) tree.PropagateCheck(n, s.state);
-      if (s.op == kBranch) tree.SetBranchCheck(n, s.state);
-      EXPECT_EQ(Checked(tree), s.checked_after);
+      const bool on = op.ends_with('+');
+      if (op.size() == 1) tree.SetCheckState(n, on);
+      if (op.starts_with("spread")) tree.PropagateCheck(n, on);
+      if (op.starts_with("branch")) tree.SetBranchCheck(n, on);
+      EXPECT_EQ(Checked(tree), step.substr(arrow + 4));
     }
   }
 }
 
+// A long chain: the spread reaches both ends; with the files beside it, more
+// nodes than one chunk of the node array holds.
 TEST(CheckTest, LongChainsSpreadToTheirEnds) {
   settings::Settings settings;
   ChangeTree tree(settings);
@@ -108,10 +101,13 @@ TEST(CheckTest, LongChainsSpreadToTheirEnds) {
   const NodeId top = Add(tree, path, "d", nkFolderAdded);
   NodeId last = top;
   for (int i = 0; i < 2000; ++i) last = Add(tree, path += "\\d", "d", nkFolderAdded);
+  for (int i = 0; i < 2200; ++i) Add(tree, "D:", "f" + std::to_string(i), nkFileAdded);
   tree.SetCheckState(last, false);
   EXPECT_FALSE(tree.IsChecked(top));
   tree.SetCheckState(top, true);
   EXPECT_TRUE(tree.IsChecked(last));
+  EXPECT_EQ(tree.PathFromBranchRoot(last).size(), path.size() + 2);
+  EXPECT_EQ(tree.PathFromBranchRoot(tree.LastInserted()), "D:\\f2199");
 }
 
 // ---- Sort ----
@@ -119,32 +115,40 @@ TEST(CheckTest, LongChainsSpreadToTheirEnds) {
 struct SortCase {
   const char* what;
   NameComparer names;  // empty: the default
-  std::vector<Insert> inserts;
+  const char* inserts;
   const char* node;  // the node initialised: a path, or "" for the file-system root
-  const char* before, *after;
+  const char* sorted;
 };
 
 const SortCase kSorts[] = {
-    {"a path node's children by kind, then name without regard to case", {},
-     {{"C:\\P", "b.txt", 11}, {"C:\\P\\zeta", "x", 9}, {"C:\\P", "B.dll", 9}, {"C:\\P", "a.txt", 9},
-      {"C:\\P", "New", 7}, {"C:\\P\\Alpha", "x", 9}},
-     "C:\\P", "b.txt/11,zeta/18{x/9},B.dll/9,a.txt/9,New/7,Alpha/18{x/9}",
+    {"a path node's children by kind, then name without regard to case",
+     {},
+     "C:\\P|b.txt|11;C:\\P\\zeta|x|9;C:\\P|B.dll|9;C:\\P|a.txt|9;C:\\P|New|7;C:\\P\\Alpha|x|9",
+     "C:\\P",
      "New/7,a.txt/9,B.dll/9,b.txt/11,Alpha/18{x/9},zeta/18{x/9}"},
-    {"change nodes are born initialised and keep their children's order", {},
-     {{"C:", "App", 7}, {"C:\\App", "z", 9}, {"C:\\App", "Sub", 7}, {"C:\\App", "a", 9}},
-     "C:\\App", "z/9,Sub/7,a/9", "z/9,Sub/7,a/9"},
-    {"the branch roots sort their children: drives by name", {}, {{"D:", "x", 9}, {"c:", "x", 9}},
-     "", "D:/17{x/9},c:/17{x/9}", "c:/17{x/9},D:/17{x/9}"},
-    {"equal names keep their order", {},
-     {{"HKEY_USERS", "K", 1}, {"HKEY_USERS", "k", 1}, {"HKEY_USERS", "A", 1}}, "HKEY_USERS",
-     "K/1,k/1,A/1", "A/1,K/1,k/1"},
+    {"change nodes are born initialised and keep their children's order",
+     {},
+     "C:|App|7;C:\\App|z|9;C:\\App|Sub|7;C:\\App|a|9",
+     "C:\\App",
+     "z/9,Sub/7,a/9"},
+    {"the branch roots sort their children: drives by name",
+     {},
+     "D:|x|9;c:|x|9",
+     "",
+     "c:/17{x/9},D:/17{x/9}"},
+    {"equal names keep their order",
+     {},
+     "HKEY_USERS|K|1;HKEY_USERS|k|1;HKEY_USERS|A|1",
+     "HKEY_USERS",
+     "A/1,K/1,k/1"},
     {"the name order comes from the given comparer",
-     [](std::string_view a, std::string_view b) { return b.compare(a); },
-     {{"C:", "a", 9}, {"C:", "c", 9}, {"C:", "b", 9}}, "C:", "a/9,c/9,b/9", "c/9,b/9,a/9"},
-    {"the system's comparison ignores case beyond ASCII", text::CompareNoCase,
-     {{"C:", "éb", 9}, {"C:", "Éa", 9}, {"C:", "z", 9}}, "C:", "éb/9,Éa/9,z/9", "z/9,Éa/9,éb/9"},
-    {"the default order is the user's without regard to case", {},
-     {{"C:", "b", 9}, {"C:", "C", 9}, {"C:", "A", 9}}, "C:", "b/9,C/9,A/9", "A/9,b/9,C/9"},
+     [](std::string_view a, std::string_view b) { return b.compare(a); }, "C:|a|9;C:|c|9;C:|b|9",
+     "C:", "c/9,b/9,a/9"},
+    {"the default order is the user's without regard to case",
+     {},
+     "C:|b|9;C:|C|9;C:|A|9",
+     "C:",
+     "A/9,b/9,C/9"},
 };
 
 TEST(SortTest, InitialisingANodeSortsItsChildrenOnce) {
@@ -152,29 +156,18 @@ TEST(SortTest, InitialisingANodeSortsItsChildrenOnce) {
     SCOPED_TRACE(c.what);
     settings::Settings settings;
     ChangeTree tree(settings, c.names);
-    for (const Insert& i : c.inserts) Add(tree, i.path, i.name, i.kind, kHku);
+    for (const Insert& i : Inserts(c.inserts)) Add(tree, i.path, i.name, i.kind, kHku);
     const NodeId n = *c.node ? Find(tree, c.node) : tree.FileSystemRoot();
     ASSERT_NE(n, kNoNode);
-    EXPECT_EQ(Shape(tree, n), c.before);
     tree.InitNode(n);
     EXPECT_TRUE(tree.IsInitialised(n));
-    EXPECT_EQ(Shape(tree, n), c.after);
+    EXPECT_EQ(Shape(tree, n), c.sorted);
     // Sorted once: later insertions are appended.
     const bool files = !*c.node || At(tree, tree.FileSystemRoot(), c.node) != kNoNode;
     Add(tree, *c.node ? std::string(c.node) + "\\" : "", "0", files ? nkFileAdded : nkValueAdded);
     tree.InitNode(n);
     EXPECT_EQ(tree.Data(tree.LastChild(n)).Name, "0");
   }
-}
-
-TEST(SortTest, BranchRootsKeepTheirPlaces) {
-  settings::Settings settings;
-  ChangeTree tree(settings);
-  EXPECT_FALSE(tree.IsInitialised(tree.Top()));
-  tree.InitNode(tree.Top());
-  EXPECT_EQ(Shape(tree, tree.Top()), "File System/15,Registry/16");
-  EXPECT_EQ(tree.CompareNodes(tree.FileSystemRoot(), tree.RegistryRoot()), 0);
-  EXPECT_EQ(tree.CompareNodes(tree.RegistryRoot(), tree.FileSystemRoot()), 0);
 }
 
 TEST(SortTest, PathLookupFollowsTheSortedOrder) {

@@ -7,11 +7,8 @@
 #include <random>
 
 #include "changes/load_check_tree.h"
-#include "changes/save_changes_tree.h"
-#include "platform/memory/memory_filesystem.h"
 #include "tests/changes/archive/archive_test_util.h"
 #include "tests/support/bytes.h"
-#include "tests/support/fixed_clock.h"
 
 namespace cvn::changes {
 namespace {
@@ -35,14 +32,14 @@ class CheckingSink : public ChangeSink {
   ChangeTree& tree_;
 };
 
-class ArchiveFuzzTest : public ::testing::Test {
+class ArchiveFuzzTest : public test::ArchiveFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok());
+    ArchiveFixture::SetUp();
     ChangeTree tree(settings_);
     test::FillEveryKind(tree);
-    SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_);
-    ASSERT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &good_).ok());
+    Save(tree);
+    good_ = FileBytes();
   }
 
   struct Outcome {
@@ -52,8 +49,8 @@ class ArchiveFuzzTest : public ::testing::Test {
   };
 
   Outcome LoadBytes(const std::vector<uint8_t>& bytes) {
-    EXPECT_TRUE(fs_.WriteFile("C:\\Cvn\\F.cvn", bytes).ok());
-    TChgArchive archive(fs_, "C:\\Cvn\\F", clock_);
+    Put(bytes);
+    TChgArchive archive(fs_, "C:\\Cvn\\App", clock_);
     Outcome out;
     out.opened = archive.Open();
     if (!out.opened) return out;
@@ -68,9 +65,6 @@ class ArchiveFuzzTest : public ::testing::Test {
     return out;
   }
 
-  platform::MemoryFileSystem fs_;
-  cvn::test::FixedClock clock_;
-  settings::Settings settings_;
   std::vector<uint8_t> good_;
 };
 
@@ -99,7 +93,7 @@ TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
   for (int round = 0; round < 12000; ++round) {
     std::vector<uint8_t> bytes = good_;
     const size_t record_area = bytes.size() - kArchiveHeaderSize;
-    switch (round % 5) {
+    switch (round % 3) {
       case 0:  // flip a few bytes of the records
         for (int i = 0, n = 1 + static_cast<int>(pick(4)); i < n; ++i)
           bytes[kArchiveHeaderSize + pick(record_area)] ^= static_cast<uint8_t>(1 + pick(255));
@@ -111,15 +105,6 @@ TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
         std::memcpy(bytes.data() + at, &huge, 4);
         break;
       }
-      case 2:  // random bytes after a valid header
-        bytes.resize(kArchiveHeaderSize + pick(400));
-        for (size_t i = kArchiveHeaderSize; i < bytes.size(); ++i)
-          bytes[i] = static_cast<uint8_t>(pick(256));
-        break;
-      case 3:  // cut, then damage near the cut
-        bytes.resize(kArchiveHeaderSize + pick(record_area));
-        if (bytes.size() > kArchiveHeaderSize) bytes.back() ^= 0x5A;
-        break;
       default:  // bytes inserted or removed in the middle
         if (pick(2) == 0) {
           bytes.insert(bytes.begin() + static_cast<long>(kArchiveHeaderSize + pick(record_area)),

@@ -1,6 +1,8 @@
-// Helpers for the changes archive's tests: expected bytes, and a tree
-// holding one change of every kind.
+// Helpers for the changes archive's tests: expected bytes, a tree holding one
+// change of every kind, and a fixture with the archive folder C:\Cvn.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
@@ -8,7 +10,10 @@
 #include <vector>
 
 #include "changes/change_tree.h"
+#include "changes/save_changes_tree.h"
+#include "platform/memory/memory_filesystem.h"
 #include "tests/changes/change_tree_test_util.h"
+#include "tests/support/fixed_clock.h"
 
 namespace cvn::changes::test {
 
@@ -42,8 +47,9 @@ class Fields {
 inline Fields HeaderBytes(double created, uint32_t version = 200, double last_used = 0.0,
                           uint32_t uses = 0) {
   Fields b;
-  b.Raw("\x0A"
-        "C V N file\0"sv)
+  b.Raw(
+       "\x0A"
+       "C V N file\0"sv)
       .U32(version)
       .Double(created)
       .Double(last_used)
@@ -62,7 +68,8 @@ inline void FillEveryKind(ChangeTree& tree) {
   Add(tree, "HKEY_CURRENT_USER\\NewKey", "", nkValueAdded, cu, 1, "", "ab\0"sv, "NewKey");
   Add(tree, "HKEY_CURRENT_USER\\NewKey", "Sub", nkKeyAdded, cu, 0, "", "", "NewKey");
   Add(tree, "HKEY_CURRENT_USER\\Old\\Key", "Gone", nkKeyDeleted, cu, 0, "", "", "Old\\Key");
-  Add(tree, "HKEY_CURRENT_USER\\App", "Bin", nkValueChanged, cu, 3, "\x01\x02", "\x03\x04\x05", "App");
+  Add(tree, "HKEY_CURRENT_USER\\App", "Bin", nkValueChanged, cu, 3, "\x01\x02", "\x03\x04\x05",
+      "App");
   Add(tree, "HKEY_CURRENT_USER\\App", "Was", nkValueDeleted, cu, 4, "\x07\0\0\0"sv, "", "App");
   Add(tree, "HKEY_CURRENT_USER", "RootValue", nkValueAdded, cu, 3, "", "\x09", "");
   Add(tree, dlls, "C:\\x.dll", nkCounterIncremented, lm, 4, "", "\x01\0\0\0"sv, "S\\SharedDLLs");
@@ -77,5 +84,24 @@ inline void FillEveryKind(ChangeTree& tree) {
   Add(tree, "C:\\Data", "m.bin", nkFileMovedFrom, 0, 0, "08:00 01/01/24 9\0"sv, "", "C:\\Data");
   Add(tree, "D:\\Else", "m.bin", nkFileMovedTo, 0, 0, "", "08:00 01/01/24 9\0"sv, "D:\\Else");
 }
+
+// The archive folder C:\Cvn on an in-memory file system; App.cvn its archive.
+class ArchiveFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok()); }
+  void Put(const std::vector<uint8_t>& bytes) {
+    ASSERT_TRUE(fs_.WriteFile("C:\\Cvn\\App.cvn", bytes).ok());
+  }
+  std::vector<uint8_t> FileBytes() {
+    std::vector<uint8_t> data;
+    EXPECT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &data).ok());
+    return data;
+  }
+  void Save(const ChangeTree& tree) { SaveChangesTree(tree, fs_, "C:\\Cvn", "App", clock_); }
+
+  platform::MemoryFileSystem fs_;
+  cvn::test::FixedClock clock_;
+  settings::Settings settings_;
+};
 
 }  // namespace cvn::changes::test

@@ -1,12 +1,9 @@
-// Loading an archive back into the changes tree: round trips, counts, check
-// boxes, damaged record areas, and the loader worker's states.
+// Loading an archive back into the changes tree: round trips, counts, damaged
+// record areas (cut ones are the fuzz test's), and the loader worker's states.
 #include <gtest/gtest.h>
 
 #include "changes/load_check_tree.h"
-#include "changes/save_changes_tree.h"
-#include "platform/memory/memory_filesystem.h"
 #include "tests/changes/archive/archive_test_util.h"
-#include "tests/support/fixed_clock.h"
 #include "tests/support/stop_after.h"
 
 namespace cvn::changes {
@@ -14,14 +11,12 @@ namespace {
 
 using namespace test;
 
-class LoadTest : public ::testing::Test {
+class LoadTest : public ArchiveFixture {
  protected:
-  void SetUp() override { ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok()); }
   void SaveEveryKind() {
     FillEveryKind(saved_);
-    SaveChangesTree(saved_, fs_, "C:\\Cvn", "App", clock_);
+    Save(saved_);
   }
-  void Put(const Fields& bytes) { ASSERT_TRUE(fs_.WriteFile("C:\\Cvn\\App.cvn", bytes.vec()).ok()); }
   // Loads the archive into `tree`; the loader's verdict.
   bool Load(ChangeTree& tree, snapshot::ScanControl&& control = snapshot::RunToEnd()) {
     TChgArchive archive(fs_, "C:\\Cvn\\App", clock_);
@@ -29,9 +24,6 @@ class LoadTest : public ::testing::Test {
     return LoadChangeRecords(archive, tree, counts_, control, nullptr);
   }
 
-  platform::MemoryFileSystem fs_;
-  cvn::test::FixedClock clock_;
-  settings::Settings settings_;
   ChangeTree saved_{settings_};
   snapshot::LoadedChangeCounts counts_;
 };
@@ -43,15 +35,13 @@ TEST_F(LoadTest, RoundTripGivesTheSameTreeAndTheSameBytesAndCountsTheCountedKind
   counts_.Reset();
   ASSERT_TRUE(Load(loaded));
   EXPECT_EQ(Dump(loaded), Dump(saved_));
-  std::vector<uint8_t> first, second;
-  ASSERT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &first).ok());
-  SaveChangesTree(loaded, fs_, "C:\\Cvn", "App", clock_);
-  ASSERT_TRUE(fs_.ReadFile("C:\\Cvn\\App.cvn", &second).ok());
-  EXPECT_EQ(first, second);
+  const std::vector<uint8_t> first = FileBytes();
+  Save(loaded);
+  EXPECT_EQ(FileBytes(), first);
   const std::pair<int32_t, unsigned> kCounts[] = {
-      {nkKeyAdded, 2}, {nkKeyDeleted, 1}, {nkValueAdded, 2}, {nkValueChanged, 1},
-      {nkValueDeleted, 1}, {nkCounterIncremented, 3}, {nkFolderAdded, 1}, {nkFileAdded, 1},
-      {nkFileDeleted, 0}};  // not counted
+      {nkKeyAdded, 2},     {nkKeyDeleted, 1},   {nkValueAdded, 2},
+      {nkValueChanged, 1}, {nkValueDeleted, 1}, {nkCounterIncremented, 3},
+      {nkFolderAdded, 1},  {nkFileAdded, 1},    {nkFileDeleted, 0}};  // not counted
   for (auto [kind, count] : kCounts) EXPECT_EQ(counts_.Of(kind), count) << kind;
 }
 
@@ -59,12 +49,13 @@ TEST_F(LoadTest, RecordsLandWhereTheTreeWouldPutThem) {
   // A key under the root key goes under its hive; an unknown root key under
   // "(error)"; an excluded file is left out but still counted; empty strings
   // and blocks at the very end are complete.
-  Put(HeaderBytes(1.0)
-          .U32(1).U32(0x80000001).Str("\\NewKey")
-          .U32(1).U32(0x12345678).Str("K")
-          .U32(9).Str("C:\\Temp\\a.txt").Str("10:00 01/02/24 5")
-          .U32(9).Str("C:\\Keep\\b.txt").Str("10:00 01/02/24 6")
-          .U32(3).U32(0x80000001).Str("K").Str("").U32(3).U32(0));
+  Fields f = HeaderBytes(1.0);
+  f.U32(1).U32(0x80000001).Str("\\NewKey");
+  f.U32(1).U32(0x12345678).Str("K");
+  f.U32(9).Str("C:\\Temp\\a.txt").Str("10:00 01/02/24 5");
+  f.U32(9).Str("C:\\Keep\\b.txt").Str("10:00 01/02/24 6");
+  f.U32(3).U32(0x80000001).Str("K").Str("").U32(3).U32(0);
+  Put(f.vec());
   settings_.ExcludedFolders.Add("C:\\TEMP");
   ChangeTree tree(settings_);
   ASSERT_TRUE(Load(tree));
@@ -82,20 +73,15 @@ TEST_F(LoadTest, DamagedRecordAreaEndsAsFailedKeepingTheRecordsBefore) {
   } kDamages[] = {
       {"unknown kind", Fields().U32(99).Str("C:\\x")},
       {"kind zero", Fields().U32(0)},
-      {"string beyond the end", Fields().U32(7).U32(1000).Raw("C:\\x")},
       {"absurd block size",
        Fields().U32(3).U32(0x80000001).Str("K").Str("v").U32(3).U32(0xFFFFFFF0u).Raw("ab")},
-      {"record cut after its kind", Fields().U32(9)},
-      {"record cut inside a string", Fields().U32(9).Str("C:\\x").U32(10).Raw("12")},
-      {"second info text missing", Fields().U32(10).Str("C:\\x").Str("09:00 01/01/24 1")},
       {"a stray byte", Fields().Raw("\x07")},
-      {"counter amount cut", Fields().U32(6).U32(0x80000002).Str("S").Str("v").U32(4).Raw("\1\2")},
   };
   for (const auto& damage : kDamages) {
     SCOPED_TRACE(damage.what);
     Fields file = HeaderBytes(1.0).U32(7).Str("C:\\Good");
     file.Raw({reinterpret_cast<const char*>(damage.tail.vec().data()), damage.tail.vec().size()});
-    Put(file);
+    Put(file.vec());
     ChangeTree tree(settings_);
     EXPECT_FALSE(Load(tree));
     EXPECT_EQ(Shape(tree, tree.Top()), "File System/15{C:/17{Good/7}},Registry/16");
@@ -158,14 +144,12 @@ TEST_F(LoaderThreadTest, LoadsTheArchiveOfTheCurrentIdentifier) {
   EXPECT_EQ(std::adjacent_find(progress_.begin(), progress_.end()), progress_.end());
 }
 
-TEST_F(LoaderThreadTest, MissingOrDamagedArchiveFailsKeepingWhatWasRead) {
+TEST_F(LoaderThreadTest, MissingDamagedOrStoppedLoadKeepsWhatWasRead) {
   EXPECT_EQ(RunLoader(tree_), snapshot::psFailed);
-  Put(HeaderBytes(1.0).U32(7).Str("C:\\Good").U32(42));
+  Put(HeaderBytes(1.0).U32(7).Str("C:\\Good").U32(42).vec());
   EXPECT_EQ(RunLoader(tree_), snapshot::psFailed);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17{Good/7}");
-}
-
-TEST_F(LoaderThreadTest, StoppedLoadEndsWithStopRequested) {
+  tree_.Reset();
   SaveEveryKind();
   EXPECT_EQ(RunLoader(tree_, /*stop_at_once=*/true), snapshot::psStopRequested);
   EXPECT_EQ(tree_.NodeCount(), 3u);
