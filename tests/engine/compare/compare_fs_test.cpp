@@ -21,8 +21,12 @@ constexpr uint32_t kNoon = Dos(2006, 12, 3, 12, 0, 0), kLater = Dos(2007, 1, 2, 
 
 // A folder record; `path` is the containing path with its trailing backslash.
 Call Folder(std::string path, std::string name, int32_t kind) {
-  std::string field = path.empty() ? "" : path.substr(0, path.size() - 1);
-  return Call{std::move(path), std::move(name), kind, std::move(field)};
+  Call c;
+  c.path_field = path.empty() ? "" : path.substr(0, path.size() - 1);
+  c.path = std::move(path);
+  c.name = std::move(name);
+  c.kind = kind;
+  return c;
 }
 // A file record with its info texts before and after ("" when absent).
 Call File(std::string folder, std::string name, int32_t kind, std::string before,

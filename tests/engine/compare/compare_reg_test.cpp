@@ -26,7 +26,13 @@ const auto Le = test::DwordData;
 
 Call Key(std::string path, std::string name, int32_t kind, std::string field,
          uint32_t root = kHklm) {
-  return Call{std::move(path), std::move(name), kind, std::move(field), 0, root};
+  Call c;
+  c.path = std::move(path);
+  c.name = std::move(name);
+  c.kind = kind;
+  c.path_field = std::move(field);
+  c.root_key = root;
+  return c;
 }
 // A value record; a side without bytes has no buffer.
 Call Value(std::string path, std::string name, int32_t kind, std::string field, uint32_t type,
