@@ -125,7 +125,6 @@ TEST_F(CliWin32Test, RunShowAndUninstallASetupProgram) {
   EXPECT_EQ(run.out,
             "CliE2E: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
   EXPECT_EQ(run.err, "");
-  EXPECT_FALSE(Exists(std::wstring(kProgramFolder) + L"\\Continue.dat"));
   ASSERT_TRUE(Exists(std::wstring(kProgramFolder) + L"\\CliE2E.cvn"));
 
   Result show = RunCli(L"show CliE2E");

@@ -23,10 +23,9 @@ std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
   made->key = "Software\\CorvaneTest\\" + name;
   EXPECT_TRUE(made->fs_.CreateFolders(made->folder).ok());
   std::unique_ptr<platform::RegKey> key;
-  EXPECT_TRUE(made->registry_
-                  .CreateKey(platform::RootKey::kCurrentUser, made->key,
-                             platform::KeyAccess::kReadWrite, &key)
-                  .ok());
+  const auto write = platform::KeyAccess::kReadWrite;
+  EXPECT_TRUE(
+      made->registry_.CreateKey(platform::RootKey::kCurrentUser, made->key, write, &key).ok());
   return made;
 }
 
