@@ -40,15 +40,15 @@ class DbTreeTest : public ::testing::Test {
     EXPECT_TRUE(fs_.WriteFile(SnapshotFilePath(kFolder, "T"), bytes).ok());
     return TDBTree::Open(fs_, kFolder, "T");
   }
-  // Reads every record: true when the data ended cleanly, false when the
-  // reader reported a damaged file.
+  // Reads every record: true when the data ended cleanly and the reader
+  // says so, false when it reported a damaged file.
   bool ReadsToTheEnd(const Data& bytes) {
     TDBTree store = OpenBytes(bytes);
     SnapshotRecord r;
     try {
       while (store.ReadRecord(&r)) {
       }
-      return true;
+      return store.Eof();
     } catch (const SnapshotFormatError&) {
       return false;
     }
