@@ -58,13 +58,11 @@ TEST(ComponentKeyTest, LanguageFileKeysSetTheTextPropertiesTheComponentsHave) {
       {"btnOk.Glyph.Caption", "Both", true, "btnOk", L"Both"},  // component.....property
       {"btnOk.hint", "Accepts", true, "btnOk", L"&OK"},         // kept apart from the caption
       {"btnOk.Text", "changed", false, "btnOk", L"&OK"},        // a button has no Text
-      {"btnOk.Name", "btnOther", false, "btnOk", L"&OK"},
       {"EDNAME.text", "Editor", true, "edName", L"Editor"},
       {"edName.Caption", "other", false, "edName", L""},  // an edit has no Caption
       {"btnCancel.Caption", "Abbrechen", false, nullptr, L"Probe"},
       {"pmiCopy.Caption", "&Kopieren", true, nullptr, L"Probe"},  // non-windowed
       {"pmiCopy.Hint", "In die Zwischenablage", true, nullptr, L"Probe"},
-      {"pmiCopy.Text", "x", false, nullptr, L"Probe"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);

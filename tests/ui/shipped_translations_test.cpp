@@ -1,9 +1,9 @@
 // The language files the build puts beside corvane.exe (English, German,
-// French), applied to the main window at start-up: every key of the window's
-// section relabels a component of it, the list headers and the status line
-// speak the language, and every caption and status text fits its control.
-// German and French carry their flags. With no language chosen yet the
-// window is English.
+// French), applied to the windows at start-up: each key of a window's section
+// relabels a component of it and each text has its key, the list headers and
+// the status line speak the language, and every caption and status text fits
+// its control. German and French carry their flags. With no language chosen
+// yet the window is English.
 #include "tests/ui/ui_test_util.h"
 
 #include <commctrl.h>
@@ -49,10 +49,24 @@ int ClientWidth(HWND control) {
   return client.right;
 }
 
-// Every caption of the form's buttons and labels fits its control.
-void ExpectCaptionsFit(const Form& form) {
-  SCOPED_TRACE(form.name());
+// The form speaks the file: every key of the form's section names a text the
+// form shows as the file writes it, every text the form shows has its key
+// (English.lng is the template translators start from), and every caption of
+// its buttons and labels fits its control.
+void ExpectFormSpeaks(const Form& form, i18n::TDataFile& file) {
+  const std::string section = form.name();
+  SCOPED_TRACE(section);
+  for (const std::string& key : file.ReadSectionKeys(section)) {
+    const std::string text = platform::CodePageToUtf8(file.ReadString(section, key, ""), 1252);
+    EXPECT_EQ(form.GetTextByKey(key), text) << key << " names no such text of the window";
+  }
+  EXPECT_TRUE(file.ValueExists(section, "Caption"));
   for (const auto& component : form.components()) {
+    for (const char* property : {"Caption", "Text", "Hint"}) {
+      const std::optional<std::string> text = component->GetProperty(property);
+      const std::string key = component->name() + "." + property;
+      EXPECT_TRUE(!text || text->empty() || file.ValueExists(section, key)) << key << " has no key";
+    }
     const HWND control = component->hwnd();
     const std::optional<std::string> caption = component->GetProperty("Caption");
     if (control == nullptr || !caption || caption->empty()) continue;
@@ -99,20 +113,15 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
   ASSERT_EQ(translator_->CurrentLanguage(), shipped.chosen);
   EXPECT_FALSE(translator_->TakeDamageReport().has_value());
 
-  // Every key of the window's section names a component that now shows its text.
   const std::string file_name = std::string(shipped.chosen) + ".lng";
   i18n::TDataFile file(file_name, ReadBuildFile(file_name));
-  EXPECT_EQ(window_->font_charset(), file.ReadInteger("*SYSTEM*", "CHARSET", -1));
+  EXPECT_GT(file.ReadSectionKeys("frmCvnMain").size(), 20u);
+  const int charset = file.ReadInteger("*SYSTEM*", "CHARSET", -1);
+  EXPECT_EQ(window_->font_charset(), charset);
+  EXPECT_EQ(testing::FontOf(Control("lblStatus")).lfCharSet, charset);
   // German and French carry their flags, drawn by the build.
   EXPECT_EQ(translator_->GetFlag(shipped.chosen).size() > 54,
             !text::EqualsNoCase(shipped.chosen, "English"));
-  const std::vector<std::string> keys = file.ReadSectionKeys("frmCvnMain");
-  EXPECT_GT(keys.size(), 20u);
-  for (const std::string& key : keys) {
-    const std::string text = platform::CodePageToUtf8(file.ReadString("frmCvnMain", key, ""), 1252);
-    ASSERT_TRUE(window_->GetTextByKey(key).has_value()) << key << " names no text of the window";
-    EXPECT_EQ(window_->GetTextByKey(key), text) << key;
-  }
   const HWND list = Control("lvCvnFiles");
   for (int index = 0; index < 4; ++index) {
     const std::wstring caption = testing::ListColumnCaption(list, index);
@@ -123,9 +132,9 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
       ToUtf8(Text("lblStatus")),
       i18n::Translate("RS_ENTER_IDENTIFIER", "Enter an identifier for the monitored application."));
 
-  // Every caption of the main window and of the small dialogs, and every text
-  // the status line and the Exit button take, fits its control.
-  ExpectCaptionsFit(*window_);
+  // The main window, the small dialogs, and every text the status line and
+  // the Exit button take.
+  ExpectFormSpeaks(*window_, file);
   TdlgAboutCvn about;
   ASSERT_TRUE(about.Create());
   TdlgInputText input;
@@ -133,7 +142,7 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
   for (Form* dialog : std::initializer_list<Form*>{&about, &input}) {
     FormTranslation translation(*dialog);
     i18n::Translator()->TranslateForm(translation);
-    ExpectCaptionsFit(*dialog);
+    ExpectFormSpeaks(*dialog, file);
   }
   const HWND status = Control("lblStatus");
   for (const char* id :
