@@ -10,7 +10,7 @@
 
 namespace cvn::changes::test {
 
-inline constexpr uint32_t kHkcu = 0x80000001, kHklm = 0x80000002, kHku = 0x80000003;
+inline constexpr uint32_t kHkcu = 0x80000001, kHklm = 0x80000002;
 
 // A change record; empty data gives no buffer.
 inline TNodeData Record(int32_t kind, uint32_t root_key = 0, uint32_t type = 0,

@@ -18,7 +18,7 @@ using namespace test;
 
 constexpr uint32_t kRegBinary = 3, kRegExpandSz = 2;
 
-// A record and the texts of its three cells.
+// A record and the texts of its three cells (file kinds are the export's).
 struct Cells {
   int32_t kind;
   uint32_t type;
@@ -29,11 +29,9 @@ struct Cells {
 
 const Cells kCells[] = {
     // "(Default)" names the unnamed value of a value change only.
-    {nkValueAdded, kRegSz, "", "", "x\0"sv, false, "(Default)", "", "'x'"},
     {nkValueChanged, kRegSz, "", "it's\0junk"sv, "a'b", false, "(Default)", "'it''s'", "'a''b'"},
     {nkValueDeleted, kRegSz, "", "", "", false, "(Default)", "''", ""},
     {nkCounterIncremented, kRegDword, "", "", "\1\0\0\0"sv, false, "", "", "1 (incremented)"},
-    {nkFileAdded, 0, "", "", "x", false, "", "", "x bytes"},
     {nkKeyAdded, 0, "K", "", "", true, "K", "", ""},
     // REG_DWORD as signed decimal; shorter than 4 bytes as bytes, not read past.
     {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v", "-1",
@@ -44,12 +42,6 @@ const Cells kCells[] = {
     {nkValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", false, "v", "", ". ~..."},
     {nkValueChanged, kRegBinary, "v", "", "\xAB", true, "v", "(zero length data)", "AB "},
     {nkValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, false, "v", "", "%a%."},
-    // File information followed by "bytes", each kind in its own columns.
-    {nkFileChanged, 0, "f", "01/02  10\0"sv, "03/04  20\0"sv, false, "f", "01/02  10 bytes",
-     "03/04  20 bytes"},
-    {nkFileMovedFrom, 0, "f", "1\0"sv, "", false, "f", "1 bytes", ""},
-    {nkFileMovedTo, 0, "f", "", "2\0"sv, false, "f", "", "2 bytes"},
-    {nkFileDeleted, 0, "f", "3\0"sv, "", false, "f", "3 bytes", ""},
 };
 
 TEST(CellTextTest, EachKindShowsItsDataInItsColumns) {

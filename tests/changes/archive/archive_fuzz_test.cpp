@@ -15,8 +15,7 @@ namespace {
 
 // Checks every change it is given against the size of the file, and notes
 // where in the archive each record ended.
-class CheckingSink : public ChangeSink {
- public:
+struct CheckingSink : ChangeSink {
   CheckingSink(const TChgArchive& archive, ChangeTree& tree) : archive_(archive), tree_(tree) {}
   void AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) override {
     EXPECT_LE(static_cast<size_t>(std::max(tmpl.BeforeSize, 0)), archive_.Size());
@@ -26,8 +25,6 @@ class CheckingSink : public ChangeSink {
     tree_.AddToTree(path, name, tmpl);
   }
   std::vector<size_t> ends;
-
- private:
   const TChgArchive& archive_;
   ChangeTree& tree_;
 };
@@ -43,7 +40,6 @@ class ArchiveFuzzTest : public test::ArchiveFixture {
   }
 
   struct Outcome {
-    bool opened = false;
     bool loaded = false;
     std::vector<size_t> ends;
   };
@@ -52,8 +48,8 @@ class ArchiveFuzzTest : public test::ArchiveFixture {
     Put(bytes);
     TChgArchive archive(fs_, "C:\\Cvn\\App", clock_);
     Outcome out;
-    out.opened = archive.Open();
-    if (!out.opened) return out;
+    if (!archive.Open()) ADD_FAILURE() << "the header was changed";
+    if (HasFailure()) return out;
     ChangeTree tree(settings_);
     CheckingSink sink(archive, tree);
     snapshot::LoadedChangeCounts counts;
@@ -75,7 +71,6 @@ TEST_F(ArchiveFuzzTest, EveryTruncationLoadsExactlyTheWholeRecordsBeforeIt) {
   for (size_t size = kArchiveHeaderSize; size <= good_.size(); ++size) {
     SCOPED_TRACE(size);
     const Outcome cut = LoadBytes(std::vector<uint8_t>(good_.begin(), good_.begin() + size));
-    ASSERT_TRUE(cut.opened);
     const bool at_boundary =
         size == kArchiveHeaderSize ||
         std::find(whole.ends.begin(), whole.ends.end(), size) != whole.ends.end();
@@ -117,7 +112,6 @@ TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
         break;
     }
     const Outcome out = LoadBytes(bytes);
-    ASSERT_TRUE(out.opened);
     (out.loaded ? loaded : failed)++;
     if (HasFailure()) {
       ADD_FAILURE() << "round " << round << ": " << cvn::test::Hex(bytes);

@@ -47,14 +47,8 @@ class Fields {
 inline Fields HeaderBytes(double created, uint32_t version = 200, double last_used = 0.0,
                           uint32_t uses = 0) {
   Fields b;
-  b.Raw(
-       "\x0A"
-       "C V N file\0"sv)
-      .U32(version)
-      .Double(created)
-      .Double(last_used)
-      .U32(uses)
-      .Raw(std::string_view("\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20));
+  b.Raw("\nC V N file\0"sv).U32(version).Double(created).Double(last_used).U32(uses);
+  b.Raw(std::string(20, '\0'));
   return b;
 }
 

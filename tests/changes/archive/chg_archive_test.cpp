@@ -26,13 +26,9 @@ class ChgArchiveTest : public test::ArchiveFixture {
   ChangeTree every_{settings_};
 };
 
-TEST_F(ChgArchiveTest, EmptyTreeMakesTheBare56ByteHeaderThatOpens) {
+TEST_F(ChgArchiveTest, EmptyTreeMakesTheBare56ByteHeader) {
   Save(ChangeTree(settings_));
   EXPECT_EQ(Hex(FileBytes()), Hex(HeaderBytes(kCreated).vec()));
-  TChgArchive a(fs_, "C:\\Cvn\\App");
-  ASSERT_TRUE(a.Open());
-  a.ReadInt();
-  EXPECT_TRUE(a.Eof() && !a.Damaged());
   // Saving again replaces the creation date.
   clock_.Set(kCreated + 1.0);
   Save(ChangeTree(settings_));
