@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <vector>
 
 #include "tests/support/bytes.h"
@@ -42,14 +41,6 @@ TEST(FlagBitmapTest, BandsSplitThePictureInThree) {
             "00ceff00ceff00ceff00ceff00ceff00ceff0000"
             "0000dd0000dd0000dd0000dd0000dd0000dd0000"
             "0000000000000000000000000000000000000000");
-}
-
-TEST(FlagBitmapTest, SizesOutsideTheLimitsAreRefused) {
-  EXPECT_NO_THROW(TricolourBitmap(Bands::kVertical, {}, 3, 1024));
-  for (const auto& [width, height] : {std::pair{2, 10}, {10, 0}, {1025, 10}, {10, 1025}}) {
-    EXPECT_THROW(TricolourBitmap(Bands::kVertical, {}, width, height), std::invalid_argument)
-        << width << " x " << height;
-  }
 }
 
 TEST(FlagBitmapTest, ColoursAreSixHexadecimalDigits) {

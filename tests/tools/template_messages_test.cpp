@@ -4,9 +4,9 @@
 // "English text").
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -20,25 +20,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Reads adjacent string literals ("a" "b") at s[i]; empty when none is there.
-std::optional<std::string> ReadLiterals(const std::string& s, size_t& i) {
-  const auto skip_space = [&] {
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-  };
-  skip_space();
-  if (i >= s.size() || s[i] != '"') return std::nullopt;
+// A literal's text: \n and \t stand for themselves, any other escape for its
+// character.
+std::string Unescape(const std::string& literal) {
   std::string out;
-  while (i < s.size() && s[i] == '"') {
-    for (++i; i < s.size() && s[i] != '"'; ++i) {
-      if (s[i] == '\\' && i + 1 < s.size()) {
-        ++i;
-        out += s[i] == 'n' ? '\n' : s[i] == 't' ? '\t' : s[i];
-      } else {
-        out += s[i];
-      }
-    }
-    ++i;
-    skip_space();
+  for (size_t i = 0; i < literal.size(); ++i) {
+    const bool escape = literal[i] == '\\' && i + 1 < literal.size();
+    const char c = literal[escape ? ++i : i];
+    out += !escape ? c : c == 'n' ? '\n' : c == 't' ? '\t' : c;
   }
   return out;
 }
@@ -50,6 +39,7 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
   EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);
   EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "en");
   const fs::path root = CVN_SOURCE_DIR;
+  const std::regex lookup(R"re(Translate\(\s*"(RS_\w+)"\s*,\s*"((?:[^"\\]|\\.)*)"\s*\))re");
   int lookups = 0;
   std::string missing;
   for (const char* folder :
@@ -61,20 +51,14 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
       std::stringstream buffer;
       buffer << std::ifstream(entry.path()).rdbuf();
       const std::string s = buffer.str();
-      for (size_t at = s.find("Translate("); at != std::string::npos;
-           at = s.find("Translate(", at + 1)) {
-        size_t i = at + 10;
-        const std::optional<std::string> id = ReadLiterals(s, i);
-        if (!id || !id->starts_with("RS_") || i >= s.size() || s[i++] != ',') continue;
-        const std::optional<std::string> text = ReadLiterals(s, i);
-        if (!text) continue;
+      for (std::sregex_iterator m(s.begin(), s.end(), lookup), end; m != end; ++m) {
+        const std::string id = (*m)[1], text = Unescape((*m)[2]);
         ++lookups;
-        if (!file.ValueExists("RESOURCESTRING", *id)) {
-          missing += *id + " = " + *text + "   (" + entry.path().string() + ")\n";
+        if (!file.ValueExists("RESOURCESTRING", id)) {
+          missing += id + " = " + text + "   (" + entry.path().string() + ")\n";
         } else {
-          EXPECT_EQ(platform::CodePageToUtf8(file.ReadString("RESOURCESTRING", *id, ""), 1252),
-                    *text)
-              << *id << " in " << entry.path();
+          EXPECT_EQ(platform::CodePageToUtf8(file.ReadString("RESOURCESTRING", id, ""), 1252), text)
+              << id << " in " << entry.path();
         }
       }
     }

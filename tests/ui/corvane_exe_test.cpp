@@ -22,8 +22,8 @@ std::vector<HWND> MainWindowsOf(DWORD process_id) {
   return found;
 }
 
-// One run of corvane.exe, started by the constructor. A run the test did not
-// end is terminated.
+// One run of corvane.exe, started by the constructor; terminated if the
+// test did not end it.
 class CorvaneProcess {
  public:
   CorvaneProcess() {
@@ -31,19 +31,17 @@ class CorvaneProcess {
     std::wstring command_line = L"\"" + path + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    started_ = CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, nullptr, &startup, &process_) != 0;
-    EXPECT_TRUE(started_) << "cannot start " << CVN_CORVANE_EXE;
+    EXPECT_TRUE(CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process_))
+        << "cannot start " << CVN_CORVANE_EXE;
   }
   ~CorvaneProcess() {
-    if (!started_) return;
+    if (process_.hProcess == nullptr) return;
     if (!Ended()) TerminateProcess(process_.hProcess, 99);
     WaitForSingleObject(process_.hProcess, INFINITE);
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
   }
-  CorvaneProcess(const CorvaneProcess&) = delete;
-  CorvaneProcess& operator=(const CorvaneProcess&) = delete;
 
   // The program's main window once it is visible; null if it never shows.
   HWND MainWindow() const {
@@ -52,19 +50,18 @@ class CorvaneProcess {
       found = MainWindowsOf(process_.dwProcessId);
       return !found.empty() || Ended();
     });
-    return started_ && !found.empty() ? found.front() : nullptr;
+    return found.empty() ? nullptr : found.front();
   }
   // The exit code once the program has ended; empty if it goes on running.
   std::optional<DWORD> ExitCode() const {
     DWORD code = 0;
-    if (!started_ || !testing::PumpMessagesUntil([&] { return Ended(); })) return std::nullopt;
+    if (!testing::PumpMessagesUntil([&] { return Ended(); })) return std::nullopt;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
   }
-  bool Ended() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+  bool Ended() const { return WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT; }
 
  private:
-  bool started_ = false;
   PROCESS_INFORMATION process_ = {};
 };
 
