@@ -139,7 +139,6 @@ TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {
   for (const Insert& i : Inserts("C:\\A\\B|f|9;C:\\A|g|9;D:|h|9"))
     Add(tree_, i.path, i.name, i.kind);
   EXPECT_TRUE(tree_.RemoveBranch(At(tree_, tree_.FileSystemRoot(), "C:\\A")));
-  EXPECT_EQ(tree_.NodeCount(), 3u + 1u + 2u);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17,D:/17{h/9}");
   // A path through the removed node makes it again; freed slots are reused.
   Add(tree_, "C:\\a", "x", nkFileAdded);
@@ -226,9 +225,7 @@ TEST_F(ChangeTreeTest, CheckStatesSpreadByKindAndBox) {
       Add(tree_, i.path, i.name, i.kind, kHklm);
     }
     EXPECT_EQ(Checked(tree_), c.checked_first);
-    for (std::string_view steps = c.steps; !steps.empty();) {
-      const std::string_view step = steps.substr(0, steps.find(';'));
-      steps.remove_prefix(std::min(steps.size(), step.size() + 1));
+    for (std::string_view step : Split(c.steps, ';')) {
       SCOPED_TRACE(step);
       const size_t space = step.find(' '), arrow = step.find(" => ");
       const std::string_view op = step.substr(0, space);

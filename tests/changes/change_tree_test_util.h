@@ -1,6 +1,7 @@
 // Helpers for tests that build and inspect a changes tree.
 #pragma once
 
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,17 +35,21 @@ struct Insert {
   bool box = true;
 };
 
+// The parts of `text` between the separators.
+inline std::vector<std::string_view> Split(std::string_view text, char separator) {
+  std::vector<std::string_view> out;
+  for (const auto part : std::views::split(text, separator))
+    out.emplace_back(part.begin(), part.end());
+  return out;
+}
+
 // Changes written "path|name|kind" with ';' between them; a kind followed by
 // '-' is one inserted without a check box.
 inline std::vector<Insert> Inserts(std::string_view list) {
   std::vector<Insert> out;
-  while (!list.empty()) {
-    const std::string_view item = list.substr(0, list.find(';'));
-    list.remove_prefix(std::min(list.size(), item.size() + 1));
-    const size_t bar1 = item.find('|'), bar2 = item.find('|', bar1 + 1);
-    const std::string_view kind = item.substr(bar2 + 1);
-    out.push_back({item.substr(0, bar1), item.substr(bar1 + 1, bar2 - bar1 - 1),
-                   std::stoi(std::string(kind)), !kind.ends_with('-')});
+  for (std::string_view item : Split(list, ';')) {
+    const std::vector<std::string_view> f = Split(item, '|');
+    out.push_back({f[0], f[1], std::stoi(std::string(f[2])), !f[2].ends_with('-')});
   }
   return out;
 }
@@ -59,15 +64,11 @@ inline NodeId Add(ChangeTree& tree, std::string_view path, std::string_view name
 }
 
 // The node at a backslash path of exact names below `from`; kNoNode when none.
-inline NodeId At(const ChangeTree& tree, NodeId from, std::string_view path) {
-  NodeId n = from;
-  for (size_t start = 0; n != kNoNode && start <= path.size();) {
-    const size_t cut = std::min(path.find('\\', start), path.size());
-    const std::string_view name = path.substr(start, cut - start);
-    NodeId c = tree.FirstChild(n);
-    while (c != kNoNode && tree.Data(c).Name != name) c = tree.NextSibling(c);
-    n = c;
-    start = cut + 1;
+inline NodeId At(const ChangeTree& tree, NodeId n, std::string_view path) {
+  for (std::string_view name : Split(path, '\\')) {
+    if (n == kNoNode) return n;
+    n = tree.FirstChild(n);
+    while (n != kNoNode && tree.Data(n).Name != name) n = tree.NextSibling(n);
   }
   return n;
 }

@@ -93,11 +93,9 @@ TEST_F(ArchiveFuzzTest, RandomMutationsNeverCrashOrOverAllocate) {
         for (int i = 0, n = 1 + static_cast<int>(pick(4)); i < n; ++i)
           bytes[kArchiveHeaderSize + pick(record_area)] ^= static_cast<uint8_t>(1 + pick(255));
         break;
-      case 1:  // an absurd length somewhere
-      {
-        const size_t at = kArchiveHeaderSize + pick(record_area - 4);
+      case 1: {  // an absurd length somewhere
         const uint32_t huge = 0x7FFFFFF0u + static_cast<uint32_t>(pick(32));
-        std::memcpy(bytes.data() + at, &huge, 4);
+        std::memcpy(bytes.data() + kArchiveHeaderSize + pick(record_area - 4), &huge, 4);
         break;
       }
       default:  // bytes inserted or removed in the middle

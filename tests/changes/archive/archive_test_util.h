@@ -31,12 +31,7 @@ class Fields {
     bytes_.insert(bytes_.end(), raw.begin(), raw.end());
     return *this;
   }
-  Fields& Double(double d) {
-    uint8_t b[8];
-    std::memcpy(b, &d, 8);
-    bytes_.insert(bytes_.end(), b, b + 8);
-    return *this;
-  }
+  Fields& Double(double d) { return Raw({reinterpret_cast<const char*>(&d), 8}); }
   const std::vector<uint8_t>& vec() const { return bytes_; }
 
  private:

@@ -76,16 +76,13 @@ TEST_F(LoadTest, AbsurdBlockSizeEndsAsFailedKeepingTheRecordsBefore) {
 
 class LoaderThreadTest : public LoadTest, public LoadProgress {
  protected:
-  void SetUp() override {
-    LoadTest::SetUp();
-    context_.program_folder = "C:\\Cvn";
-    context_.CurrentIdentifier = "App";
-  }
   void SetProgress(int percent) override { progress_.push_back(percent); }
 
   // Starts the loader and pumps the main thread until its end notification;
   // the program state at the end.
   uint8_t RunLoader(ChangeTree& tree, bool stop_at_once = false) {
+    context_.program_folder = "C:\\Cvn";
+    context_.CurrentIdentifier = "App";
     bool ended = false;
     uint8_t state = 255;
     auto* loader = new TLoadCheckTree(context_, fs_, tree, dispatcher_, *this);
