@@ -215,54 +215,47 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedCentredOverItsOwner) {
   ASSERT_NO_FATAL_FAILURE(StartMain(true));
   const HWND owner = window_->hwnd();
   SetWindowPos(owner, nullptr, 40, 30, 700, 500, SWP_NOZORDER);
-  struct Case {
-    std::string initial_text;
-    std::wstring typed;  // over the selected initial text
-    std::vector<UINT> keys;
-    std::vector<bool> ok_enabled;  // before and after typing
-    std::optional<std::string> result;
+  const auto ask = [&] {
+    return InputText(owner, {.caption = "Rename",
+                             .label = "New name",
+                             .ok_caption = "Ok",
+                             .cancel_caption = "Cancel",
+                             .initial_text = "Editor"});
   };
-  const Case cases[] = {
-      {"",
-       L"Gr\u00F6\u00DFe \u65E5\u672C",
-       {VK_RETURN},
-       {false, true},
-       "Gr\303\266\303\237e \346\227\245\346\234\254"},
-      // Enter does nothing while Ok is disabled.
-      {"Editor", L"\b", {VK_RETURN, VK_ESCAPE}, {true, false}, std::nullopt},
+  std::vector<bool> ok_enabled;
+  std::wstring focus_class;
+  RECT bounds = {};
+  const auto look = [&](HWND box) {
+    ok_enabled.push_back(IsWindowEnabled(testing::FindDescendant(box, L"Button", L"Ok")));
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.initial_text);
-    std::vector<bool> ok_enabled;
-    std::wstring focus_class;
-    RECT bounds = {};
-    const auto look = [&](HWND box) {
-      ok_enabled.push_back(IsWindowEnabled(testing::FindDescendant(box, L"Button", L"Ok")));
-    };
-    DialogDriver driver(TdlgInputText::kClassName, {[&](HWND box) {
-                                                      look(box);
-                                                      focus_class =
-                                                          testing::ClassNameOf(GetFocus());
-                                                      GetWindowRect(box, &bounds);
-                                                      testing::TypeText(box, c.typed);
-                                                    },
-                                                    [&](HWND box) {
-                                                      look(box);
-                                                      for (UINT key : c.keys) PressKey(box, key);
-                                                    }});
-    EXPECT_EQ(InputText(owner, {.caption = "Rename",
-                                .label = "New name",
-                                .ok_caption = "Ok",
-                                .cancel_caption = "Cancel",
-                                .initial_text = c.initial_text}),
-              c.result);
+  {
+    // The initial text is selected, so a backspace empties the edit.
+    DialogDriver driver(TdlgInputText::kClassName,
+                        {[&](HWND box) {
+                           look(box);
+                           focus_class = testing::ClassNameOf(GetFocus());
+                           GetWindowRect(box, &bounds);
+                           testing::TypeText(box, L"\b");
+                         },
+                         [&](HWND box) {
+                           look(box);
+                           PressKey(box, VK_RETURN);  // Ok is disabled
+                           testing::TypeText(box, L"Gr\u00F6\u00DFe \u65E5");
+                         },
+                         [&](HWND box) {
+                           look(box);
+                           PressKey(box, VK_RETURN);
+                         }});
+    EXPECT_EQ(ask(), "Gr\303\266\303\237e \346\227\245");
     EXPECT_TRUE(driver.finished());
-    EXPECT_EQ(ok_enabled, c.ok_enabled);
-    EXPECT_EQ(focus_class, L"Edit");
-    EXPECT_TRUE(IsWindowEnabled(owner));
-    EXPECT_NEAR((bounds.left + bounds.right) / 2.0, 40 + 350, 1.0);
-    EXPECT_NEAR((bounds.top + bounds.bottom) / 2.0, 30 + 250, 1.0);
   }
+  EXPECT_EQ(ok_enabled, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(focus_class, L"Edit");
+  EXPECT_NEAR((bounds.left + bounds.right) / 2.0, 40 + 350, 1.0);
+  EXPECT_NEAR((bounds.top + bounds.bottom) / 2.0, 30 + 250, 1.0);
+  DialogDriver driver(TdlgInputText::kClassName, {Key(VK_ESCAPE)});
+  EXPECT_EQ(ask(), std::nullopt);
+  EXPECT_TRUE(IsWindowEnabled(owner));
 }
 
 // Esc on it is the main window's About case.

@@ -31,6 +31,15 @@ std::vector<uint8_t> ReadBuildFile(const std::string& name) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::wstring ListColumnCaption(HWND list, int index) {
+  wchar_t text[64] = {};
+  LVCOLUMNW column = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = text;
+  column.cchTextMax = 64;
+  return ListView_GetColumn(list, index, &column) ? text : L"(no column)";
+}
+
 // The size `text` needs in `control`'s font: on one line, or wrapped at `width`.
 SIZE NeededSize(HWND control, const std::wstring& text, bool wrap = false, int width = 0) {
   const HDC dc = GetDC(control);
@@ -124,7 +133,7 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
             !text::EqualsNoCase(shipped.chosen, "English"));
   const HWND list = Control("lvCvnFiles");
   for (int index = 0; index < 4; ++index) {
-    const std::wstring caption = testing::ListColumnCaption(list, index);
+    const std::wstring caption = ListColumnCaption(list, index);
     EXPECT_EQ(caption, shipped.columns[index]);
     EXPECT_LE(NeededSize(list, caption).cx + 12, ListView_GetColumnWidth(list, index));
   }

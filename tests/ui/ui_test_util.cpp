@@ -21,32 +21,6 @@ bool PumpMessagesUntil(const std::function<bool()>& done) {
   }
 }
 
-std::wstring WindowTextOf(HWND hwnd) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-std::wstring ClassNameOf(HWND hwnd) {
-  wchar_t name[256] = {};
-  GetClassNameW(hwnd, name, 256);
-  return name;
-}
-
-LOGFONTW FontOf(HWND hwnd) {
-  LOGFONTW font = {};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
-  return font;
-}
-
-RECT BoundsInParent(HWND child) {
-  RECT bounds = {};
-  GetWindowRect(child, &bounds);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&bounds), 2);
-  return bounds;
-}
-
 std::vector<HWND> DescendantsOfClass(HWND parent, const wchar_t* window_class) {
   std::pair<const wchar_t*, std::vector<HWND>> search = {window_class, {}};
   EnumChildWindows(
@@ -60,22 +34,6 @@ std::vector<HWND> DescendantsOfClass(HWND parent, const wchar_t* window_class) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.second;
-}
-
-HWND FindDescendant(HWND parent, const wchar_t* window_class, const std::wstring& text) {
-  for (HWND child : DescendantsOfClass(parent, window_class)) {
-    if (WindowTextOf(child) == text) return child;
-  }
-  return nullptr;
-}
-
-std::wstring ListColumnCaption(HWND list, int index) {
-  wchar_t text[64] = {};
-  LVCOLUMNW column = {};
-  column.mask = LVCF_TEXT;
-  column.pszText = text;
-  column.cchTextMax = 64;
-  return ListView_GetColumn(list, index, &column) ? text : L"(no column)";
 }
 
 std::wstring WindowsPath(std::string_view build_path) {

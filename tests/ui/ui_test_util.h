@@ -32,10 +32,28 @@ inline constexpr std::chrono::seconds kPatience{60};
 // Dispatches this thread's messages until `done` holds; false when it never did.
 bool PumpMessagesUntil(const std::function<bool()>& done);
 
-std::wstring WindowTextOf(HWND hwnd);
-std::wstring ClassNameOf(HWND hwnd);
-LOGFONTW FontOf(HWND hwnd);
-RECT BoundsInParent(HWND child);  // in the parent's client coordinates
+inline std::wstring WindowTextOf(HWND hwnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+inline std::wstring ClassNameOf(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+inline LOGFONTW FontOf(HWND hwnd) {
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return font;
+}
+inline RECT BoundsInParent(HWND child) {  // in the parent's client coordinates
+  RECT bounds = {};
+  GetWindowRect(child, &bounds);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
 inline int WidthOf(const RECT& r) {
   return r.right - r.left;
 }
@@ -45,8 +63,12 @@ inline int HeightOf(const RECT& r) {
 // The descendants of `parent` of class `window_class`, in creation order.
 std::vector<HWND> DescendantsOfClass(HWND parent, const wchar_t* window_class);
 // The first of them whose text is `text`; null when there is none.
-HWND FindDescendant(HWND parent, const wchar_t* window_class, const std::wstring& text);
-std::wstring ListColumnCaption(HWND list, int index);
+inline HWND FindDescendant(HWND parent, const wchar_t* window_class, const std::wstring& text) {
+  for (HWND child : DescendantsOfClass(parent, window_class)) {
+    if (WindowTextOf(child) == text) return child;
+  }
+  return nullptr;
+}
 // A path of the build as Windows sees it: under Wine, Linux paths lie on Z:.
 std::wstring WindowsPath(std::string_view build_path);
 
