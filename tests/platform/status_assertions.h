@@ -10,10 +10,11 @@
 
 namespace cvn::test {
 
-inline ::testing::AssertionResult HasCode(platform::StatusCode expected, const platform::Status& actual) {
+inline ::testing::AssertionResult HasCode(platform::StatusCode expected,
+                                          const platform::Status& actual) {
   if (actual.code() == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "status is " << actual.ToString() << ", expected " << platform::Status(expected).ToString();
+  return ::testing::AssertionFailure() << "status is " << actual.ToString() << ", expected "
+                                       << platform::Status(expected).ToString();
 }
 
 using Where = std::source_location;
@@ -24,7 +25,5 @@ using Where = std::source_location;
   EXPECT_TRUE(::cvn::test::HasCode(::cvn::platform::StatusCode::code, (expr)))
 #define ASSERT_STATUS(code, expr) \
   ASSERT_TRUE(::cvn::test::HasCode(::cvn::platform::StatusCode::code, (expr)))
-
-// Marks failures inside a helper with the line of the test that called it.
 #define TRACE_CALLER(where) \
   ::testing::ScopedTrace caller_trace((where).file_name(), (where).line(), "called from here")

@@ -21,11 +21,12 @@ std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
   const std::string name = std::string(info->test_suite_name()) + "." + info->name();
   made->folder = "C:\\CorvaneTest\\" + name;
   made->key = "Software\\CorvaneTest\\" + name;
-  EXPECT_TRUE(made->fs_.CreateFolders(made->folder).ok());
   std::unique_ptr<platform::RegKey> key;
-  const auto write = platform::KeyAccess::kReadWrite;
-  EXPECT_TRUE(
-      made->registry_.CreateKey(platform::RootKey::kCurrentUser, made->key, write, &key).ok());
+  EXPECT_TRUE(made->fs_.CreateFolders(made->folder).ok());
+  EXPECT_TRUE(made->registry_
+                  .CreateKey(platform::RootKey::kCurrentUser, made->key,
+                             platform::KeyAccess::kReadWrite, &key)
+                  .ok());
   return made;
 }
 

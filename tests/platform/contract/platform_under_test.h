@@ -15,14 +15,12 @@
 
 namespace cvn::test {
 
-class PlatformUnderTest {
- public:
+struct PlatformUnderTest {
   virtual ~PlatformUnderTest() = default;
   virtual platform::Registry& registry() = 0;
   virtual platform::FileSystem& fs() = 0;
   virtual platform::Shell& shell() = 0;  // the shell over fs()
-
-  std::string folder, key;  // the key below HKEY_CURRENT_USER
+  std::string folder, key;               // the key below HKEY_CURRENT_USER
 };
 
 std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest();
