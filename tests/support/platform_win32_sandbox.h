@@ -19,19 +19,14 @@ inline std::wstring AsciiToWide(const std::string& ascii) {
 inline void RemoveFolderTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName, path = folder + L"\\" + name;
-      if (name == L"." || name == L"..") continue;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveFolderTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+    const std::wstring name = found.cFileName, path = folder + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolderTree(path);
+    DeleteFileW(path.c_str());  // fails harmlessly on a folder, which is gone by now
   }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   RemoveDirectoryW(folder.c_str());
 }
 
@@ -51,14 +46,13 @@ class Win32Sandbox {
   Win32Sandbox(const Win32Sandbox&) = delete;
   Win32Sandbox& operator=(const Win32Sandbox&) = delete;
 
-  const std::string name = TestName();
+  const std::string name = std::string(Info()->test_suite_name()) + "." + Info()->name();
   const std::string key = "Software\\CorvaneTest\\" + name;  // below HKEY_CURRENT_USER
   const std::string folder = "C:\\CorvaneTest\\" + name;
 
  private:
-  static std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(info->test_suite_name()) + "." + info->name();
+  static const ::testing::TestInfo* Info() {
+    return ::testing::UnitTest::GetInstance()->current_test_info();
   }
   void Remove() const {
     RegDeleteTreeW(HKEY_CURRENT_USER, AsciiToWide(key).c_str());
