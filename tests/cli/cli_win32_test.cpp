@@ -23,13 +23,6 @@ namespace {
 using cvn::platform::win32::ToUtf8;
 using cvn::platform::win32::ToWide;
 
-constexpr wchar_t kSandbox[] = L"C:\\CvnCliTest";
-constexpr wchar_t kProgramFolder[] = L"C:\\CvnCliTest\\Program";
-constexpr wchar_t kScratch[] = L"C:\\CvnCliTest\\Scratch";
-constexpr wchar_t kTestKey[] = L"Software\\CorvaneTest\\Cli";
-constexpr auto kHKCU = cvn::platform::RootKey::kCurrentUser;
-constexpr auto kRead = cvn::platform::KeyAccess::kRead;
-
 // A path of the build machine as Wine sees it.
 std::wstring HostPath(const char* path) {
   std::wstring wide = L"Z:" + ToWide(path);
@@ -37,51 +30,10 @@ std::wstring HostPath(const char* path) {
   return wide;
 }
 
-cvn::platform::win32::Win32FileSystem fs;
-
-bool Exists(const std::wstring& path) {
-  return fs.GetAttributes(ToUtf8(path)).has_value();
-}
-
 struct Result {
   DWORD code = 0xFFFFFFFF;
   std::string out, err;
 };
-
-// Runs the sandbox's corvane-cli.exe with `args`, its output in files.
-Result RunCli(const std::wstring& args) {
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  const std::wstring paths[] = {std::wstring(kSandbox) + L"\\out.txt",
-                                std::wstring(kSandbox) + L"\\err.txt"};
-  HANDLE files[2];
-  for (int i = 0; i < 2; ++i)
-    files[i] = CreateFileW(paths[i].c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                           CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = files[0];
-  startup.hStdError = files[1];
-  std::wstring line = L"\"" + std::wstring(kProgramFolder) + L"\\corvane-cli.exe\" " + args;
-  PROCESS_INFORMATION process = {};
-  Result result;
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &result.code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  std::string* texts[] = {&result.out, &result.err};
-  for (int i = 0; i < 2; ++i) {
-    CloseHandle(files[i]);
-    std::vector<uint8_t> data;
-    fs.ReadFile(ToUtf8(paths[i]), &data);
-    texts[i]->assign(data.begin(), data.end());
-  }
-  return result;
-}
 
 class CliWin32Test : public ::testing::Test {
  protected:
@@ -90,66 +42,92 @@ class CliWin32Test : public ::testing::Test {
     // back as they were at the end.
     cvn::settings::LoadSettings(registry_, saved_);
     cvn::settings::Settings settings;
-    settings.ScanHKCR = settings.ScanHKLM = settings.ScanHKUS = settings.ScanHKCC = false;
-    settings.ScanWin = settings.ScanProg = settings.ScanEntire = false;
-    settings.ScanHKCU = settings.ScanOthers = true;
-    settings.ScanOtherPaths = ToUtf8(kScratch);
-    settings.UseRecycled = false;
+    settings.ScanHKCR = settings.ScanHKLM = false;
+    settings.ScanWin = settings.ScanProg = settings.ScanEntire = settings.UseRecycled = false;
+    settings.ScanOthers = true;
+    settings.ScanOtherPaths = scratch_;
     ASSERT_TRUE(cvn::settings::SaveSettings(registry_, settings));
-
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    std::unique_ptr<cvn::platform::RegKey> parent;  // so that the setup's key is the one added
-    ASSERT_TRUE(registry_.CreateKey(kHKCU, "Software\\CorvaneTest", kRead, &parent).ok());
-    cvn::test::RemoveFolderTree(kSandbox);
-    for (const wchar_t* folder : {kSandbox, kProgramFolder, kScratch})
-      ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
+    for (const std::string& folder : {program_, scratch_})
+      ASSERT_TRUE(fs_.CreateFolder(folder).ok());
     // A target folder that holds something before the installation.
-    ASSERT_TRUE(fs.WriteFile(ToUtf8(kScratch) + "\\before.txt", {}).ok());
+    ASSERT_TRUE(fs_.WriteFile(scratch_ + "\\before.txt", {}).ok());
     ASSERT_TRUE(CopyFileW(HostPath(CVN_CLI_EXE).c_str(),
-                          (std::wstring(kProgramFolder) + L"\\corvane-cli.exe").c_str(), FALSE));
+                          ToWide(program_ + "\\corvane-cli.exe").c_str(), FALSE));
   }
-  void TearDown() override {
-    cvn::settings::SaveSettings(registry_, saved_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    cvn::test::RemoveFolderTree(kSandbox);
+  void TearDown() override { cvn::settings::SaveSettings(registry_, saved_); }
+
+  bool Exists(const std::string& path) { return fs_.GetAttributes(path).has_value(); }
+
+  // Runs the sandbox's corvane-cli.exe with `args`, its output in files.
+  Result RunCli(const std::wstring& args) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    const std::string paths[] = {box_.folder + "\\out.txt", box_.folder + "\\err.txt"};
+    HANDLE files[2];
+    for (int i = 0; i < 2; ++i)
+      files[i] = CreateFileW(ToWide(paths[i]).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = files[0];
+    startup.hStdError = files[1];
+    std::wstring line = L"\"" + ToWide(program_) + L"\\corvane-cli.exe\" " + args;
+    PROCESS_INFORMATION process = {};
+    Result result;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      WaitForSingleObject(process.hProcess, INFINITE);
+      GetExitCodeProcess(process.hProcess, &result.code);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    std::string* texts[] = {&result.out, &result.err};
+    for (int i = 0; i < 2; ++i) {
+      CloseHandle(files[i]);
+      std::vector<uint8_t> data;
+      fs_.ReadFile(paths[i], &data);
+      texts[i]->assign(data.begin(), data.end());
+    }
+    return result;
   }
 
+  cvn::test::Win32Sandbox box_;  // the setup's key goes below its key
+  const std::string program_ = box_.folder + "\\Program", scratch_ = box_.folder + "\\Scratch";
   cvn::platform::win32::Win32Registry registry_;
+  cvn::platform::win32::Win32FileSystem fs_;
   cvn::settings::Settings saved_;
 };
 
-TEST_F(CliWin32Test, RunShowAndUninstallASetupProgram) {
-  const std::wstring setup = L"\"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" + kScratch + L"\" Cli";
-  Result run = RunCli(L"run CliE2E -- " + setup);
+TEST_F(CliWin32Test, RunShowAndUninstallASetupProgramAndRefuseWrongUsage) {
+  const std::string key = box_.key + "\\Cli";
+  Result run = RunCli(L"run CliE2E -- \"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" +
+                      ToWide(scratch_) + L"\" \"" + ToWide(key) + L"\"");
   ASSERT_EQ(run.code, 0u) << run.err;
   EXPECT_EQ(run.out,
             "CliE2E: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
   EXPECT_EQ(run.err, "");
-  ASSERT_TRUE(Exists(std::wstring(kProgramFolder) + L"\\CliE2E.cvn"));
+  ASSERT_TRUE(Exists(program_ + "\\CliE2E.cvn"));
 
   Result show = RunCli(L"show CliE2E");
   ASSERT_EQ(show.code, 0u) << show.err;
-  EXPECT_NE(show.out.find("    (+)(FOLDER) C:\\CvnCliTest\\Scratch\\App\r\n"
-                          "      (+)(FILE) setup.txt = "),
-            std::string::npos)
-      << show.out;
-  EXPECT_TRUE(
-      show.out.ends_with("(+)(REG KEY) HKEY_CURRENT_USER\\Software\\CorvaneTest\\Cli\r\n"
-                         "      (+)(REG VAL) Installed = 'yes'\r\n"))
+  EXPECT_TRUE(show.out.ends_with("(+)(REG KEY) HKEY_CURRENT_USER\\" + key +
+                                 "\r\n      (+)(REG VAL) Installed = 'yes'\r\n"))
       << show.out;
 
   Result uninstall = RunCli(L"uninstall CliE2E --yes");
   EXPECT_EQ(uninstall.code, 0u) << uninstall.out << uninstall.err;
   EXPECT_NE(uninstall.out.find("Uninstall complete without errors"), std::string::npos)
       << uninstall.out;
-  std::unique_ptr<cvn::platform::RegKey> key;
-  EXPECT_FALSE(registry_.OpenKey(kHKCU, ToUtf8(kTestKey), kRead, &key).ok());
-  EXPECT_FALSE(Exists(std::wstring(kScratch) + L"\\App"));
-  EXPECT_TRUE(Exists(std::wstring(kScratch) + L"\\before.txt"));
-  EXPECT_TRUE(Exists(std::wstring(kProgramFolder) + L"\\Log.txt"));
-}
+  std::unique_ptr<cvn::platform::RegKey> opened;
+  EXPECT_FALSE(registry_
+                   .OpenKey(cvn::platform::RootKey::kCurrentUser, key,
+                            cvn::platform::KeyAccess::kRead, &opened)
+                   .ok());
+  EXPECT_FALSE(Exists(scratch_ + "\\App"));
+  EXPECT_TRUE(Exists(scratch_ + "\\before.txt"));
+  EXPECT_TRUE(Exists(program_ + "\\Log.txt"));
 
-TEST_F(CliWin32Test, WrongUsageEndsWithTwo) {
   Result wrong = RunCli(L"bogus");
   EXPECT_EQ(wrong.code, 2u);
   EXPECT_EQ(wrong.err, "corvane-cli: unknown command 'bogus' (try --help)\r\n");

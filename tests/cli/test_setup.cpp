@@ -1,17 +1,17 @@
 // A tiny setup program for the corvane-cli test under Wine:
-//   test_setup.exe FOLDER KEY_NAME
+//   test_setup.exe FOLDER KEY
 // starts a copy of itself and ends at once; the copy creates the folder
 // FOLDER\App, the file FOLDER\App\setup.txt and the value "Installed" under
-// HKEY_CURRENT_USER\Software\CorvaneTest\KEY_NAME. So a monitor that waits
-// only for the first process misses everything.
+// HKEY_CURRENT_USER\KEY. So a monitor that waits only for the first process
+// misses everything.
 #include <windows.h>
 
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3) {
-    std::wstring line = L"\"" + std::wstring(argv[0]) + L"\" \"" + argv[1] + L"\" \"" + argv[2] +
-                        L"\" child";
+    std::wstring line =
+        L"\"" + std::wstring(argv[0]) + L"\" \"" + argv[1] + L"\" \"" + argv[2] + L"\" child";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -33,13 +33,8 @@ int wmain(int argc, wchar_t** argv) {
   DWORD written = 0;
   WriteFile(file, "installed", 9, &written, nullptr);
   CloseHandle(file);
-  HKEY key = nullptr;
-  const std::wstring path = std::wstring(L"Software\\CorvaneTest\\") + argv[2];
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return 5;
   const wchar_t value[] = L"yes";
-  RegSetValueExW(key, L"Installed", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
-  RegCloseKey(key);
-  return 0;
+  return RegSetKeyValueW(HKEY_CURRENT_USER, argv[2], L"Installed", REG_SZ, value, sizeof(value))
+             ? 5
+             : 0;
 }
