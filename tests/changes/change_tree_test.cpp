@@ -1,6 +1,6 @@
 // The changes tree: its fixed top, insertion with the ignore lists, path
-// and drive nodes, check boxes and how check states spread, removal, paths
-// and the sort of a node's children.
+// and drive nodes, check boxes and how check states spread, removal and the
+// sort of a node's children.
 #include "changes/change_tree.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +96,14 @@ TEST_F(ChangeTreeTest, ChangeRecordIsCopied) {
   TNodeData record = Record(nkValueChanged, kHklm, 3, "\x01\x02", "\x03", "Software\\X");
   record.Name = "not used";
   tree_.AddToTree("HKEY_LOCAL_MACHINE\\Software\\X", "v", record);
-  EXPECT_EQ(Dump(tree_).back(), "5|v|k4|r2147483650|t3|pSoftware\\X|b0102/2|a03/1|i");
-  EXPECT_EQ(Dump(tree_)[4], "4|X|k18|r2147483650|t0|p|b/0|a/0");
+  const NodeId n = tree_.LastInserted();
+  const TNodeData& v = tree_.Data(n);
+  EXPECT_EQ(v.Name + "|" + std::string(v.Path) + "|" + cvn::test::Hex(v.BeforeBytes()) + "|" +
+                cvn::test::Hex(v.AfterBytes()),
+            "v|Software\\X|0102|03");
+  EXPECT_TRUE(v.Kind == nkValueChanged && v.RootKey == kHklm && v.ValueType == 3 &&
+              v.BeforeSize == 2 && v.AfterSize == 1);
+  EXPECT_EQ(tree_.Data(tree_.Parent(n)).RootKey, kHklm);
 }
 
 // With every phase on, the check-state table sees the boxes.
@@ -120,17 +126,6 @@ TEST_F(ChangeTreeTest, CheckBoxesOnlyInUninstallModeEachKindByItsPhaseSetting) {
        {nkFolderDeleted, nkFileChanged, nkFileDeleted, nkFileMovedFrom, nkFileMovedTo, nkPathNode})
     EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << kind;
   EXPECT_FALSE(tree_.HasCheckBox(At(tree_, tree_.FileSystemRoot(), "X")));  // a path node
-}
-
-TEST_F(ChangeTreeTest, SetKindKeepsTheIndexRight) {
-  const NodeId file = Add(tree_, "C:", "A", nkFileAdded);
-  // Turning a leaf into a container makes it the first match of its name.
-  tree_.SetKind(file, nkFolderAdded);
-  EXPECT_EQ(tree_.Parent(Add(tree_, "C:\\a", "f", nkFileAdded)), file);
-  // And back: the next path through that name makes a path node.
-  tree_.SetKind(file, nkFileAdded);
-  Add(tree_, "C:\\A", "g", nkFileAdded);
-  EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17{A/9{f/9},A/18{g/9}}");
 }
 
 TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {

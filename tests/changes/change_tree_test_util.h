@@ -84,21 +84,4 @@ inline std::string Shape(const ChangeTree& tree, NodeId node) {
   return s;
 }
 
-// Every node below the top, a node before its children, with its level and
-// every field a reader could get wrong.
-inline std::vector<std::string> Dump(const ChangeTree& tree) {
-  std::vector<std::string> out;
-  const NodeId top = tree.Top();
-  for (NodeId n = tree.NextInSubtree(top, top); n != kNoNode; n = tree.NextInSubtree(n, top)) {
-    const TNodeData& d = tree.Data(n);
-    out.push_back(std::to_string(tree.Level(n)) + "|" + d.Name + "|k" + std::to_string(d.Kind) +
-                  "|r" + std::to_string(d.RootKey) + "|t" + std::to_string(d.ValueType) + "|p" +
-                  std::string(d.Path) + "|b" + cvn::test::Hex(d.BeforeBytes()) + "/" +
-                  std::to_string(d.BeforeSize) + "|a" + cvn::test::Hex(d.AfterBytes()) + "/" +
-                  std::to_string(d.AfterSize) + (tree.HasCheckBox(n) ? "|box" : "") +
-                  (tree.IsChecked(n) ? "|on" : "") + (tree.IsInitialised(n) ? "|i" : ""));
-  }
-  return out;
-}
-
 }  // namespace cvn::changes::test
