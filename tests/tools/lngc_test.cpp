@@ -76,14 +76,6 @@ TEST(LanguageSourceTest, AnyLanguageFileSurvivesDecompilingAndCompiling) {
             lng);
 }
 
-TEST(LanguageSourceTest, JapaneseUsesItsDoubleByteCodePage) {
-  const char source[] = "[*SYSTEM*]\nCHARSET = 128\n\n[RESOURCESTRING]\nRS_YES = はい\n";
-  const std::vector<uint8_t> lng = Compile(source, NoFiles);
-  i18n::TDataFile file("Japanese.lng", lng);
-  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_YES", ""), "\x82\xCD\x82\xA2");
-  EXPECT_EQ(Decompile(lng, "f.bmp").source, source);
-}
-
 TEST(LanguageSourceTest, ErrorsNameTheLine) {
   struct Case {
     const char* source;
@@ -92,7 +84,6 @@ TEST(LanguageSourceTest, ErrorsNameTheLine) {
   const Case cases[] = {
       {"; comment\nRS_OK = before any section\n", 2},
       {"[RESOURCESTRING]\nRS_OK = bad \\q escape\n", 2},
-      {"[RESOURCESTRING]\nRS_OK = ends with \\\n", 2},
       {"[RESOURCESTRING]\nRS_OK = \\x4\n", 2},
       {"[RESOURCESTRING]\n\nRS_OK = 日本語\n", 3},  // not in the Western code page
       {"[*SYSTEM*]\nCHARSET = two\n", 2},

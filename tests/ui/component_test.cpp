@@ -43,7 +43,6 @@ TEST(ComponentKeyTest, LanguageFileKeysSetTheTextPropertiesTheComponentsHave) {
       {"btnOk.Caption", "&Gut", true, "btnOk", L"&Gut"},
       {"btnOk.Glyph.Caption", "Both", true, "btnOk", L"Both"},  // component.....property
       {"btnOk.hint", "Accepts", true, "btnOk", L"&OK"},         // kept apart from the caption
-      {"btnOk.Text", "changed", false, "btnOk", L"&OK"},        // a button has no Text
       {"EDNAME.text", "Editor", true, "edName", L"Editor"},     // names ignore letter case
       {"edName.Caption", "other", false, "edName", L""},        // an edit has no Caption
       {"btnCancel.Caption", "Abbrechen", false, nullptr, L"Probe"},

@@ -43,15 +43,7 @@ class CorvaneProcess {
     CloseHandle(process_.hProcess);
   }
 
-  // The program's main window once it is visible; null if it never shows.
-  HWND MainWindow() const {
-    std::vector<HWND> found;
-    testing::PumpMessagesUntil([&] {
-      found = MainWindowsOf(process_.dwProcessId);
-      return !found.empty() || Ended();
-    });
-    return found.empty() ? nullptr : found.front();
-  }
+  DWORD id() const { return process_.dwProcessId; }
   // The exit code once the program has ended; empty if it goes on running.
   std::optional<DWORD> ExitCode() const {
     DWORD code = 0;
@@ -78,8 +70,13 @@ class CorvaneExeTest : public ::testing::Test {
 
 TEST_F(CorvaneExeTest, SecondStartBringsTheFirstWindowBackAndExitSavesTheSettings) {
   CorvaneProcess first;
-  const HWND main_window = first.MainWindow();
-  ASSERT_NE(main_window, nullptr) << "no main window appeared";
+  std::vector<HWND> windows;
+  ASSERT_TRUE(testing::PumpMessagesUntil([&] {
+    windows = MainWindowsOf(first.id());
+    return !windows.empty() || first.Ended();
+  }));
+  ASSERT_EQ(windows.size(), 1u) << "no main window appeared";
+  const HWND main_window = windows[0];
   ShowWindow(main_window, SW_MINIMIZE);
   ASSERT_TRUE(testing::PumpMessagesUntil([&] { return IsIconic(main_window) != 0; }));
   {
