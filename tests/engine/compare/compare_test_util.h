@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "changes/change_sink.h"
 #include "engine/snapshot/snapshot_tree.h"
@@ -70,46 +71,32 @@ constexpr uint32_t Dos(int year, int month, int day, int hour, int minute, int s
          static_cast<uint32_t>(hour << 11 | minute << 5 | second / 2);
 }
 
-// One AddToTree call as the tree would see it.
-struct Call {
-  std::string path, name;
-  int32_t kind = 0;
-  std::string path_field;
-  uint32_t value_type = 0, root_key = 0;
-  bool has_before = false, has_after = false;
-  std::vector<uint8_t> before, after;
-  int32_t before_size = 0, after_size = 0;
-  friend bool operator==(const Call&, const Call&) = default;
-};
-
-inline std::ostream& operator<<(std::ostream& os, const Call& c) {
-  os << "{" << c.path << " | " << c.name << " | kind " << c.kind << " | Path " << c.path_field
-     << " | type " << c.value_type << " | root " << c.root_key;
-  if (c.has_before) os << " | before[" << c.before_size << "] " << cvn::test::Hex(c.before);
-  if (c.has_after) os << " | after[" << c.after_size << "] " << cvn::test::Hex(c.after);
-  return os << "}";
+// One AddToTree call as the tree sees it: "path|name|kind|Path|type|root|
+// before|after", a side as "size:hex", or "-" when it has no buffer.
+inline std::string Call(std::string_view path, std::string_view name, int32_t kind,
+                        std::string_view field, uint32_t type, uint32_t root,
+                        const std::vector<uint8_t>* before, const std::vector<uint8_t>* after) {
+  const auto side = [](const std::vector<uint8_t>* d) {
+    return d ? std::to_string(d->size()) + ":" + cvn::test::Hex(*d) : std::string("-");
+  };
+  return std::string(path) + "|" + std::string(name) + "|" + std::to_string(kind) + "|" +
+         std::string(field) + "|" + std::to_string(type) + "|" + std::to_string(root) + "|" +
+         side(before) + "|" + side(after);
 }
 
 class RecordingSink : public changes::ChangeSink {
  public:
   void AddToTree(std::string_view path, std::string_view name, changes::TNodeData& t) override {
-    const auto before = t.BeforeBytes(), after = t.AfterBytes();
-    calls.push_back(Call{std::string(path),
-                         std::string(name),
-                         t.Kind,
-                         std::string(t.Path),
-                         t.ValueType,
-                         t.RootKey,
-                         t.Before != nullptr,
-                         t.After != nullptr,
-                         {before.begin(), before.end()},
-                         {after.begin(), after.end()},
-                         t.BeforeSize,
-                         t.AfterSize});
+    const auto b = t.BeforeBytes(), a = t.AfterBytes();
+    const std::vector<uint8_t> before(b.begin(), b.end()), after(a.begin(), a.end());
+    EXPECT_EQ(static_cast<int32_t>(before.size()), t.BeforeSize);
+    EXPECT_EQ(static_cast<int32_t>(after.size()), t.AfterSize);
+    calls.push_back(Call(path, name, t.Kind, t.Path, t.ValueType, t.RootKey,
+                         t.Before ? &before : nullptr, t.After ? &after : nullptr));
     t.Before.reset();
     t.After.reset();
   }
-  std::vector<Call> calls;
+  std::vector<std::string> calls;
 };
 
 }  // namespace cvn::compare::test

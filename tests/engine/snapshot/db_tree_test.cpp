@@ -93,41 +93,6 @@ TEST_F(DbTreeTest, RecordsAreWrittenByteForByte) {
   EXPECT_THROW(TDBTree::Open(fs_, kFolder, "HKCC"), SnapshotFileError);
 }
 
-TEST_F(DbTreeTest, ReaderFollowsTheRecordsFieldByField) {
-  TDBTree store = OpenBytes(kFourRecords);
-  EXPECT_FALSE(store.Writing());
-  std::string path = "before", name;
-  Data data = {9};
-  // Flags, path after the header, value, name, data.
-  const struct {
-    uint32_t flags;
-    const char* path;
-    uint32_t value;
-    const char* name;
-    Data data;
-  } kRecords[] = {
-      {0x11101, "", 0, "", {}},
-      {0x11101, "A", 0, "", {}},
-      {0, "A", 4, "x", kDword1},  // a same-path record leaves the path alone
-      {0x11110, "B", 0, "", {}},  // the relative part only
-  };
-  for (const auto& r : kRecords) {
-    SCOPED_TRACE(r.path);
-    store.ReadHeader(path);
-    ASSERT_FALSE(store.Eof());
-    EXPECT_EQ(store.Flags(), r.flags);
-    EXPECT_EQ(path, r.path);
-    EXPECT_EQ(store.Value(), r.value);
-    store.ReadName(name);
-    EXPECT_EQ(name, r.name);
-    EXPECT_EQ(store.DataSize(), r.data.size());
-    store.ReadData(data);
-    EXPECT_EQ(data, r.data);
-  }
-  store.ReadHeader(path);
-  EXPECT_TRUE(store.Eof());
-}
-
 TEST_F(DbTreeTest, TruncatedFileIsDamagedUnlessCutBetweenRecords) {
   const std::vector<size_t> record_ends = {0, 12, 25, 50, kFourRecords.size()};
   for (size_t length = 0; length <= kFourRecords.size(); ++length) {

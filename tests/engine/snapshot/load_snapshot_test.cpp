@@ -35,29 +35,6 @@ class LoadSnapshotTest : public ::testing::Test {
   platform::MemoryFileSystem fs_;
 };
 
-TEST_F(LoadSnapshotTest, RegistryRecordsBuildRootKeyAndSubkeys) {
-  SnapshotTree tree = Load({{"", "", {}, 0, kKey},
-                            {"A", "", {}, 0, kKey},
-                            {"A", "x", kDword1, 4, 0},
-                            {"A\\B", "", {}, 0, kKey}});
-  const TNode* root = tree.Root();
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->Name, "");
-  EXPECT_EQ(root->Values, nullptr);
-  EXPECT_EQ(root->Next, nullptr);
-  EXPECT_EQ(Names(root->Child), Strings{"A"});
-  const TNode* a = root->Child;
-  EXPECT_EQ(Names(a->Values), Strings{"x"});
-  EXPECT_EQ(a->Values->ValueType, 4u);
-  EXPECT_EQ(test::DataOf(a->Values), kDword1);
-  EXPECT_EQ(Names(a->Child), Strings{"B"});
-  EXPECT_EQ(CountTree(root).nodes, 3u);
-  EXPECT_GT(tree.BytesReserved(), 0u);
-  tree.Free();
-  EXPECT_EQ(tree.Root(), nullptr);
-  EXPECT_EQ(tree.BytesReserved(), 0u);
-}
-
 TEST_F(LoadSnapshotTest, EmptyMissingAndDamagedFiles) {
   EXPECT_EQ(Load({}).Root(), nullptr);  // no records: a null tree
   RunToEnd control;
@@ -79,36 +56,6 @@ TEST_F(LoadSnapshotTest, KeyMetAgainAfterADeeperSubtreeIsFoundByNameWithoutRegar
   EXPECT_EQ(Names(a->Child), (Strings{"B", "D"}));
   EXPECT_EQ(Names(ChildNamed(a, "B")->Child), Strings{"C"});
   EXPECT_EQ(Names(ChildNamed(a, "D")->Values), Strings{"v"});
-}
-
-TEST_F(LoadSnapshotTest, ValuesAndRelativeChildrenAreLinkedAtTheHead) {
-  SnapshotTree tree = Load({{"", "", {}, 0, kKey},
-                            {"", "first", kDword1, 4, 0},
-                            {"", "second", {}, 3, 0},
-                            {"K", "", {}, 0, kKey},
-                            {"K\\One", "", {}, 0, kKey},
-                            {"K", "", {}, 0, kKey},
-                            {"K\\Two", "", {}, 0, kKey}});
-  const TNode* root = tree.Root();
-  EXPECT_EQ(Names(root->Values), (Strings{"second", "first"}));
-  EXPECT_EQ(ValueNamed(root, "second")->Data, nullptr);
-  EXPECT_EQ(ValueNamed(root, "second")->Size, 0u);
-  EXPECT_EQ(Names(ChildNamed(root, "K")->Child), (Strings{"Two", "One"}));
-}
-
-TEST_F(LoadSnapshotTest, FileSystemCategoryStartsAtTheDrives) {
-  const std::vector<uint8_t> info = {1, 2, 3, 4, 5, 6, 7, 8};
-  SnapshotTree tree = Load({{"C:\\Data", "a.txt", info, 3, 0},
-                            {"C:\\Data\\Sub", "", {}, 0, kKey},
-                            {"C:\\Data\\Sub", "b.txt", info, 3, 0},
-                            {"C:", "boot.ini", info, 3, 0},
-                            {"D:\\Apps", "c.exe", info, 3, 0}},
-                           nullptr, "FIS2");
-  EXPECT_EQ(test::Dump(tree.Root()),
-            (Strings{"C:", "C:\\Data", "C:\\Data\\Sub", "C:\\Data\\Sub|b.txt|3|0102030405060708",
-                     "C:\\Data|a.txt|3|0102030405060708", "C:|boot.ini|3|0102030405060708",
-                     "D:", "D:\\Apps", "D:\\Apps|c.exe|3|0102030405060708"}));
-  EXPECT_EQ(Names(tree.Root()), (Strings{"C:", "D:"}));
 }
 
 TEST_F(LoadSnapshotTest, PausePointAfterEveryRecordAndAStopKeepsThePartialTree) {

@@ -13,11 +13,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A worker whose body the test supplies; counts live objects.
+// A worker whose body the test supplies and that frees itself; counts live objects.
 class Worker : public TSafeThread {
  public:
-  Worker(MainThreadDispatcher& d, std::function<void(Worker&)> body, bool free_itself)
-      : TSafeThread(d), body_(std::move(body)), free_itself_(free_itself) {
+  Worker(MainThreadDispatcher& d, std::function<void(Worker&)> body)
+      : TSafeThread(d), body_(std::move(body)) {
     ++alive;
   }
   ~Worker() override { --alive; }
@@ -26,35 +26,34 @@ class Worker : public TSafeThread {
 
  protected:
   void Execute() override {
-    SetFreeOnTerminate(free_itself_);
+    SetFreeOnTerminate(true);
     body_(*this);
   }
 
  private:
   std::function<void(Worker&)> body_;
-  bool free_itself_;
 };
 
 class SafeThreadTest : public ::testing::Test {
  protected:
-  // A worker whose end notification counts in `ended_`; not started yet.
-  Worker* Make(std::function<void(Worker&)> body, bool free_itself = true) {
-    auto* w = new Worker(dispatcher_, std::move(body), free_itself);
+  // A worker whose end notification, on the main thread, counts in `ended_`; not started yet.
+  Worker* Make(std::function<void(Worker&)> body) {
+    auto* w = new Worker(dispatcher_, std::move(body));
     w->SetOnTerminate([this](TSafeThread& t) {
+      EXPECT_EQ(std::this_thread::get_id(), main_id_);
+      EXPECT_EQ(Worker::alive, 1);  // still there during the notification
       ++ended_;
       terminated_seen_ = t.Terminated();
     });
     return w;
   }
-  // Pumps the main thread until `done` holds (at most about 10 s).
-  void PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000 && !done(); ++i) dispatcher_.WaitAndProcess(10);
-    ASSERT_TRUE(done());
-  }
+  // Pumps the main thread until the end notification (at most about 10 s),
+  // after which the worker frees itself.
   void PumpToTheEnd() {
-    PumpUntil([&] { return ended_ > 0; });
+    for (int i = 0; i < 1000 && Worker::alive > 0; ++i) dispatcher_.WaitAndProcess(10);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_EQ(Worker::alive, 0);
   }
-  void TearDown() override { EXPECT_EQ(Worker::alive, 0); }
 
   QueueDispatcher dispatcher_;
   int ended_ = 0;
@@ -90,53 +89,6 @@ TEST_F(SafeThreadTest, SynchronizeRunsOnTheMainThreadOnlyAfterStartAndWaitsForIt
   EXPECT_EQ(caught, "from the window");
 }
 
-TEST_F(SafeThreadTest, EndNotificationRunsOnTheMainThreadThenTheWorkerIsFreed) {
-  std::thread::id ended_on;
-  bool finished_seen = false;
-  auto* w = new Worker(
-      dispatcher_, [](Worker&) {}, true);
-  w->SetOnTerminate([&](TSafeThread& t) {
-    ended_on = std::this_thread::get_id();
-    finished_seen = t.Finished();
-    EXPECT_EQ(Worker::alive, 1);  // still there during the notification
-  });
-  w->Start();
-  PumpUntil([&] { return Worker::alive == 0; });
-  EXPECT_EQ(ended_on, main_id_);
-  EXPECT_TRUE(finished_seen);
-  // A worker that keeps itself is freed by its owner.
-  std::unique_ptr<Worker> kept(Make([](Worker&) {}, false));
-  kept->Start();
-  PumpToTheEnd();
-  EXPECT_EQ(Worker::alive, 1);
-}
-
-TEST_F(SafeThreadTest, SafeSuspendParksAtThePausePointUntilResume) {
-  std::atomic<long> items{0};
-  Worker* w = Make([&](Worker& self) {
-    while (!self.Terminated()) {
-      ++items;
-      self.CheckPause();
-    }
-  });
-  w->Resume();  // without a pause request Resume changes nothing
-  w->Start();
-  w->Resume();
-  PumpUntil([&] { return items > 100; });
-  ASSERT_TRUE(w->SafeSuspend());
-  const long parked_at = items;
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(items, parked_at);  // parked: not one more item
-  w->Resume();
-  PumpUntil([&] { return items > parked_at + 100; });
-  // Park again and stop while parked, as the window does on "Yes".
-  ASSERT_TRUE(w->SafeSuspend());
-  w->Terminate();
-  w->Resume();
-  PumpToTheEnd();
-  EXPECT_TRUE(terminated_seen_);
-}
-
 TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
   std::atomic<int> status_updates{0};
   std::atomic<bool> in_synchronize{false};
@@ -155,27 +107,15 @@ TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
   const int before = status_updates;
   ASSERT_TRUE(w->SafeSuspend());
   EXPECT_GE(status_updates, before + 1);
+  const int parked_at = status_updates;
+  std::this_thread::sleep_for(50ms);
+  dispatcher_.ProcessPending();
+  EXPECT_EQ(status_updates, parked_at);  // parked: not one more call
+  // Stop while parked, as the window does on "Yes".
   w->Terminate();
   w->Resume();
   PumpToTheEnd();
-}
-
-TEST_F(SafeThreadTest, SafeSuspendOfAWorkerThatEndsInsteadReportsItsEnd) {
-  std::atomic<bool> go{false};
-  Worker* w = Make([&](Worker&) {
-    while (!go) std::this_thread::sleep_for(1ms);  // no pause point at all
-  });
-  w->Start();
-  std::thread releaser([&] {
-    std::this_thread::sleep_for(30ms);
-    go = true;
-  });
-  EXPECT_FALSE(w->SafeSuspend());
-  releaser.join();
-  EXPECT_EQ(ended_, 1);
-  EXPECT_EQ(Worker::alive, 0);  // released once SafeSuspend was done with it
-  dispatcher_.ProcessPending();
-  EXPECT_EQ(ended_, 1);
+  EXPECT_TRUE(terminated_seen_);
 }
 
 }  // namespace
