@@ -1,4 +1,4 @@
-// The folders fixed at start-up.
+// The folders fixed at start-up, from the real executable and Windows folder.
 #include "ui/app_context.h"
 
 #include "platform/win32/windows_api.h"
@@ -11,21 +11,6 @@
 
 namespace cvn::ui {
 namespace {
-
-TEST(AppContextPaths, FolderAndDriveRootOfAPath) {
-  const std::pair<const char*, const char*> folders[] = {
-      {"\\\\server\\share\\corvane.exe", "\\\\server\\share"},
-      {"C:\\corvane.exe", "C:\\"},  // a drive root keeps its backslash
-      {"corvane.exe", ""},
-  };
-  for (const auto& [path, folder] : folders) EXPECT_EQ(FolderOfPath(path), folder) << path;
-  const std::pair<const char*, const char*> roots[] = {
-      {"C:\\Windows", "C:\\"},
-      {"\\\\server\\share\\Windows", "\\\\server\\share\\"},
-      {"Windows", ""},
-  };
-  for (const auto& [path, root] : roots) EXPECT_EQ(DriveRootOf(path), root) << path;
-}
 
 std::string CurrentFolder() {
   wchar_t folder[MAX_PATH] = {};
