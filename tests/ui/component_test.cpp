@@ -39,8 +39,6 @@ TEST(ComponentKeyTest, LanguageFileKeysSetTheTextPropertiesTheComponentsHave) {
     std::wstring text;  // its window text afterwards
   };
   const Case cases[] = {
-      {"Caption", "Sonde 😀", true, nullptr, L"Sonde \xD83D\xDE00"},
-      {"btnOk.Caption", "&Gut", true, "btnOk", L"&Gut"},
       {"btnOk.Glyph.Caption", "Both", true, "btnOk", L"Both"},  // component.....property
       {"btnOk.hint", "Accepts", true, "btnOk", L"&OK"},         // kept apart from the caption
       {"EDNAME.text", "Editor", true, "edName", L"Editor"},     // names ignore letter case
