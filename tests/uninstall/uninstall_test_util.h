@@ -28,6 +28,13 @@
 
 namespace cvn::uninstall::test {
 
+using changes::nkFileAdded;
+using changes::nkFolderAdded;
+using changes::nkKeyAdded;
+using changes::nkKeyDeleted;
+using changes::nkValueAdded;
+using changes::nkValueChanged;
+using changes::nkValueDeleted;
 using changes::NodeId;
 using changes::TNodeData;
 using cvn::test::Bytes;
@@ -37,69 +44,51 @@ using cvn::test::SzData;
 using platform::KeyAccess;
 using platform::RegKey;
 using platform::RootKey;
+using namespace platform::regtype;  // NOLINT: the value types read as in the registry
 
 // Records what the window is shown and answers the shared-file question
 // with the answers queued (Yes when none is left). Every call must come on
 // the main thread.
 class RecordingView : public UninstallView {
  public:
-  struct Line {
-    std::string text;
-    LogColor color;
-  };
-  struct Question {
-    std::string file_name, folder;
-  };
-
-  void SetStatus(std::string_view text) override {
-    OnMain();
-    statuses.emplace_back(text);
-  }
-  void SetProgressMax(uint32_t max) override {
-    OnMain();
-    progress_max = max;
-  }
+  void SetStatus(std::string_view text) override { statuses.emplace_back(OnMain(text)); }
+  void SetProgressMax(uint32_t max) override { progress_max = OnMain(max); }
   void StepProgress() override {
-    OnMain();
-    ++steps;
+    OnMain(++steps);
     if (on_step) on_step(steps);
   }
   void AppendLogLine(std::string_view text, LogColor color) override {
-    OnMain();
-    lines.push_back({std::string(text), color});
+    texts.emplace_back(OnMain(text));
+    colors.push_back(color);
   }
+  // Records "folder|file name".
   RemoveAnswer AskRemoveShared(std::string_view file_name, std::string_view folder) override {
-    OnMain();
-    questions.push_back({std::string(file_name), std::string(folder)});
+    questions.push_back(OnMain(std::string(folder) + "|" + std::string(file_name)));
     if (answers.empty()) return raYes;
     const RemoveAnswer answer = answers.front();
     answers.pop_front();
     return answer;
   }
   void ShowUninstallEnded(std::string_view caption) override {
-    OnMain();
-    exit_caption = caption;
+    exit_caption = OnMain(caption);
     ++ended;
   }
 
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Line& line : lines) texts.push_back(line.text);
-    return texts;
-  }
-
-  std::vector<std::string> statuses;
+  std::vector<std::string> statuses, texts, questions;
+  std::vector<LogColor> colors;
   uint32_t progress_max = 0;
   int steps = 0;
-  std::vector<Line> lines;
-  std::vector<Question> questions;
   std::deque<RemoveAnswer> answers;
   std::string exit_caption;
   int ended = 0;
   std::function<void(int)> on_step;  // with the number of steps so far
 
  private:
-  void OnMain() const { EXPECT_EQ(std::this_thread::get_id(), main_thread_); }
+  template <typename T>
+  T OnMain(T value) const {
+    EXPECT_EQ(std::this_thread::get_id(), main_thread_);
+    return value;
+  }
   std::thread::id main_thread_ = std::this_thread::get_id();
 };
 
@@ -149,9 +138,6 @@ class UninstallTest : public ::testing::Test {
     tree.AddToTree(path, name, tmpl);
     return tree.LastInserted();
   }
-  NodeId AddKey(int32_t kind, RootKey root, std::string_view parent, std::string_view name) {
-    return AddValue(kind, root, parent, name);
-  }
   // A created file or folder, or any other file-system change.
   NodeId AddItem(int32_t kind, std::string_view folder, std::string_view name) {
     TNodeData tmpl;
@@ -163,6 +149,17 @@ class UninstallTest : public ::testing::Test {
     }
     tree.AddToTree(folder, name, tmpl);
     return tree.LastInserted();
+  }
+  // A file that exists now and was created by the monitored program.
+  NodeId Created(std::string_view path) {
+    AddFile(path);
+    const size_t slash = path.rfind('\\');
+    return AddItem(changes::nkFileAdded, path.substr(0, slash), path.substr(slash + 1));
+  }
+  // A text value that exists now and was created by the monitored program.
+  NodeId CreatedValue(RootKey root, std::string_view key, std::string_view name) {
+    SetValue(root, key, name, kSz, SzData(name));
+    return AddValue(nkValueAdded, root, key, name, kSz, {}, SzData(name));
   }
   // A counter of the SharedDLLs key for `file`, raised by `increment`.
   NodeId AddCounter(std::string_view file, uint32_t type, const std::vector<uint8_t>& increment) {
@@ -192,12 +189,7 @@ class UninstallTest : public ::testing::Test {
       registry.QueryValue(*k, name, &value);
     return value;
   }
-  void AddFile(std::string_view path, uint32_t attributes = 0) {
-    ASSERT_TRUE(fs.AddFile(path, "data").ok()) << path;
-    if (attributes) {
-      ASSERT_TRUE(fs.SetAttributes(path, attributes).ok()) << path;
-    }
-  }
+  void AddFile(std::string_view path) { ASSERT_TRUE(fs.AddFile(path, "data").ok()) << path; }
 
   // Writes the tree as the application's archive and counts its changes
   // as the loader would have.
@@ -219,7 +211,8 @@ class UninstallTest : public ::testing::Test {
   // log file, and pumps the main thread until it has ended. Returns the
   // program state the end notification found.
   uint8_t Run() {
-    view.lines.clear();
+    view.texts.clear();
+    view.colors.clear();
     log.Clear();
     bool ended = false;
     uint8_t state_at_end = 255;
@@ -251,10 +244,15 @@ class UninstallTest : public ::testing::Test {
     view.on_step = [this, step](int steps) { stop_wanted = stop_wanted || steps == step; };
   }
 
+  std::string LogText() {
+    std::vector<uint8_t> bytes;
+    if (!fs.ReadFile(std::string(kProgramFolder) + "\\Log.txt", &bytes).ok()) return "(no Log.txt)";
+    return std::string(bytes.begin(), bytes.end());
+  }
   // The log lines of the last run that end with `result`.
   std::vector<std::string> LinesEndingWith(std::string_view result) const {
     std::vector<std::string> found;
-    for (const std::string& text : view.Texts())
+    for (const std::string& text : view.texts)
       if (text.ends_with(result)) found.push_back(text);
     return found;
   }
