@@ -63,6 +63,15 @@ class Win32UnicodeTest : public ::testing::Test {
 
 // Each name is stored under the very UTF-16 name and listed back as it was
 // given, for files and folders, keys and values.
+// A name the system stores may hold a lone surrogate; it must come back as the
+// same code unit, or the item could never be opened or deleted again. Bytes
+// that are no UTF-8 at all become U+FFFD, one each.
+TEST(WideTextTest, LoneSurrogatesRoundTripAndBadBytesBecomeReplacementCharacters) {
+  for (const std::wstring wide : {L"a\xD800z", L"\xDC00", L"\xDBFF\xDBFF"})
+    EXPECT_EQ(ToWide(ToUtf8(wide)), wide);
+  EXPECT_EQ(ToWide("a\xFF\xFEz"), L"a\xFFFD\xFFFDz");
+}
+
 TEST_F(Win32UnicodeTest, NamesRoundTripExactly) {
   for (const Name& name : kNames) {
     SCOPED_TRACE(name.utf8);
