@@ -40,6 +40,11 @@ class DbTreeTest : public ::testing::Test {
     EXPECT_TRUE(fs_.ReadFile(SnapshotFilePath(kFolder, base_name), &data).ok());
     return data;
   }
+  TDBTree Write(const std::vector<Add>& adds, std::string_view base_name) {
+    TDBTree store = TDBTree::CreateNew(fs_, kFolder, base_name);
+    for (const Add& a : adds) store.Add(a.path, a.name, a.data, a.value, a.flags);
+    return store;
+  }
   TDBTree OpenBytes(const Data& bytes) {
     EXPECT_TRUE(fs_.WriteFile(SnapshotFilePath(kFolder, "T"), bytes).ok());
     return TDBTree::Open(fs_, kFolder, "T");
@@ -85,8 +90,7 @@ TEST_F(DbTreeTest, RecordsAreWrittenByteForByte) {
   ASSERT_TRUE(fs_.AddFile("C:\\Corvane\\HKLM.sns", std::string(200, 'x')).ok());
   for (const auto& r : kRows) {
     SCOPED_TRACE(r.what);
-    TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
-    for (const Add& a : r.adds) store.Add(a.path, a.name, a.data, a.value, a.flags);
+    TDBTree store = Write(r.adds, "HKLM");
     EXPECT_EQ(cvn::test::Hex(store.Bytes()), cvn::test::Hex(r.bytes));
     store.Save();
     EXPECT_EQ(FileBytes("HKLM"), r.bytes);
@@ -142,7 +146,7 @@ class LoadSnapshotTest : public DbTreeTest {
  protected:
   SnapshotTree Load(const std::vector<Add>& adds, ScanControl* control = nullptr,
                     std::string_view base_name = "HKLM") {
-    test::WriteStore(fs_, kFolder, base_name, adds);
+    Write(adds, base_name).Save();
     RunToEnd to_end;
     SnapshotTree tree = LoadSnapshot(fs_, kFolder, base_name, control ? *control : to_end);
     // Loading deletes the file, also when stopped.
@@ -151,13 +155,10 @@ class LoadSnapshotTest : public DbTreeTest {
   }
 };
 
-TEST_F(LoadSnapshotTest, EmptyMissingAndDamagedFiles) {
+TEST_F(LoadSnapshotTest, EmptyAndMissingFiles) {
   EXPECT_EQ(Load({}).Root(), nullptr);  // no records: a null tree
   RunToEnd control;
   EXPECT_THROW(LoadSnapshot(fs_, kFolder, "FIS1", control), SnapshotFileError);
-  ASSERT_TRUE(
-      fs_.AddFile("C:\\Corvane\\HKLM.sns", std::string("\x01\x11\x01\x00\x05\x00", 6)).ok());
-  EXPECT_THROW(LoadSnapshot(fs_, kFolder, "HKLM", control), SnapshotFormatError);
 }
 
 TEST_F(LoadSnapshotTest, KeyMetAgainAfterADeeperSubtreeIsFoundByNameWithoutRegardToCase) {
@@ -186,8 +187,6 @@ TEST_F(LoadSnapshotTest, PausePointAfterEveryRecordAndAStopKeepsThePartialTree) 
   ASSERT_NE(tree.Root(), nullptr);
   EXPECT_EQ(Names(ChildNamed(tree.Root(), "K")->Values), (Strings{"v2", "v1", "v0"}));
   EXPECT_EQ(stop.pauses(), 4);
-  test::StopAfter at_once(0);
-  EXPECT_EQ(Load(adds, &at_once).Root(), nullptr);
 }
 
 // Long sibling lists are looked up through an index, which must give the
