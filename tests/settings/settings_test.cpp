@@ -131,6 +131,7 @@ TEST_F(SettingsStoreTest, ListsAreReadFromAnyTypeAndSavedAsBinary) {
             (std::vector<std::string>{"C:\\Program Files\\Corvane", "D:\\Alpha", "D:\\Zeta"}));
   EXPECT_EQ(s.IgnoredKeys.entries(), (std::vector<std::string>{"HKEY_USERS\\A", "HKEY_USERS\\B"}));
   EXPECT_TRUE(s.IgnoredFiles.empty());
+  EXPECT_FALSE(s.IgnoredKeys.Remove("HKEY_USERS\\C"));
 
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
   const auto stored = Stored();
@@ -160,7 +161,6 @@ TEST_F(SettingsStoreTest, ValueOfAMismatchedTypeStopsTheLoad) {
       ADD_FAILURE() << "the load went past a value of the wrong type";
     } catch (const settings::SettingsError& e) {
       EXPECT_EQ(e.value_name(), c.name);
-      EXPECT_NE(std::string(e.what()).find(c.name), std::string::npos);
     }
   }
 }

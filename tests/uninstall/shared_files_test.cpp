@@ -139,19 +139,23 @@ INSTANTIATE_TEST_SUITE_P(Keys, CounterKeyTest,
                          ::testing::Values(CounterKey::kMissing, CounterKey::kDenied,
                                            CounterKey::kEndsInError));
 
-TEST_F(SharedFilesTest, MissingCounterAndFailedWriteAreErrors) {
+TEST_F(SharedFilesTest, MissingCounterAndFailedWritesAreErrors) {
   MakeKey(kHklm, kSharedDlls);
+  MakeKey(kHkcu, "Software\\X");
+  AddValue(nkValueDeleted, kHkcu, "Software\\X", "v", kSz, SzData("v"), {});
   AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
   Counted("C:\\S\\c.dll", 3);
   SaveArchive();
-  registry.FailChanges(0);
+  registry.FailChanges(0, 2);
 
   Run();
 
   const std::string item = "UPDATING SHARED FILE COUNTER: C:\\S\\";
   const std::string gone =
       " ... ERROR (counter already deleted -> application is already uninstalled?)";
-  EXPECT_EQ(view.texts, Strings(item + "a.dll" + gone, item + "c.dll ... ERROR"));
+  EXPECT_EQ(view.texts,
+            Strings("CREATING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\X\\v ... ERROR",
+                    item + "a.dll" + gone, item + "c.dll ... ERROR"));
   EXPECT_EQ(view.colors[0], LogClassColor(lcError));
   EXPECT_EQ(Counter("C:\\S\\c.dll").data, DwordData(3));
 }
