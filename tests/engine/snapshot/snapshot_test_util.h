@@ -4,14 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/snapshot/db_tree.h"
 #include "engine/snapshot/snapshot_tree.h"
-#include "platform/filesystem.h"
 #include "tests/support/bytes.h"
 #include "tests/support/stop_after.h"
 
@@ -32,19 +30,17 @@ inline std::vector<uint8_t> Records(std::initializer_list<Rec> records) {
   const auto u32 = [&](size_t v) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
   };
+  const auto sized = [&](const auto& bytes) {
+    u32(bytes.size());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  };
   for (const Rec& r : records) {
     u32(r.flags);
     u32(r.length);
     u32(r.value);
     out.insert(out.end(), r.text.begin(), r.text.end());
-    if (!(r.flags & 0x100)) {
-      u32(r.name.size());
-      out.insert(out.end(), r.name.begin(), r.name.end());
-    }
-    if (!(r.flags & 0x1000)) {
-      u32(r.data.size());
-      out.insert(out.end(), r.data.begin(), r.data.end());
-    }
+    if (!(r.flags & 0x100)) sized(r.name);
+    if (!(r.flags & 0x1000)) sized(r.data);
   }
   return out;
 }
@@ -103,14 +99,6 @@ struct Add {
   uint32_t value = 0, flags = 0;
 };
 inline constexpr uint32_t kKey = flags::kContainer;
-
-// A snapshot file of the given records.
-inline void WriteStore(platform::FileSystem& fs, std::string_view folder,
-                       std::string_view base_name, const std::vector<Add>& adds) {
-  TDBTree store = TDBTree::CreateNew(fs, folder, base_name);
-  for (const Add& a : adds) store.Add(a.path, a.name, a.data, a.value, a.flags);
-  store.Save();
-}
 
 // The records of a store in order: the full path of a container, and
 // "path|name" of an entry.
