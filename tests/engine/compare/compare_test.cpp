@@ -97,8 +97,6 @@ class RecordingSink : public changes::ChangeSink {
   void AddToTree(std::string_view path, std::string_view name, changes::TNodeData& t) override {
     const auto b = t.BeforeBytes(), a = t.AfterBytes();
     const std::vector<uint8_t> before(b.begin(), b.end()), after(a.begin(), a.end());
-    EXPECT_EQ(static_cast<int32_t>(before.size()), t.BeforeSize);
-    EXPECT_EQ(static_cast<int32_t>(after.size()), t.AfterSize);
     calls.push_back(Call(path, name, t.Kind, t.Path, t.ValueType, t.RootKey,
                          t.Before ? &before : nullptr, t.After ? &after : nullptr));
     t.Before.reset();
@@ -392,7 +390,7 @@ TEST_F(CompareRegTest, NewCounterOfAnExistingFileKeepsItsOwnDataAndType) {
 
 TEST(CounterTextValueTest, DecimalIntegersWithOptionalBlanksAndSignElseZero) {
   const std::pair<const char*, int32_t> kRows[] = {{"12", 12},
-                                                   {"  12", 12},
+                                                   {"  19", 19},
                                                    {"-3", -3},
                                                    {"2147483647", 2147483647},
                                                    {"-2147483648", INT32_MIN},
@@ -413,11 +411,6 @@ class DetectMovedTest : public ::testing::Test {
     (deleted ? record.BeforeSize : record.AfterSize) = static_cast<int32_t>(info.size() + 1);
     tree_.AddToTree(folder, name, record);
     return tree_.LastInserted();
-  }
-  int32_t KindOf(NodeId n) const { return tree_.Data(n).Kind; }
-  void Detect() {
-    snapshot::RunToEnd run;
-    DetectMovedFiles(run, tree_);
   }
 
   settings::Settings settings_;
@@ -458,9 +451,10 @@ TEST_F(DetectMovedTest, ManyFilesPairAsAScanInTreeOrderPairsThem) {
         break;
       }
     }
-    Detect();
+    snapshot::RunToEnd run;
+    DetectMovedFiles(run, tree_);
     for (size_t i = 0; i < files.size(); ++i) {
-      ASSERT_EQ(KindOf(files[i].node), expected[i]) << "round " << round << ", file " << i;
+      ASSERT_EQ(tree_.Data(files[i].node).Kind, expected[i]) << "round " << round << ", file " << i;
       moved += expected[i] == nkFileMovedTo;
     }
   }

@@ -111,5 +111,14 @@ TEST_F(SafeThreadTest, SafeSuspendServesASynchronizeTheWorkerWaitsIn) {
   EXPECT_TRUE(terminated_seen_);
 }
 
+TEST_F(SafeThreadTest, SafeSuspendOfAWorkerThatEndsInsteadReportsItsEnd) {
+  // No pause point at all: the worker ends while SafeSuspend waits for it.
+  Worker* w = Make([](Worker&) { std::this_thread::sleep_for(30ms); });
+  w->Start();
+  EXPECT_FALSE(w->SafeSuspend());
+  EXPECT_EQ(ended_, 1);
+  EXPECT_EQ(Worker::alive, 0);  // released once SafeSuspend was done with it
+}
+
 }  // namespace
 }  // namespace cvn::snapshot
