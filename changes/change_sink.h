@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "changes/node_data.h"
+#include "changes/change_record.h"
 
 namespace cvn::changes {
 
@@ -17,7 +17,7 @@ class ChangeSink {
   // template supplies every field except Name. Its buffers are taken over:
   // Before and After are null when the call returns, so the caller may fill
   // the same record for its next change.
-  virtual void AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) = 0;
+  virtual void AddToTree(std::string_view path, std::string_view name, ChangeRecord& tmpl) = 0;
 };
 
 }  // namespace cvn::changes

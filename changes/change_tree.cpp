@@ -36,18 +36,21 @@ bool IsDriveName(std::string_view element) {
   return element.size() == 2 && element[1] == ':';
 }
 
-bool SpreadsDown(int32_t kind, bool checked) {
-  if (checked) return kind == nkKeyAdded || kind == nkValueAdded || kind == nkFolderAdded;
-  return kind == nkKeyDeleted || kind == nkValueDeleted || kind == nkFolderDeleted ||
-         kind == nkFileDeleted;
+bool SpreadsDown(NodeKind kind, bool checked) {
+  if (checked)
+    return kind == NodeKind::kKeyAdded || kind == NodeKind::kValueAdded ||
+           kind == NodeKind::kFolderAdded;
+  return kind == NodeKind::kKeyDeleted || kind == NodeKind::kValueDeleted ||
+         kind == NodeKind::kFolderDeleted || kind == NodeKind::kFileDeleted;
 }
 
-bool SpreadsUp(int32_t kind, bool checked) {
+bool SpreadsUp(NodeKind kind, bool checked) {
   if (checked) {
-    return kind == nkKeyDeleted || kind == nkValueDeleted || kind == nkFolderDeleted ||
-           kind == nkFileDeleted;
+    return kind == NodeKind::kKeyDeleted || kind == NodeKind::kValueDeleted ||
+           kind == NodeKind::kFolderDeleted || kind == NodeKind::kFileDeleted;
   }
-  return kind == nkKeyAdded || kind == nkValueAdded || kind == nkFolderAdded || kind == nkFileAdded;
+  return kind == NodeKind::kKeyAdded || kind == NodeKind::kValueAdded ||
+         kind == NodeKind::kFolderAdded || kind == NodeKind::kFileAdded;
 }
 
 }  // namespace
@@ -76,14 +79,14 @@ void ChangeTree::Reset() {
   last_inserted_ = kNoNode;
 
   top_ = NewNode(kNoNode);
-  nodes_[top_].data.Name = i18n::Translate("RS_MY_COMPUTER", "My Computer");
-  nodes_[top_].data.Kind = nkMyComputer;
+  nodes_[top_].data.name = i18n::Translate("RS_MY_COMPUTER", "My Computer");
+  nodes_[top_].data.kind = NodeKind::kMyComputer;
   file_system_ = NewNode(top_);
-  nodes_[file_system_].data.Name = i18n::Translate("RS_FILE_SYSTEM", "File System");
-  nodes_[file_system_].data.Kind = nkFileSystem;
+  nodes_[file_system_].data.name = i18n::Translate("RS_FILE_SYSTEM", "File System");
+  nodes_[file_system_].data.kind = NodeKind::kFileSystem;
   registry_ = NewNode(top_);
-  nodes_[registry_].data.Name = i18n::Translate("RS_REGISTRY", "Registry");
-  nodes_[registry_].data.Kind = nkRegistry;
+  nodes_[registry_].data.name = i18n::Translate("RS_REGISTRY", "Registry");
+  nodes_[registry_].data.kind = NodeKind::kRegistry;
 }
 
 NodeId ChangeTree::NewNode(NodeId parent) {
@@ -112,7 +115,7 @@ NodeId ChangeTree::NewNode(NodeId parent) {
 
 // ---- Insertion ----
 
-bool ChangeTree::IsIgnored(std::string_view path, std::string_view name, int32_t kind) const {
+bool ChangeTree::IsIgnored(std::string_view path, std::string_view name, NodeKind kind) const {
   // An empty list covers nothing: most insertions need no upper-cased copies.
   auto covered = [](std::string_view p, const settings::PathList& list) {
     return !list.empty() && settings::IsPathInList(p, list);
@@ -121,46 +124,46 @@ bool ChangeTree::IsIgnored(std::string_view path, std::string_view name, int32_t
     return !list.empty() && settings::IsPathInList(JoinedPath(path, name), list);
   };
   switch (kind) {
-    case nkKeyAdded:
-    case nkKeyDeleted:
-      return covered_joined(settings_.IgnoredKeys);
-    case nkValueAdded:
-    case nkValueChanged:
-    case nkValueDeleted:
-    case nkCounterIncremented:
-      return covered(path, settings_.IgnoredKeys);
-    case nkFolderAdded:
-    case nkFolderDeleted:
-      return covered_joined(settings_.ExcludedFolders);
-    case nkFileAdded:
-    case nkFileChanged:
-    case nkFileDeleted:
-    case nkFileMovedFrom:
-    case nkFileMovedTo:
-      return covered(path, settings_.ExcludedFolders) || covered_joined(settings_.IgnoredFiles);
+    case NodeKind::kKeyAdded:
+    case NodeKind::kKeyDeleted:
+      return covered_joined(settings_.ignored_keys);
+    case NodeKind::kValueAdded:
+    case NodeKind::kValueChanged:
+    case NodeKind::kValueDeleted:
+    case NodeKind::kCounterIncremented:
+      return covered(path, settings_.ignored_keys);
+    case NodeKind::kFolderAdded:
+    case NodeKind::kFolderDeleted:
+      return covered_joined(settings_.excluded_folders);
+    case NodeKind::kFileAdded:
+    case NodeKind::kFileChanged:
+    case NodeKind::kFileDeleted:
+    case NodeKind::kFileMovedFrom:
+    case NodeKind::kFileMovedTo:
+      return covered(path, settings_.excluded_folders) || covered_joined(settings_.ignored_files);
     default:
       return false;
   }
 }
 
-bool ChangeTree::CheckedInUninstall(int32_t kind) const {
+bool ChangeTree::CheckedInUninstall(NodeKind kind) const {
   switch (kind) {
-    case nkKeyAdded:
-      return settings_.DeleteKey;
-    case nkKeyDeleted:
-      return settings_.CreateKey;
-    case nkValueAdded:
-      return settings_.DeleteValues;
-    case nkValueChanged:
-      return settings_.RestoreValues;
-    case nkValueDeleted:
-      return settings_.CreateValues;
-    case nkCounterIncremented:
-      return settings_.DecSharedCounter;
-    case nkFolderAdded:
-      return settings_.DeleteFolders;
-    case nkFileAdded:
-      return settings_.DeleteFiles;
+    case NodeKind::kKeyAdded:
+      return settings_.delete_keys;
+    case NodeKind::kKeyDeleted:
+      return settings_.recreate_keys;
+    case NodeKind::kValueAdded:
+      return settings_.delete_values;
+    case NodeKind::kValueChanged:
+      return settings_.restore_values;
+    case NodeKind::kValueDeleted:
+      return settings_.recreate_values;
+    case NodeKind::kCounterIncremented:
+      return settings_.decrement_shared_counters;
+    case NodeKind::kFolderAdded:
+      return settings_.delete_folders;
+    case NodeKind::kFileAdded:
+      return settings_.delete_files;
     default:
       return false;
   }
@@ -177,64 +180,64 @@ std::string_view ChangeTree::StorePath(std::string_view path) {
 
 NodeId ChangeTree::FindContainerChild(NodeId parent, std::string_view name) const {
   return index_.Find(ChildHash(parent, name), [&](NodeId id) {
-    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.Name, name);
+    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.name, name);
   });
 }
 
 void ChangeTree::IndexNode(NodeId node) {
   const NodeId parent = nodes_[node].parent;
-  const std::string_view name = nodes_[node].data.Name;
+  const std::string_view name = nodes_[node].data.name;
   index_.Insert(ChildHash(parent, name), node, [&](NodeId id) {
-    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.Name, name);
+    return nodes_[id].parent == parent && text::EqualsNoCaseAscii(nodes_[id].data.name, name);
   });
 }
 
 NodeId ChangeTree::AddPathNode(NodeId parent, std::string_view name, uint32_t root_key) {
   const NodeId id = NewNode(parent);
-  TNodeData& data = nodes_[id].data;
-  data.Name = name;
-  data.Kind = IsDriveName(name) ? nkDrive : nkPathNode;
-  data.RootKey = root_key;
+  ChangeRecord& data = nodes_[id].data;
+  data.name = name;
+  data.kind = IsDriveName(name) ? NodeKind::kDrive : NodeKind::kPathNode;
+  data.root_key = root_key;
   // The caller found no container of this name: the new node is the entry.
   index_.InsertNew(ChildHash(parent, name), id);
   return id;
 }
 
-void ChangeTree::AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) {
+void ChangeTree::AddToTree(std::string_view path, std::string_view name, ChangeRecord& tmpl) {
   // The buffers are ours from here on, whether the change is kept or not.
-  Buffer before = std::move(tmpl.Before);
-  Buffer after = std::move(tmpl.After);
+  Buffer before = std::move(tmpl.before);
+  Buffer after = std::move(tmpl.after);
   last_inserted_ = kNoNode;
-  if (IsIgnored(path, name, tmpl.Kind)) return;
+  if (IsIgnored(path, name, tmpl.kind)) return;
 
-  NodeId current = IsRegistryChange(tmpl.Kind) ? registry_ : file_system_;
+  NodeId current = IsRegistryChange(tmpl.kind) ? registry_ : file_system_;
   std::string_view rest = path;
   while (!rest.empty()) {
     const size_t cut = rest.find('\\');
     const std::string_view element = rest.substr(0, cut);
     rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
     NodeId child = FindContainerChild(current, element);
-    if (child == kNoNode) child = AddPathNode(current, element, tmpl.RootKey);
+    if (child == kNoNode) child = AddPathNode(current, element, tmpl.root_key);
     current = child;
   }
 
   const NodeId id = NewNode(current);
   Node& node = nodes_[id];
-  node.data.Name = name;
-  node.data.Before = std::move(before);
-  node.data.After = std::move(after);
-  node.data.BeforeSize = tmpl.BeforeSize;
-  node.data.AfterSize = tmpl.AfterSize;
-  node.data.ValueType = tmpl.ValueType;
-  node.data.RootKey = tmpl.RootKey;
-  node.data.Kind = tmpl.Kind;
-  node.data.Path = StorePath(tmpl.Path);
-  node.has_check_box = uninstall_mode_ && CheckedInUninstall(tmpl.Kind);
+  node.data.name = name;
+  node.data.before = std::move(before);
+  node.data.after = std::move(after);
+  node.data.before_size = tmpl.before_size;
+  node.data.after_size = tmpl.after_size;
+  node.data.value_type = tmpl.value_type;
+  node.data.root_key = tmpl.root_key;
+  node.data.kind = tmpl.kind;
+  node.data.path = StorePath(tmpl.path);
+  node.has_check_box = uninstall_mode_ && CheckedInUninstall(tmpl.kind);
   node.checked = node.has_check_box;
   // The contents of a created or deleted key or folder keep their order.
   node.initialised = true;
   // A container of the same name met earlier keeps the entry: it is the first match.
-  if (IsContainerKind(tmpl.Kind)) IndexNode(id);
+  if (IsContainerKind(tmpl.kind)) IndexNode(id);
   last_inserted_ = id;
 }
 
@@ -255,19 +258,19 @@ NodeId ChangeTree::NextInSubtree(NodeId node, NodeId root) const {
   return kNoNode;
 }
 
-void ChangeTree::SetKind(NodeId node, int32_t kind) {
-  TNodeData& data = nodes_[node].data;
-  const bool was_container = IsContainerKind(data.Kind);
-  data.Kind = kind;
-  if (was_container != IsContainerKind(kind)) ReindexName(nodes_[node].parent, data.Name);
+void ChangeTree::SetKind(NodeId node, NodeKind kind) {
+  ChangeRecord& data = nodes_[node].data;
+  const bool was_container = IsContainerKind(data.kind);
+  data.kind = kind;
+  if (was_container != IsContainerKind(kind)) ReindexName(nodes_[node].parent, data.name);
 }
 
 void ChangeTree::MarkEmptyBranches() {
   if (nodes_[file_system_].child_count == 0) {
-    nodes_[file_system_].data.Name = i18n::Translate("RS_FS_NO_CHG", "File System (no changes)");
+    nodes_[file_system_].data.name = i18n::Translate("RS_FS_NO_CHG", "File System (no changes)");
   }
   if (nodes_[registry_].child_count == 0) {
-    nodes_[registry_].data.Name = i18n::Translate("RS_REG_NO_CHG", "Registry (no changes)");
+    nodes_[registry_].data.name = i18n::Translate("RS_REG_NO_CHG", "Registry (no changes)");
   }
 }
 
@@ -275,8 +278,8 @@ void ChangeTree::ReindexName(NodeId parent, std::string_view name) {
   const NodeId entry = FindContainerChild(parent, name);
   if (entry != kNoNode) index_.Erase(ChildHash(parent, name), entry);
   for (NodeId c = nodes_[parent].first_child; c != kNoNode; c = nodes_[c].next) {
-    const TNodeData& data = nodes_[c].data;
-    if (IsContainerKind(data.Kind) && text::EqualsNoCaseAscii(data.Name, name)) {
+    const ChangeRecord& data = nodes_[c].data;
+    if (IsContainerKind(data.kind) && text::EqualsNoCaseAscii(data.name, name)) {
       IndexNode(c);
       return;
     }
@@ -284,17 +287,17 @@ void ChangeTree::ReindexName(NodeId parent, std::string_view name) {
 }
 
 void ChangeTree::UnindexNode(NodeId node) {
-  index_.Erase(ChildHash(nodes_[node].parent, nodes_[node].data.Name), node);
+  index_.Erase(ChildHash(nodes_[node].parent, nodes_[node].data.name), node);
 }
 
 // ---- Sort ----
 
 int ChangeTree::CompareNodes(NodeId a, NodeId b) const {
-  const TNodeData& x = nodes_[a].data;
-  const TNodeData& y = nodes_[b].data;
-  if (x.Kind == nkFileSystem || x.Kind == nkRegistry) return 0;
-  if (x.Kind != y.Kind) return x.Kind < y.Kind ? -1 : 1;
-  return compare_names_(x.Name, y.Name);
+  const ChangeRecord& x = nodes_[a].data;
+  const ChangeRecord& y = nodes_[b].data;
+  if (x.kind == NodeKind::kFileSystem || x.kind == NodeKind::kRegistry) return 0;
+  if (x.kind != y.kind) return x.kind < y.kind ? -1 : 1;
+  return compare_names_(x.name, y.name);
 }
 
 void ChangeTree::InitNode(NodeId node) {
@@ -308,7 +311,7 @@ void ChangeTree::SortChildren(NodeId node) {
   children.reserve(nodes_[node].child_count);
   for (NodeId c = nodes_[node].first_child; c != kNoNode; c = nodes_[c].next) {
     children.push_back(c);
-    if (IsContainerKind(nodes_[c].data.Kind)) UnindexNode(c);
+    if (IsContainerKind(nodes_[c].data.kind)) UnindexNode(c);
   }
   // Stable, so equal nodes keep their order.
   std::stable_sort(children.begin(), children.end(),
@@ -319,7 +322,7 @@ void ChangeTree::SortChildren(NodeId node) {
   for (size_t i = 0; i < children.size(); ++i) {
     nodes_[children[i]].next = i + 1 < children.size() ? children[i + 1] : kNoNode;
     // The first of several equal names in the new order wins the entry.
-    if (IsContainerKind(nodes_[children[i]].data.Kind)) IndexNode(children[i]);
+    if (IsContainerKind(nodes_[children[i]].data.kind)) IndexNode(children[i]);
   }
 }
 
@@ -350,14 +353,14 @@ void ChangeTree::PropagateCheck(NodeId node, bool checked) {
 void ChangeTree::SpreadCheck(NodeId node, bool checked, std::vector<NodeId>& changed) {
   const Node& n = nodes_[node];
   if (!n.has_check_box) return;
-  if (SpreadsDown(n.data.Kind, checked)) {
+  if (SpreadsDown(n.data.kind, checked)) {
     // First child first, as one nested call after another would.
     const size_t mark = changed.size();
     for (NodeId c = n.first_child; c != kNoNode; c = nodes_[c].next) {
       if (ApplyCheck(c, checked)) changed.push_back(c);
     }
     std::reverse(changed.begin() + static_cast<std::ptrdiff_t>(mark), changed.end());
-  } else if (SpreadsUp(n.data.Kind, checked) && n.parent != kNoNode) {
+  } else if (SpreadsUp(n.data.kind, checked) && n.parent != kNoNode) {
     if (ApplyCheck(n.parent, checked)) changed.push_back(n.parent);
   }
 }
@@ -373,7 +376,7 @@ void ChangeTree::SetBranchCheck(NodeId node, bool checked) {
 bool ChangeTree::RemoveBranch(NodeId node) {
   if (node == top_ || node == file_system_ || node == registry_) return false;
   const NodeId parent = nodes_[node].parent;
-  const bool held_entry = FindContainerChild(parent, nodes_[node].data.Name) == node;
+  const bool held_entry = FindContainerChild(parent, nodes_[node].data.name) == node;
 
   // Unlink from the parent's children.
   Node& p = nodes_[parent];
@@ -388,11 +391,11 @@ bool ChangeTree::RemoveBranch(NodeId node) {
   --p.child_count;
 
   // Release the subtree; its nodes' slots are reused by later insertions.
-  std::string name = nodes_[node].data.Name;
+  std::string name = nodes_[node].data.name;
   std::vector<NodeId> doomed;
   for (NodeId n = node; n != kNoNode; n = NextInSubtree(n, node)) doomed.push_back(n);
   for (NodeId n : doomed) {
-    if (n != node && IsContainerKind(nodes_[n].data.Kind)) UnindexNode(n);
+    if (n != node && IsContainerKind(nodes_[n].data.kind)) UnindexNode(n);
   }
   if (held_entry) {
     UnindexNode(node);
@@ -410,9 +413,9 @@ bool ChangeTree::RemoveBranch(NodeId node) {
 std::string ChangeTree::PathFromBranchRoot(NodeId node) const {
   std::vector<std::string_view> names;
   for (NodeId n = node; n != kNoNode; n = nodes_[n].parent) {
-    const int32_t kind = nodes_[n].data.Kind;
-    if (kind == nkFileSystem || kind == nkRegistry) break;
-    names.push_back(nodes_[n].data.Name);
+    const NodeKind kind = nodes_[n].data.kind;
+    if (kind == NodeKind::kFileSystem || kind == NodeKind::kRegistry) break;
+    names.push_back(nodes_[n].data.name);
   }
   std::string path;
   for (auto it = names.rbegin(); it != names.rend(); ++it) {

@@ -21,10 +21,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "changes/change_record.h"
 #include "changes/change_sink.h"
 #include "changes/child_index.h"
 #include "changes/chunked_vector.h"
-#include "changes/node_data.h"
 #include "settings/settings.h"
 
 namespace cvn::changes {
@@ -56,7 +56,7 @@ class ChangeTree final : public ChangeSink {
   // The only insertion. Drops a change that the ignore lists cover (freeing
   // its buffers); otherwise finds or makes the path nodes of `path` below the
   // branch root and adds the change as a new last child there.
-  void AddToTree(std::string_view path, std::string_view name, TNodeData& tmpl) override;
+  void AddToTree(std::string_view path, std::string_view name, ChangeRecord& tmpl) override;
   // The change node made by the latest AddToTree; kNoNode when it was ignored.
   NodeId LastInserted() const { return last_inserted_; }
 
@@ -77,9 +77,9 @@ class ChangeTree final : public ChangeSink {
   // Nodes in the tree, the fixed top included.
   size_t NodeCount() const { return nodes_.size() - free_.size(); }
 
-  const TNodeData& Data(NodeId node) const { return nodes_[node].data; }
+  const ChangeRecord& Data(NodeId node) const { return nodes_[node].data; }
   // Relabels a node (moved files become kinds 12 and 13).
-  void SetKind(NodeId node, int32_t kind);
+  void SetKind(NodeId node, NodeKind kind);
   // Gives an empty branch root its "(no changes)" caption.
   void MarkEmptyBranches();
 
@@ -116,7 +116,7 @@ class ChangeTree final : public ChangeSink {
 
  private:
   struct Node {
-    TNodeData data;
+    ChangeRecord data;
     NodeId parent = kNoNode;
     NodeId first_child = kNoNode;
     NodeId last_child = kNoNode;
@@ -147,8 +147,8 @@ class ChangeTree final : public ChangeSink {
   // that name, or removes it when there is none.
   void ReindexName(NodeId parent, std::string_view name);
   void UnindexNode(NodeId node);
-  bool IsIgnored(std::string_view path, std::string_view name, int32_t kind) const;
-  bool CheckedInUninstall(int32_t kind) const;
+  bool IsIgnored(std::string_view path, std::string_view name, NodeKind kind) const;
+  bool CheckedInUninstall(NodeKind kind) const;
   std::string_view StorePath(std::string_view path);
   // Sets a state without spreading it; true when it changed.
   bool ApplyCheck(NodeId node, bool checked);

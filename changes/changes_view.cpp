@@ -4,13 +4,13 @@
 
 namespace cvn::changes {
 
-std::string FormatBinaryData(std::span<const uint8_t> bytes, bool hexa) {
+std::string FormatBinaryData(std::span<const uint8_t> bytes, bool hex) {
   if (bytes.empty()) return i18n::Translate("RS_ZERO_LENGTH_DATA", "(zero length data)");
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  text.reserve(bytes.size() * (hexa ? 3 : 1));
+  text.reserve(bytes.size() * (hex ? 3 : 1));
   for (uint8_t b : bytes) {
-    if (hexa) {
+    if (hex) {
       text += kDigits[b >> 4];
       text += kDigits[b & 0x0F];
       text += ' ';
@@ -21,11 +21,10 @@ std::string FormatBinaryData(std::span<const uint8_t> bytes, bool hexa) {
   return text;
 }
 
-std::string ValueText(uint32_t value_type, std::span<const uint8_t> bytes, bool hexa) {
+std::string ValueText(uint32_t value_type, std::span<const uint8_t> bytes, bool hex) {
   if (value_type == kRegSz) {
     std::string text = "'";
-    std::string_view data =
-        ZeroTerminatedText(bytes.data(), static_cast<int32_t>(bytes.size()));
+    std::string_view data = ZeroTerminatedText(bytes.data(), static_cast<int32_t>(bytes.size()));
     for (char c : data) {
       if (c == '\'') text += '\'';
       text += c;
@@ -38,7 +37,7 @@ std::string ValueText(uint32_t value_type, std::span<const uint8_t> bytes, bool 
                    static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
     return std::to_string(static_cast<int32_t>(raw));
   }
-  return FormatBinaryData(bytes, hexa);
+  return FormatBinaryData(bytes, hex);
 }
 
 namespace {
@@ -50,27 +49,29 @@ std::string FileInfoText(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-std::string CellText(const TNodeData& data, int column, bool hexa) {
-  const int32_t kind = data.Kind;
+std::string CellText(const ChangeRecord& data, ChangeColumn column, bool hex) {
+  const NodeKind kind = data.kind;
   switch (column) {
-    case kColumnName:
-      if (data.Name.empty() &&
-          (kind == nkValueAdded || kind == nkValueChanged || kind == nkValueDeleted))
+    case ChangeColumn::kName:
+      if (data.name.empty() && (kind == NodeKind::kValueAdded || kind == NodeKind::kValueChanged ||
+                                kind == NodeKind::kValueDeleted))
         return i18n::Translate("RS_DEFAULT", "(Default)");
-      return data.Name;
-    case kColumnBefore:
-      if (kind == nkValueChanged || kind == nkValueDeleted)
-        return ValueText(data.ValueType, data.BeforeBytes(), hexa);
-      if (kind == nkFileChanged || kind == nkFileDeleted || kind == nkFileMovedFrom)
+      return data.name;
+    case ChangeColumn::kBefore:
+      if (kind == NodeKind::kValueChanged || kind == NodeKind::kValueDeleted)
+        return ValueText(data.value_type, data.BeforeBytes(), hex);
+      if (kind == NodeKind::kFileChanged || kind == NodeKind::kFileDeleted ||
+          kind == NodeKind::kFileMovedFrom)
         return FileInfoText(data.BeforeBytes());
       return {};
-    case kColumnAfter:
-      if (kind == nkValueAdded || kind == nkValueChanged)
-        return ValueText(data.ValueType, data.AfterBytes(), hexa);
-      if (kind == nkCounterIncremented)
-        return ValueText(data.ValueType, data.AfterBytes(), hexa) + " " +
+    case ChangeColumn::kAfter:
+      if (kind == NodeKind::kValueAdded || kind == NodeKind::kValueChanged)
+        return ValueText(data.value_type, data.AfterBytes(), hex);
+      if (kind == NodeKind::kCounterIncremented)
+        return ValueText(data.value_type, data.AfterBytes(), hex) + " " +
                i18n::Translate("RS_INCREMENTED", "(incremented)");
-      if (kind == nkFileAdded || kind == nkFileChanged || kind == nkFileMovedTo)
+      if (kind == NodeKind::kFileAdded || kind == NodeKind::kFileChanged ||
+          kind == NodeKind::kFileMovedTo)
         return FileInfoText(data.AfterBytes());
       return {};
     default:
@@ -78,28 +79,45 @@ std::string CellText(const TNodeData& data, int column, bool hexa) {
   }
 }
 
-int ImageIndex(const TNodeData& data) {
-  const bool text = data.ValueType == kRegSz;
-  switch (data.Kind) {
-    case nkMyComputer: return 0;
-    case nkFileSystem: return 1;
-    case nkRegistry: return 2;
-    case nkDrive: return kImageDrive;
-    case nkPathNode: return kImagePathNode;
-    case nkKeyAdded:
-    case nkFolderAdded: return 5;
-    case nkKeyDeleted:
-    case nkFolderDeleted: return 6;
-    case nkValueAdded: return text ? 11 : 7;
-    case nkValueDeleted: return text ? 12 : 8;
-    case nkValueChanged: return text ? 13 : 9;
-    case nkCounterIncremented: return text ? 14 : 10;
-    case nkFileAdded: return 15;
-    case nkFileDeleted: return 16;
-    case nkFileChanged: return 17;
-    case nkFileMovedFrom: return 18;
-    case nkFileMovedTo: return 19;
-    default: return -1;
+int ImageIndex(const ChangeRecord& data) {
+  const bool text = data.value_type == kRegSz;
+  switch (data.kind) {
+    case NodeKind::kMyComputer:
+      return 0;
+    case NodeKind::kFileSystem:
+      return 1;
+    case NodeKind::kRegistry:
+      return 2;
+    case NodeKind::kDrive:
+      return kImageDrive;
+    case NodeKind::kPathNode:
+      return kImagePathNode;
+    case NodeKind::kKeyAdded:
+    case NodeKind::kFolderAdded:
+      return 5;
+    case NodeKind::kKeyDeleted:
+    case NodeKind::kFolderDeleted:
+      return 6;
+    case NodeKind::kValueAdded:
+      return text ? 11 : 7;
+    case NodeKind::kValueDeleted:
+      return text ? 12 : 8;
+    case NodeKind::kValueChanged:
+      return text ? 13 : 9;
+    case NodeKind::kCounterIncremented:
+      return text ? 14 : 10;
+    case NodeKind::kFileAdded:
+      return 15;
+    case NodeKind::kFileDeleted:
+      return 16;
+    case NodeKind::kFileChanged:
+      return 17;
+    case NodeKind::kFileMovedFrom:
+      return 18;
+    case NodeKind::kFileMovedTo:
+      return 19;
+    default:
+      return -1;
   }
 }
 

@@ -10,12 +10,12 @@
 #include <span>
 #include <string>
 
-#include "changes/node_data.h"
+#include "changes/change_record.h"
 
 namespace cvn::changes {
 
 // The columns of the changes tree.
-enum ChangeColumn : int { kColumnName = 0, kColumnBefore = 1, kColumnAfter = 2 };
+enum class ChangeColumn : int { kName = 0, kBefore = 1, kAfter = 2 };
 
 // Registry value types the view tells apart.
 inline constexpr uint32_t kRegSz = 1;
@@ -25,19 +25,19 @@ inline constexpr uint32_t kRegDword = 4;
 // digits and a space (the last one included); otherwise each printable
 // ASCII byte as itself and every other byte as a dot. No bytes give the
 // translated "(zero length data)".
-std::string FormatBinaryData(std::span<const uint8_t> bytes, bool hexa);
+std::string FormatBinaryData(std::span<const uint8_t> bytes, bool hex);
 
 // The text of registry data of type `value_type`: a REG_SZ in single quotes
 // with quotes inside doubled ('' when there are no bytes), a REG_DWORD as a
 // signed decimal number, anything else through FormatBinaryData. A REG_DWORD
 // shorter than 4 bytes is shown as binary data rather than read past its end.
-std::string ValueText(uint32_t value_type, std::span<const uint8_t> bytes, bool hexa);
+std::string ValueText(uint32_t value_type, std::span<const uint8_t> bytes, bool hex);
 
 // The text of a node's cell in `column`.
-std::string CellText(const TNodeData& data, int column, bool hexa);
+std::string CellText(const ChangeRecord& data, ChangeColumn column, bool hex);
 
 // The index of the node's picture in the tree's image list of 20 pictures.
-int ImageIndex(const TNodeData& data);
+int ImageIndex(const ChangeRecord& data);
 
 // Pictures the export and print treat as structure, not as changes.
 inline constexpr int kImageDrive = 3;

@@ -10,16 +10,16 @@ namespace {
 constexpr std::string_view kEol = "\r\n";
 constexpr std::string_view kRule = "===============";
 
-bool IsKeyOrFolderChange(int32_t kind) {
-  return kind == nkKeyAdded || kind == nkKeyDeleted || kind == nkFolderAdded ||
-         kind == nkFolderDeleted;
+bool IsKeyOrFolderChange(NodeKind kind) {
+  return kind == NodeKind::kKeyAdded || kind == NodeKind::kKeyDeleted ||
+         kind == NodeKind::kFolderAdded || kind == NodeKind::kFolderDeleted;
 }
 
 class Exporter {
  public:
   Exporter(ChangeTree& tree, const ExportOptions& options)
       : tree_(tree),
-        hexa_(options.hexa),
+        hex_(options.hex),
         reg_key_(i18n::Translate("RS_REG_KEY", "(REG KEY)") + " "),
         reg_val_(i18n::Translate("RS_REG_VAL", "(REG VAL)") + " "),
         folder_(i18n::Translate("RS_FOLDER", "(FOLDER)") + " "),
@@ -33,7 +33,7 @@ class Exporter {
   // A part ("File System" or "Registry"): its caption, then its children.
   void Part(NodeId root) {
     Line("");
-    Line("  " + CellText(tree_.Data(root), kColumnName, hexa_));
+    Line("  " + CellText(tree_.Data(root), ChangeColumn::kName, hex_));
     Line(std::string("  ") + std::string(kRule));
     tree_.InitNode(root);
     for (NodeId c = tree_.FirstChild(root); c != kNoNode; c = tree_.NextSibling(c)) Walk(c, "");
@@ -44,11 +44,11 @@ class Exporter {
   void Walk(NodeId node, const std::string& prefix) {
     Write(node, prefix);
     tree_.InitNode(node);
-    const std::string& name = tree_.Data(node).Name;
+    const std::string& name = tree_.Data(node).name;
     const std::string inner = prefix.empty() ? name : prefix + "\\" + name;
     for (int pass = 0; pass < 2; ++pass) {
       for (NodeId c = tree_.FirstChild(node); c != kNoNode; c = tree_.NextSibling(c)) {
-        const bool first = tree_.ChildCount(c) == 0 && !IsKeyOrFolderChange(tree_.Data(c).Kind);
+        const bool first = tree_.ChildCount(c) == 0 && !IsKeyOrFolderChange(tree_.Data(c).kind);
         if (first == (pass == 0)) Walk(c, inner);
       }
     }
@@ -57,31 +57,44 @@ class Exporter {
   std::string Take() { return std::move(out_); }
 
  private:
-  std::string Marker(int32_t kind) const {
+  std::string Marker(NodeKind kind) const {
     switch (kind) {
-      case nkKeyAdded: return "(+)" + reg_key_;
-      case nkKeyDeleted: return "(-)" + reg_key_;
-      case nkValueAdded: return "  (+)" + reg_val_;
-      case nkValueChanged: return "  (*)" + reg_val_;
-      case nkValueDeleted: return "  (-)" + reg_val_;
-      case nkCounterIncremented:
+      case NodeKind::kKeyAdded:
+        return "(+)" + reg_key_;
+      case NodeKind::kKeyDeleted:
+        return "(-)" + reg_key_;
+      case NodeKind::kValueAdded:
+        return "  (+)" + reg_val_;
+      case NodeKind::kValueChanged:
+        return "  (*)" + reg_val_;
+      case NodeKind::kValueDeleted:
+        return "  (-)" + reg_val_;
+      case NodeKind::kCounterIncremented:
         return "  " + i18n::Translate("RS_SH_INC", "(INCREMENTED)") + " " + reg_val_;
-      case nkFolderAdded: return "(+)" + folder_;
-      case nkFolderDeleted: return "(-)" + folder_;
-      case nkFileAdded: return "  (+)" + file_;
-      case nkFileChanged: return "  (*)" + file_;
-      case nkFileDeleted: return "  (-)" + file_;
-      case nkFileMovedFrom: return "  " + i18n::Translate("RS_MOVED_SOURCE", "(MOVED FROM)") + file_;
-      case nkFileMovedTo: return "  " + i18n::Translate("RS_MOVED_DEST", "(MOVED TO)") + file_;
-      default: return {};
+      case NodeKind::kFolderAdded:
+        return "(+)" + folder_;
+      case NodeKind::kFolderDeleted:
+        return "(-)" + folder_;
+      case NodeKind::kFileAdded:
+        return "  (+)" + file_;
+      case NodeKind::kFileChanged:
+        return "  (*)" + file_;
+      case NodeKind::kFileDeleted:
+        return "  (-)" + file_;
+      case NodeKind::kFileMovedFrom:
+        return "  " + i18n::Translate("RS_MOVED_SOURCE", "(MOVED FROM)") + file_;
+      case NodeKind::kFileMovedTo:
+        return "  " + i18n::Translate("RS_MOVED_DEST", "(MOVED TO)") + file_;
+      default:
+        return {};
     }
   }
 
   void Write(NodeId node, const std::string& prefix) {
-    const TNodeData& data = tree_.Data(node);
-    const int32_t kind = data.Kind;
+    const ChangeRecord& data = tree_.Data(node);
+    const NodeKind kind = data.kind;
     if (IsKeyOrFolderChange(kind)) {
-      std::string path = prefix + "\\" + data.Name;
+      std::string path = prefix + "\\" + data.name;
       Line("    " + Marker(kind) + path);
       last_printed_path_ = std::move(path);
       return;
@@ -89,26 +102,26 @@ class Exporter {
     const int image = ImageIndex(data);
     if (image != kImageDrive && image != kImagePathNode && last_printed_path_ != prefix) {
       last_printed_path_ = prefix;
-      Line("    " + (kind <= nkCounterIncremented ? reg_key_ : folder_) + prefix);
+      Line("    " + (kind <= NodeKind::kCounterIncremented ? reg_key_ : folder_) + prefix);
     }
-    const std::string name = CellText(data, kColumnName, hexa_);
+    const std::string name = CellText(data, ChangeColumn::kName, hex_);
     switch (kind) {
-      case nkValueAdded:
-      case nkCounterIncremented:
-      case nkFileAdded:
-      case nkFileMovedTo:
-        Line("    " + Marker(kind) + name + " = " + CellText(data, kColumnAfter, hexa_));
+      case NodeKind::kValueAdded:
+      case NodeKind::kCounterIncremented:
+      case NodeKind::kFileAdded:
+      case NodeKind::kFileMovedTo:
+        Line("    " + Marker(kind) + name + " = " + CellText(data, ChangeColumn::kAfter, hex_));
         break;
-      case nkValueDeleted:
-      case nkFileDeleted:
-      case nkFileMovedFrom:
-        Line("    " + Marker(kind) + name + " = " + CellText(data, kColumnBefore, hexa_));
+      case NodeKind::kValueDeleted:
+      case NodeKind::kFileDeleted:
+      case NodeKind::kFileMovedFrom:
+        Line("    " + Marker(kind) + name + " = " + CellText(data, ChangeColumn::kBefore, hex_));
         break;
-      case nkValueChanged:
-      case nkFileChanged:
+      case NodeKind::kValueChanged:
+      case NodeKind::kFileChanged:
         Line("    " + Marker(kind) + name);
-        Line("        " + CellText(data, kColumnBefore, hexa_) + " ==> " +
-             CellText(data, kColumnAfter, hexa_));
+        Line("        " + CellText(data, ChangeColumn::kBefore, hex_) + " ==> " +
+             CellText(data, ChangeColumn::kAfter, hex_));
         break;
       default:
         break;
@@ -116,7 +129,7 @@ class Exporter {
   }
 
   ChangeTree& tree_;
-  bool hexa_;
+  bool hex_;
   std::string reg_key_, reg_val_, folder_, file_;
   std::string last_printed_path_;
   std::string out_;
@@ -134,7 +147,7 @@ std::string ExportChangesText(ChangeTree& tree, NodeId start, const ExportOption
   exporter.Line("");
 
   if (start == kNoNode || start == tree.Top()) {
-    exporter.Line(CellText(tree.Data(tree.Top()), kColumnName, options.hexa));
+    exporter.Line(CellText(tree.Data(tree.Top()), ChangeColumn::kName, options.hex));
     exporter.Line(kRule);
     exporter.Part(tree.FileSystemRoot());
     exporter.Part(tree.RegistryRoot());

@@ -16,7 +16,7 @@ namespace cvn::changes {
 struct ExportOptions {
   std::string identifier;  // the monitored application, for the title line
   std::string date_time;   // the current date and time as the user reads them
-  bool hexa = false;       // binary data as hexadecimal digits
+  bool hex = false;        // binary data as hexadecimal digits
 };
 
 // The export text of the branch at `start`; kNoNode (or the top) for the

@@ -8,7 +8,7 @@
 namespace cvn::changes {
 namespace {
 
-void WriteBytes(TChgArchive& archive, std::span<const uint8_t> bytes) {
+void WriteBytes(ChangesArchive& archive, std::span<const uint8_t> bytes) {
   archive.WriteInt(static_cast<uint32_t>(bytes.size()));
   archive.WriteBlock(bytes.data(), bytes.size());
 }
@@ -19,68 +19,68 @@ std::string_view BufferText(const Buffer& buffer, int32_t size) {
 
 // `prefix` is the path of the node's container: below the root key in the
 // registry branch, from the drive in the file system.
-void WriteNodeRecord(const TNodeData& d, const std::string& prefix, TChgArchive& archive,
+void WriteNodeRecord(const ChangeRecord& d, const std::string& prefix, ChangesArchive& archive,
                      std::string& scratch) {
-  if (!IsChangeKind(d.Kind)) return;
-  archive.WriteInt(static_cast<uint32_t>(d.Kind));
-  if (IsRegistryChange(d.Kind)) archive.WriteInt(d.RootKey);
+  if (!IsChangeKind(d.kind)) return;
+  archive.WriteInt(static_cast<uint32_t>(d.kind));
+  if (IsRegistryChange(d.kind)) archive.WriteInt(d.root_key);
 
   auto write_full_path = [&] {
     scratch.assign(prefix);
     scratch += '\\';
-    scratch += d.Name;
+    scratch += d.name;
     archive.WriteString(scratch);
   };
-  switch (d.Kind) {
-    case nkKeyAdded:
-    case nkKeyDeleted:
-    case nkFolderAdded:
-    case nkFolderDeleted:
+  switch (d.kind) {
+    case NodeKind::kKeyAdded:
+    case NodeKind::kKeyDeleted:
+    case NodeKind::kFolderAdded:
+    case NodeKind::kFolderDeleted:
       write_full_path();
       return;
-    case nkFileAdded:
-    case nkFileMovedTo:
+    case NodeKind::kFileAdded:
+    case NodeKind::kFileMovedTo:
       write_full_path();
-      archive.WriteString(BufferText(d.After, d.AfterSize));
+      archive.WriteString(BufferText(d.after, d.after_size));
       return;
-    case nkFileDeleted:
-    case nkFileMovedFrom:
+    case NodeKind::kFileDeleted:
+    case NodeKind::kFileMovedFrom:
       write_full_path();
-      archive.WriteString(BufferText(d.Before, d.BeforeSize));
+      archive.WriteString(BufferText(d.before, d.before_size));
       return;
-    case nkFileChanged:
+    case NodeKind::kFileChanged:
       write_full_path();
-      archive.WriteString(BufferText(d.Before, d.BeforeSize));
-      archive.WriteString(BufferText(d.After, d.AfterSize));
+      archive.WriteString(BufferText(d.before, d.before_size));
+      archive.WriteString(BufferText(d.after, d.after_size));
       return;
     default:
       break;
   }
   // Values and counters: the key path, the name, the type, then the data.
   archive.WriteString(prefix);
-  archive.WriteString(d.Name);
-  archive.WriteInt(d.ValueType);
-  switch (d.Kind) {
-    case nkValueAdded:
+  archive.WriteString(d.name);
+  archive.WriteInt(d.value_type);
+  switch (d.kind) {
+    case NodeKind::kValueAdded:
       WriteBytes(archive, d.AfterBytes());
       break;
-    case nkValueDeleted:
+    case NodeKind::kValueDeleted:
       WriteBytes(archive, d.BeforeBytes());
       break;
-    case nkValueChanged:  // the new data first
+    case NodeKind::kValueChanged:  // the new data first
       WriteBytes(archive, d.AfterBytes());
       WriteBytes(archive, d.BeforeBytes());
       break;
-    case nkCounterIncremented:
-      if (d.ValueType == platform::regtype::kDword) {
+    case NodeKind::kCounterIncremented:
+      if (d.value_type == platform::regtype::kDword) {
         // The amount; a record without its 4 bytes stores 0 rather than
         // reading past its buffer.
         uint8_t amount[4] = {0, 0, 0, 0};
         const auto after = d.AfterBytes();
         for (size_t i = 0; i < 4 && i < after.size(); ++i) amount[i] = after[i];
         archive.WriteBlock(amount, 4);
-      } else if (d.ValueType == platform::regtype::kSz) {
-        archive.WriteString(BufferText(d.After, d.AfterSize));
+      } else if (d.value_type == platform::regtype::kSz) {
+        archive.WriteString(BufferText(d.after, d.after_size));
       }
       break;
     default:
@@ -90,7 +90,7 @@ void WriteNodeRecord(const TNodeData& d, const std::string& prefix, TChgArchive&
 
 // Writes `node`'s record and those of its subtree, a node before its
 // children, without recursion: a damaged archive can make a tree of any depth.
-void WriteBranch(const ChangeTree& tree, NodeId node, TChgArchive& archive) {
+void WriteBranch(const ChangeTree& tree, NodeId node, ChangesArchive& archive) {
   struct Frame {
     NodeId next;         // the next child to write
     size_t prefix_size;  // the prefix to restore after the children
@@ -99,11 +99,11 @@ void WriteBranch(const ChangeTree& tree, NodeId node, TChgArchive& archive) {
   std::string scratch;
   std::vector<Frame> stack;
   auto enter = [&](NodeId n) {
-    const TNodeData& d = tree.Data(n);
+    const ChangeRecord& d = tree.Data(n);
     WriteNodeRecord(d, prefix, archive, scratch);
     stack.push_back({tree.FirstChild(n), prefix.size()});
     if (!prefix.empty()) prefix += '\\';
-    prefix += d.Name;
+    prefix += d.name;
   };
   enter(node);
   while (!stack.empty()) {
@@ -121,7 +121,7 @@ void WriteBranch(const ChangeTree& tree, NodeId node, TChgArchive& archive) {
 
 }  // namespace
 
-void WriteChangeRecords(const ChangeTree& tree, TChgArchive& archive) {
+void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive) {
   // A hive's own name is not part of the key paths: its children start them.
   for (NodeId hive = tree.FirstChild(tree.RegistryRoot()); hive != kNoNode;
        hive = tree.NextSibling(hive)) {
@@ -137,7 +137,7 @@ void WriteChangeRecords(const ChangeTree& tree, TChgArchive& archive) {
 void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
                      std::string_view program_folder, std::string_view identifier,
                      const Clock& clock) {
-  TChgArchive archive(fs, platform::JoinPath(program_folder, identifier), clock);
+  ChangesArchive archive(fs, platform::JoinPath(program_folder, identifier), clock);
   archive.CreateHeader();
   WriteChangeRecords(tree, archive);
   archive.SaveFile();

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "changes/change_tree.h"
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 #include "platform/filesystem.h"
 
 namespace cvn::changes {
@@ -13,7 +13,7 @@ namespace cvn::changes {
 // position: the registry branch first, then the file system, each walked
 // depth first in the tree's current child order. Structure nodes write
 // nothing; registry key paths are written below the root key.
-void WriteChangeRecords(const ChangeTree& tree, TChgArchive& archive);
+void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive);
 
 // Saves `tree` as "<program folder>\<identifier>.cvn", replacing any
 // earlier archive of that identifier whole (or not at all). Throws

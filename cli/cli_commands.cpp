@@ -6,20 +6,20 @@
 #include <cstdio>
 #include <memory>
 
+#include "changes/archive_loader.h"
 #include "changes/change_tree.h"
 #include "changes/export_changes.h"
-#include "changes/load_check_tree.h"
 #include "changes/save_changes_tree.h"
-#include "engine/snapshot/db_tree.h"
-#include "engine/snapshot/safe_thread.h"
-#include "engine/snapshot/scan_control.h"
-#include "engine/snapshot/scan_threads.h"
-#include "engine/snapshot/worker_context.h"
+#include "engine/snapshot/snapshot_store.h"
+#include "engine/threads/scan_control.h"
+#include "engine/threads/worker_context.h"
+#include "engine/threads/worker_thread.h"
 #include "i18n/translator.h"
+#include "monitoring/scan_workers.h"
 #include "settings/settings.h"
-#include "uninstall/dezinstaler.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
+#include "uninstall/uninstaller.h"
 
 namespace cvn::cli {
 
@@ -27,14 +27,16 @@ namespace {
 
 using changes::ChangeTree;
 using changes::NodeId;
-using snapshot::WorkerContext;
+using threads::WorkerContext;
 
 std::string InvalidFileFormat() {
   return i18n::Translate("RS_INV_FILE_FORMAT", "Invalid file format !");
 }
 
 // A usage error.
-ParseResult Usage(std::string error) { return {std::nullopt, std::move(error)}; }
+ParseResult Usage(std::string error) {
+  return {std::nullopt, std::move(error)};
+}
 
 }  // namespace
 
@@ -71,7 +73,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       options.at_logon = true;
       ++next;
     }
-    if (next >= args.size() || args[next] != "--") return Usage("run: '--' and the setup program are required");
+    if (next >= args.size() || args[next] != "--")
+      return Usage("run: '--' and the setup program are required");
     ++next;
     if (next >= args.size()) return Usage("run: the setup program is missing after '--'");
     options.setup.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
@@ -79,10 +82,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
   while (next < args.size()) {
     const std::string& arg = args[next++];
-    if (options.command == Command::kShow && arg == "--hexa") {
-      options.hexa = true;
+    if (options.command == Command::kShow && arg == "--hex") {
+      options.hex = true;
     } else if (options.command == Command::kShow && arg == "--output") {
-      if (next >= args.size() || args[next].empty()) return Usage("show: --output needs a file name");
+      if (next >= args.size() || args[next].empty())
+        return Usage("show: --output needs a file name");
       options.output = args[next++];
     } else if (options.command == Command::kStart && arg == "--at-logon") {
       options.at_logon = true;
@@ -110,25 +114,30 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
 std::string HelpText() {
   return "Usage: corvane-cli COMMAND [OPTIONS]\n"
-         "  start ID [--at-logon]        first scan of the saved targets; the monitoring of ID is then pending\n"
-         "  finish                        second scan and comparison; saves the archive of the pending monitoring\n"
-         "  run ID [--at-logon] -- SETUP [ARGS...]  start, run SETUP and wait for it and what it starts, then finish\n"
-         "  list                          the monitored applications: name, created, last used, uses\n"
-         "  show ID [--hexa] [--output FILE]  the changes of ID as text, to standard output or FILE\n"
-         "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of ID\n"
+         "  start ID [--at-logon]        first scan of the saved targets; the monitoring of ID is "
+         "then pending\n"
+         "  finish                        second scan and comparison; saves the archive of the "
+         "pending monitoring\n"
+         "  run ID [--at-logon] -- SETUP [ARGS...]  start, run SETUP and wait for it and what it "
+         "starts, then finish\n"
+         "  list                          the monitored applications: name, created, last used, "
+         "uses\n"
+         "  show ID [--hex] [--output FILE]  the changes of ID as text, to standard output or "
+         "FILE\n"
+         "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of "
+         "ID\n"
          "  --help                        this text\n"
          "Exit codes: 0 success, 1 uninstall ended with errors, 2 wrong usage,\n"
          "3 archive or pending monitoring missing or invalid,\n"
          "4 stopped by Ctrl+C.\n";
 }
 
-
 namespace {
 
-class Runner final : public snapshot::ScanObserver {
+class Runner final : public monitoring::ScanObserver {
  public:
   explicit Runner(Environment& env) : env_(env), context_(settings_) {
-    settings_.ProgramFolder = env.program_folder;
+    settings_.program_folder = env.program_folder;
     context_.program_folder = env.program_folder;
     context_.windows_folder = env.windows_folder;
   }
@@ -146,7 +155,8 @@ class Runner final : public snapshot::ScanObserver {
   }
 
   void ChooseLanguage() {
-    if (env_.choose_language && !settings_.Language.empty()) env_.choose_language(settings_.Language);
+    if (env_.choose_language && !settings_.language.empty())
+      env_.choose_language(settings_.language);
   }
 
   std::string PathInProgramFolder(std::string_view name) const {
@@ -155,63 +165,65 @@ class Runner final : public snapshot::ScanObserver {
     return path + std::string(name);
   }
 
-  int Start(const std::string& identifier, bool at_logon) {
-    if (snapshot::EnabledTargetCount(settings_) == 0) {
+  ExitCode Start(const std::string& identifier, bool at_logon) {
+    if (monitoring::EnabledTargetCount(settings_) == 0) {
       env_.err << "corvane-cli: no scan target is enabled in the settings\n";
-      return kExitUsage;
+      return ExitCode::kUsage;
     }
-    context_.CurrentIdentifier = identifier;
-    progress_max_ = 5 * snapshot::EnabledTargetCount(settings_);
+    context_.current_identifier = identifier;
+    progress_max_ = 5 * monitoring::EnabledTargetCount(settings_);
     progress_ = 0;
-    auto* scan = new snapshot::ScanThread(context_, env_.fs, env_.registry, dispatcher_, *this);
+    auto* scan =
+        new monitoring::FirstScanWorker(context_, env_.fs, env_.registry, dispatcher_, *this);
     if (!RunWorker(*scan, [scan] { scan->RequestStop(); })) {
       snapshot::DeleteSnapshotFiles(env_.fs, env_.program_folder);
-      return kExitStopped;
+      return ExitCode::kStopped;
     }
-    if (context_.ProgramState != snapshot::psScanned) {
+    if (context_.program_state != threads::ProgramState::kScanned) {
       env_.err << "corvane-cli: the first scan failed: " << status_ << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
     if (at_logon) SetRunAtLogon();
     const std::string line = identifier + "\r\n";
-    const platform::Status written = env_.fs.WriteFile(
-        PathInProgramFolder(kContinueFile), {reinterpret_cast<const uint8_t*>(line.data()), line.size()});
+    const platform::Status written =
+        env_.fs.WriteFile(PathInProgramFolder(kContinueFile),
+                          {reinterpret_cast<const uint8_t*>(line.data()), line.size()});
     if (!written.ok()) {
       env_.err << "corvane-cli: " << PathInProgramFolder(kContinueFile) << " cannot be written\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
-    return kExitOk;
+    return ExitCode::kOk;
   }
 
-  int Finish() {
+  ExitCode Finish() {
     std::vector<uint8_t> bytes;
     const std::string continue_path = PathInProgramFolder(kContinueFile);
     if (!env_.fs.ReadFile(continue_path, &bytes).ok()) {
       env_.err << "corvane-cli: no monitoring is pending (" << continue_path << " is missing)\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
     std::string identifier(bytes.begin(), bytes.end());
     identifier = identifier.substr(0, identifier.find_first_of("\r\n"));
     if (identifier.empty()) {
       env_.err << "corvane-cli: " << continue_path << ": " << InvalidFileFormat() << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
-    context_.CurrentIdentifier = identifier;
+    context_.current_identifier = identifier;
     // A crash during the second scan must not leave the monitoring pending.
     RemoveRunAtLogon();
     (void)env_.fs.DeleteFile(continue_path);
 
     ChangeTree tree(settings_);
-    progress_max_ = 5 * snapshot::EnabledTargetCount(settings_);
+    progress_max_ = 5 * monitoring::EnabledTargetCount(settings_);
     progress_ = progress_max_ / 5;
-    auto* rescan =
-        new snapshot::ReScanThread(context_, env_.fs, env_.registry, dispatcher_, *this, tree);
+    auto* rescan = new monitoring::SecondScanWorker(context_, env_.fs, env_.registry, dispatcher_,
+                                                    *this, tree);
     const bool ended = RunWorker(*rescan, [rescan] { rescan->RequestStop(); });
     snapshot::DeleteSnapshotFiles(env_.fs, env_.program_folder);
-    if (!ended) return kExitStopped;
-    if (context_.ProgramState != snapshot::psIdle) {
+    if (!ended) return ExitCode::kStopped;
+    if (context_.program_state != threads::ProgramState::kIdle) {
       env_.err << "corvane-cli: the second scan failed: " << status_ << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
     tree.MarkEmptyBranches();
     const std::string summary = Summary(tree);
@@ -220,43 +232,46 @@ class Runner final : public snapshot::ScanObserver {
         changes::SaveChangesTree(tree, env_.fs, env_.program_folder, identifier, env_.clock);
       } catch (const changes::ArchiveFileError& e) {
         env_.err << "corvane-cli: the archive cannot be saved: " << e.what() << "\n";
-        return kExitInvalidData;
+        return ExitCode::kInvalidData;
       }
       env_.out << identifier << ": " << summary << "\n";
     } else {
       env_.out << identifier << ": no changes\n";
     }
-    return kExitOk;
+    return ExitCode::kOk;
   }
 
-  int Run(const Options& options) {
-    if (int code = Start(options.identifier, options.at_logon); code != kExitOk) return code;
+  ExitCode Run(const Options& options) {
+    if (ExitCode code = Start(options.identifier, options.at_logon); code != ExitCode::kOk)
+      return code;
     if (!env_.run_setup || !env_.run_setup(options.setup)) {
       env_.err << "corvane-cli: " << options.setup.front()
                << " cannot be started; the monitoring stays pending (finish it with 'finish')\n";
-      return kExitUsage;
+      return ExitCode::kUsage;
     }
-    if (Interrupted()) return kExitStopped;
+    if (Interrupted()) return ExitCode::kStopped;
     return Finish();
   }
 
-  int List() {
+  ExitCode List() {
     std::unique_ptr<platform::FolderListing> listing;
     if (!env_.fs.ListFolder(env_.program_folder, &listing).ok()) {
       env_.err << "corvane-cli: " << env_.program_folder << " cannot be listed\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
-    env_.out << i18n::Translate("RS_NAME", "Name") << '\t' << i18n::Translate("RS_CREATED", "Created")
-             << '\t' << i18n::Translate("RS_LAST_USED", "Last used") << '\t'
+    env_.out << i18n::Translate("RS_NAME", "Name") << '\t'
+             << i18n::Translate("RS_CREATED", "Created") << '\t'
+             << i18n::Translate("RS_LAST_USED", "Last used") << '\t'
              << i18n::Translate("RS_USES", "Uses") << "\n";
     platform::FindEntry entry;
     while (listing->Next(&entry).ok()) {
-      if (entry.attributes & (platform::attr::kDirectory | platform::attr::kHidden | platform::attr::kSystem))
+      if (entry.attributes &
+          (platform::attr::kDirectory | platform::attr::kHidden | platform::attr::kSystem))
         continue;
       const std::string& name = entry.name;
       if (name.size() <= 4 || !EndsWithCvn(name)) continue;
       const std::string identifier = name.substr(0, name.size() - 4);
-      changes::TChgArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
+      changes::ChangesArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
       if (!archive.Open()) {
         env_.out << identifier << "\t\t\t\n";
         continue;
@@ -264,64 +279,75 @@ class Runner final : public snapshot::ScanObserver {
       std::array<uint8_t, changes::kArchiveHeaderSize> bytes;
       archive.ReadHeader(bytes);
       const changes::ArchiveHeader header = changes::ParseHeader(bytes);
-      env_.out << identifier << '\t' << changes::FormatDateTime(header.created, *env_.date_format) << '\t'
-               << (header.last_used == 0.0 ? std::string() : changes::FormatDateTime(header.last_used, *env_.date_format)) << '\t'
-               << header.uses << "\n";
+      env_.out << identifier << '\t' << changes::FormatDateTime(header.created, *env_.date_format)
+               << '\t'
+               << (header.last_used == 0.0
+                       ? std::string()
+                       : changes::FormatDateTime(header.last_used, *env_.date_format))
+               << '\t' << header.uses << "\n";
     }
-    return kExitOk;
+    return ExitCode::kOk;
   }
 
-  int Show(const Options& options) {
+  ExitCode Show(const Options& options) {
     ChangeTree tree(settings_);
-    if (int code = LoadArchive(options.identifier, tree); code != kExitOk) return code;
-    const changes::ExportOptions export_options{options.identifier, changes::FormatDateTime(env_.clock.Now(), *env_.date_format),
-                                                options.hexa};
+    if (ExitCode code = LoadArchive(options.identifier, tree); code != ExitCode::kOk) return code;
+    const changes::ExportOptions export_options{
+        options.identifier, changes::FormatDateTime(env_.clock.Now(), *env_.date_format),
+        options.hex};
     if (options.output.empty()) {
       env_.out << changes::ExportChangesText(tree, changes::kNoNode, export_options);
-      return kExitOk;
+      return ExitCode::kOk;
     }
-    if (!changes::ExportChanges(env_.fs, tree, changes::kNoNode, options.output, export_options).ok()) {
+    if (!changes::ExportChanges(env_.fs, tree, changes::kNoNode, options.output, export_options)
+             .ok()) {
       env_.err << "corvane-cli: " << options.output << ": "
                << i18n::Translate("RS_EXPORT_ERROR", "Exporting error !") << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
-    return kExitOk;
+    return ExitCode::kOk;
   }
 
-  int Uninstall(const Options& options) {
+  ExitCode Uninstall(const Options& options) {
     ChangeTree tree(settings_);
     tree.SetUninstallMode(true);
-    if (int code = LoadArchive(options.identifier, tree); code != kExitOk) return code;
+    if (ExitCode code = LoadArchive(options.identifier, tree); code != ExitCode::kOk) return code;
     if (!options.yes) {
-      std::string question = i18n::Translate("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?");
+      std::string question =
+          i18n::Translate("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?");
       if (size_t at = question.find("%s"); at != std::string::npos)
         question.replace(at, 2, options.identifier);
       if (!env_.confirm || !env_.confirm(question)) {
-        env_.err << "corvane-cli: uninstall of " << options.identifier << " not confirmed; nothing was changed\n";
-        return kExitOk;
+        env_.err << "corvane-cli: uninstall of " << options.identifier
+                 << " not confirmed; nothing was changed\n";
+        return ExitCode::kOk;
       }
     }
     UninstallConsole view(*this, options.shared);
-    uninstall::TUninstallLog log(settings_, view);
+    uninstall::UninstallLog log(settings_, view);
     log.ShowEveryLine(options.verbose);  // Log.txt keeps what LogLevel lets through
-    auto* engine = new uninstall::TDezinstaler(context_, tree, {env_.registry, env_.fs, env_.shell}, log,
-                                               view, env_.clock, dispatcher_, options.identifier);
+    auto* engine =
+        new uninstall::Uninstaller(context_, tree, {env_.registry, env_.fs, env_.shell}, log, view,
+                                   env_.clock, dispatcher_, options.identifier);
     bool log_written = true;
     const bool ended = RunWorker(
         *engine,
         [this, engine] {
-          context_.ProgramState = snapshot::psStopRequested;
+          context_.program_state = threads::ProgramState::kStopRequested;
           engine->Terminate();
         },
-        [&] { log_written = uninstall::WriteLogFile({context_, env_.fs, env_.clock}, log, view).ok(); });
+        [&] {
+          log_written = uninstall::WriteLogFile({context_, env_.fs, env_.clock}, log, view).ok();
+        });
     if (!log_written)
-      env_.err << "corvane-cli: " << uninstall::LogFilePath(env_.program_folder) << " cannot be written\n";
-    if (!ended) return kExitStopped;
+      env_.err << "corvane-cli: " << uninstall::LogFilePath(env_.program_folder)
+               << " cannot be written\n";
+    if (!ended) return ExitCode::kStopped;
     // Errors show in red; a run without any ends with the summary line,
     // which every LogLevel but 0 shows.
-    const bool summary_shown = settings_.LogLevel != 0 || options.verbose;
+    const bool summary_shown = settings_.log_level != 0 || options.verbose;
     const bool failed = view.errors > 0 || (summary_shown && !view.complete);
-    return failed ? kExitUninstallErrors : kExitOk;
+    return failed ? ExitCode::kUninstallErrors : ExitCode::kOk;
   }
 
  private:
@@ -336,20 +362,26 @@ class Runner final : public snapshot::ScanObserver {
     }
     void StepProgress() override { runner_.StepProgress(); }
     void AppendLogLine(std::string_view text, uninstall::LogColor color) override {
-      if (color == uninstall::LogClassColor(uninstall::lcError)) ++errors;
-      if (text == i18n::Translate("RS_UNINST_NO_ERR", "Uninstall complete without errors")) complete = true;
+      if (color == uninstall::LogClassColor(uninstall::LogClass::kError)) ++errors;
+      if (text == i18n::Translate("RS_UNINST_NO_ERR", "Uninstall complete without errors"))
+        complete = true;
       if (runner_.env_.show_progress) runner_.env_.err << "\r\x1b[K";
       runner_.env_.out << text << "\n" << std::flush;
     }
-    uninstall::RemoveAnswer AskRemoveShared(std::string_view file_name, std::string_view folder) override {
+    uninstall::RemoveAnswer AskRemoveShared(std::string_view file_name,
+                                            std::string_view folder) override {
       switch (shared_) {
-        case SharedAnswer::kYes: return uninstall::raYesToAll;
-        case SharedAnswer::kNo: return uninstall::raNoToAll;
-        case SharedAnswer::kAsk: break;
+        case SharedAnswer::kYes:
+          return uninstall::RemoveAnswer::kYesToAll;
+        case SharedAnswer::kNo:
+          return uninstall::RemoveAnswer::kNoToAll;
+        case SharedAnswer::kAsk:
+          break;
       }
-      const std::string question = "Remove the unused shared file " + std::string(folder) +
-                                   std::string(file_name) + " ?";
-      return runner_.env_.confirm && runner_.env_.confirm(question) ? uninstall::raYes : uninstall::raNo;
+      const std::string question =
+          "Remove the unused shared file " + std::string(folder) + std::string(file_name) + " ?";
+      return runner_.env_.confirm && runner_.env_.confirm(question) ? uninstall::RemoveAnswer::kYes
+                                                                    : uninstall::RemoveAnswer::kNo;
     }
     void ShowUninstallEnded(std::string_view) override {}
 
@@ -370,35 +402,47 @@ class Runner final : public snapshot::ScanObserver {
   bool Interrupted() const { return env_.interrupted && env_.interrupted(); }
 
   // Loads the archive of `identifier` into `tree`; reports what is wrong.
-  int LoadArchive(const std::string& identifier, ChangeTree& tree) {
-    changes::TChgArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
+  ExitCode LoadArchive(const std::string& identifier, ChangeTree& tree) {
+    changes::ChangesArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
     if (!env_.fs.GetAttributes(archive.FileName())) {
       env_.err << "corvane-cli: " << archive.FileName() << " does not exist\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
     if (!archive.Open()) {
       env_.err << "corvane-cli: " << archive.FileName() << ": " << InvalidFileFormat() << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
-    snapshot::RunToEnd control;
-    if (!changes::LoadChangeRecords(archive, tree, context_.loaded_change_counts, control, nullptr)) {
+    threads::RunToEnd control;
+    if (!changes::LoadChangeRecords(archive, tree, context_.loaded_change_counts, control,
+                                    nullptr)) {
       env_.err << "corvane-cli: " << archive.FileName() << ": " << InvalidFileFormat() << "\n";
-      return kExitInvalidData;
+      return ExitCode::kInvalidData;
     }
     tree.MarkEmptyBranches();
-    return kExitOk;
+    return ExitCode::kOk;
   }
 
   // Counts per kind of change, "3 files created, 1 key created"; empty when
   // the tree has no change.
   static std::string Summary(ChangeTree& tree) {
-    static constexpr std::array<const char*, 14> kLabels = {
-        "",          "keys created",   "keys deleted",   "values created", "values changed",
-        "values deleted", "counters incremented", "folders created", "folders deleted",
-        "files created",  "files changed",  "files deleted",  "files moved from", "files moved to"};
+    static constexpr std::array<const char*, 14> kLabels = {"",
+                                                            "keys created",
+                                                            "keys deleted",
+                                                            "values created",
+                                                            "values changed",
+                                                            "values deleted",
+                                                            "counters incremented",
+                                                            "folders created",
+                                                            "folders deleted",
+                                                            "files created",
+                                                            "files changed",
+                                                            "files deleted",
+                                                            "files moved from",
+                                                            "files moved to"};
     std::array<int, 14> counts{};
     for (NodeId n = tree.Top(); n != changes::kNoNode; n = tree.NextInSubtree(n, tree.Top()))
-      if (changes::IsChangeKind(tree.Data(n).Kind)) ++counts[static_cast<size_t>(tree.Data(n).Kind)];
+      if (changes::IsChangeKind(tree.Data(n).kind))
+        ++counts[static_cast<size_t>(tree.Data(n).kind)];
     std::string text;
     for (size_t kind = 1; kind < counts.size(); ++kind) {
       if (counts[kind] == 0) continue;
@@ -411,7 +455,10 @@ class Runner final : public snapshot::ScanObserver {
   // The Run key is opened, never created; a failure is no error.
   void SetRunAtLogon() {
     std::unique_ptr<platform::RegKey> key;
-    if (!env_.registry.OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &key).ok())
+    if (!env_.registry
+             .OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite,
+                      &key)
+             .ok())
       return;
     // The window program, which finishes the monitoring when it starts.
     const std::string exe = PathInProgramFolder("corvane.exe");
@@ -422,18 +469,21 @@ class Runner final : public snapshot::ScanObserver {
 
   void RemoveRunAtLogon() {
     std::unique_ptr<platform::RegKey> key;
-    if (env_.registry.OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite, &key).ok())
+    if (env_.registry
+            .OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite,
+                     &key)
+            .ok())
       (void)env_.registry.DeleteValue(*key, kRunValue);
   }
 
   // Runs a worker to its end, pumping its calls on this thread; a Ctrl+C
   // stops it as the Stop button would. `on_end` runs in its end
   // notification. False when it was stopped so.
-  bool RunWorker(snapshot::TSafeThread& worker, const std::function<void()>& stop,
+  bool RunWorker(threads::WorkerThread& worker, const std::function<void()>& stop,
                  const std::function<void()>& on_end = {}) {
     bool ended = false;
     bool stopped = false;
-    worker.SetOnTerminate([&ended, &on_end](snapshot::TSafeThread&) {
+    worker.SetOnTerminate([&ended, &on_end](threads::WorkerThread&) {
       if (on_end) on_end();
       ended = true;
     });
@@ -467,7 +517,7 @@ class Runner final : public snapshot::ScanObserver {
   Environment& env_;
   settings::Settings settings_;
   WorkerContext context_;
-  snapshot::QueueDispatcher dispatcher_;
+  threads::QueueDispatcher dispatcher_;
   std::string status_;
   int progress_ = 0;
   int progress_max_ = 0;
@@ -475,24 +525,31 @@ class Runner final : public snapshot::ScanObserver {
 
 }  // namespace
 
-int Execute(const Options& options, Environment& env) {
+ExitCode Execute(const Options& options, Environment& env) {
   if (options.command == Command::kHelp) {
     env.out << HelpText();
-    return kExitOk;
+    return ExitCode::kOk;
   }
   Runner runner(env);
-  if (!runner.LoadStoredSettings()) return kExitUsage;
+  if (!runner.LoadStoredSettings()) return ExitCode::kUsage;
   runner.ChooseLanguage();
   switch (options.command) {
-    case Command::kStart: return runner.Start(options.identifier, options.at_logon);
-    case Command::kFinish: return runner.Finish();
-    case Command::kRun: return runner.Run(options);
-    case Command::kList: return runner.List();
-    case Command::kShow: return runner.Show(options);
-    case Command::kUninstall: return runner.Uninstall(options);
-    case Command::kHelp: break;
+    case Command::kStart:
+      return runner.Start(options.identifier, options.at_logon);
+    case Command::kFinish:
+      return runner.Finish();
+    case Command::kRun:
+      return runner.Run(options);
+    case Command::kList:
+      return runner.List();
+    case Command::kShow:
+      return runner.Show(options);
+    case Command::kUninstall:
+      return runner.Uninstall(options);
+    case Command::kHelp:
+      break;
   }
-  return kExitOk;
+  return ExitCode::kOk;
 }
 
 }  // namespace cvn::cli

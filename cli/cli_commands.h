@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 #include "platform/filesystem.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
@@ -21,12 +21,12 @@
 
 namespace cvn::cli {
 
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitUninstallErrors = 1,
-  kExitUsage = 2,
-  kExitInvalidData = 3,  // an archive or pending monitoring missing or invalid
-  kExitStopped = 4,      // stopped by Ctrl+C
+enum class ExitCode : int {
+  kOk = 0,
+  kUninstallErrors = 1,
+  kUsage = 2,
+  kInvalidData = 3,  // an archive or pending monitoring missing or invalid
+  kStopped = 4,      // stopped by Ctrl+C
 };
 
 enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow, kUninstall };
@@ -41,7 +41,7 @@ struct Options {
   // computer brings the window program back to finish the monitoring
   bool at_logon = false;
   // show
-  bool hexa = false;
+  bool hex = false;
   std::string output;  // empty: standard output
   // uninstall
   bool yes = false;      // no confirmation question
@@ -90,8 +90,7 @@ struct Environment {
 };
 
 // Runs one parsed command; the result is the process's exit code.
-int Execute(const Options& options, Environment& env);
-
+ExitCode Execute(const Options& options, Environment& env);
 
 // The start-at-logon value: "Corvane" under this key of HKEY_LOCAL_MACHINE.
 inline constexpr std::string_view kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";

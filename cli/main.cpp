@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 #include "cli/cli_commands.h"
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_path.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
 
@@ -27,18 +28,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   g_interrupted = true;
   return TRUE;
-}
-
-std::wstring ExecutablePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 // One argument quoted for CreateProcess as the C runtime parses it.
@@ -121,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
   const cvn::cli::ParseResult parsed = cvn::cli::ParseArguments(args);
   if (!parsed.options) {
     std::fprintf(stderr, "corvane-cli: %s\n", parsed.error.c_str());
-    return cvn::cli::kExitUsage;
+    return static_cast<int>(cvn::cli::ExitCode::kUsage);
   }
   // The export brings its own CR LF line ends.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -131,19 +120,29 @@ int wmain(int argc, wchar_t** argv) {
   cvn::platform::win32::Win32Registry registry;
   cvn::platform::win32::Win32FileSystem file_system;
   cvn::platform::win32::Win32Shell shell;
-  const std::string exe = cvn::platform::win32::ToUtf8(ExecutablePath());
+  const std::string exe = cvn::platform::win32::ExecutablePath();
   std::string folder = exe.substr(0, exe.rfind('\\'));
   if (folder.size() == 2) folder += '\\';  // a drive root keeps its backslash
   (void)file_system.SetCurrentDirectory(folder);
 
-  cvn::i18n::TTranslator translator(file_system, exe);
+  cvn::i18n::Translator translator(file_system, exe);
   cvn::i18n::InstallTranslator(&translator);
   cvn::changes::SystemClock clock;
-  cvn::cli::Environment env{file_system, registry, shell, clock, folder, file_system.WindowsFolder(),
-                            std::cout, std::cerr, _isatty(_fileno(stderr)) != 0,
-                            [] { return g_interrupted.load(); }, RunSetup, Confirm,
-                            [&translator](const std::string& name) { translator.SetLanguage(name); }};
-  const int code = cvn::cli::Execute(*parsed.options, env);
+  cvn::cli::Environment env{
+      file_system,
+      registry,
+      shell,
+      clock,
+      folder,
+      file_system.WindowsFolder(),
+      std::cout,
+      std::cerr,
+      _isatty(_fileno(stderr)) != 0,
+      [] { return g_interrupted.load(); },
+      RunSetup,
+      Confirm,
+      [&translator](const std::string& name) { translator.SetLanguage(name); }};
+  const int code = static_cast<int>(cvn::cli::Execute(*parsed.options, env));
   std::cout.flush();
   cvn::i18n::InstallTranslator(nullptr);
   return code;

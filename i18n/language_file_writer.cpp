@@ -1,6 +1,6 @@
 #include "i18n/language_file_writer.h"
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 
 namespace cvn::i18n {
 
@@ -12,7 +12,8 @@ LanguageFileWriter& LanguageFileWriter::Section(std::string_view name) {
 LanguageFileWriter& LanguageFileWriter::Key(std::string_view name, std::string_view value) {
   if (sections_.empty()) Section("");
   std::vector<uint8_t>& body = sections_.back().body;
-  const std::vector<uint8_t> header = MakeHeader(kKeyMagic, name, static_cast<int32_t>(value.size()));
+  const std::vector<uint8_t> header =
+      MakeHeader(kKeyMagic, name, static_cast<int32_t>(value.size()));
   body.insert(body.end(), header.begin(), header.end());
   std::vector<uint8_t> scrambled(value.begin(), value.end());
   Scramble(scrambled);
@@ -23,7 +24,8 @@ LanguageFileWriter& LanguageFileWriter::Key(std::string_view name, std::string_v
 std::vector<uint8_t> LanguageFileWriter::Build() const {
   std::vector<uint8_t> file;
   for (const SectionData& s : sections_) {
-    const std::vector<uint8_t> header = MakeHeader(kSectionMagic, s.name, static_cast<int32_t>(s.body.size()));
+    const std::vector<uint8_t> header =
+        MakeHeader(kSectionMagic, s.name, static_cast<int32_t>(s.body.size()));
     file.insert(file.end(), header.begin(), header.end());
     file.insert(file.end(), s.body.begin(), s.body.end());
   }

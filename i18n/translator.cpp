@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 
@@ -25,37 +25,37 @@ std::string FolderOf(std::string_view path) {
 }
 
 // A text of the file, from the file's code page to UTF-8.
-std::string ReadText(TDataFile& file, std::string_view section, std::string_view key,
+std::string ReadText(LanguageFile& file, std::string_view section, std::string_view key,
                      std::string_view fallback, uint8_t charset) {
   if (!file.ValueExists(section, key)) return std::string(fallback);
   return platform::CodePageToUtf8(file.ReadString(section, key, fallback),
                                   platform::CodePageOfCharset(charset));
 }
 
-uint8_t ReadCharset(TDataFile& file) {
+uint8_t ReadCharset(LanguageFile& file) {
   return static_cast<uint8_t>(file.ReadInteger(kSystemSection, "CHARSET", 1));
 }
 
 }  // namespace
 
-TTranslator::TTranslator(platform::FileSystem& fs, std::string executable_path)
+Translator::Translator(platform::FileSystem& fs, std::string executable_path)
     : fs_(fs), executable_path_(std::move(executable_path)) {
   LoadLanguageList();
 }
 
-TTranslator::~TTranslator() = default;
+Translator::~Translator() = default;
 
-std::string TTranslator::FileOf(std::string_view language) const {
-  return platform::JoinPath(LanguagesFolder_, std::string(language) + ".lng");
+std::string Translator::FileOf(std::string_view language) const {
+  return platform::JoinPath(languages_folder_, std::string(language) + ".lng");
 }
 
-void TTranslator::ReportDamage(const std::string& file_name) {
+void Translator::ReportDamage(const std::string& file_name) {
   std::lock_guard lock(damage_mutex_);
   if (damaged_files_.insert(text::ToUpper(file_name)).second)
     pending_reports_.push_back(std::string(InvalidFileFormat().what()) + " " + file_name);
 }
 
-std::optional<std::string> TTranslator::TakeDamageReport() {
+std::optional<std::string> Translator::TakeDamageReport() {
   std::lock_guard lock(damage_mutex_);
   if (pending_reports_.empty()) return std::nullopt;
   std::string report = std::move(pending_reports_.front());
@@ -63,8 +63,9 @@ std::optional<std::string> TTranslator::TakeDamageReport() {
   return report;
 }
 
-bool TTranslator::ReadFile(std::string_view language, const std::function<void(TDataFile&)>& read) {
-  TDataFile file(fs_, FileOf(language));
+bool Translator::ReadFile(std::string_view language,
+                          const std::function<void(LanguageFile&)>& read) {
+  LanguageFile file(fs_, FileOf(language));
   try {
     read(file);
     return true;
@@ -74,105 +75,112 @@ bool TTranslator::ReadFile(std::string_view language, const std::function<void(T
   }
 }
 
-void TTranslator::LoadLanguageList() {
-  Languages_.clear();
-  LanguagesFolder_ = platform::JoinPath(FolderOf(executable_path_), "Translations");
+void Translator::LoadLanguageList() {
+  languages_.clear();
+  languages_folder_ = platform::JoinPath(FolderOf(executable_path_), "Translations");
   std::unique_ptr<platform::FolderListing> listing;
-  if (!fs_.ListFolder(LanguagesFolder_, &listing).ok()) return;
+  if (!fs_.ListFolder(languages_folder_, &listing).ok()) return;
   platform::FindEntry entry;
   while (listing->Next(&entry).ok()) {
     if ((entry.attributes & platform::attr::kDirectory) || !EndsWithLng(entry.name)) continue;
     Language language{entry.name.substr(0, entry.name.size() - 4), {}};
-    ReadFile(language.name, [&](TDataFile& file) {
+    ReadFile(language.name, [&](LanguageFile& file) {
       if (auto flag = file.ReadValue(kSystemSection, "FLAG")) language.flag = std::move(*flag);
     });
-    auto at = std::lower_bound(Languages_.begin(), Languages_.end(), language.name,
+    auto at = std::lower_bound(languages_.begin(), languages_.end(), language.name,
                                [](const Language& l, const std::string& name) {
                                  return text::CompareNoCase(l.name, name) < 0;
                                });
-    Languages_.insert(at, std::move(language));
+    languages_.insert(at, std::move(language));
   }
 }
 
-void TTranslator::SetLanguage(std::string_view name) {
+void Translator::SetLanguage(std::string_view name) {
   auto listed = [&](std::string_view wanted) {
-    return std::any_of(Languages_.begin(), Languages_.end(),
+    return std::any_of(languages_.begin(), languages_.end(),
                        [&](const Language& l) { return text::EqualsNoCase(l.name, wanted); });
   };
   if (listed(name)) {
-    CurrentLanguage_ = std::string(name);
+    current_language_ = std::string(name);
   } else if (listed("English")) {
-    CurrentLanguage_ = "English";
-  } else if (!Languages_.empty()) {
-    CurrentLanguage_ = Languages_.front().name;
+    current_language_ = "English";
+  } else if (!languages_.empty()) {
+    current_language_ = languages_.front().name;
   }
-  if (CurrentLanguage_.empty()) return;
-  if (!ReadFile(CurrentLanguage_, [&](TDataFile& file) { Charset_ = ReadCharset(file); }))
-    Charset_ = 1;
+  if (current_language_.empty()) return;
+  if (!ReadFile(current_language_, [&](LanguageFile& file) { charset_ = ReadCharset(file); }))
+    charset_ = 1;
 }
 
-void TTranslator::TranslateForm(TranslatableForm& form, std::optional<int> component,
-                                std::string_view language) {
-  const std::string chosen = std::string(language.empty() ? std::string_view(CurrentLanguage_) : language);
+void Translator::TranslateForm(TranslatableForm& form, std::optional<int> component,
+                               std::string_view language) {
+  const std::string chosen =
+      std::string(language.empty() ? std::string_view(current_language_) : language);
   if (chosen.empty()) return;
-  ReadFile(chosen, [&](TDataFile& file) {
-    Charset_ = ReadCharset(file);
+  ReadFile(chosen, [&](LanguageFile& file) {
+    charset_ = ReadCharset(file);
     const std::string section = form.FormName();
     if (!component) {
       if (file.ValueExists(section, "Caption"))
-        form.SetCaption(ReadText(file, section, "Caption", kError, Charset_));
-      form.SetFontCharset(Charset_);
+        form.SetCaption(ReadText(file, section, "Caption", kError, charset_));
+      form.SetFontCharset(charset_);
     }
     for (const std::string& key : file.ReadSectionKeys(section)) {
       const int target = form.FindComponent(key.substr(0, key.find('.')));
       if (target < 0 || (component && target != *component)) continue;
       const std::string property = key.substr(key.rfind('.') + 1);
-      form.SetComponentText(target, property, ReadText(file, section, key, kError, Charset_));
-      form.SetComponentCharset(target, Charset_);
+      form.SetComponentText(target, property, ReadText(file, section, key, kError, charset_));
+      form.SetComponentCharset(target, charset_);
     }
   });
   if (OnTranslated) OnTranslated(form);
 }
 
-std::string TTranslator::GetString(std::string_view id, std::string_view fallback) {
-  if (CurrentLanguage_.empty()) return std::string(fallback);
+std::string Translator::GetString(std::string_view id, std::string_view fallback) {
+  if (current_language_.empty()) return std::string(fallback);
   std::string result(fallback);
-  ReadFile(CurrentLanguage_, [&](TDataFile& file) {
+  ReadFile(current_language_, [&](LanguageFile& file) {
     result = ReadText(file, kMessagesSection, id, fallback, ReadCharset(file));
   });
   return result;
 }
 
-std::string TTranslator::Translate(std::string_view id, std::string_view fallback) {
-  if (CurrentLanguage_.empty() || CurrentLanguage_ == "English") return std::string(fallback);
+std::string Translator::Translate(std::string_view id, std::string_view fallback) {
+  if (current_language_.empty() || current_language_ == "English") return std::string(fallback);
   return GetString(id, fallback);
 }
 
-std::string TTranslator::GetHelpFile(std::string_view base) {
+std::string Translator::GetHelpFile(std::string_view base) {
   std::string path = base.empty()
-                         ? executable_path_.substr(0, executable_path_.size() < 4 ? 0 : executable_path_.size() - 4)
+                         ? executable_path_.substr(
+                               0, executable_path_.size() < 4 ? 0 : executable_path_.size() - 4)
                          : platform::JoinPath(FolderOf(executable_path_), base);
   std::string code = "en";
-  if (!CurrentLanguage_.empty())
-    ReadFile(CurrentLanguage_, [&](TDataFile& file) { code = file.ReadString(kSystemSection, "LNG_CODE", "en"); });
+  if (!current_language_.empty())
+    ReadFile(current_language_,
+             [&](LanguageFile& file) { code = file.ReadString(kSystemSection, "LNG_CODE", "en"); });
   return path + "_" + code + ".hlp";
 }
 
-std::vector<uint8_t> TTranslator::GetFlag(std::string_view language) const {
-  for (const Language& l : Languages_)
+std::vector<uint8_t> Translator::GetFlag(std::string_view language) const {
+  for (const Language& l : languages_)
     if (text::EqualsNoCase(l.name, language)) return l.flag;
   return {};
 }
 
 namespace {
-std::atomic<TTranslator*> g_translator{nullptr};
+std::atomic<Translator*> g_translator{nullptr};
 }
 
-void InstallTranslator(TTranslator* translator) { g_translator = translator; }
-TTranslator* Translator() { return g_translator; }
+void InstallTranslator(Translator* translator) {
+  g_translator = translator;
+}
+Translator* CurrentTranslator() {
+  return g_translator;
+}
 
 std::string Translate(std::string_view id, std::string_view fallback) {
-  TTranslator* translator = g_translator;
+  Translator* translator = g_translator;
   return translator ? translator->Translate(id, fallback) : std::string(fallback);
 }
 

@@ -1,4 +1,4 @@
-// TTranslator: the interface language of windows and messages.
+// Translator: the interface language of windows and messages.
 //
 // English is built in: with the language "English", or none, every message
 // is its English default and windows keep their designed texts. Other
@@ -29,7 +29,7 @@
 
 namespace cvn::i18n {
 
-class TDataFile;
+class LanguageFile;
 
 // What a window offers to the translator. Components are addressed by the
 // index FindComponent gives.
@@ -44,7 +44,8 @@ class TranslatableForm {
   virtual int FindComponent(std::string_view name) const = 0;
   // Sets a text property ("Caption", "Text", "Hint"); false, and nothing
   // changes, when the component has no text property of that name.
-  virtual bool SetComponentText(int component, std::string_view property, std::string_view text) = 0;
+  virtual bool SetComponentText(int component, std::string_view property,
+                                std::string_view text) = 0;
   // Sets the character set of the component's font, when it has a font.
   virtual void SetComponentCharset(int component, uint8_t charset) = 0;
 };
@@ -54,12 +55,12 @@ struct Language {
   std::vector<uint8_t> flag;  // the flag picture as BMP file bytes; empty when the file has none
 };
 
-class TTranslator {
+class Translator {
  public:
   // `executable_path` is the full path of the program; the languages are
   // listed at once.
-  TTranslator(platform::FileSystem& fs, std::string executable_path);
-  ~TTranslator();
+  Translator(platform::FileSystem& fs, std::string executable_path);
+  ~Translator();
 
   // Lists the language files again.
   void LoadLanguageList();
@@ -83,13 +84,13 @@ class TTranslator {
   // code of the current language: "C:\Apps\corvane_de.hlp".
   std::string GetHelpFile(std::string_view base = {});
 
-  const std::string& LanguagesFolder() const { return LanguagesFolder_; }
-  const std::string& CurrentLanguage() const { return CurrentLanguage_; }
-  const std::vector<Language>& Languages() const { return Languages_; }
+  const std::string& LanguagesFolder() const { return languages_folder_; }
+  const std::string& CurrentLanguage() const { return current_language_; }
+  const std::vector<Language>& Languages() const { return languages_; }
   // The flag of the named language; empty when it has none or is unknown.
   std::vector<uint8_t> GetFlag(std::string_view language) const;
   // The character set of the current (or last previewed) language.
-  uint8_t Charset() const { return Charset_; }
+  uint8_t Charset() const { return charset_; }
 
   // Called with a form after TranslateForm has finished with it.
   std::function<void(TranslatableForm&)> OnTranslated;
@@ -102,15 +103,15 @@ class TTranslator {
   std::string FileOf(std::string_view language) const;
   // Runs `read` on the language's file; a damaged file is reported and
   // gives false.
-  bool ReadFile(std::string_view language, const std::function<void(TDataFile&)>& read);
+  bool ReadFile(std::string_view language, const std::function<void(LanguageFile&)>& read);
   void ReportDamage(const std::string& file_name);
 
   platform::FileSystem& fs_;
   std::string executable_path_;
-  std::string LanguagesFolder_;
-  std::string CurrentLanguage_;
-  std::vector<Language> Languages_;
-  uint8_t Charset_ = 1;
+  std::string languages_folder_;
+  std::string current_language_;
+  std::vector<Language> languages_;
+  uint8_t charset_ = 1;
 
   std::mutex damage_mutex_;
   std::set<std::string> damaged_files_;
@@ -119,8 +120,8 @@ class TTranslator {
 
 // The process-wide translator: the program installs it at start-up; until
 // then (and in tools and tests that install none) every text is English.
-void InstallTranslator(TTranslator* translator);
-TTranslator* Translator();
+void InstallTranslator(Translator* translator);
+Translator* CurrentTranslator();
 // The message lookup used by the whole program.
 std::string Translate(std::string_view id, std::string_view fallback);
 

@@ -2,24 +2,26 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "platform/text.h"
 
 namespace cvn::settings {
 
 using platform::KeyAccess;
-using platform::RegKey;
 using platform::Registry;
+using platform::RegKey;
 using platform::RegValue;
 using platform::RootKey;
 
 // ---- PathList ----
 
 bool PathList::Add(std::string_view entry) {
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), entry,
-                             [](const std::string& a, std::string_view b) {
-                               return text::CompareNoCase(a, b) < 0;
-                             });
+  auto it = std::lower_bound(
+      entries_.begin(), entries_.end(), entry,
+      [](const std::string& a, std::string_view b) { return text::CompareNoCase(a, b) < 0; });
   if (it != entries_.end() && text::EqualsNoCase(*it, entry)) return false;
   entries_.insert(it, std::string(entry));
   return true;
@@ -89,32 +91,6 @@ uint32_t DwordOf(const RegValue& value, std::string_view name) {
   return n;
 }
 
-void ReadBool(Registry& registry, RegKey& key, std::string_view name, bool& out) {
-  RegValue value;
-  if (Query(registry, key, name, &value)) out = DwordOf(value, name) != 0;
-}
-
-void ReadInt(Registry& registry, RegKey& key, std::string_view name, int32_t& out) {
-  RegValue value;
-  if (Query(registry, key, name, &value)) out = static_cast<int32_t>(DwordOf(value, name));
-}
-
-void ReadString(Registry& registry, RegKey& key, std::string_view name, std::string& out) {
-  RegValue value;
-  if (!Query(registry, key, name, &value)) return;
-  if (!platform::regtype::IsText(value.type) || value.type == platform::regtype::kMultiSz)
-    throw SettingsError(std::string(name));
-  out = platform::DataAsText(value.data);
-}
-
-// Lists accept any type: the bytes are the list's text.
-bool ReadList(Registry& registry, RegKey& key, std::string_view name, PathList& out) {
-  RegValue value;
-  if (!Query(registry, key, name, &value)) return false;
-  out.SetText(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
-  return true;
-}
-
 bool WriteList(Registry& registry, RegKey& key, std::string_view name, const PathList& list) {
   const std::string text = list.Text();
   return registry
@@ -129,95 +105,129 @@ std::unique_ptr<RegKey> OpenOrCreate(Registry& registry, std::string_view path) 
   return key;
 }
 
+using Member = std::variant<bool Settings::*, int32_t Settings::*, std::string Settings::*,
+                            PathList Settings::*>;
+
+// One stored value: its name, the member it holds, and its place in the two
+// orders the values are read and written in.
+struct StoredValue {
+  std::string_view name;
+  Member member;
+  int load_rank;
+  int save_rank;
+};
+
+constexpr StoredValue kStoredValues[] = {
+    {"DeleteValues", &Settings::delete_values, 0, 0},
+    {"DeleteKey", &Settings::delete_keys, 1, 1},
+    {"DeleteFiles", &Settings::delete_files, 2, 3},
+    {"DeleteFolders", &Settings::delete_folders, 3, 2},
+    {"RestoreValues", &Settings::restore_values, 4, 4},
+    {"DecSharedCounter", &Settings::decrement_shared_counters, 5, 5},
+    {"CreateValues", &Settings::recreate_values, 6, 7},
+    {"CreateKey", &Settings::recreate_keys, 7, 6},
+    {"UseRecycled", &Settings::use_recycle_bin, 8, 8},
+    {"ScanHKCR", &Settings::scan_hkcr, 9, 9},
+    {"ScanHKLM", &Settings::scan_hklm, 10, 10},
+    {"ScanHKCU", &Settings::scan_hkcu, 11, 11},
+    {"ScanHKUS", &Settings::scan_hku, 12, 12},
+    {"ScanHKCC", &Settings::scan_hkcc, 13, 13},
+    {"ScanWin", &Settings::scan_windows_folder, 14, 14},
+    {"ScanProg", &Settings::scan_program_files, 15, 15},
+    {"ScanEntire", &Settings::scan_system_partition, 16, 16},
+    {"ScanOthers", &Settings::scan_other_folders, 17, 17},
+    {"ScanOtherPaths", &Settings::other_folders, 18, 18},
+    {"LastAppRunPath", &Settings::last_setup_folder, 19, 19},
+    {"LogLevel", &Settings::log_level, 20, 20},
+    {"BinaryHexa", &Settings::binary_as_hex, 21, 21},
+    {"ChangesTreeFont", &Settings::tree_font_name, 22, 22},
+    {"ChangesTreeFontSize", &Settings::tree_font_size, 23, 23},
+    {"Viewer", &Settings::viewer, 24, 24},
+    {"ExcludedFolders", &Settings::excluded_folders, 25, 28},
+    {"IgnoredFiles", &Settings::ignored_files, 26, 29},
+    {"IgnoredKeys", &Settings::ignored_keys, 27, 30},
+    {"Language", &Settings::language, 28, 25},
+    {"AutoDelCvn", &Settings::delete_archive_after_uninstall, 29, 26},
+    {"ShowBckgrd", &Settings::show_background, 30, 27},
+};
+
+// The table's rows sorted by one of the two ranks.
+std::vector<const StoredValue*> InOrder(int StoredValue::*rank) {
+  std::vector<const StoredValue*> rows;
+  for (const StoredValue& row : kStoredValues) rows.push_back(&row);
+  std::sort(rows.begin(), rows.end(),
+            [rank](const StoredValue* a, const StoredValue* b) { return a->*rank < b->*rank; });
+  return rows;
+}
+
+// Reads one stored value into its member; a missing value leaves it alone.
+void ReadValue(Registry& registry, RegKey& key, const StoredValue& row, Settings& s) {
+  RegValue value;
+  if (!Query(registry, key, row.name, &value)) return;
+  const std::string name(row.name);
+  std::visit(
+      [&](auto member) {
+        auto& field = s.*member;
+        using Field = std::remove_reference_t<decltype(field)>;
+        if constexpr (std::is_same_v<Field, bool>) {
+          field = DwordOf(value, name) != 0;
+        } else if constexpr (std::is_same_v<Field, int32_t>) {
+          field = static_cast<int32_t>(DwordOf(value, name));
+        } else if constexpr (std::is_same_v<Field, std::string>) {
+          if (!platform::regtype::IsText(value.type) || value.type == platform::regtype::kMultiSz)
+            throw SettingsError(name);
+          field = platform::DataAsText(value.data);
+        } else {
+          // Lists accept any type: the bytes are the list's text.
+          field.SetText(std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                         value.data.size()));
+        }
+      },
+      row.member);
+}
+
+// Writes one member as its stored value; false when the write failed.
+bool WriteValue(Registry& registry, RegKey& key, const StoredValue& row, const Settings& s) {
+  return std::visit(
+      [&](auto member) {
+        const auto& field = s.*member;
+        using Field = std::remove_cvref_t<decltype(field)>;
+        if constexpr (std::is_same_v<Field, bool>) {
+          return platform::SetDword(registry, key, row.name, field ? 1 : 0).ok();
+        } else if constexpr (std::is_same_v<Field, int32_t>) {
+          return platform::SetDword(registry, key, row.name, static_cast<uint32_t>(field)).ok();
+        } else if constexpr (std::is_same_v<Field, std::string>) {
+          return platform::SetString(registry, key, row.name, field).ok();
+        } else {
+          // The program folder stays in memory but is never stored.
+          PathList stored = field;
+          if (row.member == Member(&Settings::excluded_folders) && !s.program_folder.empty())
+            stored.Remove(s.program_folder);
+          return WriteList(registry, key, row.name, stored);
+        }
+      },
+      row.member);
+}
+
 }  // namespace
 
 void LoadSettings(Registry& registry, Settings& s) {
   std::unique_ptr<RegKey> key = OpenOrCreate(registry, kSettingsKey);
   if (!key) return;
-  RegKey& k = *key;
-  ReadBool(registry, k, "DeleteValues", s.DeleteValues);
-  ReadBool(registry, k, "DeleteKey", s.DeleteKey);
-  ReadBool(registry, k, "DeleteFiles", s.DeleteFiles);
-  ReadBool(registry, k, "DeleteFolders", s.DeleteFolders);
-  ReadBool(registry, k, "RestoreValues", s.RestoreValues);
-  ReadBool(registry, k, "DecSharedCounter", s.DecSharedCounter);
-  ReadBool(registry, k, "CreateValues", s.CreateValues);
-  ReadBool(registry, k, "CreateKey", s.CreateKey);
-  ReadBool(registry, k, "UseRecycled", s.UseRecycled);
-  ReadBool(registry, k, "ScanHKCR", s.ScanHKCR);
-  ReadBool(registry, k, "ScanHKLM", s.ScanHKLM);
-  ReadBool(registry, k, "ScanHKCU", s.ScanHKCU);
-  ReadBool(registry, k, "ScanHKUS", s.ScanHKUS);
-  ReadBool(registry, k, "ScanHKCC", s.ScanHKCC);
-  ReadBool(registry, k, "ScanWin", s.ScanWin);
-  ReadBool(registry, k, "ScanProg", s.ScanProg);
-  ReadBool(registry, k, "ScanEntire", s.ScanEntire);
-  ReadBool(registry, k, "ScanOthers", s.ScanOthers);
-  ReadString(registry, k, "ScanOtherPaths", s.ScanOtherPaths);
-  ReadString(registry, k, "LastAppRunPath", s.LastAppRunPath);
-  ReadInt(registry, k, "LogLevel", s.LogLevel);
-  ReadBool(registry, k, "BinaryHexa", s.BinaryHexa);
-  ReadString(registry, k, "ChangesTreeFont", s.ChangesTreeFont);
-  ReadInt(registry, k, "ChangesTreeFontSize", s.ChangesTreeFontSize);
-  ReadString(registry, k, "Viewer", s.Viewer);
-  ReadList(registry, k, "ExcludedFolders", s.ExcludedFolders);
-  // The program's own folder is never scanned, whatever the stored list says.
-  if (!s.ProgramFolder.empty()) s.ExcludedFolders.Add(s.ProgramFolder);
-  ReadList(registry, k, "IgnoredFiles", s.IgnoredFiles);
-  ReadList(registry, k, "IgnoredKeys", s.IgnoredKeys);
-  ReadString(registry, k, "Language", s.Language);
-  ReadBool(registry, k, "AutoDelCvn", s.AutoDelCvn);
-  ReadBool(registry, k, "ShowBckgrd", s.ShowBckgrd);
+  for (const StoredValue* row : InOrder(&StoredValue::load_rank)) {
+    ReadValue(registry, *key, *row, s);
+    // The program's own folder is never scanned, whatever the stored list says.
+    if (row->member == Member(&Settings::excluded_folders) && !s.program_folder.empty())
+      s.excluded_folders.Add(s.program_folder);
+  }
 }
 
 bool SaveSettings(Registry& registry, const Settings& s) {
   std::unique_ptr<RegKey> key = OpenOrCreate(registry, kSettingsKey);
   if (!key) return false;
-  RegKey& k = *key;
   bool ok = true;
-  auto put_bool = [&](std::string_view name, bool v) {
-    ok &= platform::SetDword(registry, k, name, v ? 1 : 0).ok();
-  };
-  auto put_int = [&](std::string_view name, int32_t v) {
-    ok &= platform::SetDword(registry, k, name, static_cast<uint32_t>(v)).ok();
-  };
-  auto put_string = [&](std::string_view name, const std::string& v) {
-    ok &= platform::SetString(registry, k, name, v).ok();
-  };
-  put_bool("DeleteValues", s.DeleteValues);
-  put_bool("DeleteKey", s.DeleteKey);
-  put_bool("DeleteFolders", s.DeleteFolders);
-  put_bool("DeleteFiles", s.DeleteFiles);
-  put_bool("RestoreValues", s.RestoreValues);
-  put_bool("DecSharedCounter", s.DecSharedCounter);
-  put_bool("CreateKey", s.CreateKey);
-  put_bool("CreateValues", s.CreateValues);
-  put_bool("UseRecycled", s.UseRecycled);
-  put_bool("ScanHKCR", s.ScanHKCR);
-  put_bool("ScanHKLM", s.ScanHKLM);
-  put_bool("ScanHKCU", s.ScanHKCU);
-  put_bool("ScanHKUS", s.ScanHKUS);
-  put_bool("ScanHKCC", s.ScanHKCC);
-  put_bool("ScanWin", s.ScanWin);
-  put_bool("ScanProg", s.ScanProg);
-  put_bool("ScanEntire", s.ScanEntire);
-  put_bool("ScanOthers", s.ScanOthers);
-  put_string("ScanOtherPaths", s.ScanOtherPaths);
-  put_string("LastAppRunPath", s.LastAppRunPath);
-  put_int("LogLevel", s.LogLevel);
-  put_bool("BinaryHexa", s.BinaryHexa);
-  put_string("ChangesTreeFont", s.ChangesTreeFont);
-  put_int("ChangesTreeFontSize", s.ChangesTreeFontSize);
-  put_string("Viewer", s.Viewer);
-  put_string("Language", s.Language);
-  put_bool("AutoDelCvn", s.AutoDelCvn);
-  put_bool("ShowBckgrd", s.ShowBckgrd);
-  // The program folder stays in memory but is never stored.
-  PathList stored_excluded = s.ExcludedFolders;
-  if (!s.ProgramFolder.empty()) stored_excluded.Remove(s.ProgramFolder);
-  ok &= WriteList(registry, k, "ExcludedFolders", stored_excluded);
-  ok &= WriteList(registry, k, "IgnoredFiles", s.IgnoredFiles);
-  ok &= WriteList(registry, k, "IgnoredKeys", s.IgnoredKeys);
+  for (const StoredValue* row : InOrder(&StoredValue::save_rank))
+    ok &= WriteValue(registry, *key, *row, s);
   return ok;
 }
 
@@ -250,7 +260,8 @@ std::optional<WindowPlacement> LoadWindowPlacement(Registry& registry, std::stri
   if (!registry.OpenKey(RootKey::kCurrentUser, key_path, KeyAccess::kRead, &key).ok())
     return std::nullopt;
   WindowPlacement placement;
-  if (std::optional<int32_t> maximized = QueryInt(registry, *key, "Maximized"); maximized && *maximized) {
+  if (std::optional<int32_t> maximized = QueryInt(registry, *key, "Maximized");
+      maximized && *maximized) {
     placement.maximized = true;
     return placement;
   }

@@ -52,48 +52,48 @@ class PathList {
 // and followed by a backslash (so C:\Temp covers C:\Temp\x but not C:\Temp2).
 bool IsPathInList(std::string_view path, const PathList& list);
 
-// The in-memory settings. Members start at their defaults; each is named like
-// its registry value.
+// The in-memory settings. Members start at their defaults; the table in
+// settings.cpp names the registry value each is stored in.
 struct Settings {
   // Uninstall phases.
-  bool DeleteValues = true;
-  bool DeleteKey = true;
-  bool DeleteFiles = true;
-  bool DeleteFolders = true;
-  bool RestoreValues = true;
-  bool DecSharedCounter = true;
-  bool CreateKey = true;
-  bool CreateValues = true;
-  bool UseRecycled = true;
+  bool delete_values = true;
+  bool delete_keys = true;
+  bool delete_files = true;
+  bool delete_folders = true;
+  bool restore_values = true;
+  bool decrement_shared_counters = true;
+  bool recreate_keys = true;
+  bool recreate_values = true;
+  bool use_recycle_bin = true;
   // Scan targets.
-  bool ScanHKCR = true;
-  bool ScanHKLM = true;
-  bool ScanHKCU = true;
-  bool ScanHKUS = false;
-  bool ScanHKCC = false;
-  bool ScanWin = true;
-  bool ScanProg = true;
-  bool ScanEntire = true;
-  bool ScanOthers = false;
-  std::string ScanOtherPaths;  // paths separated by ";"
-  std::string LastAppRunPath;  // folder of the last setup program, with a trailing backslash
+  bool scan_hkcr = true;
+  bool scan_hklm = true;
+  bool scan_hkcu = true;
+  bool scan_hku = false;
+  bool scan_hkcc = false;
+  bool scan_windows_folder = true;
+  bool scan_program_files = true;
+  bool scan_system_partition = true;
+  bool scan_other_folders = false;
+  std::string other_folders;      // paths separated by ";"
+  std::string last_setup_folder;  // folder of the last setup program, with a trailing backslash
   // Log entry classes: 1 errors, 2 warnings, 4 successful actions.
-  int32_t LogLevel = 1;
-  bool BinaryHexa = false;
-  std::string ChangesTreeFont = "Tahoma";
-  int32_t ChangesTreeFontSize = 8;
-  std::string Viewer = "notepad.exe";
-  std::string Language;
-  bool AutoDelCvn = false;
-  bool ShowBckgrd = true;
-  PathList ExcludedFolders;
-  PathList IgnoredFiles;
-  PathList IgnoredKeys;
+  int32_t log_level = 1;
+  bool binary_as_hex = false;
+  std::string tree_font_name = "Tahoma";
+  int32_t tree_font_size = 8;
+  std::string viewer = "notepad.exe";
+  std::string language;
+  bool delete_archive_after_uninstall = false;
+  bool show_background = true;
+  PathList excluded_folders;
+  PathList ignored_files;
+  PathList ignored_keys;
 
   // The folder of the executable, without a trailing backslash (except for a
-  // drive root). Not stored; LoadSettings adds it to ExcludedFolders and
+  // drive root). Not stored; LoadSettings adds it to excluded_folders and
   // SaveSettings keeps it out of the stored list.
-  std::string ProgramFolder;
+  std::string program_folder;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -10,16 +10,16 @@
 #include <functional>
 #include <string>
 
+#include "changes/archive_loader.h"
 #include "changes/change_tree.h"
-#include "changes/chg_archive.h"
-#include "changes/load_check_tree.h"
+#include "changes/changes_archive.h"
 #include "changes/save_changes_tree.h"
-#include "engine/snapshot/scan_control.h"
+#include "engine/threads/scan_control.h"
 #include "platform/memory/memory_filesystem.h"
 
 using namespace cvn;
+using changes::ChangeRecord;
 using changes::ChangeTree;
-using changes::TNodeData;
 
 namespace {
 
@@ -39,7 +39,7 @@ constexpr size_t kRecords = size_t{kFolders} * kFilesPerFolder + size_t{kKeys} *
 // Inserts the changes a large installation could leave: files created,
 // changed and deleted in many folders, values created in many keys.
 void Fill(ChangeTree& tree) {
-  TNodeData record;
+  ChangeRecord record;
   std::string folder, key, name;
   const uint8_t value_data[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   for (int k = 0; k < kKeys; ++k) {
@@ -47,12 +47,12 @@ void Fill(ChangeTree& tree) {
     const std::string container = "HKEY_LOCAL_MACHINE\\" + key;
     for (int v = 0; v < kValuesPerKey; ++v) {
       name = "Value" + std::to_string(v);
-      record.Kind = changes::nkValueAdded;
-      record.RootKey = 0x80000002u;
-      record.ValueType = 3;
-      record.Path = key;
-      record.After = changes::CopyBuffer(value_data);
-      record.AfterSize = sizeof value_data;
+      record.kind = changes::NodeKind::kValueAdded;
+      record.root_key = 0x80000002u;
+      record.value_type = 3;
+      record.path = key;
+      record.after = changes::CopyBuffer(value_data);
+      record.after_size = sizeof value_data;
       tree.AddToTree(container, name, record);
     }
   }
@@ -60,17 +60,18 @@ void Fill(ChangeTree& tree) {
     folder = "C:\\Program Files\\Vendor\\Product\\Folder" + std::to_string(f);
     for (int i = 0; i < kFilesPerFolder; ++i) {
       name = "file" + std::to_string(i) + ".dat";
-      record = TNodeData();
-      record.Kind = i % 10 == 0 ? changes::nkFileChanged
-                                : (i % 10 == 1 ? changes::nkFileDeleted : changes::nkFileAdded);
-      record.Path = folder;
-      if (record.Kind != changes::nkFileAdded) {
-        record.Before = changes::TextBuffer("09:15 04/03/26 123456");
-        record.BeforeSize = 22;
+      record = ChangeRecord();
+      record.kind = i % 10 == 0 ? changes::NodeKind::kFileChanged
+                                : (i % 10 == 1 ? changes::NodeKind::kFileDeleted
+                                               : changes::NodeKind::kFileAdded);
+      record.path = folder;
+      if (record.kind != changes::NodeKind::kFileAdded) {
+        record.before = changes::TextBuffer("09:15 04/03/26 123456");
+        record.before_size = 22;
       }
-      if (record.Kind != changes::nkFileDeleted) {
-        record.After = changes::TextBuffer("10:30 05/03/26 654321");
-        record.AfterSize = 22;
+      if (record.kind != changes::NodeKind::kFileDeleted) {
+        record.after = changes::TextBuffer("10:30 05/03/26 654321");
+        record.after_size = 22;
       }
       tree.AddToTree(folder, name, record);
     }
@@ -90,18 +91,18 @@ int main() {
   size_t bytes = 0;
   const double save = Seconds([&] { changes::SaveChangesTree(tree, fs, "C:\\Cvn", "Bench"); });
   {
-    changes::TChgArchive probe(fs, "C:\\Cvn\\Bench");
+    changes::ChangesArchive probe(fs, "C:\\Cvn\\Bench");
     probe.Open();
     bytes = probe.Size();
   }
 
   ChangeTree loaded(settings);
   loaded.SetUninstallMode(true);
-  snapshot::LoadedChangeCounts counts;
-  snapshot::RunToEnd control;
+  threads::LoadedChangeCounts counts;
+  threads::RunToEnd control;
   bool ok = false;
   const double load = Seconds([&] {
-    changes::TChgArchive archive(fs, "C:\\Cvn\\Bench");
+    changes::ChangesArchive archive(fs, "C:\\Cvn\\Bench");
     ok = archive.Open() && changes::LoadChangeRecords(archive, loaded, counts, control, nullptr);
   });
   if (!ok || loaded.NodeCount() != tree.NodeCount()) {

@@ -20,14 +20,14 @@
 #include "engine/compare/compare_fs.h"
 #include "engine/compare/compare_reg.h"
 #include "engine/compare/detect_moved.h"
-#include "engine/snapshot/scan_control.h"
 #include "engine/snapshot/snapshot_tree.h"
+#include "engine/threads/scan_control.h"
 #include "platform/memory/memory_filesystem.h"
 
 using namespace cvn;
+using snapshot::SnapshotNode;
 using snapshot::SnapshotTree;
-using snapshot::TNode;
-using snapshot::TValori;
+using snapshot::SnapshotValue;
 
 namespace {
 
@@ -76,12 +76,12 @@ Fate FateOf(size_t i) {
 // order, so each of its lists is the before-list reversed, with 10% of the
 // entries changed, deleted or renamed.
 void BuildTree(SnapshotTree& tree, size_t folders, size_t per_folder, bool after, bool registry) {
-  TNode* root = tree.NewNode(registry ? "" : "C:");
+  SnapshotNode* root = tree.NewNode(registry ? "" : "C:");
   tree.SetRoot(root);
   const uint32_t type = registry ? 4 : 3;
   for (size_t f = 0; f < folders; ++f) {
     const size_t folder_index = after ? folders - 1 - f : f;
-    TNode* folder = tree.NewNode("Folder" + std::to_string(folder_index));
+    SnapshotNode* folder = tree.NewNode("Folder" + std::to_string(folder_index));
     for (size_t i = 0; i < per_folder; ++i) {
       const size_t k = after ? per_folder - 1 - i : i;
       const size_t global = folder_index * per_folder + k;
@@ -96,12 +96,12 @@ void BuildTree(SnapshotTree& tree, size_t folders, size_t per_folder, bool after
   }
 }
 
-size_t BareWalk(const TNode* node) {
+size_t BareWalk(const SnapshotNode* node) {
   size_t bytes = 0;
-  for (; node != nullptr; node = node->Next) {
-    for (const TValori* v = node->Values; v != nullptr; v = v->Next)
-      bytes += v->Name.size() + v->Size;
-    bytes += BareWalk(node->Child);
+  for (; node != nullptr; node = node->next) {
+    for (const SnapshotValue* v = node->values; v != nullptr; v = v->next)
+      bytes += v->name.size() + v->size;
+    bytes += BareWalk(node->child);
   }
   return bytes;
 }
@@ -114,7 +114,7 @@ void BenchFileSystem() {
   const double walk = Seconds([&] { sink = BareWalk(before.Root()) + BareWalk(after.Root()); });
   settings::Settings settings;
   changes::ChangeTree tree(settings);
-  snapshot::RunToEnd run;
+  threads::RunToEnd run;
   const double compare = Seconds([&] {
     compare::FileSystemComparer(run, tree, {":", "/"}).CompareTrees(before.Root(), after.Root());
   });
@@ -133,7 +133,7 @@ void BenchRegistry() {
   const double walk = Seconds([&] { sink = BareWalk(before.Root()) + BareWalk(after.Root()); });
   settings::Settings settings;
   changes::ChangeTree tree(settings);
-  snapshot::RunToEnd run;
+  threads::RunToEnd run;
   platform::MemoryFileSystem fs;
   const double compare = Seconds([&] {
     compare::RegistryComparer(run, tree, fs, platform::RootKey::kLocalMachine)
@@ -150,14 +150,14 @@ void BenchRegistry() {
 // of those with new names in the folder and half moved to another folder.
 double MovedFilesCase(size_t files) {
   SnapshotTree before, after;
-  TNode* b_root = before.NewNode("C:");
+  SnapshotNode* b_root = before.NewNode("C:");
   before.SetRoot(b_root);
-  TNode* b_dir = before.NewNode("Dir");
+  SnapshotNode* b_dir = before.NewNode("Dir");
   SnapshotTree::AddChildFirst(*b_root, *b_dir);
-  TNode* a_root = after.NewNode("C:");
+  SnapshotNode* a_root = after.NewNode("C:");
   after.SetRoot(a_root);
-  TNode* a_dir = after.NewNode("Dir");
-  TNode* a_other = after.NewNode("Other");
+  SnapshotNode* a_dir = after.NewNode("Dir");
+  SnapshotNode* a_other = after.NewNode("Other");
   SnapshotTree::AddChildFirst(*a_root, *a_dir);
   SnapshotTree::AddChildFirst(*a_root, *a_other);
   for (size_t i = 0; i < files; ++i) {
@@ -180,7 +180,7 @@ double MovedFilesCase(size_t files) {
   }
   settings::Settings settings;
   changes::ChangeTree tree(settings);
-  snapshot::RunToEnd run;
+  threads::RunToEnd run;
   return Seconds([&] {
     compare::FileSystemComparer(run, tree, {":", "/"}).CompareTrees(before.Root(), after.Root());
     compare::DetectMovedFiles(run, tree);
@@ -198,15 +198,15 @@ void BenchMovedFiles() {
 double SiblingsCase(size_t siblings) {
   settings::Settings settings;
   changes::ChangeTree tree(settings);
-  changes::TNodeData record;
+  changes::ChangeRecord record;
   return Seconds([&] {
     for (size_t i = 0; i < siblings; ++i) {
       const std::string name = "Folder" + std::to_string(i);
-      record.Kind = changes::nkFolderAdded;
-      record.Path = "C:\\Dir";
+      record.kind = changes::NodeKind::kFolderAdded;
+      record.path = "C:\\Dir";
       tree.AddToTree("C:\\Dir\\", name, record);
       // Each file's path goes through its folder among all the siblings.
-      record.Kind = changes::nkFileAdded;
+      record.kind = changes::NodeKind::kFileAdded;
       tree.AddToTree("C:\\Dir\\" + name, "file.txt", record);
     }
   });

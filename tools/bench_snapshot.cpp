@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/snapshot/db_tree.h"
 #include "engine/snapshot/filesystem_scanner.h"
 #include "engine/snapshot/load_snapshot.h"
 #include "engine/snapshot/registry_scanner.h"
+#include "engine/snapshot/snapshot_store.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_filesystem.h"
@@ -59,7 +59,9 @@ double BestSeconds(const std::function<void()>& run) {
   return best;
 }
 
-std::string Name(const char* prefix, int i) { return prefix + std::to_string(i); }
+std::string Name(const char* prefix, int i) {
+  return prefix + std::to_string(i);
+}
 
 // ---- Building and removing the synthetic trees ----
 
@@ -70,7 +72,8 @@ void BuildFolders(FileSystem& fs) {
   const std::vector<uint8_t> data(100, 'x');
   auto fill = [&](const std::string& folder) {
     fs.CreateFolder(folder);
-    for (int f = 0; f < kFilesPerFolder; ++f) fs.WriteFile(folder + "\\" + Name("file", f) + ".dat", data);
+    for (int f = 0; f < kFilesPerFolder; ++f)
+      fs.WriteFile(folder + "\\" + Name("file", f) + ".dat", data);
   };
   for (int t = 0; t < kTopFolders; ++t) {
     const std::string top = std::string(kTreeFolder) + "\\" + Name("dir", t);
@@ -121,7 +124,9 @@ void RemoveKeys(Registry& registry) {
 // ---- Baselines: the same trees walked with nothing recorded ----
 
 #ifdef _WIN32
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Wide(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
 
 size_t BareFolderWalk(const std::wstring& folder) {
   size_t entries = 0;
@@ -147,7 +152,8 @@ size_t BareKeyWalk(HKEY parent, const std::wstring& path) {
   std::vector<wchar_t> name(16384);
   std::vector<BYTE> data(8192);
   for (DWORD i = 0;; ++i) {
-    DWORD name_size = static_cast<DWORD>(name.size()), data_size = static_cast<DWORD>(data.size()), type;
+    DWORD name_size = static_cast<DWORD>(name.size()), data_size = static_cast<DWORD>(data.size()),
+          type;
     if (RegEnumValueW(key, i, name.data(), &name_size, nullptr, &type, data.data(), &data_size) !=
         ERROR_SUCCESS)
       break;
@@ -164,8 +170,12 @@ size_t BareKeyWalk(HKEY parent, const std::wstring& path) {
   return items;
 }
 
-size_t BareFolderWalk(FileSystem&) { return BareFolderWalk(Wide(kTreeFolder)); }
-size_t BareKeyWalk(Registry&) { return BareKeyWalk(HKEY_CURRENT_USER, Wide(kBenchKey)); }
+size_t BareFolderWalk(FileSystem&) {
+  return BareFolderWalk(Wide(kTreeFolder));
+}
+size_t BareKeyWalk(Registry&) {
+  return BareKeyWalk(HKEY_CURRENT_USER, Wide(kBenchKey));
+}
 constexpr char kBaseline[] = "FindFirstFileW/FindNextFileW and RegEnumValueW/RegEnumKeyExW";
 #else
 size_t BareFolderWalk(FileSystem& fs, const std::string& folder) {
@@ -176,7 +186,8 @@ size_t BareFolderWalk(FileSystem& fs, const std::string& folder) {
   while (listing->Next(&e).ok()) {
     if (e.name == "." || e.name == "..") continue;
     ++entries;
-    if (e.attributes & platform::attr::kDirectory) entries += BareFolderWalk(fs, folder + "\\" + e.name);
+    if (e.attributes & platform::attr::kDirectory)
+      entries += BareFolderWalk(fs, folder + "\\" + e.name);
   }
   return entries;
 }
@@ -193,8 +204,12 @@ size_t BareKeyWalk(Registry& registry, const std::string& path) {
   return items;
 }
 
-size_t BareFolderWalk(FileSystem& fs) { return BareFolderWalk(fs, kTreeFolder); }
-size_t BareKeyWalk(Registry& registry) { return BareKeyWalk(registry, kBenchKey); }
+size_t BareFolderWalk(FileSystem& fs) {
+  return BareFolderWalk(fs, kTreeFolder);
+}
+size_t BareKeyWalk(Registry& registry) {
+  return BareKeyWalk(registry, kBenchKey);
+}
 constexpr char kBaseline[] = "a bare walk of the in-memory platform";
 #endif
 
@@ -202,10 +217,11 @@ constexpr char kBaseline[] = "a bare walk of the in-memory platform";
 
 void FileSystemScan(FileSystem& fs, Registry& registry) {
   settings::Settings settings;
-  settings.ScanEntire = settings.ScanWin = settings.ScanProg = false;
-  settings.ScanOthers = true;
-  settings.ScanOtherPaths = kTreeFolder;
-  RunToEnd control;
+  settings.scan_system_partition = settings.scan_windows_folder = settings.scan_program_files =
+      false;
+  settings.scan_other_folders = true;
+  settings.other_folders = kTreeFolder;
+  threads::RunToEnd control;
   FileSystemScanner scanner(fs, registry, settings, control);
 
   size_t walked = 0;
@@ -220,7 +236,7 @@ void FileSystemScan(FileSystem& fs, Registry& registry) {
 
 void RegistryScan(FileSystem& fs, Registry& registry) {
   settings::Settings settings;
-  RunToEnd control;
+  threads::RunToEnd control;
   RegistryScanner scanner(registry, settings, control);
   const std::string path = kBenchKey;
 
@@ -229,7 +245,7 @@ void RegistryScan(FileSystem& fs, Registry& registry) {
   const double store = BestSeconds([&] {
     // The store form's work ends with its records in memory; saving them is
     // one file write of the scan thread.
-    TDBTree tree = TDBTree::CreateNew(fs, kOutFolder, "HKCU");
+    SnapshotStore tree = SnapshotStore::CreateNew(fs, kOutFolder, "HKCU");
     scanner.ScanRegKey(kBenchRoot, path, tree);
   });
   const double in_memory = BestSeconds([&] {
@@ -239,13 +255,14 @@ void RegistryScan(FileSystem& fs, Registry& registry) {
     recorded = counts.nodes + counts.values;
   });
   std::printf("Registry scan: %zu keys and values walked, %zu recorded\n", walked, recorded);
-  std::printf("  bare walk %.3f s, store form %.3f s (ratio %.2f), tree form %.3f s (ratio %.2f)"
-              " (target <= 1.25)\n",
-              bare, store, store / bare, in_memory, in_memory / bare);
+  std::printf(
+      "  bare walk %.3f s, store form %.3f s (ratio %.2f), tree form %.3f s (ratio %.2f)"
+      " (target <= 1.25)\n",
+      bare, store, store / bare, in_memory, in_memory / bare);
 }
 
 void LoadThroughput(FileSystem& fs) {
-  TDBTree store = TDBTree::CreateNew(fs, kOutFolder, kFileSystemAfter);
+  SnapshotStore store = SnapshotStore::CreateNew(fs, kOutFolder, kFileSystemAfter);
   const uint8_t info[8] = {0x21, 0x58, 0xA6, 0x58, 100, 0, 0, 0};
   size_t records = 0, files = 0;
   for (int d = 0; d < kLoadFolders; ++d) {
@@ -259,7 +276,7 @@ void LoadThroughput(FileSystem& fs) {
   const std::vector<uint8_t> bytes(store.Bytes().begin(), store.Bytes().end());
   const std::string file = SnapshotFilePath(kOutFolder, kFileSystemAfter);
 
-  RunToEnd control;
+  threads::RunToEnd control;
   SnapshotTree tree;
   double best = 1e30;
   for (int i = 0; i < 3; ++i) {
@@ -272,12 +289,14 @@ void LoadThroughput(FileSystem& fs) {
   }
   const TreeCounts counts = CountTree(tree.Root());
   const double per_file = (static_cast<double>(tree.BytesReserved()) - 8.0 * files) / files;
-  std::printf("LoadSnapshot: %zu records (%zu bytes) in %.3f s: %.2f million records/s"
-              " (target >= 3)\n",
-              records, bytes.size(), best, records / best / 1e6);
-  std::printf("  tree: %zu nodes, %zu files, %zu bytes: %.1f bytes per file record plus its"
-              " 8 data bytes, names and folders included (target <= 96)\n",
-              counts.nodes, counts.values, tree.BytesReserved(), per_file);
+  std::printf(
+      "LoadSnapshot: %zu records (%zu bytes) in %.3f s: %.2f million records/s"
+      " (target >= 3)\n",
+      records, bytes.size(), best, records / best / 1e6);
+  std::printf(
+      "  tree: %zu nodes, %zu files, %zu bytes: %.1f bytes per file record plus its"
+      " 8 data bytes, names and folders included (target <= 96)\n",
+      counts.nodes, counts.values, tree.BytesReserved(), per_file);
 }
 
 int Run() {
@@ -304,4 +323,6 @@ int Run() {
 }  // namespace
 }  // namespace cvn::snapshot
 
-int main() { return cvn::snapshot::Run(); }
+int main() {
+  return cvn::snapshot::Run();
+}

@@ -19,9 +19,9 @@
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "ui/about_dialog.h"
-#include "ui/custom_dlg.h"
 #include "ui/input_text_dialog.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 using namespace cvn;
 
@@ -41,11 +41,11 @@ int main() {
                                           .Build();
   (void)fs.AddFile("C:\\Apps\\Corvane\\Translations\\Deutsch.lng",
                    std::string(german.begin(), german.end()));
-  i18n::TTranslator translator(fs, "C:\\Apps\\Corvane\\corvane.exe");
+  i18n::Translator translator(fs, "C:\\Apps\\Corvane\\corvane.exe");
   i18n::InstallTranslator(&translator);
   platform::MemoryRegistry registry;
   ui::AppContext context;
-  ui::TfrmCvnMain owner(context, registry);
+  ui::MainWindow owner(context, registry);
   if (!owner.Create()) return 1;
   owner.Show(SW_SHOWNORMAL);
 

@@ -1,8 +1,8 @@
 #include "ui/about_dialog.h"
 
 #include "i18n/translator.h"
+#include "platform/win32/wide_text.h"
 #include "ui/form_translation.h"
-#include "ui/utf16.h"
 
 namespace cvn::ui {
 
@@ -34,17 +34,17 @@ HICON LoadProgramIcon(int size) {
 
 }  // namespace
 
-TdlgAboutCvn::TdlgAboutCvn() : ModalDialog(ToUtf8(kClassName), kClientSize) {}
+AboutDialog::AboutDialog() : ModalDialog(platform::win32::ToUtf8(kClassName), kClientSize) {}
 
-TdlgAboutCvn::~TdlgAboutCvn() {
+AboutDialog::~AboutDialog() {
   if (icon_ != nullptr) DestroyIcon(icon_);
 }
 
-bool TdlgAboutCvn::Create() {
+bool AboutDialog::Create() {
   return CreateDialogWindow("About");
 }
 
-void TdlgAboutCvn::FormCreate() {
+void AboutDialog::FormCreate() {
   AddControl({.name = "grpAbout",
               .window_class = L"BUTTON",
               .style = BS_GROUPBOX,
@@ -69,15 +69,15 @@ void TdlgAboutCvn::FormCreate() {
   SetResultButton(ok, kResultOk);
 }
 
-void TdlgAboutCvn::FormShow() {
-  if (i18n::TTranslator* translator = i18n::Translator()) {
+void AboutDialog::FormShow() {
+  if (i18n::Translator* translator = i18n::CurrentTranslator()) {
     FormTranslation form(*this);
     translator->TranslateForm(form);
   }
 }
 
 void ShowAboutDialog(HWND owner) {
-  TdlgAboutCvn dialog;
+  AboutDialog dialog;
   if (dialog.Create()) dialog.ShowModal(owner);
 }
 

@@ -1,4 +1,4 @@
-// TdlgAboutCvn: the About dialog, with the program's icon, name and version.
+// AboutDialog: the About dialog, with the program's icon, name and version.
 // It is translated when shown, through the installed translator.
 #pragma once
 
@@ -9,12 +9,12 @@ namespace cvn::ui {
 // The program's name and version as the About dialog shows them.
 inline constexpr char kProgramNameAndVersion[] = "Corvane 2.35";
 
-class TdlgAboutCvn : public ModalDialog {
+class AboutDialog : public ModalDialog {
  public:
   static constexpr wchar_t kClassName[] = L"TdlgAboutCvn";
 
-  TdlgAboutCvn();
-  ~TdlgAboutCvn() override;
+  AboutDialog();
+  ~AboutDialog() override;
 
   // Creates the dialog, hidden. False when the system refused the window.
   bool Create();

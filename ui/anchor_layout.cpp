@@ -29,7 +29,7 @@ Span PlaceOnAxis(int start, int length, bool near_side, bool far_side, int growt
 
 }  // namespace
 
-Rect AnchoredBounds(const Rect& design, uint8_t anchors, Size parent_design, Size parent_now,
+Rect AnchoredBounds(const Rect& design, Anchors anchors, Size parent_design, Size parent_now,
                     int dpi) {
   const int grow_x = parent_now.width - ScaleForDpi(parent_design.width, dpi);
   const int grow_y = parent_now.height - ScaleForDpi(parent_design.height, dpi);

@@ -17,15 +17,14 @@ struct Size {
   friend bool operator==(const Size&, const Size&) = default;
 };
 
-// Sides of the parent a control keeps its distance to.
-enum Anchor : uint8_t {
-  kAnchorLeft = 1,
-  kAnchorTop = 2,
-  kAnchorRight = 4,
-  kAnchorBottom = 8,
-};
-inline constexpr uint8_t kAnchorTopLeft = kAnchorLeft | kAnchorTop;
-inline constexpr uint8_t kAnchorAll = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
+// Sides of the parent a control keeps its distance to: a set of bits.
+using Anchors = uint8_t;
+inline constexpr Anchors kAnchorLeft = 1;
+inline constexpr Anchors kAnchorTop = 2;
+inline constexpr Anchors kAnchorRight = 4;
+inline constexpr Anchors kAnchorBottom = 8;
+inline constexpr Anchors kAnchorTopLeft = kAnchorLeft | kAnchorTop;
+inline constexpr Anchors kAnchorAll = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
 
 inline constexpr int kDesignDpi = 96;
 
@@ -37,7 +36,7 @@ int ScaleForDpi(int value, int dpi);
 // at `dpi`. On each axis: anchored to both sides, the control stretches;
 // to the far side only, it moves with that side; to neither, it keeps its
 // place relative to the parent's centre; otherwise it stays put.
-Rect AnchoredBounds(const Rect& design, uint8_t anchors, Size parent_design, Size parent_now,
+Rect AnchoredBounds(const Rect& design, Anchors anchors, Size parent_design, Size parent_now,
                     int dpi);
 
 }  // namespace cvn::ui

@@ -2,24 +2,12 @@
 
 #include "platform/win32/windows_api.h"
 
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_path.h"
 
 namespace cvn::ui {
 
 namespace {
-
-// The full path of the running executable, however long.
-std::wstring ExecutablePathW() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 std::wstring CurrentDirectory() {
   const DWORD size = GetCurrentDirectoryW(0, nullptr);
@@ -36,8 +24,6 @@ std::wstring WindowsDirectory() {
 }
 
 }  // namespace
-
-std::string ExecutablePath() { return ToUtf8(ExecutablePathW()); }
 
 std::string FolderOfPath(std::string_view path) {
   const size_t last = path.rfind('\\');
@@ -59,14 +45,15 @@ std::string DriveRootOf(std::string_view path) {
 }
 
 void FixStartupFolders(AppContext& context) {
-  SetCurrentDirectoryW(ToUtf16(FolderOfPath(ExecutablePath())).c_str());
-  context.program_folder = ToUtf8(CurrentDirectory());
-  context.windows_folder = ToUtf8(WindowsDirectory());
+  SetCurrentDirectoryW(
+      platform::win32::ToWide(FolderOfPath(platform::win32::ExecutablePath())).c_str());
+  context.program_folder = platform::win32::ToUtf8(CurrentDirectory());
+  context.windows_folder = platform::win32::ToUtf8(WindowsDirectory());
   context.system_drive_root = DriveRootOf(context.windows_folder);
 }
 
 void EnterProgramFolder(const AppContext& context) {
-  SetCurrentDirectoryW(ToUtf16(context.program_folder).c_str());
+  SetCurrentDirectoryW(platform::win32::ToWide(context.program_folder).c_str());
 }
 
 }  // namespace cvn::ui

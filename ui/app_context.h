@@ -21,9 +21,6 @@ struct AppContext {
   settings::Settings settings;
 };
 
-// The full path of the running executable.
-std::string ExecutablePath();
-
 // The folder part of a path: the text up to its last backslash, keeping the
 // backslash of a drive root ("C:\corvane.exe" gives "C:\"). Empty when the
 // path has no backslash.

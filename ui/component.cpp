@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 
@@ -19,8 +19,8 @@ uint8_t PropertyBit(std::string_view property) {
 
 }  // namespace
 
-Component::Component(std::string name, uint8_t properties, HWND hwnd, int id, Component* parent,
-                     Placement placement)
+Component::Component(std::string name, TextProperties properties, HWND hwnd, int id,
+                     Component* parent, Placement placement)
     : name_(std::move(name)),
       properties_(properties),
       hwnd_(hwnd),
@@ -28,7 +28,7 @@ Component::Component(std::string name, uint8_t properties, HWND hwnd, int id, Co
       parent_(parent),
       placement_(placement) {}
 
-Component::Component(std::string name, uint8_t properties)
+Component::Component(std::string name, TextProperties properties)
     : name_(std::move(name)), properties_(properties) {}
 
 bool Component::HasProperty(std::string_view property) const {
@@ -59,12 +59,12 @@ std::string Component::Text() const {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(hwnd_, text.data(), length + 1);
   text.resize(static_cast<size_t>(copied));
-  return ToUtf8(text);
+  return platform::win32::ToUtf8(text);
 }
 
 void Component::SetText(std::string_view text) {
   if (windowed()) {
-    SetWindowTextW(hwnd_, ToUtf16(text).c_str());
+    SetWindowTextW(hwnd_, platform::win32::ToWide(text).c_str());
   } else {
     text_ = text;
   }

@@ -18,26 +18,25 @@ namespace cvn::ui {
 
 // The text properties a component may have. Caption and Text are the window
 // text of a windowed component (buttons and labels have a Caption, edit
-// boxes a Text); Hint is the short help text shown for it.
-enum TextProperty : uint8_t {
-  kCaption = 1,
-  kText = 2,
-  kHint = 4,
-};
+// boxes a Text); Hint is the short help text shown for it. A set of bits.
+using TextProperties = uint8_t;
+inline constexpr TextProperties kCaption = 1;
+inline constexpr TextProperties kText = 2;
+inline constexpr TextProperties kHint = 4;
 
 // Where a windowed component sits in its parent, at 96 DPI.
 struct Placement {
   Rect bounds;
-  uint8_t anchors = kAnchorTopLeft;
+  Anchors anchors = kAnchorTopLeft;
 };
 
 class Component {
  public:
   // A windowed component; `hwnd` belongs to the component's window.
-  Component(std::string name, uint8_t properties, HWND hwnd, int id, Component* parent,
+  Component(std::string name, TextProperties properties, HWND hwnd, int id, Component* parent,
             Placement placement);
   // A non-windowed component.
-  Component(std::string name, uint8_t properties);
+  Component(std::string name, TextProperties properties);
 
   Component(const Component&) = delete;
   Component& operator=(const Component&) = delete;
@@ -75,7 +74,7 @@ class Component {
 
  private:
   std::string name_;
-  uint8_t properties_;
+  TextProperties properties_;
   HWND hwnd_ = nullptr;
   int id_ = 0;
   Component* parent_ = nullptr;

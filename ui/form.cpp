@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "platform/win32/wide_text.h"
 #include "ui/panel.h"
-#include "ui/utf16.h"
 
 namespace cvn::ui {
 
@@ -38,7 +38,7 @@ HFONT CreateFormFont(int dpi, int weight, uint8_t charset) {
 // An exception that escapes a message handler must not unwind through the
 // system's frames: it is shown to the user and the program runs on.
 void ReportException(HWND owner, const char* message) {
-  MessageBoxW(owner, ToUtf16(message).c_str(), L"Corvane", MB_OK | MB_ICONERROR);
+  MessageBoxW(owner, platform::win32::ToWide(message).c_str(), L"Corvane", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -67,11 +67,11 @@ std::string Form::Caption() const {
   const int length = GetWindowTextLengthW(hwnd_);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
-  return ToUtf8(text);
+  return platform::win32::ToUtf8(text);
 }
 
 void Form::SetCaption(std::string_view caption) {
-  SetWindowTextW(hwnd_, ToUtf16(caption).c_str());
+  SetWindowTextW(hwnd_, platform::win32::ToWide(caption).c_str());
 }
 
 Component* Form::FindComponent(std::string_view name) const {
@@ -112,9 +112,10 @@ bool Form::CreateForm(std::string_view caption) {
   if (!RegisterWindowClass()) return false;
   const int dpi = SystemDpi();
   const HWND hwnd = CreateWindowExW(
-      WS_EX_CONTROLPARENT, ToUtf16(class_name_).c_str(), ToUtf16(caption).c_str(),
-      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, 0, ScaleForDpi(design_size_.width, dpi),
-      ScaleForDpi(design_size_.height, dpi), nullptr, nullptr, GetModuleHandleW(nullptr), this);
+      WS_EX_CONTROLPARENT, platform::win32::ToWide(class_name_).c_str(),
+      platform::win32::ToWide(caption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+      CW_USEDEFAULT, 0, ScaleForDpi(design_size_.width, dpi), ScaleForDpi(design_size_.height, dpi),
+      nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) return false;
   // The screen the system put the window on may have another DPI than the
   // one it was sized for.
@@ -126,7 +127,7 @@ bool Form::CreateForm(std::string_view caption) {
 }
 
 bool Form::RegisterWindowClass() const {
-  const std::wstring class_name = ToUtf16(class_name_);
+  const std::wstring class_name = platform::win32::ToWide(class_name_);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW window_class = {};
   window_class.cbSize = sizeof(window_class);
@@ -284,10 +285,10 @@ Component& Form::Adopt(std::unique_ptr<Component> component) {
 Component& Form::AddControl(const ControlDesign& design) {
   const int id = next_control_id_++;
   const Rect bounds =
-      AnchoredBounds(design.placement.bounds, design.placement.anchors, DesignClientSizeOf(design.parent),
-                     ClientSizeOf(design.parent), dpi_);
+      AnchoredBounds(design.placement.bounds, design.placement.anchors,
+                     DesignClientSizeOf(design.parent), ClientSizeOf(design.parent), dpi_);
   const HWND hwnd = CreateWindowExW(
-      design.ex_style, design.window_class, ToUtf16(design.text).c_str(),
+      design.ex_style, design.window_class, platform::win32::ToWide(design.text).c_str(),
       WS_CHILD | WS_VISIBLE | design.style, bounds.left, bounds.top, bounds.width, bounds.height,
       design.parent != nullptr ? design.parent->hwnd() : hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
@@ -299,7 +300,8 @@ Component& Form::AddControl(const ControlDesign& design) {
   return component;
 }
 
-Component& Form::AddNonWindowed(std::string name, uint8_t properties, std::string_view text) {
+Component& Form::AddNonWindowed(std::string name, TextProperties properties,
+                                std::string_view text) {
   Component& component = Adopt(std::make_unique<Component>(std::move(name), properties));
   component.SetText(text);
   return component;

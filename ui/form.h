@@ -31,7 +31,7 @@ struct ControlDesign {
   const wchar_t* window_class = nullptr;
   DWORD style = 0;  // WS_CHILD and WS_VISIBLE are added
   DWORD ex_style = 0;
-  uint8_t properties = kHint;
+  TextProperties properties = kHint;
   std::string text = {};
   Component* parent = nullptr;  // null: the form's client area
   Placement placement = {};
@@ -98,7 +98,8 @@ class Form {
   // Components. Each is created with the form's font and placed by its
   // anchors whenever its parent changes size.
   Component& AddControl(const ControlDesign& design);
-  Component& AddNonWindowed(std::string name, uint8_t properties, std::string_view text = {});
+  Component& AddNonWindowed(std::string name, TextProperties properties,
+                            std::string_view text = {});
   Component& AddPanel(std::string name, Component* parent, Placement placement);
   Component& AddButton(std::string name, std::string_view caption, Component* parent,
                        Placement placement, DWORD extra_style = 0);

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 
@@ -14,13 +14,14 @@ constexpr int kButtonHeight = 25;
 
 }  // namespace
 
-TdlgInputText::TdlgInputText() : ModalDialog(ToUtf8(kClassName), kClientSize) {}
+InputTextDialog::InputTextDialog()
+    : ModalDialog(platform::win32::ToUtf8(kClassName), kClientSize) {}
 
-bool TdlgInputText::Create() {
+bool InputTextDialog::Create() {
   return CreateDialogWindow({});
 }
 
-void TdlgInputText::FormCreate() {
+void InputTextDialog::FormCreate() {
   lblLabel_ = &AddLabel("lblLabel", {}, nullptr, {{8, 12, 289, 13}});
   edText_ = &AddEdit("edText", nullptr, {{8, 28, 289, 21}});
   btnOk_ = &AddButton("btnOk", "&Ok", nullptr, {{140, 60, kButtonWidth, kButtonHeight}},
@@ -34,13 +35,13 @@ void TdlgInputText::FormCreate() {
   EnableWindow(btnOk_->hwnd(), FALSE);
 }
 
-void TdlgInputText::FormShow() {
+void InputTextDialog::FormShow() {
   // The caller may have set the text before the window could tell.
   edTextChange();
   SendMessageW(edText_->hwnd(), EM_SETSEL, 0, -1);
 }
 
-LRESULT TdlgInputText::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT InputTextDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && HIWORD(wparam) == EN_CHANGE && edText_ != nullptr &&
       LOWORD(wparam) == edText_->id()) {
     edTextChange();
@@ -49,12 +50,12 @@ LRESULT TdlgInputText::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
   return ModalDialog::HandleMessage(message, wparam, lparam);
 }
 
-void TdlgInputText::edTextChange() {
+void InputTextDialog::edTextChange() {
   EnableWindow(btnOk_->hwnd(), GetWindowTextLengthW(edText_->hwnd()) > 0);
 }
 
 std::optional<std::string> InputText(HWND owner, const TextRequest& request) {
-  TdlgInputText dialog;
+  InputTextDialog dialog;
   if (!dialog.Create()) return std::nullopt;
   dialog.SetFontCharset(request.font_charset);
   dialog.SetCaption(request.caption);

@@ -1,4 +1,4 @@
-// TdlgInputText: a one-line text input. The caller sets the caption, the
+// InputTextDialog: a one-line text input. The caller sets the caption, the
 // label, both button texts and the initial text, shows it modally and reads
 // edText after an Ok. Ok is enabled exactly while the text is not empty.
 #pragma once
@@ -11,11 +11,11 @@
 
 namespace cvn::ui {
 
-class TdlgInputText : public ModalDialog {
+class InputTextDialog : public ModalDialog {
  public:
   static constexpr wchar_t kClassName[] = L"TdlgInputText";
 
-  TdlgInputText();
+  InputTextDialog();
 
   // Creates the dialog, hidden. False when the system refused the window.
   bool Create();

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "i18n/translator.h"
-#include "ui/about_dialog.h"
+#include "platform/win32/wide_text.h"
 #include "settings/settings.h"
+#include "ui/about_dialog.h"
 #include "ui/form_translation.h"
 #include "ui/single_instance.h"
-#include "ui/utf16.h"
 
 namespace cvn::ui {
 
@@ -22,8 +22,8 @@ constexpr Size kDesignClientSize = {672, 401};
 constexpr Size kMinTrackSize = {620, 404};
 
 std::string PlacementKey() {
-  static const std::string key =
-      settings::PlacementKeyPath(settings::kAppTitle, ToUtf8(TfrmCvnMain::kClassName));
+  static const std::string key = settings::PlacementKeyPath(
+      settings::kAppTitle, platform::win32::ToUtf8(MainWindow::kClassName));
   return key;
 }
 
@@ -33,19 +33,19 @@ Size MainWindowMinTrackSize(int dpi) {
   return {kMinTrackSize.width * dpi / kDesignDpi, kMinTrackSize.height * dpi / kDesignDpi};
 }
 
-TfrmCvnMain::TfrmCvnMain(AppContext& context, platform::Registry& registry)
-    : Form(ToUtf8(kClassName), kDesignSize, kDesignClientSize),
+MainWindow::MainWindow(AppContext& context, platform::Registry& registry)
+    : Form(platform::win32::ToUtf8(kClassName), kDesignSize, kDesignClientSize),
       context_(context),
       registry_(registry) {}
 
-bool TfrmCvnMain::Create() {
+bool MainWindow::Create() {
   return CreateForm(settings::kAppTitle);
 }
 
-void TfrmCvnMain::FormCreate() {
+void MainWindow::FormCreate() {
   CreateComponents();
   ChooseEnglish();
-  ShowPage(*pnlFirst);
+  ShowPage(*first_page_);
   FixStartupFolders(context_);
   ReadSettings();
   TranslateWindow();
@@ -54,27 +54,27 @@ void TfrmCvnMain::FormCreate() {
   ReadColumnWidths();
 }
 
-void TfrmCvnMain::ShowPage(const Component& page) {
-  for (const Component* panel : {pnlFirst, pnlTargets, pnlRun, pnlTree, pnlLog}) {
+void MainWindow::ShowPage(const Component& page) {
+  for (const Component* panel : {first_page_, targets_page_, run_page_, tree_page_, log_page_}) {
     ShowWindow(panel->hwnd(), panel == &page ? SW_SHOW : SW_HIDE);
   }
 }
 
-void TfrmCvnMain::ReadSettings() {
+void MainWindow::ReadSettings() {
   settings::Settings& settings = context_.settings;
   settings = settings::Settings{};
-  settings.ProgramFolder = context_.program_folder;
+  settings.program_folder = context_.program_folder;
   try {
     settings::LoadSettings(registry_, settings);
   } catch (const settings::SettingsError& error) {
     // The values read before the bad one stay, the others keep their defaults.
-    MessageBoxW(hwnd(), ToUtf16(error.what()).c_str(), ToUtf16(settings::kAppTitle).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(hwnd(), platform::win32::ToWide(error.what()).c_str(),
+                platform::win32::ToWide(settings::kAppTitle).c_str(), MB_OK | MB_ICONERROR);
   }
 }
 
-void TfrmCvnMain::ChooseEnglish() {
-  i18n::TTranslator* translator = i18n::Translator();
+void MainWindow::ChooseEnglish() {
+  i18n::Translator* translator = i18n::CurrentTranslator();
   if (translator == nullptr) return;
   translator->SetLanguage("English");
   translator->OnTranslated = [this](i18n::TranslatableForm& form) {
@@ -82,51 +82,52 @@ void TfrmCvnMain::ChooseEnglish() {
   };
 }
 
-void TfrmCvnMain::TranslateWindow() {
-  i18n::TTranslator* translator = i18n::Translator();
+void MainWindow::TranslateWindow() {
+  i18n::Translator* translator = i18n::CurrentTranslator();
   if (translator == nullptr) return;
-  translator->SetLanguage(context_.settings.Language);
+  translator->SetLanguage(context_.settings.language);
   FormTranslation form(*this);
   translator->TranslateForm(form);
   ReportLanguageDamage();
 }
 
-void TfrmCvnMain::AfterTranslation() {
+void MainWindow::AfterTranslation() {
   SetListColumnCaptions();
-  if (SendMessageW(rbUninstall->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+  if (SendMessageW(uninstall_choice_->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
     SetStatus(i18n::Translate("RS_CHOOSE_IDENTIFIER",
                               "Choose the application identifier to uninstall or view."));
   }
 }
 
-void TfrmCvnMain::ReportLanguageDamage() {
+void MainWindow::ReportLanguageDamage() {
   // A damaged language file leaves the English texts in place; the user
   // learns why once, in the status line.
-  if (std::optional<std::string> report = i18n::Translator()->TakeDamageReport()) SetStatus(*report);
+  if (std::optional<std::string> report = i18n::CurrentTranslator()->TakeDamageReport())
+    SetStatus(*report);
 }
 
-void TfrmCvnMain::SetStatus(std::string_view text) {
-  lblStatus->SetText(text);
+void MainWindow::SetStatus(std::string_view text) {
+  status_label_->SetText(text);
 }
 
-void TfrmCvnMain::ReadColumnWidths() {
+void MainWindow::ReadColumnWidths() {
   const settings::ColumnWidths widths = settings::LoadColumnWidths(registry_);
   if (widths.change) change_column_width_ = *widths.change;
   if (widths.before) before_column_width_ = *widths.before;
 }
 
-void TfrmCvnMain::Show(int show_command) {
+void MainWindow::Show(int show_command) {
   FormShow();
   ShowWindow(hwnd(), show_maximized_ ? SW_SHOWMAXIMIZED : show_command);
   UpdateWindow(hwnd());
 }
 
-void TfrmCvnMain::FormShow() {
+void MainWindow::FormShow() {
   min_track_size_ = MainWindowMinTrackSize(dpi());
   RestorePlacement();
 }
 
-void TfrmCvnMain::RestorePlacement() {
+void MainWindow::RestorePlacement() {
   const auto placement = settings::LoadWindowPlacement(registry_, PlacementKey());
   if (!placement) return;
   if (placement->maximized) {
@@ -142,7 +143,7 @@ void TfrmCvnMain::RestorePlacement() {
   SetWindowPos(hwnd(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TfrmCvnMain::SavePlacement() {
+void MainWindow::SavePlacement() {
   // A minimised window reports its normal bounds only through its placement.
   WINDOWPLACEMENT window = {};
   window.length = sizeof(window);
@@ -161,27 +162,27 @@ void TfrmCvnMain::SavePlacement() {
   settings::SaveWindowPlacement(registry_, PlacementKey(), placement);
 }
 
-void TfrmCvnMain::FormClose() {
+void MainWindow::FormClose() {
   SavePlacement();
   settings::SaveColumnWidths(registry_, change_column_width_, before_column_width_);
   settings::SaveSettings(registry_, context_.settings);
 }
 
-void TfrmCvnMain::FormDestroy() {
-  if (i18n::TTranslator* translator = i18n::Translator()) translator->OnTranslated = nullptr;
+void MainWindow::FormDestroy() {
+  if (i18n::Translator* translator = i18n::CurrentTranslator()) translator->OnTranslated = nullptr;
   PostQuitMessage(0);
 }
 
-void TfrmCvnMain::FormResize() {
+void MainWindow::FormResize() {
   FitListColumns();
 }
 
-void TfrmCvnMain::FormDpiChanged() {
+void MainWindow::FormDpiChanged() {
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
   min_track_size_ = MainWindowMinTrackSize(dpi());
 }
 
-LRESULT TfrmCvnMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == StartInstanceMessage()) {
     JustOneStartInstance();
     return 0;
@@ -190,7 +191,7 @@ LRESULT TfrmCvnMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_GETMINMAXINFO:
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_CTLCOLORSTATIC:
-      if (lblWarning != nullptr && reinterpret_cast<HWND>(lparam) == lblWarning->hwnd()) {
+      if (warning_label_ != nullptr && reinterpret_cast<HWND>(lparam) == warning_label_->hwnd()) {
         return ColorWarningLabel(reinterpret_cast<HDC>(wparam));
       }
       break;
@@ -200,7 +201,7 @@ LRESULT TfrmCvnMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   return Form::HandleMessage(message, wparam, lparam);
 }
 
-LRESULT TfrmCvnMain::GetMinMaxInfo(MINMAXINFO& info) {
+LRESULT MainWindow::GetMinMaxInfo(MINMAXINFO& info) {
   // The limit holds only while the window is visible, so that the stored
   // placement is applied as it was saved.
   if (!IsWindowVisible(hwnd()) || min_track_size_.width == 0) {
@@ -210,21 +211,21 @@ LRESULT TfrmCvnMain::GetMinMaxInfo(MINMAXINFO& info) {
   return 0;
 }
 
-LRESULT TfrmCvnMain::ColorWarningLabel(HDC dc) {
+LRESULT MainWindow::ColorWarningLabel(HDC dc) {
   SetTextColor(dc, RGB(255, 0, 0));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void TfrmCvnMain::btnAboutClick() {
+void MainWindow::OnAboutClick() {
   ShowAboutDialog(hwnd());
 }
 
-void TfrmCvnMain::btnExitClick() {
+void MainWindow::OnExitClick() {
   Close();
 }
 
-void TfrmCvnMain::JustOneStartInstance() {
+void MainWindow::JustOneStartInstance() {
   ShowWindow(hwnd(), IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd());
 }

@@ -1,4 +1,4 @@
-// TfrmCvnMain, Corvane's main window: a wizard of five pages in one panel,
+// MainWindow, Corvane's main window: a wizard of five pages in one panel,
 // with the status line, the overall progress and the Back, Next, Exit and
 // About buttons below them.
 //
@@ -22,11 +22,11 @@ namespace cvn::ui {
 // The smallest size the user may give the main window at `dpi`.
 Size MainWindowMinTrackSize(int dpi);
 
-class TfrmCvnMain : public Form {
+class MainWindow : public Form {
  public:
   static constexpr wchar_t kClassName[] = L"TfrmCvnMain";
 
-  TfrmCvnMain(AppContext& context, platform::Registry& registry);
+  MainWindow(AppContext& context, platform::Registry& registry);
 
   // Creates the window and its components, hidden. False when the system
   // refused the window.
@@ -73,8 +73,8 @@ class TfrmCvnMain : public Form {
   void SavePlacement();
 
   // Events.
-  void btnExitClick();
-  void btnAboutClick();
+  void OnExitClick();
+  void OnAboutClick();
   void JustOneStartInstance();
   LRESULT GetMinMaxInfo(MINMAXINFO& info);
   LRESULT ColorWarningLabel(HDC dc);
@@ -86,46 +86,46 @@ class TfrmCvnMain : public Form {
   int32_t change_column_width_ = 257;
   int32_t before_column_width_ = 152;
 
-  // Components, named as in language files.
-  Component* pnlOuter = nullptr;
-  Component* pnlMain = nullptr;
-  Component* pnlFirst = nullptr;
-  Component* pnlTargets = nullptr;
-  Component* pnlRun = nullptr;
-  Component* pnlTree = nullptr;
-  Component* pnlLog = nullptr;
+  // Components; the names that language files use are in doc/glossary.md.
+  Component* outer_panel_ = nullptr;
+  Component* main_panel_ = nullptr;
+  Component* first_page_ = nullptr;
+  Component* targets_page_ = nullptr;
+  Component* run_page_ = nullptr;
+  Component* tree_page_ = nullptr;
+  Component* log_page_ = nullptr;
   // First page.
-  Component* rbInstall = nullptr;
-  Component* lblInstallInfo = nullptr;
-  Component* edIdentif = nullptr;
-  Component* rbUninstall = nullptr;
-  Component* lblChooseApp = nullptr;
-  Component* lvCvnFiles = nullptr;
-  Component* btnOptions = nullptr;
+  Component* install_choice_ = nullptr;
+  Component* install_info_label_ = nullptr;
+  Component* identifier_edit_ = nullptr;
+  Component* uninstall_choice_ = nullptr;
+  Component* choose_app_label_ = nullptr;
+  Component* archives_list_ = nullptr;
+  Component* options_button_ = nullptr;
   // Targets page.
-  Component* lblRegTargets = nullptr;
-  Component* HKCR = nullptr;
-  Component* HKLM = nullptr;
-  Component* HKUS = nullptr;
-  Component* HKCU = nullptr;
-  Component* HKCC = nullptr;
-  Component* lblFsTargets = nullptr;
-  Component* SWin = nullptr;
-  Component* SProg = nullptr;
-  Component* SRest = nullptr;
-  Component* cbOthers = nullptr;
-  Component* edOthers = nullptr;
-  Component* imgWarning = nullptr;
-  Component* lblWarning = nullptr;
-  Component* lblWarningText = nullptr;
+  Component* registry_targets_label_ = nullptr;
+  Component* hkcr_check_ = nullptr;
+  Component* hklm_check_ = nullptr;
+  Component* hku_check_ = nullptr;
+  Component* hkcu_check_ = nullptr;
+  Component* hkcc_check_ = nullptr;
+  Component* folder_targets_label_ = nullptr;
+  Component* windows_folder_check_ = nullptr;
+  Component* program_files_check_ = nullptr;
+  Component* system_partition_check_ = nullptr;
+  Component* other_folders_check_ = nullptr;
+  Component* other_folders_edit_ = nullptr;
+  Component* warning_image_ = nullptr;
+  Component* warning_label_ = nullptr;
+  Component* warning_text_label_ = nullptr;
   // Below the pages.
-  Component* lblStatus = nullptr;
-  Component* lblProgress = nullptr;
-  Component* pbProgress = nullptr;
-  Component* btnBack = nullptr;
-  Component* btnNext = nullptr;
-  Component* btnExit = nullptr;
-  Component* btnAbout = nullptr;
+  Component* status_label_ = nullptr;
+  Component* progress_label_ = nullptr;
+  Component* progress_bar_ = nullptr;
+  Component* back_button_ = nullptr;
+  Component* next_button_ = nullptr;
+  Component* exit_button_ = nullptr;
+  Component* about_button_ = nullptr;
 };
 
 }  // namespace cvn::ui

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "i18n/translator.h"
+#include "platform/win32/wide_text.h"
 #include "ui/main_window.h"
-#include "ui/utf16.h"
 
 namespace cvn::ui {
 
@@ -50,115 +50,128 @@ void SetChecked(const Component& box, bool checked) {
 
 }  // namespace
 
-void TfrmCvnMain::CreateComponents() {
-  pnlOuter = &AddPanel("pnlOuter", nullptr, {{0, 0, 672, 401}, kAnchorAll});
-  pnlMain = &AddPanel("pnlMain", pnlOuter, {{8, 8, 656, 292}, kAnchorAll});
+void MainWindow::CreateComponents() {
+  outer_panel_ = &AddPanel("pnlOuter", nullptr, {{0, 0, 672, 401}, kAnchorAll});
+  main_panel_ = &AddPanel("pnlMain", outer_panel_, {{8, 8, 656, 292}, kAnchorAll});
   CreateFirstPage();
   CreateTargetsPage();
-  pnlRun = &AddPanel("pnlRun", pnlMain, {kPageArea, kAnchorAll});
-  pnlTree = &AddPanel("pnlTree", pnlMain, {kPageArea, kAnchorAll});
-  pnlLog = &AddPanel("pnlLog", pnlMain, {kPageArea, kAnchorAll});
+  run_page_ = &AddPanel("pnlRun", main_panel_, {kPageArea, kAnchorAll});
+  tree_page_ = &AddPanel("pnlTree", main_panel_, {kPageArea, kAnchorAll});
+  log_page_ = &AddPanel("pnlLog", main_panel_, {kPageArea, kAnchorAll});
   CreateBottomRow();
   SetHelpContexts();
 }
 
-void TfrmCvnMain::CreateFirstPage() {
-  pnlFirst = &AddPanel("pnlFirst", pnlMain, {kPageArea, kAnchorAll});
+void MainWindow::CreateFirstPage() {
+  first_page_ = &AddPanel("pnlFirst", main_panel_, {kPageArea, kAnchorAll});
   // The two radio buttons form one group with the controls between them;
   // the list starts the next group.
-  rbInstall = &AddRadioButton("rbInstall", "&Install a new application", pnlFirst,
-                              {{8, 8, 420, 18}}, WS_GROUP);
-  lblInstallInfo = &AddLabel("lblInstallInfo",
-                             "Monitor the installation of this application. Afterwards it is "
-                             "possible to restore any changes detected if needed.",
-                             pnlFirst, {{26, 30, 520, 28}, kAnchorTopLeftRight});
-  edIdentif = &AddEdit("edIdentif", pnlFirst, {{26, 62, 250, 21}});
-  SendMessageW(edIdentif->hwnd(), EM_LIMITTEXT, 30, 0);
-  rbUninstall =
+  install_choice_ = &AddRadioButton("rbInstall", "&Install a new application", first_page_,
+                                    {{8, 8, 420, 18}}, WS_GROUP);
+  install_info_label_ = &AddLabel("lblInstallInfo",
+                                  "Monitor the installation of this application. Afterwards it is "
+                                  "possible to restore any changes detected if needed.",
+                                  first_page_, {{26, 30, 520, 28}, kAnchorTopLeftRight});
+  identifier_edit_ = &AddEdit("edIdentif", first_page_, {{26, 62, 250, 21}});
+  SendMessageW(identifier_edit_->hwnd(), EM_LIMITTEXT, 30, 0);
+  uninstall_choice_ =
       &AddRadioButton("rbUninstall", "&Uninstall or view changes of a monitored application",
-                      pnlFirst, {{8, 100, 420, 18}});
-  lblChooseApp = &AddLabel("lblChooseApp", "Choose the name of the application", pnlFirst,
-                           {{26, 124, 400, 15}});
-  lvCvnFiles = &AddListView("lvCvnFiles", pnlFirst, {{26, 142, 622, 142}, kAnchorAll}, WS_GROUP);
-  btnOptions = &AddButton("btnOptions", "&Options", pnlFirst,
-                          {{564, 6, 84, 25}, kAnchorRight | kAnchorTop}, WS_GROUP);
+                      first_page_, {{8, 100, 420, 18}});
+  choose_app_label_ = &AddLabel("lblChooseApp", "Choose the name of the application", first_page_,
+                                {{26, 124, 400, 15}});
+  archives_list_ =
+      &AddListView("lvCvnFiles", first_page_, {{26, 142, 622, 142}, kAnchorAll}, WS_GROUP);
+  options_button_ = &AddButton("btnOptions", "&Options", first_page_,
+                               {{564, 6, 84, 25}, kAnchorRight | kAnchorTop}, WS_GROUP);
   SetListColumns();
 
   // Install is chosen at start: the list waits, greyed, until uninstall is.
-  SetChecked(*rbInstall, true);
-  EnableWindow(lvCvnFiles->hwnd(), FALSE);
-  ListView_SetBkColor(lvCvnFiles->hwnd(), GetSysColor(COLOR_BTNFACE));
+  SetChecked(*install_choice_, true);
+  EnableWindow(archives_list_->hwnd(), FALSE);
+  ListView_SetBkColor(archives_list_->hwnd(), GetSysColor(COLOR_BTNFACE));
 }
 
-void TfrmCvnMain::CreateTargetsPage() {
-  pnlTargets = &AddPanel("pnlTargets", pnlMain, {kPageArea, kAnchorAll});
-  lblRegTargets = &AddLabel("lblRegTargets",
-                            "To detect the registry changes it is necessary to scan the system "
-                            "registry before the application is installed. The following "
-                            "registry categories will be scanned:",
-                            pnlTargets, {{8, 8, 312, 42}});
-  HKCR = &AddCheckBox("HKCR", "HKEY_CLASSES_ROOT category", pnlTargets, {{16, 56, 296, 18}});
-  HKLM = &AddCheckBox("HKLM", "HKEY_LOCAL_MACHINE category", pnlTargets, {{16, 76, 296, 18}});
-  HKUS = &AddCheckBox("HKUS", "HKEY_USERS category", pnlTargets, {{16, 96, 296, 18}});
-  HKCU = &AddCheckBox("HKCU", "HKEY_CURRENT_USER category", pnlTargets, {{16, 116, 296, 18}});
-  HKCC = &AddCheckBox("HKCC", "HKEY_CURRENT_CONFIG category", pnlTargets, {{16, 136, 296, 18}});
+void MainWindow::CreateTargetsPage() {
+  targets_page_ = &AddPanel("pnlTargets", main_panel_, {kPageArea, kAnchorAll});
+  registry_targets_label_ =
+      &AddLabel("lblRegTargets",
+                "To detect the registry changes it is necessary to scan the system "
+                "registry before the application is installed. The following "
+                "registry categories will be scanned:",
+                targets_page_, {{8, 8, 312, 42}});
+  hkcr_check_ =
+      &AddCheckBox("HKCR", "HKEY_CLASSES_ROOT category", targets_page_, {{16, 56, 296, 18}});
+  hklm_check_ =
+      &AddCheckBox("HKLM", "HKEY_LOCAL_MACHINE category", targets_page_, {{16, 76, 296, 18}});
+  hku_check_ = &AddCheckBox("HKUS", "HKEY_USERS category", targets_page_, {{16, 96, 296, 18}});
+  hkcu_check_ =
+      &AddCheckBox("HKCU", "HKEY_CURRENT_USER category", targets_page_, {{16, 116, 296, 18}});
+  hkcc_check_ =
+      &AddCheckBox("HKCC", "HKEY_CURRENT_CONFIG category", targets_page_, {{16, 136, 296, 18}});
 
-  lblFsTargets = &AddLabel("lblFsTargets",
-                           "To detect the file system changes it is necessary to scan the "
-                           "content of the hard disk before the setup program is run. Targets "
-                           "to scan:",
-                           pnlTargets, {{336, 8, 312, 42}, kAnchorTopLeftRight});
-  SWin = &AddCheckBox("SWin", "Scan '&Windows' folder", pnlTargets, {{344, 56, 296, 18}});
-  SProg = &AddCheckBox("SProg", "Scan '&Program Files' folder", pnlTargets, {{344, 76, 296, 18}});
-  SRest =
-      &AddCheckBox("SRest", "Scan the &entire system partition", pnlTargets, {{344, 96, 296, 18}});
-  cbOthers = &AddCheckBox("cbOthers", "&Other folders (separated by semicolon)", pnlTargets,
-                          {{344, 116, 296, 18}});
-  edOthers = &AddEdit("edOthers", pnlTargets, {{362, 136, 286, 21}, kAnchorTopLeftRight});
+  folder_targets_label_ =
+      &AddLabel("lblFsTargets",
+                "To detect the file system changes it is necessary to scan the "
+                "content of the hard disk before the setup program is run. Targets "
+                "to scan:",
+                targets_page_, {{336, 8, 312, 42}, kAnchorTopLeftRight});
+  windows_folder_check_ =
+      &AddCheckBox("SWin", "Scan '&Windows' folder", targets_page_, {{344, 56, 296, 18}});
+  program_files_check_ =
+      &AddCheckBox("SProg", "Scan '&Program Files' folder", targets_page_, {{344, 76, 296, 18}});
+  system_partition_check_ = &AddCheckBox("SRest", "Scan the &entire system partition",
+                                         targets_page_, {{344, 96, 296, 18}});
+  other_folders_check_ = &AddCheckBox("cbOthers", "&Other folders (separated by semicolon)",
+                                      targets_page_, {{344, 116, 296, 18}});
+  other_folders_edit_ =
+      &AddEdit("edOthers", targets_page_, {{362, 136, 286, 21}, kAnchorTopLeftRight});
 
-  imgWarning = &AddControl({.name = "imgWarning",
-                            .window_class = WC_STATICW,
-                            .style = SS_ICON | SS_CENTERIMAGE,
-                            .parent = pnlTargets,
-                            .placement = {{8, 230, 32, 32}, kAnchorBottomLeft}});
-  SendMessageW(imgWarning->hwnd(), STM_SETICON,
+  warning_image_ = &AddControl({.name = "imgWarning",
+                                .window_class = WC_STATICW,
+                                .style = SS_ICON | SS_CENTERIMAGE,
+                                .parent = targets_page_,
+                                .placement = {{8, 230, 32, 32}, kAnchorBottomLeft}});
+  SendMessageW(warning_image_->hwnd(), STM_SETICON,
                reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_WARNING)), 0);
-  lblWarning =
-      &AddLabel("lblWarning", "Warning !", pnlTargets, {{48, 228, 300, 15}, kAnchorBottomLeft});
-  SetBold(*lblWarning);
-  lblWarningText = &AddLabel("lblWarningText",
-                             "Don't copy, rename, move or run other applications before this "
-                             "program is finished. All these changes can be restored when the "
-                             "monitored application is uninstalled with this program.",
-                             pnlTargets, {{48, 245, 600, 40}, kAnchorBottomLeftRight});
+  warning_label_ =
+      &AddLabel("lblWarning", "Warning !", targets_page_, {{48, 228, 300, 15}, kAnchorBottomLeft});
+  SetBold(*warning_label_);
+  warning_text_label_ = &AddLabel("lblWarningText",
+                                  "Don't copy, rename, move or run other applications before this "
+                                  "program is finished. All these changes can be restored when the "
+                                  "monitored application is uninstalled with this program.",
+                                  targets_page_, {{48, 245, 600, 40}, kAnchorBottomLeftRight});
 }
 
-void TfrmCvnMain::CreateBottomRow() {
-  lblStatus =
-      &AddLabel("lblStatus", "Enter an identifier for the monitored application.", pnlOuter,
+void MainWindow::CreateBottomRow() {
+  status_label_ =
+      &AddLabel("lblStatus", "Enter an identifier for the monitored application.", outer_panel_,
                 {{12, 306, 648, 16}, kAnchorBottomLeftRight}, SS_NOPREFIX | SS_LEFTNOWORDWRAP);
-  lblProgress = &AddLabel("lblProgress", "Overall progress:", pnlOuter,
-                          {{12, 332, 108, 15}, kAnchorBottomLeft});
-  pbProgress =
-      &AddProgressBar("pbProgress", pnlOuter, {{124, 330, 536, 17}, kAnchorBottomLeftRight});
+  progress_label_ = &AddLabel("lblProgress", "Overall progress:", outer_panel_,
+                              {{12, 332, 108, 15}, kAnchorBottomLeft});
+  progress_bar_ =
+      &AddProgressBar("pbProgress", outer_panel_, {{124, 330, 536, 17}, kAnchorBottomLeftRight});
 
-  btnBack = &AddButton("btnBack", "<<  B&ack", pnlOuter, {{304, 364, 84, 25}, kAnchorBottomRight});
-  btnNext = &AddButton("btnNext", "&Next  >>", pnlOuter, {{392, 364, 84, 25}, kAnchorBottomRight},
-                       BS_DEFPUSHBUTTON);
-  btnExit = &AddButton("btnExit", "E&xit", pnlOuter, {{484, 364, 84, 25}, kAnchorBottomRight});
-  btnAbout = &AddButton("btnAbout", "About", pnlOuter, {{580, 364, 84, 25}, kAnchorBottomRight});
-  SetDefaultButton(*btnNext);
-  EnableWindow(btnBack->hwnd(), FALSE);
-  EnableWindow(btnNext->hwnd(), FALSE);
-  OnClick(*btnExit, [this] { btnExitClick(); });
-  OnClick(*btnAbout, [this] { btnAboutClick(); });
+  back_button_ =
+      &AddButton("btnBack", "<<  B&ack", outer_panel_, {{304, 364, 84, 25}, kAnchorBottomRight});
+  next_button_ = &AddButton("btnNext", "&Next  >>", outer_panel_,
+                            {{392, 364, 84, 25}, kAnchorBottomRight}, BS_DEFPUSHBUTTON);
+  exit_button_ =
+      &AddButton("btnExit", "E&xit", outer_panel_, {{484, 364, 84, 25}, kAnchorBottomRight});
+  about_button_ =
+      &AddButton("btnAbout", "About", outer_panel_, {{580, 364, 84, 25}, kAnchorBottomRight});
+  SetDefaultButton(*next_button_);
+  EnableWindow(back_button_->hwnd(), FALSE);
+  EnableWindow(next_button_->hwnd(), FALSE);
+  OnClick(*exit_button_, [this] { OnExitClick(); });
+  OnClick(*about_button_, [this] { OnAboutClick(); });
 }
 
 // Name on the left, the other columns centred.
 constexpr int kListColumnFormats[] = {LVCFMT_LEFT, LVCFMT_CENTER, LVCFMT_CENTER, LVCFMT_CENTER};
 
-void TfrmCvnMain::SetListColumns() {
-  const HWND list = lvCvnFiles->hwnd();
+void MainWindow::SetListColumns() {
+  const HWND list = archives_list_->hwnd();
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   for (int index = 0; index < 4; ++index) {
     LVCOLUMNW column = {};
@@ -171,7 +184,7 @@ void TfrmCvnMain::SetListColumns() {
   FitListColumns();
 }
 
-void TfrmCvnMain::SetListColumnCaptions() {
+void MainWindow::SetListColumnCaptions() {
   const std::string captions[] = {
       i18n::Translate("RS_NAME", "Name"),
       i18n::Translate("RS_CREATED", "Created"),
@@ -179,49 +192,49 @@ void TfrmCvnMain::SetListColumnCaptions() {
       i18n::Translate("RS_USES", "Uses"),
   };
   for (int index = 0; index < 4; ++index) {
-    std::wstring caption = ToUtf16(captions[index]);
+    std::wstring caption = platform::win32::ToWide(captions[index]);
     LVCOLUMNW column = {};
     // The format goes with the text: a header item set without it loses its alignment.
     column.mask = LVCF_TEXT | LVCF_FMT;
     column.fmt = kListColumnFormats[index];
     column.pszText = caption.data();
-    ListView_SetColumn(lvCvnFiles->hwnd(), index, &column);
+    ListView_SetColumn(archives_list_->hwnd(), index, &column);
   }
 }
 
-void TfrmCvnMain::FitListColumns() {
+void MainWindow::FitListColumns() {
   RECT client = {};
-  GetClientRect(lvCvnFiles->hwnd(), &client);
+  GetClientRect(archives_list_->hwnd(), &client);
   const int fixed = Scale(2 * kDateColumnWidth + kUsesColumnWidth);
-  ListView_SetColumnWidth(lvCvnFiles->hwnd(), 0,
+  ListView_SetColumnWidth(archives_list_->hwnd(), 0,
                           std::max(Scale(kMinNameColumnWidth), int(client.right) - fixed));
-  ListView_SetColumnWidth(lvCvnFiles->hwnd(), 1, Scale(kDateColumnWidth));
-  ListView_SetColumnWidth(lvCvnFiles->hwnd(), 2, Scale(kDateColumnWidth));
-  ListView_SetColumnWidth(lvCvnFiles->hwnd(), 3, Scale(kUsesColumnWidth));
+  ListView_SetColumnWidth(archives_list_->hwnd(), 1, Scale(kDateColumnWidth));
+  ListView_SetColumnWidth(archives_list_->hwnd(), 2, Scale(kDateColumnWidth));
+  ListView_SetColumnWidth(archives_list_->hwnd(), 3, Scale(kUsesColumnWidth));
 }
 
-void TfrmCvnMain::SetHelpContexts() {
+void MainWindow::SetHelpContexts() {
   // The table also names controls of pages still to be filled; those are
   // skipped until they exist.
   for (const auto& [name, context] : kHelpContexts) {
     if (Component* component = FindComponent(name)) component->set_help_context(context);
   }
-  btnAbout->set_tag(kAboutHelpContext);
+  about_button_->set_tag(kAboutHelpContext);
 }
 
-void TfrmCvnMain::CopySettingsToControls() {
+void MainWindow::CopySettingsToControls() {
   const settings::Settings& settings = context_.settings;
   // BM_SETCHECK sends no click, so no target handler runs here.
-  SetChecked(*HKCR, settings.ScanHKCR);
-  SetChecked(*HKLM, settings.ScanHKLM);
-  SetChecked(*HKUS, settings.ScanHKUS);
-  SetChecked(*HKCU, settings.ScanHKCU);
-  SetChecked(*HKCC, settings.ScanHKCC);
-  SetChecked(*SWin, settings.ScanWin);
-  SetChecked(*SProg, settings.ScanProg);
-  SetChecked(*SRest, settings.ScanEntire);
-  SetChecked(*cbOthers, settings.ScanOthers);
-  edOthers->SetText(settings.ScanOtherPaths);
+  SetChecked(*hkcr_check_, settings.scan_hkcr);
+  SetChecked(*hklm_check_, settings.scan_hklm);
+  SetChecked(*hku_check_, settings.scan_hku);
+  SetChecked(*hkcu_check_, settings.scan_hkcu);
+  SetChecked(*hkcc_check_, settings.scan_hkcc);
+  SetChecked(*windows_folder_check_, settings.scan_windows_folder);
+  SetChecked(*program_files_check_, settings.scan_program_files);
+  SetChecked(*system_partition_check_, settings.scan_system_partition);
+  SetChecked(*other_folders_check_, settings.scan_other_folders);
+  other_folders_edit_->SetText(settings.other_folders);
 }
 
 }  // namespace cvn::ui

@@ -1,12 +1,12 @@
-// The shared-file side of TDezinstaler: keeping shared files out of the
+// The shared-file side of Uninstaller: keeping shared files out of the
 // files phase, giving counters back, and offering the files nobody uses
 // any more.
 #include <optional>
 
 #include "i18n/translator.h"
 #include "platform/text.h"
-#include "uninstall/dezinstaler.h"
 #include "uninstall/shared_counter.h"
+#include "uninstall/uninstaller.h"
 
 namespace cvn::uninstall {
 
@@ -15,8 +15,8 @@ using platform::RegKey;
 using platform::Status;
 using platform::StatusCode;
 
-void TDezinstaler::BuildSharedNames() {
-  FSharedNames.clear();
+void Uninstaller::BuildSharedNames() {
+  shared_names_.clear();
   shared_names_complete_ = false;
   platform::Registry& registry = platform_.registry;
   std::unique_ptr<RegKey> key;
@@ -36,48 +36,48 @@ void TDezinstaler::BuildSharedNames() {
     // Counters may name a file by its short (8.3) path; the tree holds long ones.
     std::string name = ExpandLongPath(platform_.fs, value.name);
     if (name.empty()) name = value.name;
-    FSharedNames.insert(text::ToUpper(name));
+    shared_names_.insert(text::ToUpper(name));
   }
 }
 
-bool TDezinstaler::IsSharedName(std::string_view path) const {
-  return FSharedNames.contains(text::ToUpper(path));
+bool Uninstaller::IsSharedName(std::string_view path) const {
+  return shared_names_.contains(text::ToUpper(path));
 }
 
-void TDezinstaler::UpdateSharedCounter(const changes::TNodeData& data, std::string& item) {
+void Uninstaller::UpdateSharedCounter(const changes::ChangeRecord& data, std::string& item) {
   platform::Registry& registry = platform_.registry;
-  item = i18n::Translate("RS_UPD_SHARED", "UPDATING SHARED FILE COUNTER: ") + data.Name;
+  item = i18n::Translate("RS_UPD_SHARED", "UPDATING SHARED FILE COUNTER: ") + data.name;
   const std::string counter_deleted =
       i18n::Translate("RS_ERR_COUNTER_DEL",
                       "ERROR (counter already deleted -> application is already uninstalled?)");
   // A counter key that is gone has taken the counter with it: that is the
   // missing counter, not a success.
-  const std::optional<platform::RootKey> root = ToRootKey(data.RootKey);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   std::unique_ptr<RegKey> key;
-  Status s = root ? registry.OpenKey(*root, data.Path, KeyAccess::kReadWrite, &key)
+  Status s = root ? registry.OpenKey(*root, data.path, KeyAccess::kReadWrite, &key)
                   : Status(StatusCode::kNotFound);
   platform::RegValue current;
-  if (s.ok()) s = registry.QueryValue(*key, data.Name, &current);
+  if (s.ok()) s = registry.QueryValue(*key, data.name, &current);
   if (!s.ok()) {
     return Fail(s.code() == StatusCode::kNotFound ? counter_deleted
                                                   : i18n::Translate("RS_ERR", "ERROR"));
   }
   // A counter that changed its type since is not ours to change.
-  if (current.type != data.ValueType) return;
+  if (current.type != data.value_type) return;
   const std::optional<int64_t> count =
       GiveBackIncrement(current.type, current.data, data.AfterBytes());
   if (!count) return;
-  if (*count <= 0) FUnusedShared.push_back(data.Name);
+  if (*count <= 0) unused_shared_.push_back(data.name);
   // Written also at zero or below: the unused-file phase removes it.
-  if (!registry.SetValue(*key, data.Name, current.type, EncodeCounter(current.type, *count)).ok())
+  if (!registry.SetValue(*key, data.name, current.type, EncodeCounter(current.type, *count)).ok())
     Fail(i18n::Translate("RS_ERR", "ERROR"));
 }
 
-void TDezinstaler::RemoveUnusedShared() {
+void Uninstaller::RemoveUnusedShared() {
   platform::FileSystem& fs = platform_.fs;
-  FRemoveAnswer = raYes;
-  for (const std::string& path : FUnusedShared) {
-    FLogClass = lcSuccess;
+  remove_answer_ = RemoveAnswer::kYes;
+  for (const std::string& path : unused_shared_) {
+    log_class_ = LogClass::kSuccess;
     result_ = i18n::Translate("RS_OK", "Ok");
     const std::string item = i18n::Translate("RS_REM_SHARED", "DELETE SHARED FILE: ") + path;
     // The counter goes whatever the user decides about the file.
@@ -93,8 +93,9 @@ void TDezinstaler::RemoveUnusedShared() {
           "RS_ERR_SHARED_DEL",
           "ERROR (shared file already deleted -> application is already uninstalled?)"));
     } else {
-      if (FRemoveAnswer == raYes || FRemoveAnswer == raNo) FRemoveAnswer = AskRemoveShared(path);
-      if (FRemoveAnswer == raYes || FRemoveAnswer == raYesToAll) {
+      if (remove_answer_ == RemoveAnswer::kYes || remove_answer_ == RemoveAnswer::kNo)
+        remove_answer_ = AskRemoveShared(path);
+      if (remove_answer_ == RemoveAnswer::kYes || remove_answer_ == RemoveAnswer::kYesToAll) {
         fs.SetAttributes(path, platform::attr::kArchive);
         if (!RecycleFile(fs, platform_.shell, path)) {
           fs.SetAttributes(path, *attributes);
@@ -104,19 +105,21 @@ void TDezinstaler::RemoveUnusedShared() {
         result_ = i18n::Translate("RS_OK_SKIPPED", "Ok (Skipped)");
       }
     }
-    FLogLine = item + " ... " + result_;
+    log_line_ = item + " ... " + result_;
     AddLogLine();
   }
 }
 
-RemoveAnswer TDezinstaler::AskRemoveShared(const std::string& path) {
+RemoveAnswer Uninstaller::AskRemoveShared(const std::string& path) {
   const size_t cut = path.rfind('\\');
-  FAskFileName = cut == std::string::npos ? path : path.substr(cut + 1);
-  FAskFolder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-  RemoveAnswer answer = raNo;
-  Synchronize([&] { answer = view_.AskRemoveShared(FAskFileName, FAskFolder); });
+  ask_file_name_ = cut == std::string::npos ? path : path.substr(cut + 1);
+  ask_folder_ = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  RemoveAnswer answer = RemoveAnswer::kNo;
+  Synchronize([&] { answer = view_.AskRemoveShared(ask_file_name_, ask_folder_); });
   // Anything but the four answers keeps the file.
-  if (answer != raYes && answer != raYesToAll && answer != raNoToAll) answer = raNo;
+  if (answer != RemoveAnswer::kYes && answer != RemoveAnswer::kYesToAll &&
+      answer != RemoveAnswer::kNoToAll)
+    answer = RemoveAnswer::kNo;
   return answer;
 }
 

@@ -31,28 +31,28 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-LogColor LogClassColor(int32_t log_class) {
+LogColor LogClassColor(LogClass log_class) {
   switch (log_class) {
-    case lcError:
+    case LogClass::kError:
       return {255, 0, 0, false};
-    case lcWarning:
+    case LogClass::kWarning:
       return {0, 0, 255, false};
-    case lcSuccess:
+    case LogClass::kSuccess:
       return {0, 128, 0, false};
     default:
       return {0, 0, 0, true};
   }
 }
 
-bool ShownAtLogLevel(int32_t log_level, int32_t log_class) {
-  return (log_level & log_class) > 0;
+bool ShownAtLogLevel(int32_t log_level, LogClass log_class) {
+  return (log_level & static_cast<int32_t>(log_class)) > 0;
 }
 
-TUninstallLog::TUninstallLog(const settings::Settings& settings, UninstallView& view)
+UninstallLog::UninstallLog(const settings::Settings& settings, UninstallView& view)
     : settings_(settings), view_(view) {}
 
-void TUninstallLog::AddLogLine(std::string_view line, int32_t log_class) {
-  const bool kept = ShownAtLogLevel(settings_.LogLevel, log_class);
+void UninstallLog::AddLogLine(std::string_view line, LogClass log_class) {
+  const bool kept = ShownAtLogLevel(settings_.log_level, log_class);
   if (kept || show_every_line_) view_.AppendLogLine(line, LogClassColor(log_class));
   if (kept) lines_.emplace_back(line);
 }
@@ -60,7 +60,6 @@ void TUninstallLog::AddLogLine(std::string_view line, int32_t log_class) {
 std::string LogFilePath(std::string_view program_folder) {
   return platform::JoinPath(program_folder, kLogFileName);
 }
-
 
 platform::Status AppendRunToLogFile(platform::FileSystem& fs, std::string_view path,
                                     std::string_view run_heading,
@@ -89,17 +88,17 @@ platform::Status AppendRunToLogFile(platform::FileSystem& fs, std::string_view p
   return platform::WriteFileAtomically(fs, path, {data, text.size()});
 }
 
-platform::Status WriteLogFile(const LogFileContext& target, const TUninstallLog& log,
+platform::Status WriteLogFile(const LogFileContext& target, const UninstallLog& log,
                               UninstallView& view) {
-  snapshot::WorkerContext& context = target.context;
-  view.SetStatus(context.ProgramState == snapshot::psStopRequested
+  threads::WorkerContext& context = target.context;
+  view.SetStatus(context.program_state == threads::ProgramState::kStopRequested
                      ? i18n::Translate("RS_UNINST_STOPPED", "Uninstall stopped.")
                      : i18n::Translate("RS_UNINST_COMPLETE", "Uninstall complete."));
-  context.ProgramState = snapshot::psUninstalled;
+  context.program_state = threads::ProgramState::kUninstalled;
   platform::Status written;
-  if (context.settings.LogLevel > 0) {
-    const std::string heading =
-        context.CurrentIdentifier + ' ' + changes::FormatDateTime(target.clock.Now(), target.format);
+  if (context.settings.log_level > 0) {
+    const std::string heading = context.current_identifier + ' ' +
+                                changes::FormatDateTime(target.clock.Now(), target.format);
     written =
         AppendRunToLogFile(target.fs, LogFilePath(context.program_folder), heading, log.Lines());
   }

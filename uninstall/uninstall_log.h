@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "changes/chg_archive.h"
-#include "engine/snapshot/worker_context.h"
+#include "changes/changes_archive.h"
+#include "engine/threads/worker_context.h"
 #include "platform/filesystem.h"
 #include "platform/locale.h"
 #include "platform/status.h"
@@ -20,29 +20,29 @@ namespace cvn::uninstall {
 
 // Classes of a log line. LogLevel is a set of the first three; the summary
 // has every bit set, so it passes any LogLevel but 0.
-enum LogClass : int32_t {
-  lcError = 1,
-  lcWarning = 2,
-  lcSuccess = 4,
-  lcSummary = -1,
+enum class LogClass : int32_t {
+  kError = 1,
+  kWarning = 2,
+  kSuccess = 4,
+  kSummary = -1,
 };
 
 // Red errors, blue warnings, green successes, window text for the rest.
-LogColor LogClassColor(int32_t log_class);
+LogColor LogClassColor(LogClass log_class);
 // True when LogLevel lets a line of `log_class` through.
-bool ShownAtLogLevel(int32_t log_level, int32_t log_class);
+bool ShownAtLogLevel(int32_t log_level, LogClass log_class);
 
 // The content of the log box. Main thread only.
-class TUninstallLog {
+class UninstallLog {
  public:
   // `settings` gives LogLevel; both must outlive the log.
-  TUninstallLog(const settings::Settings& settings, UninstallView& view);
+  UninstallLog(const settings::Settings& settings, UninstallView& view);
 
   // Empties the box, at the start of an uninstall.
   void Clear() { lines_.clear(); }
   // Shows `line` in the colour of its class and keeps it, unless LogLevel
   // filters it out.
-  void AddLogLine(std::string_view line, int32_t log_class);
+  void AddLogLine(std::string_view line, LogClass log_class);
   // Shows every line, whatever LogLevel says; what is kept for Log.txt is
   // still filtered (the command line's --verbose).
   void ShowEveryLine(bool every) { show_every_line_ = every; }
@@ -72,7 +72,7 @@ platform::Status AppendRunToLogFile(platform::FileSystem& fs, std::string_view p
 
 // What the end of an uninstall works with.
 struct LogFileContext {
-  snapshot::WorkerContext& context;  // ProgramState, the identifier, the program folder
+  threads::WorkerContext& context;  // ProgramState, the identifier, the program folder
   platform::FileSystem& fs;
   const changes::Clock& clock;
   const platform::DateTimeFormat& format = platform::UserDateTimeFormat();
@@ -83,7 +83,7 @@ struct LogFileContext {
 // "uninstall ended", appends the run to Log.txt unless LogLevel is 0 and
 // gives the window back its idle controls. Returns the outcome of the
 // Log.txt update (Ok when LogLevel is 0).
-platform::Status WriteLogFile(const LogFileContext& target, const TUninstallLog& log,
+platform::Status WriteLogFile(const LogFileContext& target, const UninstallLog& log,
                               UninstallView& view);
 
 }  // namespace cvn::uninstall

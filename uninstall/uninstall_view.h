@@ -24,11 +24,11 @@ struct LogColor {
 
 // The answers of the shared-file question TdlgRemoveShared, with the
 // values of the dialog results they stand for.
-enum RemoveAnswer : int32_t {
-  raYes = 6,
-  raNo = 7,
-  raNoToAll = 9,
-  raYesToAll = 10,
+enum class RemoveAnswer : int32_t {
+  kYes = 6,
+  kNo = 7,
+  kNoToAll = 9,
+  kYesToAll = 10,
 };
 
 class UninstallView {

@@ -9,14 +9,14 @@
 
 namespace cvn::compare {
 
-using changes::TNodeData;
-using snapshot::TNode;
-using snapshot::TValori;
+using changes::ChangeRecord;
+using snapshot::SnapshotNode;
+using snapshot::SnapshotValue;
 
 namespace {
 
-bool SameData(const TValori& a, const TValori& b) {
-  return a.Size == b.Size && std::equal(a.Data, a.Data + a.Size, b.Data);
+bool SameData(const SnapshotValue& a, const SnapshotValue& b) {
+  return a.size == b.size && std::equal(a.data, a.data + a.size, b.data);
 }
 
 std::string Concat(std::string_view a, std::string_view b) {
@@ -29,30 +29,31 @@ std::string Concat(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-FileSystemComparer::FileSystemComparer(snapshot::ScanControl& thread, changes::ChangeSink& sink,
+FileSystemComparer::FileSystemComparer(threads::ScanControl& thread, changes::ChangeSink& sink,
                                        platform::DateTimeSeparators separators)
     : thread_(thread), sink_(sink), separators_(std::move(separators)) {}
 
-void FileSystemComparer::CompareTrees(const TNode* before, const TNode* after) {
+void FileSystemComparer::CompareTrees(const SnapshotNode* before, const SnapshotNode* after) {
   CompareFS(after, before, "", false);
   CompareFS(before, after, "", true);
 }
 
-void FileSystemComparer::CompareFS(const TNode* a, const TNode* b, std::string_view path,
-                                   bool deleted) {
-  const FirstMatchIndex<TNode> others(b);
-  for (const TNode* n = a; n != nullptr && !thread_.CancelRequested(); n = n->Next) {
-    const TNode* m = others.Find(n->Name);
-    const std::string folder = Concat(path, n->Name);
+void FileSystemComparer::CompareFS(const SnapshotNode* a, const SnapshotNode* b,
+                                   std::string_view path, bool deleted) {
+  const FirstMatchIndex<SnapshotNode> others(b);
+  for (const SnapshotNode* n = a; n != nullptr && !thread_.CancelRequested(); n = n->next) {
+    const SnapshotNode* m = others.Find(n->name);
+    const std::string folder = Concat(path, n->name);
     if (m == nullptr) {
       // The whole folder is new (or gone), and everything in it.
-      ReportFolder(path, n->Name, deleted);
-      for (const TValori* f = n->Values; f != nullptr; f = f->Next) ReportFile(folder, *f, deleted);
-      CompareFS(n->Child, nullptr, folder + '\\', deleted);
+      ReportFolder(path, n->name, deleted);
+      for (const SnapshotValue* f = n->values; f != nullptr; f = f->next)
+        ReportFile(folder, *f, deleted);
+      CompareFS(n->child, nullptr, folder + '\\', deleted);
     } else {
-      const FirstMatchIndex<TValori> other_files(m->Values);
-      for (const TValori* f = n->Values; f != nullptr; f = f->Next) {
-        const TValori* g = other_files.Find(f->Name);
+      const FirstMatchIndex<SnapshotValue> other_files(m->values);
+      for (const SnapshotValue* f = n->values; f != nullptr; f = f->next) {
+        const SnapshotValue* g = other_files.Find(f->name);
         if (g == nullptr) {
           ReportFile(folder, *f, deleted);
         } else if (!deleted && !SameData(*f, *g)) {
@@ -60,48 +61,49 @@ void FileSystemComparer::CompareFS(const TNode* a, const TNode* b, std::string_v
         }
         thread_.CheckPause();
       }
-      CompareFS(n->Child, m->Child, folder + '\\', deleted);
+      CompareFS(n->child, m->child, folder + '\\', deleted);
     }
     thread_.CheckPause();
   }
 }
 
 void FileSystemComparer::ReportFolder(std::string_view path, std::string_view name, bool deleted) {
-  TNodeData record;
-  record.Kind = deleted ? changes::nkFolderDeleted : changes::nkFolderAdded;
-  record.Path = path.substr(0, path.empty() ? 0 : path.size() - 1);
+  ChangeRecord record;
+  record.kind = deleted ? changes::NodeKind::kFolderDeleted : changes::NodeKind::kFolderAdded;
+  record.path = path.substr(0, path.empty() ? 0 : path.size() - 1);
   sink_.AddToTree(path, name, record);
 }
 
-void FileSystemComparer::ReportFile(std::string_view folder, const TValori& file, bool deleted) {
+void FileSystemComparer::ReportFile(std::string_view folder, const SnapshotValue& file,
+                                    bool deleted) {
   const std::string info = FileInfoText(file.Bytes(), separators_);
   const auto size = static_cast<int32_t>(info.size() + 1);
-  TNodeData record;
-  record.Path = folder;
+  ChangeRecord record;
+  record.path = folder;
   if (deleted) {
-    record.Kind = changes::nkFileDeleted;
-    record.Before = changes::TextBuffer(info);
-    record.BeforeSize = size;
+    record.kind = changes::NodeKind::kFileDeleted;
+    record.before = changes::TextBuffer(info);
+    record.before_size = size;
   } else {
-    record.Kind = changes::nkFileAdded;
-    record.After = changes::TextBuffer(info);
-    record.AfterSize = size;
+    record.kind = changes::NodeKind::kFileAdded;
+    record.after = changes::TextBuffer(info);
+    record.after_size = size;
   }
-  sink_.AddToTree(folder, file.Name, record);
+  sink_.AddToTree(folder, file.name, record);
 }
 
-void FileSystemComparer::ReportChangedFile(std::string_view folder, const TValori& after,
-                                           const TValori& before) {
+void FileSystemComparer::ReportChangedFile(std::string_view folder, const SnapshotValue& after,
+                                           const SnapshotValue& before) {
   const std::string before_info = FileInfoText(before.Bytes(), separators_);
   const std::string after_info = FileInfoText(after.Bytes(), separators_);
-  TNodeData record;
-  record.Kind = changes::nkFileChanged;
-  record.Path = folder;
-  record.Before = changes::TextBuffer(before_info);
-  record.BeforeSize = static_cast<int32_t>(before_info.size() + 1);
-  record.After = changes::TextBuffer(after_info);
-  record.AfterSize = static_cast<int32_t>(after_info.size() + 1);
-  sink_.AddToTree(folder, after.Name, record);
+  ChangeRecord record;
+  record.kind = changes::NodeKind::kFileChanged;
+  record.path = folder;
+  record.before = changes::TextBuffer(before_info);
+  record.before_size = static_cast<int32_t>(before_info.size() + 1);
+  record.after = changes::TextBuffer(after_info);
+  record.after_size = static_cast<int32_t>(after_info.size() + 1);
+  sink_.AddToTree(folder, after.name, record);
 }
 
 }  // namespace cvn::compare

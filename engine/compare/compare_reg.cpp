@@ -9,27 +9,27 @@
 
 namespace cvn::compare {
 
-using changes::TNodeData;
-using snapshot::TNode;
-using snapshot::TValori;
+using changes::ChangeRecord;
+using snapshot::SnapshotNode;
+using snapshot::SnapshotValue;
 
 namespace {
 
-bool SameValue(const TValori& a, const TValori& b) {
-  return a.Size == b.Size && a.ValueType == b.ValueType &&
-         std::equal(a.Data, a.Data + a.Size, b.Data);
+bool SameValue(const SnapshotValue& a, const SnapshotValue& b) {
+  return a.size == b.size && a.value_type == b.value_type &&
+         std::equal(a.data, a.data + a.size, b.data);
 }
 
-std::string_view TextOf(const TValori& value) {
-  const auto* begin = reinterpret_cast<const char*>(value.Data);
-  const auto* end = begin + value.Size;
+std::string_view TextOf(const SnapshotValue& value) {
+  const auto* begin = reinterpret_cast<const char*>(value.data);
+  const auto* end = begin + value.size;
   return std::string_view(begin, std::find(begin, end, '\0') - begin);
 }
 
 // The first four bytes, little-endian; missing bytes read as zeros.
-uint32_t DwordOf(const TValori& value) {
+uint32_t DwordOf(const SnapshotValue& value) {
   uint32_t number = 0;
-  for (uint32_t i = 0; i < 4 && i < value.Size; ++i) number |= uint32_t{value.Data[i]} << (8 * i);
+  for (uint32_t i = 0; i < 4 && i < value.size; ++i) number |= uint32_t{value.data[i]} << (8 * i);
   return number;
 }
 
@@ -65,7 +65,7 @@ int32_t CounterTextValue(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-RegistryComparer::RegistryComparer(snapshot::ScanControl& thread, changes::ChangeSink& sink,
+RegistryComparer::RegistryComparer(threads::ScanControl& thread, changes::ChangeSink& sink,
                                    platform::FileSystem& fs, platform::RootKey root)
     : thread_(thread),
       sink_(sink),
@@ -73,47 +73,49 @@ RegistryComparer::RegistryComparer(snapshot::ScanControl& thread, changes::Chang
       root_(static_cast<uint32_t>(root)),
       root_name_(platform::RootKeyName(root)) {}
 
-void RegistryComparer::CompareHive(const TNode* before, const TNode* after) {
+void RegistryComparer::CompareHive(const SnapshotNode* before, const SnapshotNode* after) {
   CompareReg(after, before, "", false);
   CompareReg(before, after, "", true);
 }
 
-void RegistryComparer::CompareReg(const TNode* a, const TNode* b, std::string_view path,
-                                  bool deleted) {
-  const FirstMatchIndex<TNode> others(b);
-  for (const TNode* n = a; n != nullptr && !thread_.CancelRequested(); n = n->Next) {
-    const TNode* m = others.Find(n->Name);
-    const std::string key = KeyPathOf(path, n->Name);
+void RegistryComparer::CompareReg(const SnapshotNode* a, const SnapshotNode* b,
+                                  std::string_view path, bool deleted) {
+  const FirstMatchIndex<SnapshotNode> others(b);
+  for (const SnapshotNode* n = a; n != nullptr && !thread_.CancelRequested(); n = n->next) {
+    const SnapshotNode* m = others.Find(n->name);
+    const std::string key = KeyPathOf(path, n->name);
     const std::string key_path = root_name_ + '\\' + key;
     if (m == nullptr) {
       // The whole key is new (or gone), and everything below it; no
       // counter rule applies here.
       ReportKey(key, deleted);
-      for (const TValori* v = n->Values; v != nullptr; v = v->Next) {
-        ReportValue(deleted ? changes::nkValueDeleted : changes::nkValueAdded, key_path, key, *v);
+      for (const SnapshotValue* v = n->values; v != nullptr; v = v->next) {
+        ReportValue(deleted ? changes::NodeKind::kValueDeleted : changes::NodeKind::kValueAdded,
+                    key_path, key, *v);
         thread_.CheckPause();
       }
-      CompareReg(n->Child, nullptr, key, deleted);
+      CompareReg(n->child, nullptr, key, deleted);
     } else {
       const bool counter_key = IsCounterKey(key);
-      const FirstMatchIndex<TValori> other_values(m->Values);
-      for (const TValori* v = n->Values; v != nullptr; v = v->Next) {
-        const TValori* w = other_values.Find(v->Name);
+      const FirstMatchIndex<SnapshotValue> other_values(m->values);
+      for (const SnapshotValue* v = n->values; v != nullptr; v = v->next) {
+        const SnapshotValue* w = other_values.Find(v->name);
         if (w == nullptr && deleted) {
-          ReportValue(changes::nkValueDeleted, key_path, key, *v);
+          ReportValue(changes::NodeKind::kValueDeleted, key_path, key, *v);
         } else if (w == nullptr) {
           const bool counter = counter_key &&
-                               (v->ValueType == platform::regtype::kSz ||
-                                v->ValueType == platform::regtype::kDword) &&
-                               FileExists(v->Name);
-          ReportValue(counter ? changes::nkCounterIncremented : changes::nkValueAdded, key_path,
-                      key, *v);
+                               (v->value_type == platform::regtype::kSz ||
+                                v->value_type == platform::regtype::kDword) &&
+                               FileExists(v->name);
+          ReportValue(
+              counter ? changes::NodeKind::kCounterIncremented : changes::NodeKind::kValueAdded,
+              key_path, key, *v);
         } else if (!deleted && !SameValue(*v, *w)) {
           ReportChangedValue(key_path, key, *v, *w, counter_key);
         }
         thread_.CheckPause();
       }
-      CompareReg(n->Child, m->Child, key, deleted);
+      CompareReg(n->child, m->child, key, deleted);
     }
     thread_.CheckPause();
   }
@@ -122,65 +124,65 @@ void RegistryComparer::CompareReg(const TNode* a, const TNode* b, std::string_vi
 void RegistryComparer::ReportKey(std::string_view key, bool deleted) {
   const std::string full = root_name_ + '\\' + std::string(key);
   const changes::SplitPath where = changes::SplitLastPath(full);
-  TNodeData record;
-  record.Kind = deleted ? changes::nkKeyDeleted : changes::nkKeyAdded;
-  record.RootKey = root_;
-  record.Path = changes::SplitLastPath(key).container;
+  ChangeRecord record;
+  record.kind = deleted ? changes::NodeKind::kKeyDeleted : changes::NodeKind::kKeyAdded;
+  record.root_key = root_;
+  record.path = changes::SplitLastPath(key).container;
   sink_.AddToTree(where.container, where.name, record);
 }
 
-void RegistryComparer::ReportValue(int32_t kind, std::string_view key_path, std::string_view key,
-                                   const TValori& value) {
-  TNodeData record;
-  record.Kind = kind;
-  record.RootKey = root_;
-  record.Path = key;
-  record.ValueType = value.ValueType;
-  const auto size = static_cast<int32_t>(value.Size);
-  if (kind == changes::nkValueDeleted) {
-    record.Before = changes::CopyBuffer(value.Bytes());
-    record.BeforeSize = size;
+void RegistryComparer::ReportValue(changes::NodeKind kind, std::string_view key_path,
+                                   std::string_view key, const SnapshotValue& value) {
+  ChangeRecord record;
+  record.kind = kind;
+  record.root_key = root_;
+  record.path = key;
+  record.value_type = value.value_type;
+  const auto size = static_cast<int32_t>(value.size);
+  if (kind == changes::NodeKind::kValueDeleted) {
+    record.before = changes::CopyBuffer(value.Bytes());
+    record.before_size = size;
   } else {
-    record.After = changes::CopyBuffer(value.Bytes());
-    record.AfterSize = size;
+    record.after = changes::CopyBuffer(value.Bytes());
+    record.after_size = size;
   }
-  sink_.AddToTree(key_path, value.Name, record);
+  sink_.AddToTree(key_path, value.name, record);
 }
 
 void RegistryComparer::ReportChangedValue(std::string_view key_path, std::string_view key,
-                                          const TValori& after, const TValori& before,
+                                          const SnapshotValue& after, const SnapshotValue& before,
                                           bool counter_key) {
-  TNodeData record;
-  record.Kind = changes::nkValueChanged;
-  record.RootKey = root_;
-  record.Path = key;
-  record.ValueType = before.ValueType;
-  record.Before = changes::CopyBuffer(before.Bytes());
-  record.BeforeSize = static_cast<int32_t>(before.Size);
-  record.After = changes::CopyBuffer(after.Bytes());
-  record.AfterSize = static_cast<int32_t>(after.Size);
+  ChangeRecord record;
+  record.kind = changes::NodeKind::kValueChanged;
+  record.root_key = root_;
+  record.path = key;
+  record.value_type = before.value_type;
+  record.before = changes::CopyBuffer(before.Bytes());
+  record.before_size = static_cast<int32_t>(before.size);
+  record.after = changes::CopyBuffer(after.Bytes());
+  record.after_size = static_cast<int32_t>(after.size);
 
   // A counter records its increase; the type before decides how to read it.
-  if (counter_key && FileExists(after.Name)) {
+  if (counter_key && FileExists(after.name)) {
     uint32_t delta = 0;
     bool counted = true;
-    if (before.ValueType == platform::regtype::kSz) {
+    if (before.value_type == platform::regtype::kSz) {
       // Wrap-around as for the 32-bit counters: no overflow from extreme texts.
       delta = static_cast<uint32_t>(CounterTextValue(TextOf(after))) -
               static_cast<uint32_t>(CounterTextValue(TextOf(before)));
-      record.ValueType = platform::regtype::kDword;
-    } else if (before.ValueType == platform::regtype::kDword) {
+      record.value_type = platform::regtype::kDword;
+    } else if (before.value_type == platform::regtype::kDword) {
       delta = DwordOf(after) - DwordOf(before);
     } else {
       counted = false;
     }
     if (counted) {
-      record.Kind = changes::nkCounterIncremented;
-      record.After = DwordBuffer(delta);
-      record.AfterSize = 4;
+      record.kind = changes::NodeKind::kCounterIncremented;
+      record.after = DwordBuffer(delta);
+      record.after_size = 4;
     }
   }
-  sink_.AddToTree(key_path, after.Name, record);
+  sink_.AddToTree(key_path, after.name, record);
 }
 
 bool RegistryComparer::IsCounterKey(std::string_view key) const {

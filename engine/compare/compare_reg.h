@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "changes/change_sink.h"
-#include "engine/snapshot/scan_control.h"
 #include "engine/snapshot/snapshot_tree.h"
+#include "engine/threads/scan_control.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 
@@ -29,31 +29,31 @@ class RegistryComparer {
  public:
   // Runs on the second scan's worker. `fs` answers whether a counter's file
   // exists now; `root` is the hive compared.
-  RegistryComparer(snapshot::ScanControl& thread, changes::ChangeSink& sink,
+  RegistryComparer(threads::ScanControl& thread, changes::ChangeSink& sink,
                    platform::FileSystem& fs, platform::RootKey root);
 
   // Both passes: keys and values created, values changed and counters, then
   // keys and values deleted. Each tree's root is the unnamed hive root.
-  void CompareHive(const snapshot::TNode* before, const snapshot::TNode* after);
+  void CompareHive(const snapshot::SnapshotNode* before, const snapshot::SnapshotNode* after);
 
   // Reports what the key list from `a` holds and the list from `b` does not
   // (created, or with `deleted`, deleted), and in the first pass the values
   // that differ. `path` is the path of the lists' parent key below the root,
   // "" at the top. Stops at the next key once a stop is requested.
-  void CompareReg(const snapshot::TNode* a, const snapshot::TNode* b, std::string_view path,
-                  bool deleted);
+  void CompareReg(const snapshot::SnapshotNode* a, const snapshot::SnapshotNode* b,
+                  std::string_view path, bool deleted);
 
  private:
   void ReportKey(std::string_view key, bool deleted);
-  void ReportValue(int32_t kind, std::string_view key_path, std::string_view key,
-                   const snapshot::TValori& value);
+  void ReportValue(changes::NodeKind kind, std::string_view key_path, std::string_view key,
+                   const snapshot::SnapshotValue& value);
   void ReportChangedValue(std::string_view key_path, std::string_view key,
-                          const snapshot::TValori& after, const snapshot::TValori& before,
-                          bool counter_key);
+                          const snapshot::SnapshotValue& after,
+                          const snapshot::SnapshotValue& before, bool counter_key);
   bool IsCounterKey(std::string_view key) const;
   bool FileExists(std::string_view path) const;
 
-  snapshot::ScanControl& thread_;
+  threads::ScanControl& thread_;
   changes::ChangeSink& sink_;
   platform::FileSystem& fs_;
   uint32_t root_;

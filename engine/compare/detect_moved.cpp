@@ -4,14 +4,14 @@
 
 namespace cvn::compare {
 
+using changes::ChangeRecord;
 using changes::NodeId;
-using changes::TNodeData;
 
-MovedFileDetector::MovedFileDetector(snapshot::ScanControl& thread, changes::ChangeTree& tree)
+MovedFileDetector::MovedFileDetector(threads::ScanControl& thread, changes::ChangeTree& tree)
     : thread_(thread), tree_(tree) {
   const NodeId root = tree_.FileSystemRoot();
   for (NodeId n = root; n != changes::kNoNode; n = tree_.NextInSubtree(n, root)) {
-    if (tree_.Data(n).Kind == changes::nkFileAdded) created_.push_back(n);
+    if (tree_.Data(n).kind == changes::NodeKind::kFileAdded) created_.push_back(n);
   }
   chain_.assign(created_.size(), -1);
   size_t capacity = 16;
@@ -37,8 +37,8 @@ uint64_t MovedFileDetector::HashOf(const Key& key) {
 }
 
 MovedFileDetector::Key MovedFileDetector::CreatedKey(int32_t candidate) const {
-  const TNodeData& data = tree_.Data(created_[candidate]);
-  return {data.Name, changes::ZeroTerminatedText(data.After.get(), data.AfterSize)};
+  const ChangeRecord& data = tree_.Data(created_[candidate]);
+  return {data.name, changes::ZeroTerminatedText(data.after.get(), data.after_size)};
 }
 
 MovedFileDetector::Slot& MovedFileDetector::SlotOf(const Key& key, uint64_t hash) {
@@ -49,17 +49,17 @@ MovedFileDetector::Slot& MovedFileDetector::SlotOf(const Key& key, uint64_t hash
   }
 }
 
-bool MovedFileDetector::FindMovedTarget(const TNodeData& deleted) {
-  const Key key{deleted.Name,
-                changes::ZeroTerminatedText(deleted.Before.get(), deleted.BeforeSize)};
+bool MovedFileDetector::FindMovedTarget(const ChangeRecord& deleted) {
+  const Key key{deleted.name,
+                changes::ZeroTerminatedText(deleted.before.get(), deleted.before_size)};
   Slot& slot = SlotOf(key, HashOf(key));
   // Candidates before `next` are paired already; the kind test only guards
   // against a tree changed behind this object's back.
   while (slot.next >= 0) {
     const NodeId target = created_[slot.next];
     slot.next = chain_[slot.next];
-    if (tree_.Data(target).Kind == changes::nkFileAdded) {
-      tree_.SetKind(target, changes::nkFileMovedTo);
+    if (tree_.Data(target).kind == changes::NodeKind::kFileAdded) {
+      tree_.SetKind(target, changes::NodeKind::kFileMovedTo);
       return true;
     }
   }
@@ -69,14 +69,14 @@ bool MovedFileDetector::FindMovedTarget(const TNodeData& deleted) {
 void MovedFileDetector::DetectMoved(NodeId node) {
   for (NodeId n = node; n != changes::kNoNode; n = tree_.NextInSubtree(n, node)) {
     if (n != node && thread_.Terminated()) return;
-    if (tree_.Data(n).Kind == changes::nkFileDeleted && FindMovedTarget(tree_.Data(n))) {
-      tree_.SetKind(n, changes::nkFileMovedFrom);
+    if (tree_.Data(n).kind == changes::NodeKind::kFileDeleted && FindMovedTarget(tree_.Data(n))) {
+      tree_.SetKind(n, changes::NodeKind::kFileMovedFrom);
     }
     thread_.CheckPause();
   }
 }
 
-void DetectMovedFiles(snapshot::ScanControl& thread, changes::ChangeTree& tree) {
+void DetectMovedFiles(threads::ScanControl& thread, changes::ChangeTree& tree) {
   MovedFileDetector detector(thread, tree);
   detector.DetectMoved(tree.FileSystemRoot());
 }

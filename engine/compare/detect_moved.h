@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "changes/change_tree.h"
-#include "engine/snapshot/scan_control.h"
+#include "engine/threads/scan_control.h"
 
 namespace cvn::compare {
 
@@ -16,7 +16,7 @@ class MovedFileDetector {
  public:
   // Works on the file-system branch of `tree`, which must not change except
   // through this object while it is in use.
-  MovedFileDetector(snapshot::ScanControl& thread, changes::ChangeTree& tree);
+  MovedFileDetector(threads::ScanControl& thread, changes::ChangeTree& tree);
 
   // Examines `node` and its descendants, a node before its children: each
   // deleted file that finds its created twin becomes kind 12. Ends between
@@ -26,7 +26,7 @@ class MovedFileDetector {
   // The created file that pairs with `deleted`: the first one in tree order
   // of the whole file-system branch. Relabels it (kind 13) and returns true
   // when there is one.
-  bool FindMovedTarget(const changes::TNodeData& deleted);
+  bool FindMovedTarget(const changes::ChangeRecord& deleted);
 
  private:
   struct Key {
@@ -48,7 +48,7 @@ class MovedFileDetector {
   // The slot of `key`, or the free slot where it belongs.
   Slot& SlotOf(const Key& key, uint64_t hash);
 
-  snapshot::ScanControl& thread_;
+  threads::ScanControl& thread_;
   changes::ChangeTree& tree_;
   std::vector<changes::NodeId> created_;  // created files in tree order
   std::vector<int32_t> chain_;            // per created file: the next of its key, or -1
@@ -56,6 +56,6 @@ class MovedFileDetector {
 };
 
 // The second scan's last step: detection over the whole file-system branch.
-void DetectMovedFiles(snapshot::ScanControl& thread, changes::ChangeTree& tree);
+void DetectMovedFiles(threads::ScanControl& thread, changes::ChangeTree& tree);
 
 }  // namespace cvn::compare

@@ -19,7 +19,7 @@ size_t NoCaseHash(std::string_view name);
 // The same as text::EqualsNoCase, quicker for ASCII names.
 bool SameName(std::string_view a, std::string_view b);
 
-// Entry is a snapshot::TNode or snapshot::TValori: a Name and a Next.
+// Entry is a snapshot::SnapshotNode or snapshot::SnapshotValue: a Name and a Next.
 template <class Entry>
 class FirstMatchIndex {
  public:
@@ -28,27 +28,27 @@ class FirstMatchIndex {
 
   explicit FirstMatchIndex(const Entry* head) : head_(head) {
     size_t count = 0;
-    for (const Entry* e = head; e != nullptr && count < kScanLimit; e = e->Next) ++count;
+    for (const Entry* e = head; e != nullptr && count < kScanLimit; e = e->next) ++count;
     if (count < kScanLimit) return;
-    for (const Entry* e = head; e != nullptr; e = e->Next) ++count;
+    for (const Entry* e = head; e != nullptr; e = e->next) ++count;
     size_t capacity = 16;
     while (capacity < 2 * count) capacity *= 2;
     slots_.resize(capacity);
-    for (const Entry* e = head; e != nullptr; e = e->Next) Insert(e);
+    for (const Entry* e = head; e != nullptr; e = e->next) Insert(e);
   }
 
   // The first entry of the list named `name`; null when there is none.
   const Entry* Find(std::string_view name) const {
     if (slots_.empty()) {
-      for (const Entry* e = head_; e != nullptr; e = e->Next)
-        if (SameName(e->Name, name)) return e;
+      for (const Entry* e = head_; e != nullptr; e = e->next)
+        if (SameName(e->name, name)) return e;
       return nullptr;
     }
     const size_t hash = NoCaseHash(name);
     for (size_t i = hash & Mask();; i = (i + 1) & Mask()) {
       const Slot& slot = slots_[i];
       if (slot.entry == nullptr) return nullptr;
-      if (slot.hash == hash && SameName(slot.entry->Name, name)) return slot.entry;
+      if (slot.hash == hash && SameName(slot.entry->name, name)) return slot.entry;
     }
   }
 
@@ -63,14 +63,14 @@ class FirstMatchIndex {
   // Entries come in list order, so an entry equal to one already present is
   // never a first match and is left out.
   void Insert(const Entry* entry) {
-    const size_t hash = NoCaseHash(entry->Name);
+    const size_t hash = NoCaseHash(entry->name);
     for (size_t i = hash & Mask();; i = (i + 1) & Mask()) {
       Slot& slot = slots_[i];
       if (slot.entry == nullptr) {
         slot = Slot{hash, entry};
         return;
       }
-      if (slot.hash == hash && SameName(slot.entry->Name, entry->Name)) return;
+      if (slot.hash == hash && SameName(slot.entry->name, entry->name)) return;
     }
   }
 

@@ -25,8 +25,9 @@ constexpr uint64_t kMiddleOfDosRange = 139'376'160'000'000'000ull;  // 2042-09-0
 
 std::string GetProgramFilesDir(platform::Registry& registry) {
   std::unique_ptr<platform::RegKey> key;
-  if (!registry.OpenKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
-                        platform::KeyAccess::kRead, &key)
+  if (!registry
+           .OpenKey(platform::RootKey::kLocalMachine, kCurrentVersionKey,
+                    platform::KeyAccess::kRead, &key)
            .ok()) {
     return {};
   }
@@ -50,14 +51,15 @@ platform::DosDateTime FileDosTime(platform::FileSystem& fs, uint64_t filetime) {
 std::array<uint8_t, 8> FileRecordData(platform::DosDateTime time, uint64_t size) {
   const uint32_t when = static_cast<uint32_t>(time.date) << 16 | time.time;
   const uint32_t low_size = static_cast<uint32_t>(size);
-  return {static_cast<uint8_t>(when),          static_cast<uint8_t>(when >> 8),
-          static_cast<uint8_t>(when >> 16),    static_cast<uint8_t>(when >> 24),
-          static_cast<uint8_t>(low_size),      static_cast<uint8_t>(low_size >> 8),
+  return {static_cast<uint8_t>(when),           static_cast<uint8_t>(when >> 8),
+          static_cast<uint8_t>(when >> 16),     static_cast<uint8_t>(when >> 24),
+          static_cast<uint8_t>(low_size),       static_cast<uint8_t>(low_size >> 8),
           static_cast<uint8_t>(low_size >> 16), static_cast<uint8_t>(low_size >> 24)};
 }
 
 FileSystemScanner::FileSystemScanner(platform::FileSystem& fs, platform::Registry& registry,
-                                     const settings::Settings& settings, ScanControl& control)
+                                     const settings::Settings& settings,
+                                     threads::ScanControl& control)
     : fs_(fs), registry_(registry), settings_(settings), control_(control) {}
 
 std::unique_ptr<platform::FolderListing> FileSystemScanner::Enter(std::string_view folder_path) {
@@ -76,7 +78,7 @@ std::string FileSystemScanner::TargetPath(std::string_view target) {
   return path;
 }
 
-bool FileSystemScanner::ScanTarget(std::string_view target, TDBTree& store) {
+bool FileSystemScanner::ScanTarget(std::string_view target, SnapshotStore& store) {
   if (target.empty()) return false;
   const std::string path = TargetPath(target);
   const auto listing = Enter(path);
@@ -88,7 +90,7 @@ bool FileSystemScanner::ScanTarget(std::string_view target, TDBTree& store) {
   // folders on the way to it would look created once the installer put
   // something in it, and an uninstall would offer to delete them.
   if (store.Bytes().size() == size_before && !control_.Terminated() && !IsDriveRoot(path) &&
-      !settings_.ExcludedFolders.Contains(path)) {
+      !settings_.excluded_folders.Contains(path)) {
     store.Add(path, "", {}, 0, flags::kContainer);
   }
   return true;
@@ -96,16 +98,16 @@ bool FileSystemScanner::ScanTarget(std::string_view target, TDBTree& store) {
 
 void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
                                        std::string_view snapshot_folder) {
-  TDBTree store = TDBTree::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
-  if (settings_.ScanEntire) {
+  SnapshotStore store = SnapshotStore::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
+  if (settings_.scan_system_partition) {
     ScanTarget(SystemDriveRoot(windows_folder), store);
   } else {
-    if (settings_.ScanWin) ScanTarget(windows_folder, store);
-    if (settings_.ScanProg) ScanTarget(GetProgramFilesDir(registry_), store);
+    if (settings_.scan_windows_folder) ScanTarget(windows_folder, store);
+    if (settings_.scan_program_files) ScanTarget(GetProgramFilesDir(registry_), store);
   }
-  if (settings_.ScanOthers) {
+  if (settings_.scan_other_folders) {
     // The list ends at its first empty or unusable entry.
-    std::string_view rest = settings_.ScanOtherPaths;
+    std::string_view rest = settings_.other_folders;
     for (;;) {
       const size_t cut = rest.find(';');
       if (!ScanTarget(rest.substr(0, cut), store) || cut == std::string_view::npos) break;
@@ -115,9 +117,9 @@ void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
   store.Save();
 }
 
-void FileSystemScanner::ScanFolder(const std::string& folder_path,
-                                   platform::FolderListing& listing, TDBTree& store) {
-  if (settings_.ExcludedFolders.Contains(folder_path)) return;
+void FileSystemScanner::ScanFolder(const std::string& folder_path, platform::FolderListing& listing,
+                                   SnapshotStore& store) {
+  if (settings_.excluded_folders.Contains(folder_path)) return;
   const std::string file_path = IsDriveRoot(folder_path) ? folder_path.substr(0, 2) : folder_path;
 
   platform::FindEntry entry;

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/snapshot/db_tree.h"
-#include "engine/snapshot/scan_control.h"
+#include "engine/snapshot/snapshot_store.h"
+#include "engine/threads/scan_control.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 #include "settings/settings.h"
@@ -46,7 +46,7 @@ std::array<uint8_t, 8> FileRecordData(platform::DosDateTime time, uint64_t size)
 class FileSystemScanner {
  public:
   FileSystemScanner(platform::FileSystem& fs, platform::Registry& registry,
-                    const settings::Settings& settings, ScanControl& control);
+                    const settings::Settings& settings, threads::ScanControl& control);
 
   // Scans the targets the settings choose into a new store "FIS2" and saves
   // it in `snapshot_folder`, partial when the scan was stopped. Throws
@@ -56,13 +56,13 @@ class FileSystemScanner {
   // Records the contents of the folder `folder_path`, whose listing has just
   // been opened, and everything below it. An excluded folder records nothing.
   void ScanFolder(const std::string& folder_path, platform::FolderListing& listing,
-                  TDBTree& store);
+                  SnapshotStore& store);
 
  private:
   // The listing of a folder, or null when it cannot be listed.
   std::unique_ptr<platform::FolderListing> Enter(std::string_view folder_path);
   // Scans one target; false when it cannot be entered.
-  bool ScanTarget(std::string_view target, TDBTree& store);
+  bool ScanTarget(std::string_view target, SnapshotStore& store);
   // The target as an absolute folder path without a trailing backslash (a
   // drive root keeps its backslash): the form the folder records start from.
   std::string TargetPath(std::string_view target);
@@ -70,7 +70,7 @@ class FileSystemScanner {
   platform::FileSystem& fs_;
   platform::Registry& registry_;
   const settings::Settings& settings_;
-  ScanControl& control_;
+  threads::ScanControl& control_;
 };
 
 }  // namespace cvn::snapshot

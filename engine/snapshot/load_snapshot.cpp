@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "engine/snapshot/db_tree.h"
+#include "engine/snapshot/snapshot_store.h"
 #include "platform/text.h"
 
 namespace cvn::snapshot {
@@ -31,7 +31,7 @@ class TreeBuilder {
       current_ = EnsureRoot();
     }
     if (!(record.flags & flags::kContainer)) {
-      TValori* value = tree_.NewValue(record.name, record.value, record.data);
+      SnapshotValue* value = tree_.NewValue(record.name, record.value, record.data);
       SnapshotTree::AddValueFirst(*current_, *value);
     }
   }
@@ -41,23 +41,25 @@ class TreeBuilder {
   static constexpr size_t kIndexFrom = 16;
 
   struct ChildIndex {
-    std::unordered_map<std::string, TNode*> first;  // upper-cased name -> first such node
-    TNode* last = nullptr;                          // the list's end, for appending
+    std::unordered_map<std::string, SnapshotNode*> first;  // upper-cased name -> first such node
+    SnapshotNode* last = nullptr;                          // the list's end, for appending
   };
 
-  TNode* EnsureRoot() {
+  SnapshotNode* EnsureRoot() {
     if (tree_.Root() == nullptr) tree_.SetRoot(tree_.NewNode(""));
     return tree_.Root();
   }
 
   // The head of the list that `parent` holds; a null parent stands for the
   // top level (the root and its siblings).
-  TNode* FirstOf(TNode* parent) const { return parent ? parent->Child : tree_.Root(); }
+  SnapshotNode* FirstOf(SnapshotNode* parent) const {
+    return parent ? parent->child : tree_.Root();
+  }
 
-  TNode* PlaceFullPath(std::string_view path) {
+  SnapshotNode* PlaceFullPath(std::string_view path) {
     // A registry path is below the hive root; a file-system path starts at
     // the top level with its drive.
-    TNode* parent = (!file_system_ && tree_.Root() != nullptr) ? tree_.Root() : nullptr;
+    SnapshotNode* parent = (!file_system_ && tree_.Root() != nullptr) ? tree_.Root() : nullptr;
     size_t start = 0;
     for (;;) {
       const size_t end = std::min(path.find('\\', start), path.size());
@@ -67,13 +69,13 @@ class TreeBuilder {
     }
   }
 
-  TNode* FindOrAppend(TNode* parent, std::string_view name) {
+  SnapshotNode* FindOrAppend(SnapshotNode* parent, std::string_view name) {
     ChildIndex* index = IndexOf(parent);
     if (index == nullptr) {
       size_t seen = 0;
-      TNode* last = nullptr;
-      for (TNode* n = FirstOf(parent); n != nullptr; n = n->Next) {
-        if (text::EqualsNoCase(n->Name, name)) return n;
+      SnapshotNode* last = nullptr;
+      for (SnapshotNode* n = FirstOf(parent); n != nullptr; n = n->next) {
+        if (text::EqualsNoCase(n->name, name)) return n;
         last = n;
         if (++seen == kIndexFrom) break;
       }
@@ -82,26 +84,26 @@ class TreeBuilder {
     }
     const auto found = index->first.find(text::ToUpper(name));
     if (found != index->first.end()) return found->second;
-    TNode* node = Append(parent, index->last, name);
+    SnapshotNode* node = Append(parent, index->last, name);
     index->first.emplace(text::ToUpper(name), node);
     index->last = node;
     return node;
   }
 
-  TNode* Append(TNode* parent, TNode* last, std::string_view name) {
-    TNode* node = tree_.NewNode(name);
+  SnapshotNode* Append(SnapshotNode* parent, SnapshotNode* last, std::string_view name) {
+    SnapshotNode* node = tree_.NewNode(name);
     if (last != nullptr) {
-      last->Next = node;
+      last->next = node;
     } else if (parent != nullptr) {
-      parent->Child = node;
+      parent->child = node;
     } else {
       tree_.SetRoot(node);
     }
     return node;
   }
 
-  TNode* InsertFirstChild(TNode* parent, std::string_view name) {
-    TNode* node = tree_.NewNode(name);
+  SnapshotNode* InsertFirstChild(SnapshotNode* parent, std::string_view name) {
+    SnapshotNode* node = tree_.NewNode(name);
     if (parent == nullptr) {
       // Only a damaged file starts with a relative record.
       if (tree_.Root() == nullptr) {
@@ -118,16 +120,16 @@ class TreeBuilder {
     return node;
   }
 
-  ChildIndex* IndexOf(TNode* parent) {
+  ChildIndex* IndexOf(SnapshotNode* parent) {
     if (indexes_.empty()) return nullptr;
     const auto it = indexes_.find(parent);
     return it == indexes_.end() ? nullptr : it->second.get();
   }
 
-  ChildIndex* BuildIndex(TNode* parent) {
+  ChildIndex* BuildIndex(SnapshotNode* parent) {
     auto index = std::make_unique<ChildIndex>();
-    for (TNode* n = FirstOf(parent); n != nullptr; n = n->Next) {
-      index->first.emplace(text::ToUpper(n->Name), n);  // keeps the first of each name
+    for (SnapshotNode* n = FirstOf(parent); n != nullptr; n = n->next) {
+      index->first.emplace(text::ToUpper(n->name), n);  // keeps the first of each name
       index->last = n;
     }
     return (indexes_[parent] = std::move(index)).get();
@@ -135,17 +137,17 @@ class TreeBuilder {
 
   SnapshotTree& tree_;
   const bool file_system_;
-  TNode* current_ = nullptr;
-  std::unordered_map<TNode*, std::unique_ptr<ChildIndex>> indexes_;
+  SnapshotNode* current_ = nullptr;
+  std::unordered_map<SnapshotNode*, std::unique_ptr<ChildIndex>> indexes_;
 };
 
 }  // namespace
 
 SnapshotTree LoadSnapshot(platform::FileSystem& fs, std::string_view folder,
-                          std::string_view base_name, ScanControl& control) {
+                          std::string_view base_name, threads::ScanControl& control) {
   SnapshotTree tree;
   {
-    TDBTree store = TDBTree::Open(fs, folder, base_name);
+    SnapshotStore store = SnapshotStore::Open(fs, folder, base_name);
     TreeBuilder builder(tree, base_name.starts_with('F'));
     SnapshotRecord record;
     bool more = store.ReadRecord(&record);

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "engine/snapshot/scan_control.h"
 #include "engine/snapshot/snapshot_tree.h"
+#include "engine/threads/scan_control.h"
 #include "platform/filesystem.h"
 
 namespace cvn::snapshot {
@@ -16,6 +16,6 @@ namespace cvn::snapshot {
 // (the file is deleted all the same). Throws SnapshotFileError when the file
 // cannot be read and SnapshotFormatError when it is damaged.
 SnapshotTree LoadSnapshot(platform::FileSystem& fs, std::string_view folder,
-                          std::string_view base_name, ScanControl& control);
+                          std::string_view base_name, threads::ScanControl& control);
 
 }  // namespace cvn::snapshot

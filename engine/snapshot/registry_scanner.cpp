@@ -60,8 +60,8 @@ class RegistryScanner::ValueReader {
 };
 
 RegistryScanner::RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
-                                 ScanControl& control)
-    : registry_(registry), control_(control), scan_hkcr_(settings.ScanHKCR) {}
+                                 threads::ScanControl& control)
+    : registry_(registry), control_(control), scan_hkcr_(settings.scan_hkcr) {}
 
 bool RegistryScanner::IsClosedSubtree(RootKey root, std::string_view path) const {
   switch (root) {
@@ -77,26 +77,26 @@ bool RegistryScanner::IsClosedSubtree(RootKey root, std::string_view path) const
 }
 
 std::unique_ptr<platform::RegKey> RegistryScanner::OpenForScan(RootKey root,
-                                                                const std::string& path,
-                                                                platform::RegKey* parent,
-                                                                std::string_view name) {
+                                                               const std::string& path,
+                                                               platform::RegKey* parent,
+                                                               std::string_view name) {
   std::unique_ptr<platform::RegKey> key;
   // A subkey opens below its parent's open key: the same key as its full
   // path below the root, without the system parsing that path again.
-  const platform::Status s = parent != nullptr
-                                 ? registry_.OpenSubKey(*parent, name, platform::KeyAccess::kRead, &key)
-                                 : registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key);
+  const platform::Status s =
+      parent != nullptr ? registry_.OpenSubKey(*parent, name, platform::KeyAccess::kRead, &key)
+                        : registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key);
   if (!s.ok()) key.reset();
   return key;
 }
 
-void RegistryScanner::ScanRegKey(RootKey root, const std::string& path, TDBTree& store) {
+void RegistryScanner::ScanRegKey(RootKey root, const std::string& path, SnapshotStore& store) {
   ScanKeyToStore(root, path, nullptr, {}, store);
 }
 
 void RegistryScanner::ScanKeyToStore(RootKey root, const std::string& path,
                                      platform::RegKey* parent, std::string_view name,
-                                     TDBTree& store) {
+                                     SnapshotStore& store) {
   store.Add(path, "", {}, 0, flags::kContainer);
   if (IsClosedSubtree(root, path)) return;
   const auto key = OpenForScan(root, path, parent, name);
@@ -115,15 +115,15 @@ void RegistryScanner::ScanKeyToStore(RootKey root, const std::string& path,
   }
 }
 
-TNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view node_name,
-                                         const std::string& path, SnapshotTree& tree) {
+SnapshotNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view node_name,
+                                                const std::string& path, SnapshotTree& tree) {
   return ScanKeyToTree(root, node_name, path, nullptr, tree);
 }
 
-TNode* RegistryScanner::ScanKeyToTree(RootKey root, std::string_view node_name,
-                                      const std::string& path, platform::RegKey* parent,
-                                      SnapshotTree& tree) {
-  TNode* node = tree.NewNode(node_name);
+SnapshotNode* RegistryScanner::ScanKeyToTree(RootKey root, std::string_view node_name,
+                                             const std::string& path, platform::RegKey* parent,
+                                             SnapshotTree& tree) {
+  SnapshotNode* node = tree.NewNode(node_name);
   if (IsClosedSubtree(root, path)) return node;
   const auto key = OpenForScan(root, path, parent, node_name);
   if (key == nullptr) return node;
@@ -136,7 +136,7 @@ TNode* RegistryScanner::ScanKeyToTree(RootKey root, std::string_view node_name,
   }
   std::string subkey;
   for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*key, i, &subkey).ok(); ++i) {
-    TNode* child = ScanKeyToTree(root, subkey, SubkeyPath(path, subkey), key.get(), tree);
+    SnapshotNode* child = ScanKeyToTree(root, subkey, SubkeyPath(path, subkey), key.get(), tree);
     SnapshotTree::AddChildFirst(*node, *child);
     control_.CheckPause();
   }

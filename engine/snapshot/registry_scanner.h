@@ -14,9 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/snapshot/db_tree.h"
-#include "engine/snapshot/scan_control.h"
+#include "engine/snapshot/snapshot_store.h"
 #include "engine/snapshot/snapshot_tree.h"
+#include "engine/threads/scan_control.h"
 #include "platform/registry.h"
 #include "settings/settings.h"
 
@@ -31,14 +31,14 @@ struct Hive {
 };
 
 inline constexpr std::array<Hive, 5> kHives = {{
-    {&settings::Settings::ScanHKCR, platform::RootKey::kClassesRoot, "HKCR",
+    {&settings::Settings::scan_hkcr, platform::RootKey::kClassesRoot, "HKCR",
      " HKEY_CLASSES_ROOT..."},
-    {&settings::Settings::ScanHKLM, platform::RootKey::kLocalMachine, "HKLM",
+    {&settings::Settings::scan_hklm, platform::RootKey::kLocalMachine, "HKLM",
      " HKEY_LOCAL_MACHINE..."},
-    {&settings::Settings::ScanHKUS, platform::RootKey::kUsers, "HKUS", " HKEY_USERS..."},
-    {&settings::Settings::ScanHKCU, platform::RootKey::kCurrentUser, "HKCU",
+    {&settings::Settings::scan_hku, platform::RootKey::kUsers, "HKUS", " HKEY_USERS..."},
+    {&settings::Settings::scan_hkcu, platform::RootKey::kCurrentUser, "HKCU",
      " HKEY_CURRENT_USER..."},
-    {&settings::Settings::ScanHKCC, platform::RootKey::kCurrentConfig, "HKCC",
+    {&settings::Settings::scan_hkcc, platform::RootKey::kCurrentConfig, "HKCC",
      " HKEY_CURRENT_CONFIG..."},
 }};
 
@@ -50,7 +50,7 @@ class RegistryScanner {
   // `settings` decides the closed subtrees (HKEY_LOCAL_MACHINE\SOFTWARE\Classes
   // is closed while ScanHKCR is set, since that hive shows it already).
   RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
-                  ScanControl& control);
+                  threads::ScanControl& control);
 
   // True for a key recorded as a key whose values and subkeys are not read:
   // the program's own settings key, and HKEY_LOCAL_MACHINE\SOFTWARE\Classes
@@ -59,14 +59,14 @@ class RegistryScanner {
 
   // Appends the records of the key `path` ("" for the hive root) and of
   // everything below it to `store`.
-  void ScanRegKey(platform::RootKey root, const std::string& path, TDBTree& store);
+  void ScanRegKey(platform::RootKey root, const std::string& path, SnapshotStore& store);
 
   // The node of the key `path`, named `node_name` (its last path component,
   // "" for the hive root), with its values and its subtree, allocated in
   // `tree`; never null. Values and children are linked at the head of their
   // lists, so both end up in reverse enumeration order.
-  TNode* ScanRegKeyToTree(platform::RootKey root, std::string_view node_name,
-                          const std::string& path, SnapshotTree& tree);
+  SnapshotNode* ScanRegKeyToTree(platform::RootKey root, std::string_view node_name,
+                                 const std::string& path, SnapshotTree& tree);
 
  private:
   class ValueReader;
@@ -76,12 +76,13 @@ class RegistryScanner {
   std::unique_ptr<platform::RegKey> OpenForScan(platform::RootKey root, const std::string& path,
                                                 platform::RegKey* parent, std::string_view name);
   void ScanKeyToStore(platform::RootKey root, const std::string& path, platform::RegKey* parent,
-                      std::string_view name, TDBTree& store);
-  TNode* ScanKeyToTree(platform::RootKey root, std::string_view node_name, const std::string& path,
-                       platform::RegKey* parent, SnapshotTree& tree);
+                      std::string_view name, SnapshotStore& store);
+  SnapshotNode* ScanKeyToTree(platform::RootKey root, std::string_view node_name,
+                              const std::string& path, platform::RegKey* parent,
+                              SnapshotTree& tree);
 
   platform::Registry& registry_;
-  ScanControl& control_;
+  threads::ScanControl& control_;
   const bool scan_hkcr_;
 };
 

@@ -16,30 +16,30 @@ SnapshotTree& SnapshotTree::operator=(SnapshotTree&& other) noexcept {
   return *this;
 }
 
-TNode* SnapshotTree::NewNode(std::string_view name) {
-  TNode* node = arena_.New<TNode>();
-  node->Name = arena_.CopyText(name);
+SnapshotNode* SnapshotTree::NewNode(std::string_view name) {
+  SnapshotNode* node = arena_.New<SnapshotNode>();
+  node->name = arena_.CopyText(name);
   return node;
 }
 
-TValori* SnapshotTree::NewValue(std::string_view name, uint32_t type,
-                                std::span<const uint8_t> data) {
-  TValori* value = arena_.New<TValori>();
-  value->Name = arena_.CopyText(name);
-  value->ValueType = type;
-  value->Size = static_cast<uint32_t>(data.size());
-  value->Data = arena_.CopyBytes(data);
+SnapshotValue* SnapshotTree::NewValue(std::string_view name, uint32_t type,
+                                      std::span<const uint8_t> data) {
+  SnapshotValue* value = arena_.New<SnapshotValue>();
+  value->name = arena_.CopyText(name);
+  value->value_type = type;
+  value->size = static_cast<uint32_t>(data.size());
+  value->data = arena_.CopyBytes(data);
   return value;
 }
 
-void SnapshotTree::AddValueFirst(TNode& node, TValori& value) {
-  value.Next = node.Values;
-  node.Values = &value;
+void SnapshotTree::AddValueFirst(SnapshotNode& node, SnapshotValue& value) {
+  value.next = node.values;
+  node.values = &value;
 }
 
-void SnapshotTree::AddChildFirst(TNode& parent, TNode& child) {
-  child.Next = parent.Child;
-  parent.Child = &child;
+void SnapshotTree::AddChildFirst(SnapshotNode& parent, SnapshotNode& child) {
+  child.next = parent.child;
+  parent.child = &child;
 }
 
 void SnapshotTree::Free() {
@@ -47,18 +47,18 @@ void SnapshotTree::Free() {
   root_ = nullptr;
 }
 
-TreeCounts CountTree(const TNode* root) {
+TreeCounts CountTree(const SnapshotNode* root) {
   TreeCounts counts;
   // An explicit stack: a deep folder tree must not exhaust the thread's stack.
-  std::vector<const TNode*> pending;
+  std::vector<const SnapshotNode*> pending;
   if (root != nullptr) pending.push_back(root);
   while (!pending.empty()) {
-    const TNode* node = pending.back();
+    const SnapshotNode* node = pending.back();
     pending.pop_back();
     ++counts.nodes;
-    for (const TValori* v = node->Values; v != nullptr; v = v->Next) ++counts.values;
-    if (node->Next != nullptr) pending.push_back(node->Next);
-    if (node->Child != nullptr) pending.push_back(node->Child);
+    for (const SnapshotValue* v = node->values; v != nullptr; v = v->next) ++counts.values;
+    if (node->next != nullptr) pending.push_back(node->next);
+    if (node->child != nullptr) pending.push_back(node->child);
   }
   return counts;
 }

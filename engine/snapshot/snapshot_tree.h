@@ -1,7 +1,7 @@
 // The snapshot tree: the recorded state of one registry hive or of the file
 // system, as the comparisons walk it.
 //
-// A TNode is a registry key or a folder; a TValori is a registry value or a
+// A SnapshotNode is a registry key or a folder; a SnapshotValue is a registry value or a
 // file. A registry tree's root is the hive root (empty name): its Values are
 // the root key's values and its Child list the top-level keys. A file-system
 // tree's root is the first drive met ("C:"), further drives are its Next
@@ -21,21 +21,21 @@
 
 namespace cvn::snapshot {
 
-struct TValori {
-  std::string_view Name;        // value name ("" for a key's default value) or file name
-  const uint8_t* Data = nullptr;  // Size bytes; null when Size is 0
-  uint32_t ValueType = 0;       // registry value type; 3 for files
-  uint32_t Size = 0;
-  TValori* Next = nullptr;      // next entry of the same node
+struct SnapshotValue {
+  std::string_view name;          // value name ("" for a key's default value) or file name
+  const uint8_t* data = nullptr;  // `size` bytes; null when size is 0
+  uint32_t value_type = 0;        // registry value type; 3 for files
+  uint32_t size = 0;
+  SnapshotValue* next = nullptr;  // next entry of the same node
 
-  std::span<const uint8_t> Bytes() const { return {Data, Size}; }
+  std::span<const uint8_t> Bytes() const { return {data, size}; }
 };
 
-struct TNode {
-  std::string_view Name;
-  TValori* Values = nullptr;  // first value or file
-  TNode* Child = nullptr;     // first child key or folder
-  TNode* Next = nullptr;      // next sibling
+struct SnapshotNode {
+  std::string_view name;
+  SnapshotValue* values = nullptr;  // first value or file
+  SnapshotNode* child = nullptr;    // first child key or folder
+  SnapshotNode* next = nullptr;     // next sibling
 };
 
 class SnapshotTree {
@@ -48,16 +48,16 @@ class SnapshotTree {
   ~SnapshotTree() = default;
 
   // Null for a tree without any node.
-  TNode* Root() const { return root_; }
-  void SetRoot(TNode* root) { root_ = root; }
+  SnapshotNode* Root() const { return root_; }
+  void SetRoot(SnapshotNode* root) { root_ = root; }
 
   // A node or entry owned by this tree, not yet linked anywhere.
-  TNode* NewNode(std::string_view name);
-  TValori* NewValue(std::string_view name, uint32_t type, std::span<const uint8_t> data);
+  SnapshotNode* NewNode(std::string_view name);
+  SnapshotValue* NewValue(std::string_view name, uint32_t type, std::span<const uint8_t> data);
 
   // Links at the head of a list, as loading and scanning do.
-  static void AddValueFirst(TNode& node, TValori& value);
-  static void AddChildFirst(TNode& parent, TNode& child);
+  static void AddValueFirst(SnapshotNode& node, SnapshotValue& value);
+  static void AddChildFirst(SnapshotNode& parent, SnapshotNode& child);
 
   // Frees every node, entry, name and buffer; the tree is empty afterwards.
   void Free();
@@ -66,7 +66,7 @@ class SnapshotTree {
 
  private:
   Arena arena_;
-  TNode* root_ = nullptr;
+  SnapshotNode* root_ = nullptr;
 };
 
 // Number of nodes and of entries of a tree (all siblings of the root included).
@@ -74,6 +74,6 @@ struct TreeCounts {
   size_t nodes = 0;
   size_t values = 0;
 };
-TreeCounts CountTree(const TNode* root);
+TreeCounts CountTree(const SnapshotNode* root);
 
 }  // namespace cvn::snapshot

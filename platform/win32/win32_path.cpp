@@ -46,4 +46,16 @@ std::wstring WithoutLongPathPrefix(std::wstring path) {
   return path;
 }
 
+std::string ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return ToUtf8(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 }  // namespace cvn::platform::win32

@@ -16,4 +16,7 @@ std::wstring SystemPath(std::string_view path);
 // writes paths.
 std::wstring WithoutLongPathPrefix(std::wstring path);
 
+// The full path of the running executable, however long, in UTF-8.
+std::string ExecutablePath();
+
 }  // namespace cvn::platform::win32

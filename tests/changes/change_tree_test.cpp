@@ -22,13 +22,13 @@ class ChangeTreeTest : public ::testing::Test {
 };
 
 TEST_F(ChangeTreeTest, FixedTopAndReset) {
-  Add(tree_, "C:\\A", "f.txt", nkFileAdded);
+  Add(tree_, "C:\\A", "f.txt", NodeKind::kFileAdded);
   tree_.Reset();
-  EXPECT_EQ(tree_.Data(tree_.Top()).Name, "My Computer");
+  EXPECT_EQ(tree_.Data(tree_.Top()).name, "My Computer");
   EXPECT_EQ(Shape(tree_, tree_.Top()), "File System/15,Registry/16");
   EXPECT_EQ(tree_.NodeCount(), 3u);
   // Path nodes of the old content are gone from the index too.
-  Add(tree_, "C:\\A", "g.txt", nkFileAdded);
+  Add(tree_, "C:\\A", "g.txt", NodeKind::kFileAdded);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17{A/18{g.txt/9}}");
   // The branch roots keep their places when the top is sorted.
   tree_.InitNode(tree_.Top());
@@ -80,9 +80,9 @@ TEST_F(ChangeTreeTest, InsertionBuildsTheExpectedShape) {
   for (const ShapeCase& c : kShapes) {
     SCOPED_TRACE(c.what);
     settings_ = {};
-    if (*c.excluded) settings_.ExcludedFolders.Add(c.excluded);
-    if (*c.ignored_files) settings_.IgnoredFiles.Add(c.ignored_files);
-    if (*c.ignored_keys) settings_.IgnoredKeys.Add(c.ignored_keys);
+    if (*c.excluded) settings_.excluded_folders.Add(c.excluded);
+    if (*c.ignored_files) settings_.ignored_files.Add(c.ignored_files);
+    if (*c.ignored_keys) settings_.ignored_keys.Add(c.ignored_keys);
     tree_.Reset();
     for (const Insert& i : Inserts(c.inserts)) Add(tree_, i.path, i.name, i.kind);
     EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), c.file_system);
@@ -93,38 +93,43 @@ TEST_F(ChangeTreeTest, InsertionBuildsTheExpectedShape) {
 // The buffers are taken over (the sanitizers see a double free or a leak,
 // also of an ignored change's); path nodes carry the root key.
 TEST_F(ChangeTreeTest, ChangeRecordIsCopied) {
-  TNodeData record = Record(nkValueChanged, kHklm, 3, "\x01\x02", "\x03", "Software\\X");
-  record.Name = "not used";
+  ChangeRecord record =
+      Record(NodeKind::kValueChanged, kHklm, 3, "\x01\x02", "\x03", "Software\\X");
+  record.name = "not used";
   tree_.AddToTree("HKEY_LOCAL_MACHINE\\Software\\X", "v", record);
   const NodeId n = tree_.LastInserted();
-  const TNodeData& v = tree_.Data(n);
-  EXPECT_EQ(v.Name + "|" + std::string(v.Path) + "|" + cvn::test::Hex(v.BeforeBytes()) + "|" +
+  const ChangeRecord& v = tree_.Data(n);
+  EXPECT_EQ(v.name + "|" + std::string(v.path) + "|" + cvn::test::Hex(v.BeforeBytes()) + "|" +
                 cvn::test::Hex(v.AfterBytes()),
             "v|Software\\X|0102|03");
-  EXPECT_TRUE(v.Kind == nkValueChanged && v.RootKey == kHklm && v.ValueType == 3 &&
-              v.BeforeSize == 2 && v.AfterSize == 1);
-  EXPECT_EQ(tree_.Data(tree_.Parent(n)).RootKey, kHklm);
+  EXPECT_TRUE(v.kind == NodeKind::kValueChanged && v.root_key == kHklm && v.value_type == 3 &&
+              v.before_size == 2 && v.after_size == 1);
+  EXPECT_EQ(tree_.Data(tree_.Parent(n)).root_key, kHklm);
 }
 
 // With every phase on, the check-state table sees the boxes.
 TEST_F(ChangeTreeTest, CheckBoxesOnlyInUninstallModeEachKindByItsPhaseSetting) {
-  EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", nkFileAdded)));
+  EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", NodeKind::kFileAdded)));
   tree_.SetUninstallMode(true);
   using S = settings::Settings;
-  const std::pair<int32_t, bool S::*> phases[] = {
-      {nkKeyAdded, &S::DeleteKey},        {nkKeyDeleted, &S::CreateKey},
-      {nkValueAdded, &S::DeleteValues},   {nkValueChanged, &S::RestoreValues},
-      {nkValueDeleted, &S::CreateValues}, {nkCounterIncremented, &S::DecSharedCounter},
-      {nkFolderAdded, &S::DeleteFolders}, {nkFileAdded, &S::DeleteFiles}};
+  const std::pair<NodeKind, bool S::*> phases[] = {
+      {NodeKind::kKeyAdded, &S::delete_keys},
+      {NodeKind::kKeyDeleted, &S::recreate_keys},
+      {NodeKind::kValueAdded, &S::delete_values},
+      {NodeKind::kValueChanged, &S::restore_values},
+      {NodeKind::kValueDeleted, &S::recreate_values},
+      {NodeKind::kCounterIncremented, &S::decrement_shared_counters},
+      {NodeKind::kFolderAdded, &S::delete_folders},
+      {NodeKind::kFileAdded, &S::delete_files}};
   for (auto [kind, phase] : phases) {
     settings_ = {};
     settings_.*phase = false;
-    EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << kind;
+    EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << static_cast<int>(kind);
   }
   settings_ = {};
-  for (int32_t kind :
-       {nkFolderDeleted, nkFileChanged, nkFileDeleted, nkFileMovedFrom, nkFileMovedTo, nkPathNode})
-    EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << kind;
+  for (NodeKind kind : {NodeKind::kFolderDeleted, NodeKind::kFileChanged, NodeKind::kFileDeleted,
+                        NodeKind::kFileMovedFrom, NodeKind::kFileMovedTo, NodeKind::kPathNode})
+    EXPECT_FALSE(tree_.HasCheckBox(Add(tree_, "X", "y", kind))) << static_cast<int>(kind);
   EXPECT_FALSE(tree_.HasCheckBox(At(tree_, tree_.FileSystemRoot(), "X")));  // a path node
 }
 
@@ -136,7 +141,7 @@ TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {
   EXPECT_TRUE(tree_.RemoveBranch(At(tree_, tree_.FileSystemRoot(), "C:\\A")));
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17,D:/17{h/9}");
   // A path through the removed node makes it again; freed slots are reused.
-  Add(tree_, "C:\\a", "x", nkFileAdded);
+  Add(tree_, "C:\\a", "x", NodeKind::kFileAdded);
   EXPECT_EQ(Shape(tree_, tree_.FileSystemRoot()), "C:/17{a/18{x/9}},D:/17{h/9}");
   EXPECT_EQ(tree_.NodeCount(), 3u + 1u + 2u + 2u);
   // Removing the last inserted node forgets it.
@@ -145,15 +150,15 @@ TEST_F(ChangeTreeTest, RemoveBranchDeletesTheSubtreeAndRefusesTheFixedTop) {
 }
 
 TEST_F(ChangeTreeTest, RemovingTheFirstOfTwoEqualKeysMakesTheSecondTheMatch) {
-  const NodeId first = Add(tree_, "HKEY_USERS", "K", nkKeyAdded);
-  const NodeId second = Add(tree_, "HKEY_USERS", "k", nkKeyDeleted);
-  const NodeId last = Add(tree_, "HKEY_USERS", "v", nkValueAdded);
+  const NodeId first = Add(tree_, "HKEY_USERS", "K", NodeKind::kKeyAdded);
+  const NodeId second = Add(tree_, "HKEY_USERS", "k", NodeKind::kKeyDeleted);
+  const NodeId last = Add(tree_, "HKEY_USERS", "v", NodeKind::kValueAdded);
   EXPECT_TRUE(tree_.RemoveBranch(first));
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\K", "v", nkValueAdded)), second);
+  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\K", "v", NodeKind::kValueAdded)), second);
   // Removing the last child keeps the list's end right.
   EXPECT_TRUE(tree_.RemoveBranch(last));
   EXPECT_EQ(tree_.LastChild(tree_.Parent(second)), second);
-  const NodeId after = Add(tree_, "HKEY_USERS", "w", nkValueAdded);
+  const NodeId after = Add(tree_, "HKEY_USERS", "w", NodeKind::kValueAdded);
   EXPECT_EQ(tree_.NextSibling(second), after);
   EXPECT_EQ(Shape(tree_, tree_.Parent(second)), "k/2{v/3},w/3");
 }
@@ -165,7 +170,7 @@ std::string Checked(const ChangeTree& tree) {
   std::string s;
   const NodeId top = tree.Top();
   for (NodeId n = top; n != kNoNode; n = tree.NextInSubtree(n, top))
-    if (tree.IsChecked(n)) s += (s.empty() ? "" : " ") + tree.Data(n).Name;
+    if (tree.IsChecked(n)) s += (s.empty() ? "" : " ") + tree.Data(n).name;
   return s;
 }
 
@@ -216,7 +221,7 @@ TEST_F(ChangeTreeTest, CheckStatesSpreadByKindAndBox) {
     tree_.Reset();
     tree_.SetUninstallMode(true);
     for (const Insert& i : Inserts(c.tree)) {
-      settings_.DeleteFiles = settings_.DeleteFolders = i.box;
+      settings_.delete_files = settings_.delete_folders = i.box;
       Add(tree_, i.path, i.name, i.kind, kHklm);
     }
     EXPECT_EQ(Checked(tree_), c.checked_first);
@@ -240,10 +245,10 @@ TEST_F(ChangeTreeTest, CheckStatesSpreadByKindAndBox) {
 TEST_F(ChangeTreeTest, LongChainsSpreadToTheirEnds) {
   tree_.SetUninstallMode(true);
   std::string path = "C:";
-  const NodeId top = Add(tree_, path, "d", nkFolderAdded);
+  const NodeId top = Add(tree_, path, "d", NodeKind::kFolderAdded);
   NodeId last = top;
-  for (int i = 0; i < 2000; ++i) last = Add(tree_, path += "\\d", "d", nkFolderAdded);
-  for (int i = 0; i < 2200; ++i) Add(tree_, "D:", "f" + std::to_string(i), nkFileAdded);
+  for (int i = 0; i < 2000; ++i) last = Add(tree_, path += "\\d", "d", NodeKind::kFolderAdded);
+  for (int i = 0; i < 2200; ++i) Add(tree_, "D:", "f" + std::to_string(i), NodeKind::kFileAdded);
   tree_.SetCheckState(last, false);
   EXPECT_FALSE(tree_.IsChecked(top));
   tree_.SetCheckState(top, true);
@@ -287,20 +292,20 @@ TEST(SortTest, InitialisingANodeSortsItsChildrenOnce) {
     EXPECT_TRUE(tree.IsInitialised(n));
     EXPECT_EQ(Shape(tree, n), c.sorted);
     // Sorted once: later insertions are appended.
-    Add(tree, c.node, "0", nkFileAdded);
+    Add(tree, c.node, "0", NodeKind::kFileAdded);
     tree.InitNode(n);
-    EXPECT_EQ(tree.Data(tree.LastChild(n)).Name, "0");
+    EXPECT_EQ(tree.Data(tree.LastChild(n)).name, "0");
   }
 }
 
 // A path node B first, then a created key b: after the sort the key comes
 // first, so it is the first match for the name from then on.
 TEST_F(ChangeTreeTest, PathLookupFollowsTheSortedOrder) {
-  const NodeId path_node = tree_.Parent(Add(tree_, "HKEY_USERS\\B", "v", nkValueAdded));
-  const NodeId key = Add(tree_, "HKEY_USERS", "b", nkKeyAdded);
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "w", nkValueAdded)), path_node);
+  const NodeId path_node = tree_.Parent(Add(tree_, "HKEY_USERS\\B", "v", NodeKind::kValueAdded));
+  const NodeId key = Add(tree_, "HKEY_USERS", "b", NodeKind::kKeyAdded);
+  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "w", NodeKind::kValueAdded)), path_node);
   tree_.InitNode(tree_.Parent(key));
-  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "x", nkValueAdded)), key);
+  EXPECT_EQ(tree_.Parent(Add(tree_, "HKEY_USERS\\B", "x", NodeKind::kValueAdded)), key);
 }
 
 }  // namespace

@@ -20,65 +20,69 @@ constexpr uint32_t kRegBinary = 3, kRegExpandSz = 2;
 
 // A record and the texts of its three cells (file kinds are the export's).
 struct Cells {
-  int32_t kind;
+  NodeKind kind;
   uint32_t type;
   std::string_view name, before, after;
-  bool hexa;
+  bool hex;
   const char *name_text, *before_text, *after_text;
 };
 
 const Cells kCells[] = {
     // "(Default)" names the unnamed value of a value change only.
-    {nkValueChanged, kRegSz, "", "it's\0junk"sv, "a'b", false, "(Default)", "'it''s'", "'a''b'"},
-    {nkValueDeleted, kRegSz, "", "", "", false, "(Default)", "''", ""},
-    {nkCounterIncremented, kRegDword, "", "", "\1\0\0\0"sv, false, "", "", "1 (incremented)"},
+    {NodeKind::kValueChanged, kRegSz, "", "it's\0junk"sv, "a'b", false, "(Default)", "'it''s'",
+     "'a''b'"},
+    {NodeKind::kValueDeleted, kRegSz, "", "", "", false, "(Default)", "''", ""},
+    {NodeKind::kCounterIncremented, kRegDword, "", "", "\1\0\0\0"sv, false, "", "",
+     "1 (incremented)"},
     // REG_DWORD as signed decimal; shorter than 4 bytes as bytes, not read past.
-    {nkValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v", "-1",
-     "70000"},
-    {nkValueAdded, kRegDword, "v", "", "\x01\x02", true, "v", "", "01 02 "},
+    {NodeKind::kValueChanged, kRegDword, "v", "\xFF\xFF\xFF\xFF", "\x70\x11\x01\0"sv, false, "v",
+     "-1", "70000"},
+    {NodeKind::kValueAdded, kRegDword, "v", "", "\x01\x02", true, "v", "", "01 02 "},
     // Anything else as binary data (in hexadecimal: the export's).
-    {nkValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", false, "v", "", ". ~..."},
-    {nkValueChanged, kRegBinary, "v", "", "\xAB", true, "v", "(zero length data)", "AB "},
-    {nkValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, false, "v", "", "%a%."},
+    {NodeKind::kValueAdded, kRegBinary, "v", "", "\x1F ~\x7F\x80\xFF", false, "v", "", ". ~..."},
+    {NodeKind::kValueChanged, kRegBinary, "v", "", "\xAB", true, "v", "(zero length data)", "AB "},
+    {NodeKind::kValueAdded, kRegExpandSz, "v", "", "%a%\0"sv, false, "v", "", "%a%."},
 };
 
 TEST(CellTextTest, EachKindShowsItsDataInItsColumns) {
   for (const Cells& c : kCells) {
-    SCOPED_TRACE("kind " + std::to_string(c.kind) + (c.hexa ? " hexa" : ""));
-    TNodeData d = Record(c.kind, kHkcu, c.type, c.before, c.after);
-    d.Name = c.name;
-    EXPECT_EQ(CellText(d, kColumnName, c.hexa), c.name_text);
-    EXPECT_EQ(CellText(d, kColumnBefore, c.hexa), c.before_text);
-    EXPECT_EQ(CellText(d, kColumnAfter, c.hexa), c.after_text);
+    SCOPED_TRACE("kind " + std::to_string(static_cast<int>(c.kind)) + (c.hex ? " hex" : ""));
+    ChangeRecord d = Record(c.kind, kHkcu, c.type, c.before, c.after);
+    d.name = c.name;
+    EXPECT_EQ(CellText(d, ChangeColumn::kName, c.hex), c.name_text);
+    EXPECT_EQ(CellText(d, ChangeColumn::kBefore, c.hex), c.before_text);
+    EXPECT_EQ(CellText(d, ChangeColumn::kAfter, c.hex), c.after_text);
   }
 }
 
 class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Add(tree_, "C:\\Program Files", "App", nkFolderAdded);
-    Add(tree_, "C:\\Program Files\\App", "app.exe", nkFileAdded, 0, 0, "", "05/12/2026  100\0"sv);
-    Add(tree_, "C:\\Program Files\\App", "Data", nkFolderAdded);
-    Add(tree_, "C:\\Windows", "win.ini", nkFileChanged, 0, 0, "01/01/2026  5\0"sv,
+    Add(tree_, "C:\\Program Files", "App", NodeKind::kFolderAdded);
+    Add(tree_, "C:\\Program Files\\App", "app.exe", NodeKind::kFileAdded, 0, 0, "",
+        "05/12/2026  100\0"sv);
+    Add(tree_, "C:\\Program Files\\App", "Data", NodeKind::kFolderAdded);
+    Add(tree_, "C:\\Windows", "win.ini", NodeKind::kFileChanged, 0, 0, "01/01/2026  5\0"sv,
         "05/12/2026  7\0"sv);
-    Add(tree_, "HKEY_CURRENT_USER\\Software", "Test", nkKeyAdded, kHkcu);
-    Add(tree_, "HKEY_CURRENT_USER\\Software\\Test", "", nkValueAdded, kHkcu, kRegSz, "", "x\0"sv);
-    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "a", nkValueChanged, kHklm, kRegDword,
+    Add(tree_, "HKEY_CURRENT_USER\\Software", "Test", NodeKind::kKeyAdded, kHkcu);
+    Add(tree_, "HKEY_CURRENT_USER\\Software\\Test", "", NodeKind::kValueAdded, kHkcu, kRegSz, "",
+        "x\0"sv);
+    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "a", NodeKind::kValueChanged, kHklm, kRegDword,
         "\1\0\0\0"sv, "\2\0\0\0"sv);
-    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "b", nkValueAdded, kHklm, kRegBinary, "",
+    Add(tree_, "HKEY_LOCAL_MACHINE\\Software\\X", "b", NodeKind::kValueAdded, kHklm, kRegBinary, "",
         "A\0"sv);
-    Add(tree_, "HKEY_CURRENT_USER\\Other", "p", nkValueDeleted, kHkcu, kRegSz, "p", "");
-    Add(tree_, "HKEY_CURRENT_USER\\Other", "q", nkCounterIncremented, kHkcu, kRegDword, "",
+    Add(tree_, "HKEY_CURRENT_USER\\Other", "p", NodeKind::kValueDeleted, kHkcu, kRegSz, "p", "");
+    Add(tree_, "HKEY_CURRENT_USER\\Other", "q", NodeKind::kCounterIncremented, kHkcu, kRegDword, "",
         "\3\0\0\0"sv);
-    Add(tree_, "HKEY_CURRENT_USER", "Gone", nkKeyDeleted, kHkcu);
-    Add(tree_, "C:\\Old", "m.dll", nkFileMovedFrom, 0, 0, "1", "");
-    Add(tree_, "C:\\New", "m.dll", nkFileMovedTo, 0, 0, "", "1");
-    Add(tree_, "C:\\Old", "d.txt", nkFileDeleted, 0, 0, "2", "");
-    Add(tree_, "C:\\Old", "Sub", nkFolderDeleted);
+    Add(tree_, "HKEY_CURRENT_USER", "Gone", NodeKind::kKeyDeleted, kHkcu);
+    Add(tree_, "C:\\Old", "m.dll", NodeKind::kFileMovedFrom, 0, 0, "1", "");
+    Add(tree_, "C:\\New", "m.dll", NodeKind::kFileMovedTo, 0, 0, "", "1");
+    Add(tree_, "C:\\Old", "d.txt", NodeKind::kFileDeleted, 0, 0, "2", "");
+    Add(tree_, "C:\\Old", "Sub", NodeKind::kFolderDeleted);
     tree_.MarkEmptyBranches();
   }
-  std::string Export(NodeId start, bool hexa = false) {
-    return ExportChangesText(tree_, start, {"MyApp", "06/12/2026 21:00:00", hexa});
+  std::string Export(NodeId start, bool hex = false) {
+    return ExportChangesText(tree_, start, {"MyApp", "06/12/2026 21:00:00", hex});
   }
 
   settings::Settings settings_;

@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
@@ -36,12 +36,12 @@ std::vector<std::string> Args(std::string_view line) {
 
 // The other commands and options are parsed by the runs below.
 TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
-  const Options show = ParseArguments(Args("show App --hexa --output out.txt")).options.value();
-  EXPECT_TRUE(show.command == Command::kShow && show.hexa && show.output == "out.txt");
+  const Options show = ParseArguments(Args("show App --hex --output out.txt")).options.value();
+  EXPECT_TRUE(show.command == Command::kShow && show.hex && show.output == "out.txt");
   EXPECT_EQ(show.identifier, "App");
-  const Options run = ParseArguments(Args("run App -- setup.exe /S --hexa")).options.value();
-  EXPECT_EQ(run.setup, Args("setup.exe /S --hexa"));  // not options of the command
-  EXPECT_FALSE(run.hexa);
+  const Options run = ParseArguments(Args("run App -- setup.exe /S --hex")).options.value();
+  EXPECT_EQ(run.setup, Args("setup.exe /S --hex"));  // not options of the command
+  EXPECT_FALSE(run.hex);
   const Options un =
       ParseArguments(Args("uninstall App --yes --shared no --verbose")).options.value();
   EXPECT_TRUE(un.yes && un.verbose && un.shared == SharedAnswer::kNo);
@@ -49,7 +49,7 @@ TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
 }
 
 TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
-  for (const char* line : {"", "bogus", "start --hexa", "show a\\b", "show App --output",
+  for (const char* line : {"", "bogus", "start --hex", "show a\\b", "show App --output",
                            "show App --verbose", "finish extra", "run App setup.exe", "run App --",
                            "uninstall", "uninstall App --shared maybe"}) {
     const ParseResult result = ParseArguments(Args(line));
@@ -67,9 +67,10 @@ class CliTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(fs_.CreateFolders("C:\\Scratch\\Mon").ok() && fs_.CreateFolders("C:\\Cvn").ok());
     settings::Settings s;
-    s.ScanHKCR = s.ScanHKLM = s.ScanWin = s.ScanProg = s.ScanEntire = false;
-    s.ScanHKCU = s.ScanOthers = true;
-    s.ScanOtherPaths = "C:\\Scratch\\Mon";
+    s.scan_hkcr = s.scan_hklm = s.scan_windows_folder = s.scan_program_files =
+        s.scan_system_partition = false;
+    s.scan_hkcu = s.scan_other_folders = true;
+    s.other_folders = "C:\\Scratch\\Mon";
     ASSERT_TRUE(settings::SaveSettings(registry_, s));
     // The scan target and the test's parent key hold something before.
     Write(kMon + "old.txt", "old");
@@ -91,11 +92,11 @@ class CliTest : public ::testing::Test {
     return {data.begin(), data.end()};
   }
 
-  int Run(std::string_view line) {
+  ExitCode Run(std::string_view line) {
     out_.str("");
     err_.str("");
     const ParseResult parsed = ParseArguments(Args(line));
-    if (!parsed.options) return kExitUsage;
+    if (!parsed.options) return ExitCode::kUsage;
     Environment env{fs_,   registry_, shell_, clock_, "C:\\Cvn", "C:\\Windows", out_, err_,
                     false, {},        {},     {},     {}};
     env.date_format = &kDates;
@@ -133,22 +134,22 @@ class CliTest : public ::testing::Test {
 };
 
 TEST_F(CliTest, StartThenFinishSavesTheArchiveAndShowPrintsIt) {
-  ASSERT_EQ(Run("start App"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("start App"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(Read(kCvn + "Continue.dat"), "App\r\n");
   Install();
-  ASSERT_EQ(Run("finish"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("finish"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(out_.str(),
             "App: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
   for (const char* gone : {"Continue.dat", "HKCU.sns", "FIS1.sns"})
     EXPECT_FALSE(fs_.Exists(kCvn + gone)) << gone;
   EXPECT_TRUE(fs_.Exists(kCvn + "App.cvn"));
 
-  ASSERT_EQ(Run("show App"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("show App"), ExitCode::kOk) << err_.str();
   const std::string text = out_.str();
   EXPECT_EQ(
       text.rfind("'App' changes\r\nCorvane,    06/12/2026 10:00:00\r\n\r\nMy Computer\r\n", 0), 0u)
       << text;
-  ASSERT_EQ(Run("show App --output C:\\Cvn\\App.txt"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("show App --output C:\\Cvn\\App.txt"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(Read("C:\\Cvn\\App.txt"), text);
   EXPECT_EQ(out_.str(), "");
 }
@@ -172,36 +173,36 @@ TEST_F(CliTest, MissingOrInvalidDataExitsWithThree) {
     fs_.DeleteFile(kCvn + "Continue.dat");
     if (c.continue_file) Write(kCvn + "Continue.dat", c.continue_file);
     if (c.archive) Write(kCvn + "Bad.cvn", c.archive);
-    EXPECT_EQ(Run(c.line), kExitInvalidData);
+    EXPECT_EQ(Run(c.line), ExitCode::kInvalidData);
     EXPECT_NE(err_.str().find(c.error), std::string::npos) << err_.str();
     EXPECT_EQ(out_.str(), "");
   }
 }
 
 TEST_F(CliTest, RunThenUninstallAsksFirstUndoesTheChangesAndListCountsTheUse) {
-  ASSERT_EQ(Run("run App -- setup.exe /quiet"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("run App -- setup.exe /quiet"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(setup_command_, (std::vector<std::string>{"setup.exe", "/quiet"}));
   EXPECT_FALSE(fs_.Exists(kCvn + "Continue.dat"));
-  EXPECT_EQ(Run("uninstall App"), kExitOk);
+  EXPECT_EQ(Run("uninstall App"), ExitCode::kOk);
   EXPECT_EQ(questions_, (std::vector<std::string>{"Are you sure you want to uninstall 'App' ?"}));
   EXPECT_NE(err_.str().find("nothing was changed"), std::string::npos);
   ASSERT_TRUE(fs_.Exists(kMon + "App\\app.txt"));
   clock_.Set(changes::MakeDateTime(2026, 12, 7, 8, 30, 0));
-  ASSERT_EQ(Run("uninstall App --yes"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("uninstall App --yes"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(questions_.size(), 1u);
   EXPECT_NE(Read(kCvn + "Log.txt").find("Uninstall complete without errors\r\n"),
             std::string::npos);
   Write(kCvn + "Broken.cvn", "\t\t");
-  ASSERT_EQ(Run("list"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("list"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(out_.str(),
             "Name\tCreated\tLast used\tUses\n"
             "App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\nBroken\t\t\t\n");
 }
 
 TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {
-  ASSERT_EQ(Run("run App -- setup.exe"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("run App -- setup.exe"), ExitCode::kOk) << err_.str();
   fs_.LockFile(kMon + "App\\app.txt");
-  EXPECT_EQ(Run("uninstall App --yes --verbose"), kExitUninstallErrors);
+  EXPECT_EQ(Run("uninstall App --yes --verbose"), ExitCode::kUninstallErrors);
   EXPECT_EQ(out_.str().find("Uninstall complete without errors"), std::string::npos) << out_.str();
   // --verbose shows the successes too.
   EXPECT_NE(out_.str().find("Ok"), std::string::npos) << out_.str();
@@ -209,39 +210,39 @@ TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {
 
 TEST_F(CliTest, CtrlCStopsEitherScanAndAFinishWithoutChangesSavesNoArchive) {
   interrupt_ = true;
-  EXPECT_EQ(Run("start App"), kExitStopped);
+  EXPECT_EQ(Run("start App"), ExitCode::kStopped);
   for (const char* gone : {"Continue.dat", "HKCU.sns", "FIS2.sns"})
     EXPECT_FALSE(fs_.Exists(kCvn + gone)) << gone;
   interrupt_ = false;
-  ASSERT_EQ(Run("start App"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("start App"), ExitCode::kOk) << err_.str();
   Install();
   interrupt_ = true;
-  EXPECT_EQ(Run("finish"), kExitStopped);
+  EXPECT_EQ(Run("finish"), ExitCode::kStopped);
   EXPECT_FALSE(fs_.Exists(kCvn + "Continue.dat"));
   EXPECT_FALSE(fs_.Exists(kCvn + "App.cvn"));
   // Nothing changed since the start: no archive.
   interrupt_ = false;
-  ASSERT_EQ(Run("start Quiet"), kExitOk) << err_.str();
-  ASSERT_EQ(Run("finish"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("start Quiet"), ExitCode::kOk) << err_.str();
+  ASSERT_EQ(Run("finish"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(out_.str(), "Quiet: no changes\n");
   EXPECT_FALSE(fs_.Exists(kCvn + "Quiet.cvn"));
 }
 
 TEST_F(CliTest, HelpGoesToStandardOutput) {
-  EXPECT_EQ(Run("--help"), kExitOk);
+  EXPECT_EQ(Run("--help"), ExitCode::kOk);
   EXPECT_EQ(out_.str(), HelpText());
 }
 
 TEST_F(CliTest, StartAtLogonOnlyWhenAskedAndFinishRemovesIt) {
   const auto run = Key(platform::RootKey::kLocalMachine, kRunKey);
   platform::RegValue value;
-  ASSERT_EQ(Run("start App"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("start App"), ExitCode::kOk) << err_.str();
   EXPECT_FALSE(registry_.QueryValue(*run, kRunValue, &value).ok());
-  ASSERT_EQ(Run("start App --at-logon"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("start App --at-logon"), ExitCode::kOk) << err_.str();
   ASSERT_TRUE(registry_.QueryValue(*run, kRunValue, &value).ok());
   EXPECT_EQ(std::string(value.data.begin(), value.data.end()),
             std::string("C:\\Cvn\\corvane.exe\0", 19));
-  ASSERT_EQ(Run("finish"), kExitOk) << err_.str();
+  ASSERT_EQ(Run("finish"), ExitCode::kOk) << err_.str();
   EXPECT_FALSE(registry_.QueryValue(*run, kRunValue, &value).ok());
 }
 

@@ -42,10 +42,11 @@ class CliWin32Test : public ::testing::Test {
     // back as they were at the end.
     cvn::settings::LoadSettings(registry_, saved_);
     cvn::settings::Settings settings;
-    settings.ScanHKCR = settings.ScanHKLM = false;
-    settings.ScanWin = settings.ScanProg = settings.ScanEntire = settings.UseRecycled = false;
-    settings.ScanOthers = true;
-    settings.ScanOtherPaths = scratch_;
+    settings.scan_hkcr = settings.scan_hklm = false;
+    settings.scan_windows_folder = settings.scan_program_files = settings.scan_system_partition =
+        settings.use_recycle_bin = false;
+    settings.scan_other_folders = true;
+    settings.other_folders = scratch_;
     ASSERT_TRUE(cvn::settings::SaveSettings(registry_, settings));
     for (const std::string& folder : {program_, scratch_})
       ASSERT_TRUE(fs_.CreateFolder(folder).ok());

@@ -78,7 +78,7 @@ class TranslatorTest : public ::testing::Test {
 };
 
 TEST_F(TranslatorTest, WithoutLanguageFilesEverythingIsEnglish) {
-  TTranslator t(fs_, kExe);
+  Translator t(fs_, kExe);
   EXPECT_TRUE(t.Languages().empty());
   t.SetLanguage("Deutsch");
   EXPECT_EQ(t.CurrentLanguage(), "");
@@ -95,7 +95,7 @@ TEST_F(TranslatorTest, UnknownOrEmptyLanguageFallsToTheFirstInSortedOrder) {
   AddLanguage("Svenska", Messages("Okej"));
   AddLanguage("deutsch", Messages("In Ordnung"));
   ASSERT_TRUE(fs_.AddFile(std::string(kFolder) + "\\readme.txt", "not a language").ok());
-  TTranslator t(fs_, kExe);
+  Translator t(fs_, kExe);
   ASSERT_EQ(t.Languages().size(), 2u);
   EXPECT_EQ(t.Languages()[0].name, "deutsch");
   EXPECT_EQ(t.Languages()[1].name, "Svenska");
@@ -116,7 +116,7 @@ TEST_F(TranslatorTest, TextsArriveAsUtf8FromTheFilesCodePage) {
       "Russian",
       Messages("\xCE\xEA", 204).Section("frmCvnMain").Key("Caption", "\xCA\xEE\xF0\xE2\xE0\xED"));
   AddLanguage("Deutsch", Messages(std::string("\xDC") + "bernehmen", 0, "de"));
-  TTranslator t(fs_, kExe);
+  Translator t(fs_, kExe);
   t.SetLanguage("Russian");
   EXPECT_EQ(t.Charset(), 204);
   EXPECT_EQ(t.Translate("RS_OK", "OK"), "Ок");
@@ -141,7 +141,7 @@ TEST_F(TranslatorTest, TranslateFormSetsTextPropertiesOfNamedComponents) {
       .Key("lblStatus.Hint", "Status")
       .Key("pnlGone.Caption", "no such component");
   AddLanguage("Deutsch", w);
-  TTranslator t(fs_, kExe);
+  Translator t(fs_, kExe);
   t.SetLanguage("Deutsch");
   FakeForm form("frmCvnMain");
   form.Add("btnNext", "&Next  >>");
@@ -168,7 +168,7 @@ TEST_F(TranslatorTest, OneComponentInAnotherLanguageIsAPreview) {
   AddLanguage("Deutsch", Messages("OK", 0).Section("dlgCvnOptions").Key("Caption", "Optionen"));
   AddLanguage("Polski",
               Messages("OK", 238).Section("dlgCvnOptions").Key("lblLanguage.Caption", "J\xEAzyk"));
-  TTranslator t(fs_, kExe);
+  Translator t(fs_, kExe);
   t.SetLanguage("Deutsch");
   FakeForm dialog("dlgCvnOptions");
   dialog.Add("lblLanguage", "Language");
@@ -184,7 +184,7 @@ TEST_F(TranslatorTest, DamagedFileFallsBackToEnglishAndIsReportedOnce) {
   std::vector<uint8_t> bytes = Messages("Kaputt").Section("frmCvnMain").Key("Caption", "X").Build();
   bytes[0] ^= 0x55;  // the first section header no longer unscrambles to its magic
   AddFile("Broken", bytes);
-  TTranslator t(fs_, kExe);  // listing reads the flag: the damage is met here already
+  Translator t(fs_, kExe);  // listing reads the flag: the damage is met here already
   t.SetLanguage("Broken");
   EXPECT_EQ(t.CurrentLanguage(), "Broken");
   EXPECT_EQ(t.Translate("RS_OK", "OK"), "OK");

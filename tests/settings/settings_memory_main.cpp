@@ -27,9 +27,9 @@ TEST(SettingsOnMemory, KeyThatCannotBeOpenedOrWrittenIsReported) {
   registry.DenyOpen(RootKey::kCurrentUser, settings::kSettingsKey);
 
   Settings s;
-  s.ProgramFolder = "C:\\Corvane";
+  s.program_folder = "C:\\Corvane";
   settings::LoadSettings(registry, s);
-  EXPECT_TRUE(s.ScanHKLM);  // the stored 0 was not reachable
+  EXPECT_TRUE(s.scan_hklm);  // the stored 0 was not reachable
   EXPECT_FALSE(settings::SaveSettings(registry, s));
   EXPECT_FALSE(settings::SaveColumnWidths(registry, 1, 2));
   EXPECT_FALSE(settings::LoadWindowPlacement(registry, "Software\\Helmwick\\Corvane\\CvnMain"));

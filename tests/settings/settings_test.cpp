@@ -55,7 +55,7 @@ class SettingsStoreTest : public ::testing::Test {
   }
   static Settings Defaults() {
     Settings s;
-    s.ProgramFolder = kProgramFolder;
+    s.program_folder = kProgramFolder;
     return s;
   }
   Settings Loaded() {
@@ -69,7 +69,7 @@ class SettingsStoreTest : public ::testing::Test {
 
 TEST_F(SettingsStoreTest, FirstRunRunsOnDefaults) {
   Settings expected = Defaults();
-  expected.ExcludedFolders.Add(kProgramFolder);
+  expected.excluded_folders.Add(kProgramFolder);
   EXPECT_EQ(Loaded(), expected);
   EXPECT_TRUE(Stored().empty());
 }
@@ -78,22 +78,25 @@ TEST_F(SettingsStoreTest, FirstRunRunsOnDefaults) {
 // never stored among the excluded folders.
 TEST_F(SettingsStoreTest, EveryValueRoundTrips) {
   Settings s = Defaults();
-  s.DeleteValues = s.DeleteKey = s.DeleteFiles = s.DeleteFolders = false;
-  s.RestoreValues = s.DecSharedCounter = s.CreateKey = s.CreateValues = s.UseRecycled = false;
-  s.ScanHKCR = s.ScanHKLM = s.ScanHKCU = s.ScanWin = s.ScanProg = s.ScanEntire = false;
-  s.ScanHKUS = s.ScanHKCC = s.ScanOthers = s.BinaryHexa = s.AutoDelCvn = true;
-  s.ShowBckgrd = false;
-  s.ScanOtherPaths = "D:\\;E:\\Data";
-  s.LastAppRunPath = "C:\\Downloads\\Überprüfung\\";
-  s.LogLevel = 5;
-  s.ChangesTreeFont = "Courier New";
-  s.ChangesTreeFontSize = 12;
-  s.Viewer = "C:\\Tools\\view.exe";
-  s.Language = "Deutsch";
-  s.ExcludedFolders.Add("D:\\Temp");
-  s.ExcludedFolders.Add(kProgramFolder);
-  s.IgnoredFiles.Add("C:\\pagefile.sys");
-  s.IgnoredKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語");
+  s.delete_values = s.delete_keys = s.delete_files = s.delete_folders = false;
+  s.restore_values = s.decrement_shared_counters = s.recreate_keys = s.recreate_values =
+      s.use_recycle_bin = false;
+  s.scan_hkcr = s.scan_hklm = s.scan_hkcu = s.scan_windows_folder = s.scan_program_files =
+      s.scan_system_partition = false;
+  s.scan_hku = s.scan_hkcc = s.scan_other_folders = s.binary_as_hex =
+      s.delete_archive_after_uninstall = true;
+  s.show_background = false;
+  s.other_folders = "D:\\;E:\\Data";
+  s.last_setup_folder = "C:\\Downloads\\Überprüfung\\";
+  s.log_level = 5;
+  s.tree_font_name = "Courier New";
+  s.tree_font_size = 12;
+  s.viewer = "C:\\Tools\\view.exe";
+  s.language = "Deutsch";
+  s.excluded_folders.Add("D:\\Temp");
+  s.excluded_folders.Add(kProgramFolder);
+  s.ignored_files.Add("C:\\pagefile.sys");
+  s.ignored_keys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語");
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
   EXPECT_EQ(Loaded(), s);
   // The names of each type, space-separated.
@@ -125,13 +128,13 @@ TEST_F(SettingsStoreTest, ListsAreReadFromAnyTypeAndSavedAsBinary) {
         std::string("HKEY_USERS\\B\nHKEY_USERS\\A\rHKEY_USERS\\a\0\0", 40));
   Store("IgnoredFiles", regtype::kBinary, "");
   Settings s = Defaults();
-  s.IgnoredFiles.Add("C:\\left-over.txt");  // a stored list replaces what memory held
+  s.ignored_files.Add("C:\\left-over.txt");  // a stored list replaces what memory held
   settings::LoadSettings(*registry_, s);
-  EXPECT_EQ(s.ExcludedFolders.entries(),
+  EXPECT_EQ(s.excluded_folders.entries(),
             (std::vector<std::string>{"C:\\Program Files\\Corvane", "D:\\Alpha", "D:\\Zeta"}));
-  EXPECT_EQ(s.IgnoredKeys.entries(), (std::vector<std::string>{"HKEY_USERS\\A", "HKEY_USERS\\B"}));
-  EXPECT_TRUE(s.IgnoredFiles.empty());
-  EXPECT_FALSE(s.IgnoredKeys.Remove("HKEY_USERS\\C"));
+  EXPECT_EQ(s.ignored_keys.entries(), (std::vector<std::string>{"HKEY_USERS\\A", "HKEY_USERS\\B"}));
+  EXPECT_TRUE(s.ignored_files.empty());
+  EXPECT_FALSE(s.ignored_keys.Remove("HKEY_USERS\\C"));
 
   ASSERT_TRUE(settings::SaveSettings(*registry_, s));
   const auto stored = Stored();

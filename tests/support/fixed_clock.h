@@ -1,7 +1,7 @@
 // A clock that reads what the test sets, for archive dates and log headings.
 #pragma once
 
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 
 namespace cvn::test {
 

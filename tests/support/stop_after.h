@@ -2,11 +2,11 @@
 // when the limit is negative), and which counts the pause points it passed.
 #pragma once
 
-#include "engine/snapshot/scan_control.h"
+#include "engine/threads/scan_control.h"
 
 namespace cvn::test {
 
-class StopAfter : public snapshot::ScanControl {
+class StopAfter : public threads::ScanControl {
  public:
   explicit StopAfter(long pauses = -1) : limit_(pauses) {}
   bool Terminated() const override { return limit_ >= 0 && pauses_ >= limit_; }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "i18n/language_file_writer.h"
 #include "tools/lngc/language_source.h"
 
@@ -31,7 +31,7 @@ TEST(LanguageSourceTest, CompiledFileReadsBackInItsCodePageAndDecompilesToItsSou
   const Decompiled back = Decompile(lng, "Polski.flag.bmp");
   EXPECT_EQ(back.source, kPolish);
   EXPECT_TRUE(back.flag.empty());
-  i18n::TDataFile file("Polski.lng", lng);
+  i18n::LanguageFile file("Polski.lng", lng);
   EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 1), 238);
   EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "pl");
   EXPECT_EQ(file.ReadString("frmCvnMain", "btnNext.Caption", ""), "&Dalej  >>");

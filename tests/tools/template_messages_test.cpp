@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "platform/codepage.h"
 #include "tools/lngc/english_template.h"
 #include "tools/lngc/language_source.h"
@@ -33,7 +33,7 @@ std::string Unescape(const std::string& literal) {
 }
 
 TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
-  i18n::TDataFile file("English.lng", Compile(kEnglishTemplate, [](const std::string&) {
+  i18n::LanguageFile file("English.lng", Compile(kEnglishTemplate, [](const std::string&) {
                          return std::optional<std::vector<uint8_t>>();
                        }));
   EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "tools/lngc/english_template.h"
 #include "tools/lngc/flag_bitmap.h"
 #include "tools/lngc/language_source.h"
@@ -68,7 +68,7 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
                   }));
   // The code names the language's help file; the character set and the flag
   // are the shipped-translations test's part.
-  EXPECT_EQ(i18n::TDataFile("x.lng", lng).ReadString("*SYSTEM*", "LNG_CODE", ""), code);
+  EXPECT_EQ(i18n::LanguageFile("x.lng", lng).ReadString("*SYSTEM*", "LNG_CODE", ""), code);
   Texts texts = TextsOf(lng);
   const Texts english = TextsOf(Compile(std::string(kEnglishTemplate), [](const std::string&) {
     return std::optional<std::vector<uint8_t>>();

@@ -12,9 +12,9 @@ namespace {
 using testing::WindowTextOf;
 
 // A small form with one component of each kind the layer distinguishes.
-class TfrmProbe : public Form {
+class ProbeForm : public Form {
  public:
-  TfrmProbe() : Form("TfrmProbe", {320, 240}, {300, 200}) {}
+  ProbeForm() : Form("TfrmProbe", {320, 240}, {300, 200}) {}
   bool Create() { return CreateForm("Probe"); }
 
   Component* btnOk = nullptr;
@@ -48,7 +48,7 @@ TEST(ComponentKeyTest, LanguageFileKeysSetTheTextPropertiesTheComponentsHave) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
-    TfrmProbe form;
+    ProbeForm form;
     ASSERT_TRUE(form.Create());
     EXPECT_EQ(form.SetTextByKey(c.key, c.value), c.set);
     EXPECT_EQ(form.GetTextByKey(c.key), c.set ? std::optional<std::string>(c.value) : std::nullopt);
@@ -58,7 +58,7 @@ TEST(ComponentKeyTest, LanguageFileKeysSetTheTextPropertiesTheComponentsHave) {
 
 // A click inside a panel reaching its handler is the main window's About case.
 TEST(ComponentTest, EnterReachesTheDefaultButtonsHandlerOnlyWhileItIsEnabled) {
-  TfrmProbe form;
+  ProbeForm form;
   ASSERT_TRUE(form.Create());
   const WPARAM click = MAKEWPARAM(form.btnOk->id(), BN_CLICKED);
   EnableWindow(form.btnOk->hwnd(), FALSE);

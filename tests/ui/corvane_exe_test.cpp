@@ -7,6 +7,8 @@
 #include "tests/ui/ui_test_util.h"
 
 namespace cvn::ui {
+
+using cli::ExitCode;
 namespace {
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Helmwick\\Corvane";
@@ -14,7 +16,7 @@ constexpr wchar_t kSettingsKey[] = L"Software\\Helmwick\\Corvane";
 // The visible main windows of the process (of any process when `process_id` is 0).
 std::vector<HWND> MainWindowsOf(DWORD process_id) {
   std::vector<HWND> found;
-  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, TfrmCvnMain::kClassName, nullptr));) {
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, MainWindow::kClassName, nullptr));) {
     DWORD owner = 0;
     GetWindowThreadProcessId(w, &owner);
     if (IsWindowVisible(w) && (process_id == 0 || owner == process_id)) found.push_back(w);

@@ -10,7 +10,7 @@
 #include "i18n/language_file_writer.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/about_dialog.h"
-#include "ui/custom_dlg.h"
+#include "ui/message_box.h"
 #include "ui/input_text_dialog.h"
 #include "ui/utf16.h"
 
@@ -206,7 +206,7 @@ TEST_F(DialogsTest, ButtonsAreAsWideAsTheWidestCaptionOfTheCurrentLanguage) {
 }
 
 // ---------------------------------------------------------------------------
-// TdlgInputText and TdlgAboutCvn
+// InputTextDialog and AboutDialog
 
 TEST_F(DialogsTest, InputTextGivesTheTextTypedCentredOverItsOwner) {
   ASSERT_NO_FATAL_FAILURE(StartMain(true));
@@ -227,7 +227,7 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedCentredOverItsOwner) {
   };
   {
     // The initial text is selected, so a backspace empties the edit.
-    DialogDriver driver(TdlgInputText::kClassName,
+    DialogDriver driver(InputTextDialog::kClassName,
                         {[&](HWND box) {
                            look(box);
                            focus_class = testing::ClassNameOf(GetFocus());
@@ -250,7 +250,7 @@ TEST_F(DialogsTest, InputTextGivesTheTextTypedCentredOverItsOwner) {
   EXPECT_EQ(focus_class, L"Edit");
   EXPECT_NEAR((bounds.left + bounds.right) / 2.0, 40 + 350, 1.0);
   EXPECT_NEAR((bounds.top + bounds.bottom) / 2.0, 30 + 250, 1.0);
-  DialogDriver driver(TdlgInputText::kClassName, {Key(VK_ESCAPE)});
+  DialogDriver driver(InputTextDialog::kClassName, {Key(VK_ESCAPE)});
   EXPECT_EQ(ask(), std::nullopt);
   EXPECT_TRUE(IsWindowEnabled(owner));
 }
@@ -263,7 +263,7 @@ TEST_F(DialogsTest, AboutIsTranslatedShowsTheIconAndClosesWithOk) {
   InstallTranslator("Deutsch");
   bool icon = false;
   std::wstring caption;
-  DialogDriver driver(TdlgAboutCvn::kClassName, {[&](HWND box) {
+  DialogDriver driver(AboutDialog::kClassName, {[&](HWND box) {
                         caption = WindowTextOf(box);
                         for (HWND image : testing::DescendantsOfClass(box, L"Static"))
                           icon = icon || SendMessageW(image, STM_GETICON, 0, 0) != 0;

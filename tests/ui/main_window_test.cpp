@@ -13,6 +13,8 @@
 #include "ui/utf16.h"
 
 namespace cvn::ui {
+
+using changes::ChangeColumn;
 namespace {
 
 using testing::WindowTextOf;
@@ -110,7 +112,7 @@ TEST_F(MainWindowTest, StoredSettingsReachTheCheckBoxesWithTheProgramFolder) {
   };
   for (const auto& [name, checked] : boxes) EXPECT_EQ(Checked(name), checked) << name;
   EXPECT_EQ(Text("edOthers"), L"D:\\Data;E:\\");
-  EXPECT_EQ(context_.settings.ProgramFolder, context_.program_folder);
+  EXPECT_EQ(context_.settings.program_folder, context_.program_folder);
 }
 
 TEST_F(MainWindowTest, SettingOfAWrongTypeIsReportedAndTheDefaultShown) {
@@ -152,7 +154,7 @@ TEST_F(MainWindowTest, StoredBoundsApplyBelowTheMinimumSizeAndCloseSavesThemAndT
   EXPECT_EQ(testing::HeightOf(bounds), 466);
 
   SetWindowPos(window_->hwnd(), nullptr, 40, 30, 720, 500, SWP_NOZORDER);
-  context_.settings.ScanHKCC = true;
+  context_.settings.scan_hkcc = true;
   SendMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window_->hwnd()));
   const std::pair<const char*, uint32_t> placement[] = {
@@ -165,7 +167,7 @@ TEST_F(MainWindowTest, StoredBoundsApplyBelowTheMinimumSizeAndCloseSavesThemAndT
 
 TEST_F(MainWindowTest, AboutButtonOpensTheAboutDialog) {
   ASSERT_NO_FATAL_FAILURE(StartMain(true));
-  testing::DialogDriver driver(TdlgAboutCvn::kClassName,
+  testing::DialogDriver driver(AboutDialog::kClassName,
                                {[](HWND box) { testing::PressKey(box, VK_ESCAPE); }});
   SendMessageW(Control("btnAbout"), BM_CLICK, 0, 0);
   EXPECT_TRUE(driver.finished());

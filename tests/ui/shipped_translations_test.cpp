@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "settings/settings.h"
@@ -62,7 +62,7 @@ int ClientWidth(HWND control) {
 // form shows as the file writes it, every text the form shows has its key
 // (English.lng is the template translators start from), and every caption of
 // its buttons and labels fits its control.
-void ExpectFormSpeaks(const Form& form, i18n::TDataFile& file) {
+void ExpectFormSpeaks(const Form& form, i18n::LanguageFile& file) {
   const std::string section = form.name();
   SCOPED_TRACE(section);
   for (const std::string& key : file.ReadSectionKeys(section)) {
@@ -123,7 +123,7 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
   EXPECT_FALSE(translator_->TakeDamageReport().has_value());
 
   const std::string file_name = std::string(shipped.chosen) + ".lng";
-  i18n::TDataFile file(file_name, ReadBuildFile(file_name));
+  i18n::LanguageFile file(file_name, ReadBuildFile(file_name));
   EXPECT_GT(file.ReadSectionKeys("frmCvnMain").size(), 20u);
   const int charset = file.ReadInteger("*SYSTEM*", "CHARSET", -1);
   EXPECT_EQ(window_->font_charset(), charset);
@@ -144,9 +144,9 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
   // The main window, the small dialogs, and every text the status line and
   // the Exit button take.
   ExpectFormSpeaks(*window_, file);
-  TdlgAboutCvn about;
+  AboutDialog about;
   ASSERT_TRUE(about.Create());
-  TdlgInputText input;
+  InputTextDialog input;
   ASSERT_TRUE(input.Create());
   for (Form* dialog : std::initializer_list<Form*>{&about, &input}) {
     FormTranslation translation(*dialog);

@@ -121,7 +121,7 @@ void WindowTest::AddLanguage(std::string_view name, const std::vector<uint8_t>& 
 }
 
 void WindowTest::InstallTranslator(std::string_view language) {
-  translator_ = std::make_unique<i18n::TTranslator>(fs_, "C:\\Apps\\Corvane\\corvane.exe");
+  translator_ = std::make_unique<i18n::Translator>(fs_, "C:\\Apps\\Corvane\\corvane.exe");
   if (!language.empty()) translator_->SetLanguage(std::string(language));
   i18n::InstallTranslator(translator_.get());
 }
@@ -159,7 +159,7 @@ std::optional<uint32_t> WindowTest::StoredDword(const std::string& key_path,
 
 void WindowTest::StartMain(bool show) {
   InstallTranslator();
-  window_ = std::make_unique<TfrmCvnMain>(context_, registry_);
+  window_ = std::make_unique<MainWindow>(context_, registry_);
   ASSERT_TRUE(window_->Create());
   if (show) window_->Show(SW_SHOWNORMAL);
 }

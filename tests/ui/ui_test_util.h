@@ -133,8 +133,8 @@ class WindowTest : public ::testing::Test {
   platform::MemoryRegistry registry_;
   platform::MemoryFileSystem fs_;
   AppContext context_;
-  std::unique_ptr<i18n::TTranslator> translator_;
-  std::unique_ptr<TfrmCvnMain> window_;
+  std::unique_ptr<i18n::Translator> translator_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace cvn::ui::testing

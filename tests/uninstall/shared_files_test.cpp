@@ -10,6 +10,8 @@
 #include "uninstall/shared_counter.h"
 
 namespace cvn::uninstall::test {
+
+using changes::NodeKind;
 namespace {
 
 class SharedFilesTest : public UninstallTest {
@@ -26,7 +28,7 @@ class SharedFilesTest : public UninstallTest {
 
 TEST_F(SharedFilesTest, CreatedSharedFileIsLeftToItsCounterAndOfferedWhenUnused) {
   Counted("C:\\App\\s.dll", 1);
-  AddItem(nkFileAdded, "C:\\App", "s.dll");
+  AddItem(NodeKind::kFileAdded, "C:\\App", "s.dll");
   SaveArchive();
 
   Run();
@@ -91,19 +93,23 @@ TEST_P(AnswersTest, EveryUnusedCounterGoesAndItsFileFollowsTheAnswer) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswersTest,
     ::testing::Values(AnswersCase{"YesToEach", {}, 4, kAll},
-                      AnswersCase{"YesToAll", {raYesToAll}, 1, kAll},
-                      AnswersCase{"NoToAll", {raNoToAll}, 1, {}},
-                      AnswersCase{"NoYesThenNoToAll", {raNo, raYes, raNoToAll}, 3, {kAll[1]}},
+                      AnswersCase{"YesToAll", {RemoveAnswer::kYesToAll}, 1, kAll},
+                      AnswersCase{"NoToAll", {RemoveAnswer::kNoToAll}, 1, {}},
+                      AnswersCase{"NoYesThenNoToAll",
+                                  {RemoveAnswer::kNo, RemoveAnswer::kYes, RemoveAnswer::kNoToAll},
+                                  3,
+                                  {kAll[1]}},
                       // Any other answer keeps the file, and the next is asked.
                       AnswersCase{"OtherThenYesToAll",
-                                  {static_cast<RemoveAnswer>(2), raNo, raYesToAll},
+                                  {static_cast<RemoveAnswer>(2), RemoveAnswer::kNo,
+                                   RemoveAnswer::kYesToAll},
                                   3,
                                   {kAll[2], kAll[3]}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SharedFilesTest, UncheckedCounterLeavesItsCreatedSharedFileAlone) {
   tree.SetCheckState(Counted("C:\\App\\s.dll", 1), false);
-  AddItem(nkFileAdded, "C:\\App", "s.dll");
+  AddItem(NodeKind::kFileAdded, "C:\\App", "s.dll");
   SaveArchive();
 
   Run();
@@ -142,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, CounterKeyTest,
 TEST_F(SharedFilesTest, MissingCounterAndFailedWritesAreErrors) {
   MakeKey(kHklm, kSharedDlls);
   MakeKey(kHkcu, "Software\\X");
-  AddValue(nkValueDeleted, kHkcu, "Software\\X", "v", kSz, SzData("v"), {});
+  AddValue(NodeKind::kValueDeleted, kHkcu, "Software\\X", "v", kSz, SzData("v"), {});
   AddCounter("C:\\S\\a.dll", kDword, DwordData(1));
   Counted("C:\\S\\c.dll", 3);
   SaveArchive();
@@ -156,7 +162,7 @@ TEST_F(SharedFilesTest, MissingCounterAndFailedWritesAreErrors) {
   EXPECT_EQ(view.texts,
             Strings("CREATING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\X\\v ... ERROR",
                     item + "a.dll" + gone, item + "c.dll ... ERROR"));
-  EXPECT_EQ(view.colors[0], LogClassColor(lcError));
+  EXPECT_EQ(view.colors[0], LogClassColor(LogClass::kError));
   EXPECT_EQ(Counter("C:\\S\\c.dll").data, DwordData(3));
 }
 

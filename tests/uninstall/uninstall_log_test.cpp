@@ -23,11 +23,11 @@ class UninstallLogTest : public UninstallTest {
   void MakeTree(bool error) {
     if (error) {
       MakeKey(kHkcu, "Software\\App\\Later");
-      AddValue(changes::nkKeyAdded, kHkcu, "Software", "App");
+      AddValue(changes::NodeKind::kKeyAdded, kHkcu, "Software", "App");
     }
     AddFile("C:\\App\\a.txt");
-    AddValue(changes::nkValueAdded, kHkcu, "Software\\X", "gone", kSz, {}, SzData("x"));
-    AddItem(changes::nkFileAdded, "C:\\App", "a.txt");
+    AddValue(changes::NodeKind::kValueAdded, kHkcu, "Software\\X", "gone", kSz, {}, SzData("x"));
+    AddItem(changes::NodeKind::kFileAdded, "C:\\App", "a.txt");
     SaveArchive();
   }
   // One run's block as Log.txt keeps it.
@@ -52,7 +52,7 @@ class LogLevelTest : public UninstallLogTest, public ::testing::WithParamInterfa
 TEST_P(LogLevelTest, ShowsAndKeepsTheClassesOfTheLevel) {
   const LevelCase& c = GetParam();
   MakeTree(c.error);
-  settings.LogLevel = c.level;
+  settings.log_level = c.level;
   log.ShowEveryLine(c.every_line);
 
   Run();
@@ -89,8 +89,8 @@ TEST_F(UninstallLogTest, EveryRunAppendsOneBlockAndStampsTheArchive) {
 TEST_F(UninstallLogTest, FailedWriteKeepsTheEarlierLog) {
   const std::string earlier = "CVN log file\r\n============\n\nold run\rold line";
   ASSERT_TRUE(fs.AddFile("C:\\Corvane\\Log.txt", earlier).ok());
-  context.CurrentIdentifier = "App";
-  log.AddLogLine(kSuccess, lcSuccess);
+  context.current_identifier = "App";
+  log.AddLogLine(kSuccess, LogClass::kSuccess);
 
   fs.FailNextWrite(10);
   EXPECT_FALSE(WriteLogFile({context, fs, clock, kLogDateFormat}, log, view).ok());

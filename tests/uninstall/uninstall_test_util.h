@@ -11,32 +11,34 @@
 #include <vector>
 
 #include "changes/change_tree.h"
-#include "changes/chg_archive.h"
+#include "changes/changes_archive.h"
 #include "changes/save_changes_tree.h"
-#include "engine/snapshot/safe_thread.h"
-#include "engine/snapshot/worker_context.h"
+#include "engine/threads/worker_context.h"
+#include "engine/threads/worker_thread.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
 #include "settings/settings.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fixed_clock.h"
-#include "uninstall/dezinstaler.h"
 #include "uninstall/shared_counter.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
+#include "uninstall/uninstaller.h"
 
 namespace cvn::uninstall::test {
 
-using changes::nkFileAdded;
-using changes::nkFolderAdded;
-using changes::nkKeyAdded;
-using changes::nkKeyDeleted;
-using changes::nkValueAdded;
-using changes::nkValueChanged;
-using changes::nkValueDeleted;
+using changes::NodeKind;
+
+using changes::ChangeRecord;
 using changes::NodeId;
-using changes::TNodeData;
+using changes::NodeKind::kFileAdded;
+using changes::NodeKind::kFolderAdded;
+using changes::NodeKind::kKeyAdded;
+using changes::NodeKind::kKeyDeleted;
+using changes::NodeKind::kValueAdded;
+using changes::NodeKind::kValueChanged;
+using changes::NodeKind::kValueDeleted;
 using cvn::test::Bytes;
 using cvn::test::DwordData;
 using cvn::test::FixedClock;
@@ -64,7 +66,7 @@ class RecordingView : public UninstallView {
   // Records "folder|file name".
   RemoveAnswer AskRemoveShared(std::string_view file_name, std::string_view folder) override {
     questions.push_back(OnMain(std::string(folder) + "|" + std::string(file_name)));
-    if (answers.empty()) return raYes;
+    if (answers.empty()) return RemoveAnswer::kYes;
     const RemoveAnswer answer = answers.front();
     answers.pop_front();
     return answer;
@@ -112,7 +114,7 @@ class UninstallTest : public ::testing::Test {
   static constexpr RootKey kHklm = RootKey::kLocalMachine;
 
   UninstallTest() {
-    settings.LogLevel = 7;
+    settings.log_level = 7;
     context.program_folder = kProgramFolder;
     EXPECT_TRUE(fs.CreateFolders(kProgramFolder).ok());
     tree.Reset();
@@ -121,31 +123,31 @@ class UninstallTest : public ::testing::Test {
 
   // Changes as a monitoring records them. Key paths are below the root;
   // a key is recorded as a value without name, type or data.
-  NodeId AddValue(int32_t kind, RootKey root, std::string_view key, std::string_view name,
+  NodeId AddValue(NodeKind kind, RootKey root, std::string_view key, std::string_view name,
                   uint32_t type = 0, const std::vector<uint8_t>& before = {},
                   const std::vector<uint8_t>& after = {}) {
-    TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.RootKey = static_cast<uint32_t>(root);
-    tmpl.ValueType = type;
-    tmpl.Path = key;
-    if (!before.empty()) tmpl.Before = changes::CopyBuffer(before);
-    if (!after.empty()) tmpl.After = changes::CopyBuffer(after);
-    tmpl.BeforeSize = static_cast<int32_t>(before.size());
-    tmpl.AfterSize = static_cast<int32_t>(after.size());
+    ChangeRecord tmpl;
+    tmpl.kind = kind;
+    tmpl.root_key = static_cast<uint32_t>(root);
+    tmpl.value_type = type;
+    tmpl.path = key;
+    if (!before.empty()) tmpl.before = changes::CopyBuffer(before);
+    if (!after.empty()) tmpl.after = changes::CopyBuffer(after);
+    tmpl.before_size = static_cast<int32_t>(before.size());
+    tmpl.after_size = static_cast<int32_t>(after.size());
     std::string path(platform::RootKeyName(root));
     if (!key.empty()) path += "\\" + std::string(key);
     tree.AddToTree(path, name, tmpl);
     return tree.LastInserted();
   }
   // A created file or folder, or any other file-system change.
-  NodeId AddItem(int32_t kind, std::string_view folder, std::string_view name) {
-    TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.Path = folder;
-    if (kind != changes::nkFolderAdded && kind != changes::nkFolderDeleted) {
-      tmpl.After = changes::TextBuffer("14:07 05/03/24 5");
-      tmpl.AfterSize = 17;
+  NodeId AddItem(NodeKind kind, std::string_view folder, std::string_view name) {
+    ChangeRecord tmpl;
+    tmpl.kind = kind;
+    tmpl.path = folder;
+    if (kind != changes::NodeKind::kFolderAdded && kind != changes::NodeKind::kFolderDeleted) {
+      tmpl.after = changes::TextBuffer("14:07 05/03/24 5");
+      tmpl.after_size = 17;
     }
     tree.AddToTree(folder, name, tmpl);
     return tree.LastInserted();
@@ -154,16 +156,17 @@ class UninstallTest : public ::testing::Test {
   NodeId Created(std::string_view path) {
     AddFile(path);
     const size_t slash = path.rfind('\\');
-    return AddItem(changes::nkFileAdded, path.substr(0, slash), path.substr(slash + 1));
+    return AddItem(changes::NodeKind::kFileAdded, path.substr(0, slash), path.substr(slash + 1));
   }
   // A text value that exists now and was created by the monitored program.
   NodeId CreatedValue(RootKey root, std::string_view key, std::string_view name) {
     SetValue(root, key, name, kSz, SzData(name));
-    return AddValue(nkValueAdded, root, key, name, kSz, {}, SzData(name));
+    return AddValue(NodeKind::kValueAdded, root, key, name, kSz, {}, SzData(name));
   }
   // A counter of the SharedDLLs key for `file`, raised by `increment`.
   NodeId AddCounter(std::string_view file, uint32_t type, const std::vector<uint8_t>& increment) {
-    return AddValue(changes::nkCounterIncremented, kHklm, kSharedDlls, file, type, {}, increment);
+    return AddValue(changes::NodeKind::kCounterIncremented, kHklm, kSharedDlls, file, type, {},
+                    increment);
   }
 
   // The platform before the uninstall.
@@ -197,7 +200,7 @@ class UninstallTest : public ::testing::Test {
     changes::SaveChangesTree(tree, fs, kProgramFolder, "App", clock);
     context.loaded_change_counts.Reset();
     for (NodeId n = tree.Top(); n != changes::kNoNode; n = tree.NextInSubtree(n, tree.Top()))
-      context.loaded_change_counts.Count(tree.Data(n).Kind);
+      context.loaded_change_counts.Count(tree.Data(n).kind);
   }
   changes::ArchiveHeader Header() {
     std::vector<uint8_t> bytes;
@@ -210,16 +213,16 @@ class UninstallTest : public ::testing::Test {
   // Runs the engine as the wizard does, its end notification writing the
   // log file, and pumps the main thread until it has ended. Returns the
   // program state the end notification found.
-  uint8_t Run() {
+  threads::ProgramState Run() {
     view.texts.clear();
     view.colors.clear();
     log.Clear();
     bool ended = false;
-    uint8_t state_at_end = 255;
+    threads::ProgramState state_at_end = threads::ProgramState::kIdle;
     auto* engine =
-        new TDezinstaler(context, tree, {registry, fs, shell}, log, view, clock, dispatcher, "App");
-    engine->SetOnTerminate([&](snapshot::TSafeThread&) {
-      state_at_end = context.ProgramState;
+        new Uninstaller(context, tree, {registry, fs, shell}, log, view, clock, dispatcher, "App");
+    engine->SetOnTerminate([&](threads::WorkerThread&) {
+      state_at_end = context.program_state;
       log_file_status = WriteLogFile({context, fs, clock, kLogDateFormat}, log, view);
       ended = true;
     });
@@ -231,7 +234,7 @@ class UninstallTest : public ::testing::Test {
         // worker at its pause point, the user says Yes, the worker goes on.
         stop_wanted = false;
         EXPECT_TRUE(engine->SafeSuspend());
-        context.ProgramState = snapshot::psStopRequested;
+        context.program_state = threads::ProgramState::kStopRequested;
         engine->Terminate();
         engine->Resume();
       }
@@ -258,15 +261,15 @@ class UninstallTest : public ::testing::Test {
   }
 
   settings::Settings settings;
-  snapshot::WorkerContext context{settings};
+  threads::WorkerContext context{settings};
   platform::MemoryRegistry registry;
   platform::MemoryFileSystem fs;
   platform::MemoryShell shell{fs};
   changes::ChangeTree tree{settings};
   RecordingView view;
-  TUninstallLog log{settings, view};
+  UninstallLog log{settings, view};
   FixedClock clock;
-  snapshot::QueueDispatcher dispatcher;
+  threads::QueueDispatcher dispatcher;
   platform::Status log_file_status;
   bool stop_wanted = false;
 };

@@ -5,8 +5,8 @@
 
 #include "changes/change_tree.h"
 #include "changes/save_changes_tree.h"
-#include "engine/snapshot/safe_thread.h"
-#include "engine/snapshot/worker_context.h"
+#include "engine/threads/worker_context.h"
+#include "engine/threads/worker_thread.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
@@ -15,12 +15,14 @@
 #include "settings/settings.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/platform_win32_sandbox.h"
-#include "uninstall/dezinstaler.h"
 #include "uninstall/shared_counter.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
+#include "uninstall/uninstaller.h"
 
 namespace cvn::uninstall {
+
+using changes::NodeKind;
 namespace {
 
 using platform::win32::ToWide;
@@ -31,7 +33,9 @@ struct YesView final : UninstallView {
   void SetProgressMax(uint32_t) override {}
   void StepProgress() override {}
   void AppendLogLine(std::string_view, LogColor) override {}
-  RemoveAnswer AskRemoveShared(std::string_view, std::string_view) override { return raYes; }
+  RemoveAnswer AskRemoveShared(std::string_view, std::string_view) override {
+    return RemoveAnswer::kYes;
+  }
   void ShowUninstallEnded(std::string_view) override {}
 };
 
@@ -41,9 +45,9 @@ class UninstallWin32Test : public ::testing::Test {
  protected:
   UninstallWin32Test() {
     context_.program_folder = box_.folder;
-    settings_.LogLevel = 7;
+    settings_.log_level = 7;
     tree_.SetUninstallMode(true);
-    Record(changes::nkFolderAdded, box_.folder, "App");
+    Record(changes::NodeKind::kFolderAdded, box_.folder, "App");
   }
   ~UninstallWin32Test() override {
     if (!shared_counter_.empty())
@@ -55,16 +59,16 @@ class UninstallWin32Test : public ::testing::Test {
   std::string AddFile(const std::string& name) {
     fs_.CreateFolder(app_);
     EXPECT_TRUE(fs_.WriteFile(app_ + "\\" + name, std::vector<uint8_t>{'x'}).ok());
-    Record(changes::nkFileAdded, app_, name);
+    Record(changes::NodeKind::kFileAdded, app_, name);
     return app_ + "\\" + name;
   }
-  void Record(int32_t kind, const std::string& folder, const std::string& name) {
-    changes::TNodeData tmpl;
-    tmpl.Kind = kind;
-    tmpl.Path = folder;
-    if (kind == changes::nkFileAdded) {
-      tmpl.After = changes::TextBuffer("12:00 01/01/24 1");
-      tmpl.AfterSize = 17;
+  void Record(NodeKind kind, const std::string& folder, const std::string& name) {
+    changes::ChangeRecord tmpl;
+    tmpl.kind = kind;
+    tmpl.path = folder;
+    if (kind == changes::NodeKind::kFileAdded) {
+      tmpl.after = changes::TextBuffer("12:00 01/01/24 1");
+      tmpl.after_size = 17;
     }
     tree_.AddToTree(folder, name, tmpl);
     context_.loaded_change_counts.Count(kind);  // as the loader counts it
@@ -75,9 +79,9 @@ class UninstallWin32Test : public ::testing::Test {
     changes::SaveChangesTree(tree_, fs_, box_.folder, "App", clock_);
     log_.Clear();
     bool ended = false;
-    auto* engine = new TDezinstaler(context_, tree_, {registry_, fs_, shell_}, log_, view_, clock_,
-                                    dispatcher_, "App");
-    engine->SetOnTerminate([&](snapshot::TSafeThread&) { ended = true; });
+    auto* engine = new Uninstaller(context_, tree_, {registry_, fs_, shell_}, log_, view_, clock_,
+                                   dispatcher_, "App");
+    engine->SetOnTerminate([&](threads::WorkerThread&) { ended = true; });
     engine->Start();
     for (int i = 0; i < 60000 && !ended; ++i) dispatcher_.WaitAndProcess(10);
     ASSERT_TRUE(ended);
@@ -89,12 +93,12 @@ class UninstallWin32Test : public ::testing::Test {
   platform::win32::Win32FileSystem fs_;
   platform::win32::Win32Shell shell_;
   settings::Settings settings_;
-  snapshot::WorkerContext context_{settings_};
+  threads::WorkerContext context_{settings_};
   changes::ChangeTree tree_{settings_};
   YesView view_;
-  TUninstallLog log_{settings_, view_};
+  UninstallLog log_{settings_, view_};
   test::FixedClock clock_;
-  snapshot::QueueDispatcher dispatcher_;
+  threads::QueueDispatcher dispatcher_;
   std::string shared_counter_;
 };
 
@@ -105,7 +109,7 @@ TEST_F(UninstallWin32Test, AFileHeldOpenStaysAndIsLoggedAsInUse) {
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   for (bool recycle : {false, true}) {
     SCOPED_TRACE(recycle ? "to the Recycle Bin" : "deleted");
-    settings_.UseRecycled = recycle;
+    settings_.use_recycle_bin = recycle;
     Run();
     EXPECT_EQ(log_.Lines(),
               (std::vector<std::string>{"DELETING FILE: " + used + " ... ERROR (in use)",

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "i18n/data_file.h"
+#include "i18n/language_file.h"
 #include "i18n/language_file_writer.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
@@ -22,7 +22,8 @@ bool IsFlagKey(std::string_view section, std::string_view key) {
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -47,7 +48,8 @@ std::string EncodeValue(const SourceKey& key, uint32_t code_page) {
     if (pending.empty()) return;
     std::optional<std::string> converted = platform::Utf8ToCodePage(pending, code_page);
     if (!converted)
-      throw SourceError(key.line, "text that code page " + std::to_string(code_page) + " cannot hold");
+      throw SourceError(key.line,
+                        "text that code page " + std::to_string(code_page) + " cannot hold");
     out += *converted;
     pending.clear();
   };
@@ -59,11 +61,21 @@ std::string EncodeValue(const SourceKey& key, uint32_t code_page) {
     }
     if (++i >= v.size()) throw SourceError(key.line, "a backslash ends the value (write \\\\)");
     switch (v[i]) {
-      case '\\': pending += '\\'; break;
-      case 'n': pending += '\n'; break;
-      case 'r': pending += '\r'; break;
-      case 't': pending += '\t'; break;
-      case 's': pending += ' '; break;
+      case '\\':
+        pending += '\\';
+        break;
+      case 'n':
+        pending += '\n';
+        break;
+      case 'r':
+        pending += '\r';
+        break;
+      case 't':
+        pending += '\t';
+        break;
+      case 's':
+        pending += ' ';
+        break;
       case 'x': {
         const int hi = i + 1 < v.size() ? HexDigit(v[i + 1]) : -1;
         const int lo = i + 2 < v.size() ? HexDigit(v[i + 2]) : -1;
@@ -73,7 +85,8 @@ std::string EncodeValue(const SourceKey& key, uint32_t code_page) {
         i += 2;
         break;
       }
-      default: throw SourceError(key.line, std::string("unknown escape \\") + v[i]);
+      default:
+        throw SourceError(key.line, std::string("unknown escape \\") + v[i]);
     }
   }
   flush();
@@ -101,16 +114,19 @@ std::vector<SourceSection> Parse(std::string_view source) {
     if (trimmed.front() == '[') {
       if (trimmed.back() != ']') throw SourceError(line_number, "a section name must end with ]");
       std::string name(trimmed.substr(1, trimmed.size() - 2));
-      if (name.size() > i18n::kNameSize) throw SourceError(line_number, "section name longer than 36 bytes");
+      if (name.size() > i18n::kNameSize)
+        throw SourceError(line_number, "section name longer than 36 bytes");
       sections.push_back({std::move(name), {}});
       continue;
     }
     const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) throw SourceError(line_number, "expected [section] or key = value");
+    if (eq == std::string_view::npos)
+      throw SourceError(line_number, "expected [section] or key = value");
     if (sections.empty()) throw SourceError(line_number, "a key before the first [section]");
     SourceKey key{line_number, sections.back().name, std::string(Trim(line.substr(0, eq))), {}};
     if (key.name.empty()) throw SourceError(line_number, "a key without a name");
-    if (key.name.size() > i18n::kNameSize) throw SourceError(line_number, "key name longer than 36 bytes");
+    if (key.name.size() > i18n::kNameSize)
+      throw SourceError(line_number, "key name longer than 36 bytes");
     std::string_view value = line.substr(eq + 1);
     if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     key.value = std::string(value);
@@ -138,8 +154,8 @@ int CharsetOf(const std::vector<SourceSection>& sections) {
 
 std::string Int32Bytes(int32_t value) {
   const auto n = static_cast<uint32_t>(value);
-  const char bytes[4] = {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
-                         static_cast<char>(n >> 24)};
+  const char bytes[4] = {static_cast<char>(n), static_cast<char>(n >> 8),
+                         static_cast<char>(n >> 16), static_cast<char>(n >> 24)};
   return std::string(bytes, 4);
 }
 
@@ -192,10 +208,12 @@ std::vector<uint8_t> Compile(std::string_view source, const ReadFileFn& read_fil
     for (const SourceKey& key : section.keys) {
       if (IsCharsetKey(key.section, key.name)) {
         writer.Key(key.name, Int32Bytes(charset));
-      } else if (IsFlagKey(key.section, key.name) && !key.value.empty() && key.value.front() == '@') {
+      } else if (IsFlagKey(key.section, key.name) && !key.value.empty() &&
+                 key.value.front() == '@') {
         std::optional<std::vector<uint8_t>> picture = read_file(key.value.substr(1));
         if (!picture) throw SourceError(key.line, "cannot read the picture " + key.value.substr(1));
-        writer.Key(key.name, std::string_view(reinterpret_cast<const char*>(picture->data()), picture->size()));
+        writer.Key(key.name, std::string_view(reinterpret_cast<const char*>(picture->data()),
+                                              picture->size()));
       } else {
         writer.Key(key.name, EncodeValue(key, code_page));
       }
@@ -217,9 +235,11 @@ Decompiled Decompile(const std::vector<uint8_t>& lng, std::string_view flag_file
     uint32_t found, length;
     std::memcpy(&found, raw.data(), 4);
     std::memcpy(&length, raw.data() + 40, 4);
-    if (found != magic || length > lng.size() - at - i18n::kHeaderSize) throw i18n::InvalidFileFormat();
+    if (found != magic || length > lng.size() - at - i18n::kHeaderSize)
+      throw i18n::InvalidFileFormat();
     const char* name = reinterpret_cast<const char*>(raw.data() + 4);
-    return std::make_pair(std::string(name, strnlen(name, i18n::kNameSize)), static_cast<size_t>(length));
+    return std::make_pair(std::string(name, strnlen(name, i18n::kNameSize)),
+                          static_cast<size_t>(length));
   };
   while (pos < lng.size()) {
     const auto [section, body_length] = header_at(pos, i18n::kSectionMagic);

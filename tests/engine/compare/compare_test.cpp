@@ -19,6 +19,8 @@
 #include "tests/support/stop_after.h"
 
 namespace cvn::compare {
+
+using changes::NodeKind;
 namespace {
 
 using namespace changes;
@@ -33,44 +35,45 @@ using Data = std::vector<uint8_t>;
 // order of the calls.
 class TreeBuilder {
  public:
-  snapshot::TNode* Node(snapshot::TNode* parent, std::string_view name) {
-    snapshot::TNode* node = tree_.NewNode(name);
-    snapshot::TNode*& tail = child_tails_[parent];
+  snapshot::SnapshotNode* Node(snapshot::SnapshotNode* parent, std::string_view name) {
+    snapshot::SnapshotNode* node = tree_.NewNode(name);
+    snapshot::SnapshotNode*& tail = child_tails_[parent];
     if (tail != nullptr)
-      tail->Next = node;
+      tail->next = node;
     else if (parent != nullptr)
-      parent->Child = node;
+      parent->child = node;
     else
       tree_.SetRoot(node);
     return tail = node;
   }
-  snapshot::TNode* Top(std::string_view name) { return Node(nullptr, name); }
-  void Value(snapshot::TNode* node, std::string_view name, uint32_t type,
+  snapshot::SnapshotNode* Top(std::string_view name) { return Node(nullptr, name); }
+  void Value(snapshot::SnapshotNode* node, std::string_view name, uint32_t type,
              const std::vector<uint8_t>& data) {
-    snapshot::TValori* value = tree_.NewValue(name, type, data);
-    snapshot::TValori*& tail = value_tails_[node];
-    (tail == nullptr ? node->Values : tail->Next) = value;
+    snapshot::SnapshotValue* value = tree_.NewValue(name, type, data);
+    snapshot::SnapshotValue*& tail = value_tails_[node];
+    (tail == nullptr ? node->values : tail->next) = value;
     tail = value;
   }
-  void Text(snapshot::TNode* node, std::string_view name, std::string_view text,
+  void Text(snapshot::SnapshotNode* node, std::string_view name, std::string_view text,
             uint32_t type = 1) {
     Value(node, name, type, SzData(text));
   }
-  void Dword(snapshot::TNode* node, std::string_view name, uint32_t v) {
+  void Dword(snapshot::SnapshotNode* node, std::string_view name, uint32_t v) {
     Value(node, name, 4, DwordData(v));
   }
   // A file entry: DOS date-time, then size.
-  void File(snapshot::TNode* folder, std::string_view name, uint32_t dos_time, uint32_t size) {
+  void File(snapshot::SnapshotNode* folder, std::string_view name, uint32_t dos_time,
+            uint32_t size) {
     std::vector<uint8_t> data = DwordData(dos_time), s = DwordData(size);
     data.insert(data.end(), s.begin(), s.end());
     Value(folder, name, 3, data);
   }
-  const snapshot::TNode* Root() const { return tree_.Root(); }
+  const snapshot::SnapshotNode* Root() const { return tree_.Root(); }
 
  private:
   snapshot::SnapshotTree tree_;
-  std::unordered_map<snapshot::TNode*, snapshot::TNode*> child_tails_;
-  std::unordered_map<snapshot::TNode*, snapshot::TValori*> value_tails_;
+  std::unordered_map<snapshot::SnapshotNode*, snapshot::SnapshotNode*> child_tails_;
+  std::unordered_map<snapshot::SnapshotNode*, snapshot::SnapshotValue*> value_tails_;
 };
 
 // DOS date-time of a local time, date in the high half.
@@ -81,26 +84,26 @@ constexpr uint32_t Dos(int year, int month, int day, int hour, int minute, int s
 
 // One AddToTree call as the tree sees it: "path|name|kind|Path|type|root|
 // before|after", a side as "size:hex", or "-" when it has no buffer.
-inline std::string Call(std::string_view path, std::string_view name, int32_t kind,
+inline std::string Call(std::string_view path, std::string_view name, NodeKind kind,
                         std::string_view field, uint32_t type, uint32_t root,
                         const std::vector<uint8_t>* before, const std::vector<uint8_t>* after) {
   const auto side = [](const std::vector<uint8_t>* d) {
     return d ? std::to_string(d->size()) + ":" + cvn::test::Hex(*d) : std::string("-");
   };
-  return std::string(path) + "|" + std::string(name) + "|" + std::to_string(kind) + "|" +
-         std::string(field) + "|" + std::to_string(type) + "|" + std::to_string(root) + "|" +
-         side(before) + "|" + side(after);
+  return std::string(path) + "|" + std::string(name) + "|" +
+         std::to_string(static_cast<int>(kind)) + "|" + std::string(field) + "|" +
+         std::to_string(type) + "|" + std::to_string(root) + "|" + side(before) + "|" + side(after);
 }
 
 class RecordingSink : public changes::ChangeSink {
  public:
-  void AddToTree(std::string_view path, std::string_view name, changes::TNodeData& t) override {
+  void AddToTree(std::string_view path, std::string_view name, changes::ChangeRecord& t) override {
     const auto b = t.BeforeBytes(), a = t.AfterBytes();
     const std::vector<uint8_t> before(b.begin(), b.end()), after(a.begin(), a.end());
-    calls.push_back(Call(path, name, t.Kind, t.Path, t.ValueType, t.RootKey,
-                         t.Before ? &before : nullptr, t.After ? &after : nullptr));
-    t.Before.reset();
-    t.After.reset();
+    calls.push_back(Call(path, name, t.kind, t.path, t.value_type, t.root_key,
+                         t.before ? &before : nullptr, t.after ? &after : nullptr));
+    t.before.reset();
+    t.after.reset();
   }
   std::vector<std::string> calls;
 };
@@ -109,12 +112,12 @@ const platform::DateTimeSeparators kColonSlash{":", "/"};
 constexpr uint32_t kNoon = Dos(2006, 12, 3, 12, 0, 0), kLater = Dos(2007, 1, 2, 9, 30, 0);
 
 // A folder record; `path` is the containing path with its trailing backslash.
-std::string Folder(std::string path, std::string name, int32_t kind) {
+std::string Folder(std::string path, std::string name, NodeKind kind) {
   return Call(path, name, kind, path.substr(0, path.empty() ? 0 : path.size() - 1), 0, 0, nullptr,
               nullptr);
 }
 // A file record with its info texts before and after ("" when absent).
-std::string File(std::string folder, std::string name, int32_t kind, std::string before,
+std::string File(std::string folder, std::string name, NodeKind kind, std::string before,
                  std::string after) {
   const Data b = SzData(before), a = SzData(after);
   return Call(folder, name, kind, folder, 0, 0, before.empty() ? nullptr : &b,
@@ -123,7 +126,7 @@ std::string File(std::string folder, std::string name, int32_t kind, std::string
 
 // The first pass (created and changed) or the second (deleted).
 Calls Pass(const TreeBuilder& before, const TreeBuilder& after, bool second) {
-  snapshot::RunToEnd run;
+  threads::RunToEnd run;
   RecordingSink sink;
   FileSystemComparer c(run, sink, kColonSlash);
   second ? c.CompareFS(before.Root(), after.Root(), "", true)
@@ -166,18 +169,19 @@ TEST(CompareFsTest, CreatedAndRemovedFoldersAreReportedWithEverythingInThem) {
   after.File(after.Node(app, "Sub"), "c.txt", kLater, 30);
   after.File(after.Top("D:"), "f", kNoon, 1);  // a new drive: no containing path
   EXPECT_EQ(Pass(before, after, false),
-            (Calls{Folder("C:\\", "App", nkFolderAdded),
-                   File("C:\\App", "a.txt", nkFileAdded, "", "12:00 03/12/06 10"),
-                   Folder("C:\\App\\", "Sub", nkFolderAdded),
-                   File("C:\\App\\Sub", "c.txt", nkFileAdded, "", "09:30 02/01/07 30"),
-                   Folder("", "D:", nkFolderAdded),
-                   File("D:", "f", nkFileAdded, "", "12:00 03/12/06 1")}));
-  EXPECT_EQ(Pass(before, after, true),
-            (Calls{File("C:", "boot.ini", nkFileDeleted, "12:00 03/12/06 1", ""),
-                   Folder("C:\\", "Old", nkFolderDeleted),
-                   File("C:\\Old", "x.dll", nkFileDeleted, "12:00 03/12/06 5", ""),
-                   Folder("C:\\Old\\", "Deep", nkFolderDeleted),
-                   File("C:\\Old\\Deep", "y.dll", nkFileDeleted, "09:30 02/01/07 6", "")}));
+            (Calls{Folder("C:\\", "App", NodeKind::kFolderAdded),
+                   File("C:\\App", "a.txt", NodeKind::kFileAdded, "", "12:00 03/12/06 10"),
+                   Folder("C:\\App\\", "Sub", NodeKind::kFolderAdded),
+                   File("C:\\App\\Sub", "c.txt", NodeKind::kFileAdded, "", "09:30 02/01/07 30"),
+                   Folder("", "D:", NodeKind::kFolderAdded),
+                   File("D:", "f", NodeKind::kFileAdded, "", "12:00 03/12/06 1")}));
+  EXPECT_EQ(
+      Pass(before, after, true),
+      (Calls{File("C:", "boot.ini", NodeKind::kFileDeleted, "12:00 03/12/06 1", ""),
+             Folder("C:\\", "Old", NodeKind::kFolderDeleted),
+             File("C:\\Old", "x.dll", NodeKind::kFileDeleted, "12:00 03/12/06 5", ""),
+             Folder("C:\\Old\\", "Deep", NodeKind::kFolderDeleted),
+             File("C:\\Old\\Deep", "y.dll", NodeKind::kFileDeleted, "09:30 02/01/07 6", "")}));
 }
 
 TEST(CompareFsTest, ChangedTimeOrSizeIsReportedInTheFirstPassOnly) {
@@ -196,9 +200,11 @@ TEST(CompareFsTest, ChangedTimeOrSizeIsReportedInTheFirstPassOnly) {
     before.File(b, f.name, f.t0, f.s0);
     after.File(a, f.name, f.t1, f.s1);
   }
-  EXPECT_EQ(Pass(before, after, false),
-            (Calls{File("C:", "time.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 1"),
-                   File("C:", "size.txt", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2")}));
+  EXPECT_EQ(
+      Pass(before, after, false),
+      (Calls{
+          File("C:", "time.txt", NodeKind::kFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 1"),
+          File("C:", "size.txt", NodeKind::kFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2")}));
   EXPECT_TRUE(Pass(before, after, true).empty());
 }
 
@@ -218,10 +224,11 @@ TEST(CompareFsTest, TheFirstOfSeveralNamesEqualInCaseIsTheMatch) {
     before.File(b, "f", kNoon, 1);
     before.File(b, "F", kNoon, 2);
     after.File(a, "f", kNoon, 2);
-    EXPECT_EQ(Pass(before, after, false),
-              (Calls{// Compared with the first "f" (size 1), not the equal "F".
-                     File("C:", "f", nkFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
-                     File("C:\\App", "x", nkFileAdded, "", "12:00 03/12/06 1")}));
+    EXPECT_EQ(
+        Pass(before, after, false),
+        (Calls{// Compared with the first "f" (size 1), not the equal "F".
+               File("C:", "f", NodeKind::kFileChanged, "12:00 03/12/06 1", "12:00 03/12/06 2"),
+               File("C:\\App", "x", NodeKind::kFileAdded, "", "12:00 03/12/06 1")}));
     // The second pass matches both before-folders with the one after-folder.
     EXPECT_TRUE(Pass(before, after, true).empty());
   }
@@ -233,8 +240,8 @@ TEST(CompareFsTest, StopRequestEndsBothPassesAtTheNextFolder) {
   auto* c = after.Top("C:");
   after.File(after.Node(c, "A"), "1", kNoon, 1);
   after.File(after.Node(c, "B"), "2", kNoon, 1);
-  const Calls a_only = {Folder("C:\\", "A", nkFolderAdded),
-                        File("C:\\A", "1", nkFileAdded, "", "12:00 03/12/06 1")};
+  const Calls a_only = {Folder("C:\\", "A", NodeKind::kFolderAdded),
+                        File("C:\\A", "1", NodeKind::kFileAdded, "", "12:00 03/12/06 1")};
   // Stopped from the start: nothing; after A's pause point: B is never reached.
   for (long limit : {0L, 1L}) {
     StopAfter stop(limit);
@@ -252,15 +259,15 @@ const std::string kDll = "C:\\Windows\\System32\\shared.dll";
 const auto Sz = SzData;
 const auto Le = DwordData;
 
-std::string Key(std::string path, std::string name, int32_t kind, std::string field,
+std::string Key(std::string path, std::string name, NodeKind kind, std::string field,
                 uint32_t root = kHklm) {
   return Call(path, name, kind, field, 0, root, nullptr, nullptr);
 }
 // A value record; a side without bytes has no buffer.
-std::string Value(std::string path, std::string name, int32_t kind, std::string field,
+std::string Value(std::string path, std::string name, NodeKind kind, std::string field,
                   uint32_t type, Data before, Data after, uint32_t root = kHklm) {
-  const bool has_before = kind == nkValueDeleted || kind == nkValueChanged ||
-                          (kind == nkCounterIncremented && !before.empty());
+  const bool has_before = kind == NodeKind::kValueDeleted || kind == NodeKind::kValueChanged ||
+                          (kind == NodeKind::kCounterIncremented && !before.empty());
   return Call(path, name, kind, field, type, root, has_before ? &before : nullptr,
               after.empty() ? nullptr : &after);
 }
@@ -270,7 +277,7 @@ class CompareRegTest : public ::testing::Test {
   CompareRegTest() { fs_.AddFile(kDll, "MZ"); }
 
   Calls Pass(bool second, RootKey root = RootKey::kLocalMachine) {
-    snapshot::RunToEnd run;
+    threads::RunToEnd run;
     RecordingSink sink;
     RegistryComparer c(run, sink, fs_, root);
     second ? c.CompareReg(before_.Root(), after_.Root(), "", true)
@@ -278,9 +285,9 @@ class CompareRegTest : public ::testing::Test {
     return sink.calls;
   }
   // The SharedDLLs key in both trees.
-  std::pair<snapshot::TNode*, snapshot::TNode*> SharedKeys() {
+  std::pair<snapshot::SnapshotNode*, snapshot::SnapshotNode*> SharedKeys() {
     auto chain = [](TreeBuilder& t) {
-      snapshot::TNode* n = t.Top("");
+      snapshot::SnapshotNode* n = t.Top("");
       for (const char* name : {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion", "SharedDLLs"})
         n = t.Node(n, name);
       return n;
@@ -303,19 +310,20 @@ TEST_F(CompareRegTest, CreatedAndDeletedKeysAreReportedWithTheirValuesAndSubkeys
   after_.Dword(app, "Count", 7);
   after_.Text(after_.Node(app, "Sub"), "", "x");
   const std::string sw = "HKEY_LOCAL_MACHINE\\Software", p = sw + "\\App", o = sw + "\\Old";
-  snapshot::RunToEnd run;
+  threads::RunToEnd run;
   RecordingSink sink;
   RegistryComparer(run, sink, fs_, RootKey::kLocalMachine)
       .CompareHive(before_.Root(), after_.Root());
-  EXPECT_EQ(sink.calls,
-            (Calls{Key(sw, "App", nkKeyAdded, "Software"),
-                   Value(p, "Path", nkValueAdded, "Software\\App", kSz, {}, Sz("C:\\App")),
-                   Value(p, "Count", nkValueAdded, "Software\\App", kDword, {}, Le(7)),
-                   Key(p, "Sub", nkKeyAdded, "Software\\App"),
-                   Value(p + "\\Sub", "", nkValueAdded, "Software\\App\\Sub", kSz, {}, Sz("x")),
-                   Key(sw, "Old", nkKeyDeleted, "Software"),
-                   Value(o, "a", nkValueDeleted, "Software\\Old", kSz, Sz("1"), {}),
-                   Key(o, "Sub", nkKeyDeleted, "Software\\Old")}));
+  EXPECT_EQ(
+      sink.calls,
+      (Calls{Key(sw, "App", NodeKind::kKeyAdded, "Software"),
+             Value(p, "Path", NodeKind::kValueAdded, "Software\\App", kSz, {}, Sz("C:\\App")),
+             Value(p, "Count", NodeKind::kValueAdded, "Software\\App", kDword, {}, Le(7)),
+             Key(p, "Sub", NodeKind::kKeyAdded, "Software\\App"),
+             Value(p + "\\Sub", "", NodeKind::kValueAdded, "Software\\App\\Sub", kSz, {}, Sz("x")),
+             Key(sw, "Old", NodeKind::kKeyDeleted, "Software"),
+             Value(o, "a", NodeKind::kValueDeleted, "Software\\Old", kSz, Sz("1"), {}),
+             Key(o, "Sub", NodeKind::kKeyDeleted, "Software\\Old")}));
 }
 
 TEST_F(CompareRegTest, ValuesCreatedChangedAndDeletedInAKeyPresentOnBothSides) {
@@ -333,13 +341,13 @@ TEST_F(CompareRegTest, ValuesCreatedChangedAndDeletedInAKeyPresentOnBothSides) {
   after_.Value(a, "new", kBinary, {});
   const std::string k = "HKEY_LOCAL_MACHINE\\k";
   EXPECT_EQ(Pass(false),
-            (Calls{Value(k, "", nkValueChanged, "k", kSz, Sz("a"), Sz("b")),
+            (Calls{Value(k, "", NodeKind::kValueChanged, "k", kSz, Sz("a"), Sz("b")),
                    // A type change alone is a change; the record shows the type before.
-                   Value(k, "type", nkValueChanged, "k", kSz, Sz("t"), Sz("t")),
-                   Value(k, "size", nkValueChanged, "k", kBinary, {1, 2}, {1, 2, 0}),
-                   Value(k, "new", nkValueAdded, "k", kBinary, {}, {})}));
-  EXPECT_EQ(Pass(true),
-            (Calls{Value("HKEY_LOCAL_MACHINE\\K", "gone", nkValueDeleted, "K", kSz, Sz("g"), {})}));
+                   Value(k, "type", NodeKind::kValueChanged, "k", kSz, Sz("t"), Sz("t")),
+                   Value(k, "size", NodeKind::kValueChanged, "k", kBinary, {1, 2}, {1, 2, 0}),
+                   Value(k, "new", NodeKind::kValueAdded, "k", kBinary, {}, {})}));
+  EXPECT_EQ(Pass(true), (Calls{Value("HKEY_LOCAL_MACHINE\\K", "gone", NodeKind::kValueDeleted, "K",
+                                     kSz, Sz("g"), {})}));
 }
 
 TEST_F(CompareRegTest, ChangedCountersRecordTheIncreaseAsADword) {
@@ -349,17 +357,19 @@ TEST_F(CompareRegTest, ChangedCountersRecordTheIncreaseAsADword) {
     Data d0;
     uint32_t t1;
     Data d1;
-    int32_t kind;
+    NodeKind kind;
     uint32_t type;
     Data after;
   } kRows[] = {
-      {"dword", kDword, Le(1), kDword, Le(3), nkCounterIncremented, kDword, Le(2)},
-      {"text", kSz, Sz("1"), kSz, Sz("3"), nkCounterIncremented, kDword, Le(2)},
-      {"lowered", kDword, Le(3), kDword, Le(1), nkCounterIncremented, kDword, Le(uint32_t(-2))},
+      {"dword", kDword, Le(1), kDword, Le(3), NodeKind::kCounterIncremented, kDword, Le(2)},
+      {"text", kSz, Sz("1"), kSz, Sz("3"), NodeKind::kCounterIncremented, kDword, Le(2)},
+      {"lowered", kDword, Le(3), kDword, Le(1), NodeKind::kCounterIncremented, kDword,
+       Le(uint32_t(-2))},
       // The type before decides: four bytes that are no number as text read 0.
-      {"type before", kSz, Sz("1"), kDword, Le(5), nkCounterIncremented, kDword, Le(uint32_t(-1))},
-      {"short dword", kDword, {1, 0}, kDword, Le(5), nkCounterIncremented, kDword, Le(4)},
-      {"binary", kBinary, {1}, kBinary, {2}, nkValueChanged, kBinary, {2}},
+      {"type before", kSz, Sz("1"), kDword, Le(5), NodeKind::kCounterIncremented, kDword,
+       Le(uint32_t(-1))},
+      {"short dword", kDword, {1, 0}, kDword, Le(5), NodeKind::kCounterIncremented, kDword, Le(4)},
+      {"binary", kBinary, {1}, kBinary, {2}, NodeKind::kValueChanged, kBinary, {2}},
   };
   for (const auto& r : kRows) {
     SCOPED_TRACE(r.what);
@@ -386,10 +396,11 @@ TEST_F(CompareRegTest, NewCounterOfAnExistingFileKeepsItsOwnDataAndType) {
   after_.Dword(a, missing + "2", 2);
   EXPECT_EQ(
       Pass(false),
-      (Calls{Value(kShared, kDll, nkCounterIncremented, kSharedPath, kDword, {}, Le(1)),
-             Value(kShared, text, nkCounterIncremented, kSharedPath, kSz, {}, Sz("1")),
-             Value(kShared, missing, nkValueAdded, kSharedPath, kDword, {}, Le(1)),
-             Value(kShared, missing + "2", nkValueChanged, kSharedPath, kDword, Le(1), Le(2))}));
+      (Calls{Value(kShared, kDll, NodeKind::kCounterIncremented, kSharedPath, kDword, {}, Le(1)),
+             Value(kShared, text, NodeKind::kCounterIncremented, kSharedPath, kSz, {}, Sz("1")),
+             Value(kShared, missing, NodeKind::kValueAdded, kSharedPath, kDword, {}, Le(1)),
+             Value(kShared, missing + "2", NodeKind::kValueChanged, kSharedPath, kDword, Le(1),
+                   Le(2))}));
 }
 
 TEST(CounterTextValueTest, DecimalIntegersWithOptionalBlanksAndSignElseZero) {
@@ -408,11 +419,11 @@ class DetectMovedTest : public ::testing::Test {
  protected:
   // A deleted (`deleted`) or created file with its info text.
   NodeId Add(bool deleted, std::string_view folder, std::string_view name, std::string_view info) {
-    TNodeData record;
-    record.Kind = deleted ? nkFileDeleted : nkFileAdded;
-    record.Path = folder;
-    (deleted ? record.Before : record.After) = TextBuffer(info);
-    (deleted ? record.BeforeSize : record.AfterSize) = static_cast<int32_t>(info.size() + 1);
+    ChangeRecord record;
+    record.kind = deleted ? NodeKind::kFileDeleted : NodeKind::kFileAdded;
+    record.path = folder;
+    (deleted ? record.before : record.after) = TextBuffer(info);
+    (deleted ? record.before_size : record.after_size) = static_cast<int32_t>(info.size() + 1);
     tree_.AddToTree(folder, name, record);
     return tree_.LastInserted();
   }
@@ -442,24 +453,25 @@ TEST_F(DetectMovedTest, ManyFilesPairAsAScanInTreeOrderPairsThem) {
       f.node = Add(f.deleted, "C:\\F" + std::to_string(i), f.name,
                    f.info);  // one folder each: tree order
     }
-    std::vector<int32_t> expected;
-    for (const Entry& f : files) expected.push_back(f.deleted ? nkFileDeleted : nkFileAdded);
+    std::vector<NodeKind> expected;
+    for (const Entry& f : files)
+      expected.push_back(f.deleted ? NodeKind::kFileDeleted : NodeKind::kFileAdded);
     for (size_t i = 0; i < files.size(); ++i) {
       if (!files[i].deleted) continue;
       for (size_t j = 0; j < files.size(); ++j) {
-        if (files[j].deleted || expected[j] == nkFileMovedTo || files[j].name != files[i].name ||
-            files[j].info != files[i].info)
+        if (files[j].deleted || expected[j] == NodeKind::kFileMovedTo ||
+            files[j].name != files[i].name || files[j].info != files[i].info)
           continue;
-        expected[i] = nkFileMovedFrom;
-        expected[j] = nkFileMovedTo;
+        expected[i] = NodeKind::kFileMovedFrom;
+        expected[j] = NodeKind::kFileMovedTo;
         break;
       }
     }
-    snapshot::RunToEnd run;
+    threads::RunToEnd run;
     DetectMovedFiles(run, tree_);
     for (size_t i = 0; i < files.size(); ++i) {
-      ASSERT_EQ(tree_.Data(files[i].node).Kind, expected[i]) << "round " << round << ", file " << i;
-      moved += expected[i] == nkFileMovedTo;
+      ASSERT_EQ(tree_.Data(files[i].node).kind, expected[i]) << "round " << round << ", file " << i;
+      moved += expected[i] == NodeKind::kFileMovedTo;
     }
   }
   EXPECT_GT(moved, 500u);

@@ -13,6 +13,9 @@
 #include "tests/engine/snapshot/snapshot_test_util.h"
 
 namespace cvn::snapshot {
+
+using threads::RunToEnd;
+using threads::ScanControl;
 namespace {
 
 using platform::RootKey;
@@ -41,7 +44,7 @@ class RegistryScannerTest : public ::testing::Test {
   // The store form's bytes for `path` below `root`.
   std::vector<uint8_t> StoreBytes(RootKey root, const std::string& path = "",
                                   ScanControl* control = nullptr) {
-    TDBTree store = TDBTree::CreateNew(fs_, kFolder, "HKLM");
+    SnapshotStore store = SnapshotStore::CreateNew(fs_, kFolder, "HKLM");
     RegistryScanner(registry_, settings_, control ? *control : to_end_)
         .ScanRegKey(root, path, store);
     store.Save();
@@ -90,24 +93,24 @@ TEST_F(RegistryScannerTest, KeysAreWrittenDepthFirstInEnumerationOrderAndLinkedA
   Set("B", "first", 4, kDword1);
   Set("B", "second", 4, kDword1);
   StoreBytes(kHKLM);
-  TDBTree read = TDBTree::Open(fs_, kFolder, "HKLM");
+  SnapshotStore read = SnapshotStore::Open(fs_, kFolder, "HKLM");
   EXPECT_EQ(test::RecordPaths(read),
             (Strings{"", "A", "A\\W", "A\\X", "A\\X\\Deep", "B", "B|first", "B|second", "B\\Y"}));
   SnapshotTree tree = ScanBothForms(kHKLM);
-  EXPECT_EQ(Names(ChildNamed(tree.Root(), "B")->Values), (Strings{"second", "first"}));
-  EXPECT_EQ(Names(tree.Root()->Child), (Strings{"B", "A"}));
+  EXPECT_EQ(Names(ChildNamed(tree.Root(), "B")->values), (Strings{"second", "first"}));
+  EXPECT_EQ(Names(tree.Root()->child), (Strings{"B", "A"}));
 }
 
 TEST_F(RegistryScannerTest, ClassesBelowLocalMachineAreClosedWhileClassesRootIsScanned) {
   Set("SOFTWARE\\Classes\\.txt", "", 1, {'t', 0});
   Set("SOFTWARE\\Vendor", "v", 4, kDword1);
   for (bool hkcr : {true, false}) {
-    settings_.ScanHKCR = hkcr;
+    settings_.scan_hkcr = hkcr;
     SnapshotTree tree = ScanBothForms(kHKLM);
-    const TNode* software = ChildNamed(tree.Root(), "SOFTWARE");
+    const SnapshotNode* software = ChildNamed(tree.Root(), "SOFTWARE");
     ASSERT_NE(ChildNamed(software, "Classes"), nullptr);
-    EXPECT_EQ(Names(ChildNamed(software, "Classes")->Child), hkcr ? Strings{} : Strings{".txt"});
-    EXPECT_EQ(Names(ChildNamed(software, "Vendor")->Values), Strings{"v"});
+    EXPECT_EQ(Names(ChildNamed(software, "Classes")->child), hkcr ? Strings{} : Strings{".txt"});
+    EXPECT_EQ(Names(ChildNamed(software, "Vendor")->values), Strings{"v"});
   }
 }
 
@@ -143,10 +146,10 @@ TEST_F(RegistryScannerTest, ValueTooLargeForTheFirstBufferIsRecordedWholeWithThe
   Set("Big", "after", 4, {2, 0, 0, 0});
   Set("Big", "exactly8192", 3, std::vector<uint8_t>(8192, 0xAB));
   SnapshotTree tree = ScanBothForms(kHKLM);
-  const TNode* key = ChildNamed(tree.Root(), "Big");
-  EXPECT_EQ(Names(key->Values), (Strings{"exactly8192", "after", "blob"}));
+  const SnapshotNode* key = ChildNamed(tree.Root(), "Big");
+  EXPECT_EQ(Names(key->values), (Strings{"exactly8192", "after", "blob"}));
   EXPECT_EQ(test::DataOf(test::ValueNamed(key, "blob")), big);
-  EXPECT_EQ(test::ValueNamed(key, "exactly8192")->Size, 8192u);
+  EXPECT_EQ(test::ValueNamed(key, "exactly8192")->size, 8192u);
 }
 
 TEST_F(RegistryScannerTest, PausePointAfterEveryValueAndKeyAndAStopEndsTheLoopsAtOnce) {
@@ -178,15 +181,16 @@ class FileSystemScannerTest : public RegistryScannerTest {
     RegistryScannerTest::SetUp();
     fs_.AddDrive("D:");
     fs_.AddDrive("E:");
-    settings_.ProgramFolder = kFolder;
-    settings_.ExcludedFolders.Add(kFolder);
+    settings_.program_folder = kFolder;
+    settings_.excluded_folders.Add(kFolder);
     OnlyOthers("C:\\Data");
   }
   // Scans only the other folders of `paths`.
   void OnlyOthers(std::string paths) {
-    settings_.ScanEntire = settings_.ScanWin = settings_.ScanProg = false;
-    settings_.ScanOthers = true;
-    settings_.ScanOtherPaths = std::move(paths);
+    settings_.scan_system_partition = settings_.scan_windows_folder = settings_.scan_program_files =
+        false;
+    settings_.scan_other_folders = true;
+    settings_.other_folders = std::move(paths);
   }
   void AddFile(std::string_view path, std::string_view data = "", uint64_t time = kNoon) {
     ASSERT_TRUE(fs_.AddFile(path, data, time).ok()) << path;
@@ -197,7 +201,7 @@ class FileSystemScannerTest : public RegistryScannerTest {
   }
   // The records of FIS2.sns as "full path" for folders, "path|name" for files.
   Strings Records() {
-    TDBTree store = TDBTree::Open(fs_, kFolder, "FIS2");
+    SnapshotStore store = SnapshotStore::Open(fs_, kFolder, "FIS2");
     return test::RecordPaths(store);
   }
 };
@@ -237,7 +241,7 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
     AddFile(file);
   ASSERT_TRUE(fs_.CreateFolders("C:\\Data\\Empty").ok());
   fs_.DenyList("C:\\Data\\Locked");
-  settings_.ExcludedFolders.Add("c:\\DATA\\temp");
+  settings_.excluded_folders.Add("c:\\DATA\\temp");
   // Targets: E entire drive, W Windows, P Program Files (R: its folder is
   // known), then the other folders (null: none); the records joined by ", ".
   const struct {
@@ -270,11 +274,11 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
     SCOPED_TRACE(std::string(targets) + " " + (r.others ? r.others : ""));
     if (targets.find('R') != std::string_view::npos)
       Set(kCurrentVersionKey, "ProgramFilesDir", 1, cvn::test::SzData("C:\\Program Files"));
-    settings_.ScanEntire = targets.find('E') != std::string_view::npos;
-    settings_.ScanWin = targets.find('W') != std::string_view::npos;
-    settings_.ScanProg = targets.find('P') != std::string_view::npos;
-    settings_.ScanOthers = r.others != nullptr;
-    settings_.ScanOtherPaths = r.others ? r.others : "";
+    settings_.scan_system_partition = targets.find('E') != std::string_view::npos;
+    settings_.scan_windows_folder = targets.find('W') != std::string_view::npos;
+    settings_.scan_program_files = targets.find('P') != std::string_view::npos;
+    settings_.scan_other_folders = r.others != nullptr;
+    settings_.other_folders = r.others ? r.others : "";
     Scan();
     std::string records;
     for (const std::string& record : Records()) records += (records.empty() ? "" : ", ") + record;

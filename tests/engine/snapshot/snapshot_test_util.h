@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/snapshot/db_tree.h"
+#include "engine/snapshot/snapshot_store.h"
 #include "engine/snapshot/snapshot_tree.h"
 #include "tests/support/bytes.h"
 #include "tests/support/stop_after.h"
@@ -48,51 +48,52 @@ inline std::vector<uint8_t> Records(std::initializer_list<Rec> records) {
 // A child node or a value by exact name; null when absent.
 template <class T>
 const T* Named(const T* head, std::string_view name) {
-  for (; head != nullptr; head = head->Next)
-    if (head->Name == name) return head;
+  for (; head != nullptr; head = head->next)
+    if (head->name == name) return head;
   return nullptr;
 }
-inline const TNode* ChildNamed(const TNode* parent, std::string_view name) {
-  return parent ? Named(parent->Child, name) : nullptr;
+inline const SnapshotNode* ChildNamed(const SnapshotNode* parent, std::string_view name) {
+  return parent ? Named(parent->child, name) : nullptr;
 }
-inline const TValori* ValueNamed(const TNode* node, std::string_view name) {
-  return node ? Named(node->Values, name) : nullptr;
+inline const SnapshotValue* ValueNamed(const SnapshotNode* node, std::string_view name) {
+  return node ? Named(node->values, name) : nullptr;
 }
 // The names of a list, in list order.
 template <class T>
 std::vector<std::string> Names(const T* head) {
   std::vector<std::string> names;
-  for (; head != nullptr; head = head->Next) names.emplace_back(head->Name);
+  for (; head != nullptr; head = head->next) names.emplace_back(head->name);
   return names;
 }
-inline std::vector<std::string> ChildNames(const TNode* parent) {
-  return Names(parent->Child);
+inline std::vector<std::string> ChildNames(const SnapshotNode* parent) {
+  return Names(parent->child);
 }
-inline std::vector<uint8_t> DataOf(const TValori* v) {
-  return {v->Data, v->Data + v->Size};
+inline std::vector<uint8_t> DataOf(const SnapshotValue* v) {
+  return {v->data, v->data + v->size};
 }
 
 // Every node and entry as sorted lines, "path" for a node and
 // "path|name|type|data in hex" for an entry, so that trees built in
 // different orders compare equal when they hold the same things.
-inline void DumpNode(const TNode* node, const std::string& parent, std::vector<std::string>& out) {
-  for (; node != nullptr; node = node->Next) {
-    const std::string path = (parent.empty() ? "" : parent + "\\") + std::string(node->Name);
+inline void DumpNode(const SnapshotNode* node, const std::string& parent,
+                     std::vector<std::string>& out) {
+  for (; node != nullptr; node = node->next) {
+    const std::string path = (parent.empty() ? "" : parent + "\\") + std::string(node->name);
     out.push_back(path);
-    for (const TValori* v = node->Values; v != nullptr; v = v->Next)
-      out.push_back(path + "|" + std::string(v->Name) + "|" + std::to_string(v->ValueType) + "|" +
+    for (const SnapshotValue* v = node->values; v != nullptr; v = v->next)
+      out.push_back(path + "|" + std::string(v->name) + "|" + std::to_string(v->value_type) + "|" +
                     cvn::test::Hex(DataOf(v)));
-    DumpNode(node->Child, path, out);
+    DumpNode(node->child, path, out);
   }
 }
-inline std::vector<std::string> Dump(const TNode* root) {
+inline std::vector<std::string> Dump(const SnapshotNode* root) {
   std::vector<std::string> out;
   DumpNode(root, "", out);
   std::sort(out.begin(), out.end());
   return out;
 }
 
-// One record for TDBTree::Add.
+// One record for SnapshotStore::Add.
 struct Add {
   std::string path, name;
   std::vector<uint8_t> data;
@@ -102,7 +103,7 @@ inline constexpr uint32_t kKey = flags::kContainer;
 
 // The records of a store in order: the full path of a container, and
 // "path|name" of an entry.
-inline std::vector<std::string> RecordPaths(TDBTree& store) {
+inline std::vector<std::string> RecordPaths(SnapshotStore& store) {
   std::vector<std::string> out;
   std::string path;
   SnapshotRecord r;

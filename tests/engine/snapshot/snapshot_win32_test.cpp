@@ -15,6 +15,8 @@
 #include "tests/support/platform_win32_sandbox.h"
 
 namespace cvn::snapshot {
+
+using threads::RunToEnd;
 namespace {
 
 using cvn::test::Hex;
@@ -82,9 +84,10 @@ class SnapshotWin32Test : public ::testing::Test {
   }
   // Only the paths given in ScanOtherPaths are scanned.
   void ScanOnly(const std::string& paths) {
-    settings_.ScanEntire = settings_.ScanWin = settings_.ScanProg = false;
-    settings_.ScanOthers = true;
-    settings_.ScanOtherPaths = paths;
+    settings_.scan_system_partition = settings_.scan_windows_folder = settings_.scan_program_files =
+        false;
+    settings_.scan_other_folders = true;
+    settings_.other_folders = paths;
   }
 
   cvn::test::Win32Sandbox box_;
@@ -107,7 +110,7 @@ TEST_F(SnapshotWin32Test, WholeHiveInBothFormsFromTheHiveRoot) {
   ASSERT_EQ(shown.size(), 7u);
 
   RegistryScanner scanner(registry_, settings_, control_);
-  TDBTree store = TDBTree::CreateNew(fs_, box_.folder, "HKCU");
+  SnapshotStore store = SnapshotStore::CreateNew(fs_, box_.folder, "HKCU");
   scanner.ScanRegKey(RootKey::kCurrentUser, "", store);
   store.Save();
   SnapshotTree loaded = LoadSnapshot(fs_, box_.folder, "HKCU", control_);
@@ -117,12 +120,12 @@ TEST_F(SnapshotWin32Test, WholeHiveInBothFormsFromTheHiveRoot) {
   for (const SnapshotTree* form : {&loaded, &tree}) {
     SCOPED_TRACE(form == &tree ? "tree form" : "stored form");
     ASSERT_NE(form->Root(), nullptr);
-    EXPECT_EQ(form->Root()->Name, "");
-    const TNode* sandbox = test::ChildNamed(
+    EXPECT_EQ(form->Root()->name, "");
+    const SnapshotNode* sandbox = test::ChildNamed(
         test::ChildNamed(test::ChildNamed(form->Root(), "Software"), "CorvaneTest"), box_.name);
     ASSERT_NE(sandbox, nullptr);
     ASSERT_EQ(test::ChildNames(sandbox), std::vector<std::string>{"Box"});
-    EXPECT_EQ(Dump(sandbox->Child), shown);
+    EXPECT_EQ(Dump(sandbox->child), shown);
   }
 }
 
@@ -134,7 +137,7 @@ TEST_F(SnapshotWin32Test, FolderTreeLoadsBackAsTheFileSystemShowsIt) {
   Add("Empty", nullptr);
   Add("hidden.sys", "h", attr::kHidden | attr::kSystem | attr::kReadOnly);
   Add("Out", nullptr);  // where the snapshot goes, excluded like the program folder
-  settings_.ExcludedFolders.Add(box_.folder + "\\Out");
+  settings_.excluded_folders.Add(box_.folder + "\\Out");
   ScanOnly(box_.folder + "\\");
 
   FileSystemScanner(fs_, registry_, settings_, control_)
@@ -157,11 +160,11 @@ TEST_F(SnapshotWin32Test, DriveRootIsJoinedWithOneBackslash) {
   ScanOnly(box_.folder + ";C:\\");
   for (const char* folder : {"C:\\windows", "C:\\users", "C:\\ProgramData", "C:\\Program Files",
                              "C:\\Program Files (x86)"})
-    settings_.ExcludedFolders.Add(folder);
-  settings_.ExcludedFolders.Add(box_.folder);  // when met again below the drive root
+    settings_.excluded_folders.Add(folder);
+  settings_.excluded_folders.Add(box_.folder);  // when met again below the drive root
   FileSystemScanner(fs_, registry_, settings_, control_)
       .ScanFileSystem(fs_.WindowsFolder(), box_.folder);
-  TDBTree store = TDBTree::Open(fs_, box_.folder, "FIS2");
+  SnapshotStore store = SnapshotStore::Open(fs_, box_.folder, "FIS2");
   bool found_sandbox_parent = false;
   for (SnapshotRecord r; store.ReadRecord(&r);) {
     if (!(r.flags & flags::kFullPath)) continue;

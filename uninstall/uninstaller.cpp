@@ -1,0 +1,400 @@
+#include "uninstall/uninstaller.h"
+
+#include <optional>
+
+#include "i18n/translator.h"
+#include "uninstall/shared_counter.h"
+
+namespace cvn::uninstall {
+
+using changes::ChangeRecord;
+using changes::NodeId;
+using platform::KeyAccess;
+using platform::RegKey;
+using platform::Status;
+using platform::StatusCode;
+
+namespace {
+
+// A key's path below its root: Path, a backslash and Name, or Name alone
+// directly under the root.
+std::string KeyPath(const ChangeRecord& data) {
+  if (data.path.empty()) return data.name;
+  return std::string(data.path) + '\\' + data.name;
+}
+
+std::string RootAndKey(const ChangeRecord& data) {
+  return std::string(platform::RootKeyName(data.root_key)) + '\\' + KeyPath(data);
+}
+
+// The root, the owning key and the value's name, "(Default)" for the
+// unnamed value.
+std::string ValueText(const ChangeRecord& data) {
+  std::string text = RootAndKey(data);
+  if (data.name.empty()) text += i18n::Translate("RS_DEFAULT", "(Default)");
+  return text;
+}
+
+// A file or folder name that names an item inside its folder. A scan
+// never records anything else; a damaged archive could, and "" or ".."
+// would then name the folder itself or one above it.
+bool IsItemName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/") == std::string_view::npos;
+}
+
+bool IsFile(const std::optional<uint32_t>& attributes) {
+  return attributes && !(*attributes & platform::attr::kDirectory);
+}
+
+bool IsFolder(const std::optional<uint32_t>& attributes) {
+  return attributes && (*attributes & platform::attr::kDirectory);
+}
+
+Status OpenKeyOrRoot(platform::Registry& registry, platform::RootKey root, std::string_view path,
+                     KeyAccess access, std::unique_ptr<RegKey>* out) {
+  if (path.empty()) return platform::OpenRoot(registry, root, access, out);
+  return registry.OpenKey(root, path, access, out);
+}
+
+}  // namespace
+
+std::optional<platform::RootKey> ToRootKey(uint32_t handle) {
+  switch (static_cast<platform::RootKey>(handle)) {
+    case platform::RootKey::kClassesRoot:
+    case platform::RootKey::kCurrentUser:
+    case platform::RootKey::kLocalMachine:
+    case platform::RootKey::kUsers:
+    case platform::RootKey::kCurrentConfig:
+      return static_cast<platform::RootKey>(handle);
+  }
+  return std::nullopt;
+}
+
+bool RecycleFile(platform::FileSystem& fs, platform::Shell& shell, std::string_view path) {
+  if (!fs.GetAttributes(path)) return false;
+  if (shell.RecycleFile(path).ok()) return true;
+  // The shell may report a failure for an item it did move.
+  return !fs.GetAttributes(path);
+}
+
+std::string ExpandLongPath(platform::FileSystem& fs, std::string_view path) {
+  if (!fs.GetAttributes(path)) return {};
+  return fs.LongPathName(path);
+}
+
+Uninstaller::Uninstaller(threads::WorkerContext& context, const changes::ChangeTree& tree,
+                         UninstallPlatform platform, UninstallLog& log, UninstallView& view,
+                         const changes::Clock& clock, threads::MainThreadDispatcher& dispatcher,
+                         std::string identifier)
+    : WorkerThread(dispatcher),
+      context_(context),
+      settings_(context.settings),
+      tree_(tree),
+      platform_(platform),
+      log_(log),
+      view_(view),
+      clock_(clock) {
+  context_.current_identifier = std::move(identifier);
+}
+
+void Uninstaller::Execute() {
+  SetFreeOnTerminate(true);
+  context_.program_state = threads::ProgramState::kUninstalling;
+  error_count_ = 0;
+  try {
+    const uint32_t maximum = ProgressMaximum();
+    Synchronize([&] { view_.SetProgressMax(maximum); });
+    unused_shared_.clear();
+    RunPhases();
+  } catch (...) {
+    // Out of memory, say: the run did not do all it should have, so it
+    // must neither claim success nor delete the archive.
+    ++error_count_;
+  }
+  Finish();
+}
+
+uint32_t Uninstaller::ProgressMaximum() const {
+  const threads::LoadedChangeCounts& counts = context_.loaded_change_counts;
+  uint32_t sum = 0;
+  if (settings_.delete_values) sum += counts.Of(changes::NodeKind::kValueAdded);
+  if (settings_.delete_keys) sum += counts.Of(changes::NodeKind::kKeyAdded);
+  if (settings_.restore_values) sum += counts.Of(changes::NodeKind::kValueChanged);
+  if (settings_.decrement_shared_counters) sum += counts.Of(changes::NodeKind::kCounterIncremented);
+  if (settings_.recreate_keys) sum += counts.Of(changes::NodeKind::kKeyDeleted);
+  if (settings_.recreate_values) sum += counts.Of(changes::NodeKind::kValueDeleted);
+  if (settings_.delete_files) sum += counts.Of(changes::NodeKind::kFileAdded);
+  if (settings_.delete_folders) sum += counts.Of(changes::NodeKind::kFolderAdded);
+  return sum;
+}
+
+void Uninstaller::RunPhases() {
+  const NodeId registry = tree_.RegistryRoot();
+  const NodeId file_system = tree_.FileSystemRoot();
+  RunPhase(settings_.delete_values,
+           i18n::Translate("RS_DEL_REG_VALS", "Deleting registry values..."), registry,
+           changes::NodeKind::kValueAdded);
+  RunPhase(settings_.delete_keys, i18n::Translate("RS_DEL_REG_KEYS", "Deleting registry keys..."),
+           registry, changes::NodeKind::kKeyAdded);
+  RunPhase(settings_.restore_values,
+           i18n::Translate("RS_RESTORE_REG_VALS", "Restoring registry values..."), registry,
+           changes::NodeKind::kValueChanged);
+  RunPhase(settings_.recreate_keys,
+           i18n::Translate("RS_CREATE_REG_KEYS", "Creating registry keys..."), registry,
+           changes::NodeKind::kKeyDeleted);
+  RunPhase(settings_.recreate_values,
+           i18n::Translate("RS_CREATE_REG_VALS", "Creating registry values..."), registry,
+           changes::NodeKind::kValueDeleted);
+  if (settings_.delete_files && !Terminated()) {
+    SetStatus(i18n::Translate("RS_DEL_FILES", "Deleting files..."));
+    BuildSharedNames();
+    ProcessBranch(file_system, changes::NodeKind::kFileAdded);
+    shared_names_.clear();
+  }
+  if (settings_.decrement_shared_counters && !Terminated()) {
+    SetStatus(i18n::Translate("RS_UPD_SHAREDS", "Updating shared files counters..."));
+    ProcessBranch(registry, changes::NodeKind::kCounterIncremented);
+    if (settings_.delete_files && !Terminated()) {
+      SetStatus(i18n::Translate("RS_REM_SHAREDS", "Deleting unused shared files..."));
+      RemoveUnusedShared();
+    }
+  }
+  RunPhase(settings_.delete_folders, i18n::Translate("RS_DEL_FOLDERS", "Deleting folders..."),
+           file_system, changes::NodeKind::kFolderAdded);
+}
+
+void Uninstaller::RunPhase(bool enabled, const std::string& status, NodeId branch,
+                           changes::NodeKind kind) {
+  if (!enabled || Terminated()) return;
+  SetStatus(status);
+  ProcessBranch(branch, kind);
+}
+
+void Uninstaller::ProcessBranch(NodeId node, changes::NodeKind kind) {
+  CheckPause();
+  if (node == changes::kNoNode) return;
+  // Children first: the files before the folder that holds them, the
+  // subkeys before their key.
+  for (NodeId child = tree_.FirstChild(node); child != changes::kNoNode && !Terminated();
+       child = tree_.NextSibling(child)) {
+    ProcessBranch(child, kind);
+  }
+  const ChangeRecord& data = tree_.Data(node);
+  if (data.kind != kind) return;
+  StepProgress();
+  if (!tree_.IsChecked(node) || Terminated()) return;
+  log_class_ = LogClass::kSuccess;
+  result_ = i18n::Translate("RS_OK", "Ok");
+  std::string item;
+  if (!HandleNode(data, item)) return;
+  log_line_ = item + " ... " + result_;
+  AddLogLine();
+}
+
+bool Uninstaller::HandleNode(const ChangeRecord& data, std::string& item) {
+  switch (data.kind) {
+    case changes::NodeKind::kFolderAdded:
+      DeleteFolder(data, item);
+      return true;
+    case changes::NodeKind::kFileAdded:
+      return DeleteFile(data, item);
+    case changes::NodeKind::kKeyAdded:
+      DeleteKey(data, item);
+      return true;
+    case changes::NodeKind::kKeyDeleted:
+      CreateKey(data, item);
+      return true;
+    case changes::NodeKind::kValueAdded:
+      DeleteValue(data, item);
+      return true;
+    case changes::NodeKind::kValueChanged:
+      RestoreValue(data, item);
+      return true;
+    case changes::NodeKind::kValueDeleted:
+      CreateValue(data, item);
+      return true;
+    case changes::NodeKind::kCounterIncremented:
+      UpdateSharedCounter(data, item);
+      return true;
+    default:
+      return false;  // no phase acts on the other kinds
+  }
+}
+
+void Uninstaller::DeleteFolder(const ChangeRecord& data, std::string& item) {
+  const std::string full = platform::JoinPath(data.path, data.name);
+  item = i18n::Translate("RS_DEL_FOLDER", "DELETING FOLDER: ") + full;
+  if (!IsItemName(data.name) || !IsFolder(platform_.fs.GetAttributes(full))) return NotFound();
+  // Only an empty folder goes: whatever is left in it stays with it.
+  if (!platform_.fs.RemoveFolder(full).ok())
+    Fail(i18n::Translate("RS_ERR_NOT_EMPTY", "ERROR (not empty)"));
+}
+
+bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
+  platform::FileSystem& fs = platform_.fs;
+  const std::string full = platform::JoinPath(data.path, data.name);
+  item = i18n::Translate("RS_DEL_FILE", "DELETING FILE: ") + full;
+  // A folder in the file's place now is not the file that was created.
+  const std::optional<uint32_t> attributes = fs.GetAttributes(full);
+  if (!IsItemName(data.name) || !IsFile(attributes)) {
+    NotFound();
+    return true;
+  }
+  // Shared files are left to the counters.
+  if (IsSharedName(full)) return false;
+  if (!shared_names_complete_) {
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+    return true;
+  }
+  fs.SetAttributes(full, platform::attr::kArchive);
+  const bool gone =
+      settings_.use_recycle_bin ? RecycleFile(fs, platform_.shell, full) : fs.DeleteFile(full).ok();
+  if (!gone) {
+    // The file stays as it was, read-only or hidden included.
+    fs.SetAttributes(full, *attributes);
+    Fail(i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)"));
+  }
+  return true;
+}
+
+void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
+  platform::Registry& registry = platform_.registry;
+  item = i18n::Translate("RS_DEL_REG_KEY", "DELETING REGISTRY KEY: ") + RootAndKey(data);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
+  if (!root) return NotFound();
+  // A key without a name would stand for its parent.
+  if (data.name.empty()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  std::unique_ptr<RegKey> key;
+  if (Status s = registry.OpenKey(*root, KeyPath(data), KeyAccess::kRead, &key); !s.ok())
+    return NotFoundOrError(s);
+  platform::RegKeyInfo info;
+  if (!registry.QueryInfoKey(*key, &info).ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (info.subkey_count > 0)
+    return Fail(i18n::Translate("RS_ERR_HAS_SUBKEY", "ERROR (has sub-keys)"));
+  key.reset();
+  std::unique_ptr<RegKey> parent;
+  Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &parent);
+  if (s.ok()) s = registry.DeleteKey(*parent, data.name);
+  if (!s.ok()) Fail(i18n::Translate("RS_ERR", "ERROR"));
+}
+
+void Uninstaller::CreateKey(const ChangeRecord& data, std::string& item) {
+  item = i18n::Translate("RS_CREATE_REG_KEY", "CREATING REGISTRY KEY: ") + RootAndKey(data);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
+  std::unique_ptr<RegKey> key;
+  if (!root || data.name.empty() ||
+      !platform_.registry.CreateKey(*root, KeyPath(data), KeyAccess::kReadWrite, &key).ok()) {
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+  }
+}
+
+void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
+  platform::Registry& registry = platform_.registry;
+  item = i18n::Translate("RS_DEL_REG_VAL", "DELETING REGISTRY VALUE: ") + ValueText(data);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
+  if (!root) return NotFound();
+  std::unique_ptr<RegKey> key;
+  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
+    return NotFoundOrError(s);
+  platform::RegValue value;
+  if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
+  // The unnamed value of a key without data reports "not found" here.
+  if (Status s = registry.DeleteValue(*key, data.name); !s.ok()) NotFoundOrError(s);
+}
+
+void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
+  platform::Registry& registry = platform_.registry;
+  item = i18n::Translate("RS_RESTORE_REG_VAL", "RESTORING REGISTRY VALUE: ") + ValueText(data);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
+  if (!root) return NotFound();
+  std::unique_ptr<RegKey> key;
+  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
+    return NotFoundOrError(s);
+  // A changed value that has been removed since stays removed.
+  platform::RegValue value;
+  if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
+  if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+}
+
+void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
+  platform::Registry& registry = platform_.registry;
+  item = i18n::Translate("RS_CREATE_REG_VAL", "CREATING REGISTRY VALUE: ") + ValueText(data);
+  const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
+  if (!root) return NotFound();
+  // The key phase has re-created deleted keys; a key still missing is
+  // not re-created here.
+  std::unique_ptr<RegKey> key;
+  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
+    return NotFoundOrError(s);
+  if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+}
+
+void Uninstaller::Warn(std::string result) {
+  log_class_ = LogClass::kWarning;
+  result_ = std::move(result);
+}
+
+void Uninstaller::Fail(std::string result) {
+  log_class_ = LogClass::kError;
+  result_ = std::move(result);
+  ++error_count_;
+}
+
+void Uninstaller::NotFound() {
+  Warn(i18n::Translate("RS_FAIL_NOT_FND", "FAILS (not found)"));
+}
+
+void Uninstaller::NotFoundOrError(const Status& status) {
+  if (status.code() == StatusCode::kNotFound) {
+    NotFound();
+  } else {
+    Fail(i18n::Translate("RS_ERR", "ERROR"));
+  }
+}
+
+void Uninstaller::AddLogLine() {
+  Synchronize([this] { log_.AddLogLine(log_line_, log_class_); });
+}
+
+void Uninstaller::SetStatus(const std::string& text) {
+  Synchronize([&] { view_.SetStatus(text); });
+}
+
+void Uninstaller::StepProgress() {
+  Synchronize([this] { view_.StepProgress(); });
+}
+
+void Uninstaller::Finish() {
+  const std::string archive_base =
+      platform::JoinPath(context_.program_folder, context_.current_identifier);
+  bool archive_deleted = false;
+  try {
+    if (context_.program_state != threads::ProgramState::kStopRequested && error_count_ == 0) {
+      log_class_ = LogClass::kSummary;
+      log_line_ = i18n::Translate("RS_UNINST_NO_ERR", "Uninstall complete without errors");
+      if (settings_.delete_archive_after_uninstall) {
+        archive_deleted = RecycleFile(platform_.fs, platform_.shell,
+                                      archive_base + std::string(changes::kArchiveExtension));
+      }
+      AddLogLine();
+    }
+  } catch (...) {
+    // The summary could not be shown; the archive is still stamped below.
+  }
+  threads::ProgramState uninstalling = threads::ProgramState::kUninstalling;
+  context_.program_state.compare_exchange_strong(uninstalling, threads::ProgramState::kIdle);
+  if (!archive_deleted) {
+    try {
+      changes::ChangesArchive(platform_.fs, archive_base, clock_).UpdateUsage();
+    } catch (...) {
+      // A missing or unwritable archive keeps its old stamp; the uninstall
+      // itself is done either way.
+    }
+  }
+  unused_shared_.clear();
+}
+
+}  // namespace cvn::uninstall

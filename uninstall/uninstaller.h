@@ -1,0 +1,135 @@
+// Uninstaller: the worker that undoes the checked changes of one monitored
+// application, one phase per kind of change in a fixed order, each switched
+// by its setting:
+//
+//   1 delete created registry values     5 re-create deleted values
+//   2 delete created registry keys       6 delete created files
+//   3 restore changed registry values    7 give back shared-file counters
+//   4 re-create deleted registry keys    7a offer unused shared files
+//                                        8 remove created folders
+//
+// Each phase walks its branch of the changes tree, children before their
+// parent, and acts on the nodes of its kind whose check state is checked;
+// every other node is left alone. Every item handled makes one log line
+// with a result ("Ok", a warning such as "FAILS (not found)", or an error);
+// no failure stops the run. At the end the archive is stamped with one more
+// use, or, when asked for and the run was complete and without errors, sent
+// to the Recycle Bin.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "changes/change_tree.h"
+#include "changes/changes_archive.h"
+#include "engine/threads/worker_context.h"
+#include "engine/threads/worker_thread.h"
+#include "platform/filesystem.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "uninstall/uninstall_log.h"
+#include "uninstall/uninstall_view.h"
+
+namespace cvn::uninstall {
+
+// The platform an uninstall works on.
+struct UninstallPlatform {
+  platform::Registry& registry;
+  platform::FileSystem& fs;
+  platform::Shell& shell;
+};
+
+// The root key of a stored handle; empty for any other value.
+std::optional<platform::RootKey> ToRootKey(uint32_t handle);
+
+// Sends an existing file or folder to the Recycle Bin. True when it is gone
+// afterwards; false for a path that does not exist.
+bool RecycleFile(platform::FileSystem& fs, platform::Shell& shell, std::string_view path);
+
+// `path` with the long name of each of its components; empty when it does
+// not exist.
+std::string ExpandLongPath(platform::FileSystem& fs, std::string_view path);
+
+class Uninstaller : public threads::WorkerThread {
+ public:
+  // Main thread. Makes `identifier` the application being uninstalled
+  // (CurrentIdentifier). The tree, the log, the view, the clock and the
+  // platform must outlive the run; the engine frees itself after its end
+  // notification.
+  Uninstaller(threads::WorkerContext& context, const changes::ChangeTree& tree,
+              UninstallPlatform platform, UninstallLog& log, UninstallView& view,
+              const changes::Clock& clock, threads::MainThreadDispatcher& dispatcher,
+              std::string identifier);
+
+ protected:
+  void Execute() override;
+
+ private:
+  void RunPhases();
+  // The sum of the loaded counts of the kinds whose phase is on.
+  uint32_t ProgressMaximum() const;
+  // Runs one phase over one branch, when its setting is on and no stop came.
+  void RunPhase(bool enabled, const std::string& status, changes::NodeId branch,
+                changes::NodeKind kind);
+  void ProcessBranch(changes::NodeId node, changes::NodeKind kind);
+  // Acts on one checked node; false when it is to be left out of the log.
+  bool HandleNode(const changes::ChangeRecord& data, std::string& item);
+
+  void DeleteFolder(const changes::ChangeRecord& data, std::string& item);
+  bool DeleteFile(const changes::ChangeRecord& data, std::string& item);
+  void DeleteKey(const changes::ChangeRecord& data, std::string& item);
+  void CreateKey(const changes::ChangeRecord& data, std::string& item);
+  void DeleteValue(const changes::ChangeRecord& data, std::string& item);
+  void RestoreValue(const changes::ChangeRecord& data, std::string& item);
+  void CreateValue(const changes::ChangeRecord& data, std::string& item);
+  void UpdateSharedCounter(const changes::ChangeRecord& data, std::string& item);
+
+  // Shared files (shared_files.cpp).
+  void BuildSharedNames();
+  bool IsSharedName(std::string_view path) const;
+  void RemoveUnusedShared();
+  RemoveAnswer AskRemoveShared(const std::string& path);
+
+  // Outcomes of an item: its result text and class.
+  void Warn(std::string result);
+  void Fail(std::string result);
+  void NotFound();
+  // The outcome of a platform call that did not succeed: "FAILS (not
+  // found)" when the item is not there, "ERROR" otherwise (access denied
+  // is a failure, not an absence).
+  void NotFoundOrError(const platform::Status& status);
+  void AddLogLine();
+  void SetStatus(const std::string& text);
+  void StepProgress();
+  // The end of the run: the summary, the archive's deletion or its stamp.
+  void Finish();
+
+  threads::WorkerContext& context_;
+  const settings::Settings& settings_;
+  const changes::ChangeTree& tree_;
+  UninstallPlatform platform_;
+  UninstallLog& log_;
+  UninstallView& view_;
+  const changes::Clock& clock_;
+
+  std::string log_line_;
+  LogClass log_class_ = LogClass::kSuccess;
+  std::string result_;  // the result text of the item being handled
+  // The counter key's value names in long-path form, upper-cased so that
+  // a file's path is looked up without regard to case.
+  std::unordered_set<std::string> shared_names_;
+  // False when the counter key could not be read to its end: any created
+  // file might then be shared, so none is deleted.
+  bool shared_names_complete_ = false;
+  std::vector<std::string> unused_shared_;
+  int32_t error_count_ = 0;
+  RemoveAnswer remove_answer_ = RemoveAnswer::kYes;
+  std::string ask_file_name_;
+  std::string ask_folder_;
+};
+
+}  // namespace cvn::uninstall
