@@ -70,4 +70,20 @@ display_mode=null
   fi
 ) 9>"$state/.lock"
 
-exec "$wine" "$@"
+# A program that starts while the prefix's server is shutting down after the
+# previous one cannot connect to it ("wine client error: ... Connection reset
+# by peer") and ends before any of its code ran. Such a start is made again
+# once that server is gone; any other failure is the program's own.
+errors="$state/.stderr.$$"
+for attempt in 1 2 3; do
+  status=0
+  "$wine" "$@" 2>"$errors" || status=$?
+  cat "$errors" >&2
+  if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q "^wine client error" "$errors"; then
+    "$wineserver" -w
+    continue
+  fi
+  break
+done
+rm -f "$errors"
+exit "$status"

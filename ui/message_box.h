@@ -55,7 +55,7 @@ class MessageButtons {
   uint16_t bits_ = 0;
 };
 
-// The result a button gives (ModalResult of ui/modal_dialog.h).
+// The result a button gives (one of the kResult numbers of ui/modal_dialog.h).
 int MessageButtonResult(MessageButton button);
 
 // Shows `text` (UTF-8; line feeds start new lines) modally over the

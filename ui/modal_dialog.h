@@ -19,20 +19,19 @@
 
 namespace cvn::ui {
 
-// The results of the buttons that end a dialog, as the system numbers them.
-enum ModalResult : int {
-  kResultNone = 0,
-  kResultOk = 1,
-  kResultCancel = 2,
-  kResultAbort = 3,
-  kResultRetry = 4,
-  kResultIgnore = 5,
-  kResultYes = 6,
-  kResultNo = 7,
-  kResultAll = 8,
-  kResultNoToAll = 9,
-  kResultYesToAll = 10,
-};
+// The results of the buttons that end a dialog: the system's numbers for
+// them (IDOK, IDCANCEL, ...), which dialogs return as plain integers.
+inline constexpr int kResultNone = 0;
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultCancel = 2;
+inline constexpr int kResultAbort = 3;
+inline constexpr int kResultRetry = 4;
+inline constexpr int kResultIgnore = 5;
+inline constexpr int kResultYes = 6;
+inline constexpr int kResultNo = 7;
+inline constexpr int kResultAll = 8;
+inline constexpr int kResultNoToAll = 9;
+inline constexpr int kResultYesToAll = 10;
 
 // Shows `dialog`, gives `focus` (may be null) the keyboard focus and
 // dispatches this thread's messages until `ended` holds or the dialog is

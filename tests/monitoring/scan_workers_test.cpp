@@ -93,7 +93,7 @@ Strings AllChanges(const changes::ChangeTree& tree) {
   return out;
 }
 
-class ScanThreadsTest : public ::testing::Test {
+class ScanWorkersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     settings_.scan_hkcr = settings_.scan_windows_folder = settings_.scan_program_files =
@@ -194,7 +194,7 @@ class ScanThreadsTest : public ::testing::Test {
   changes::ChangeTree tree_{settings_};
 };
 
-TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
+TEST_F(ScanWorkersTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
   ASSERT_EQ(FirstScan(), ProgramState::kScanned);
   EXPECT_EQ(window_.steps, 3);
   MakeInstallerChanges();
@@ -219,7 +219,7 @@ TEST_F(ScanThreadsTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
     EXPECT_FALSE(SnapshotExists(name)) << name;
 }
 
-TEST_F(ScanThreadsTest, StopWhileTheFirstScanIsParked) {
+TEST_F(ScanWorkersTest, StopWhileTheFirstScanIsParked) {
   // The window's Stop once the first hive is under way: park the worker at
   // its next pause point, stop it and let it go. It cannot get past the
   // second hive's keys without reaching a pause point.
@@ -238,9 +238,18 @@ TEST_F(ScanThreadsTest, StopWhileTheFirstScanIsParked) {
   EXPECT_FALSE(SnapshotExists("FIS2.sns"));
 }
 
+// A "before" snapshot left over from an interrupted second scan gives way to
+// the first scan's; comparing with it would report every file as created.
+TEST_F(ScanWorkersTest, LeftoverBeforeSnapshotGivesWayToTheFirstScans) {
+  ASSERT_EQ(FirstScan(), ProgramState::kScanned);
+  WriteFile(std::string(kProgramFolder) + "\\FIS1.sns", "");
+  EXPECT_EQ(Run(NewSecondScan()), ProgramState::kIdle);
+  EXPECT_EQ(AllChanges(tree_), Strings{});
+}
+
 // Regression: a first scan that could not write a snapshot used to end as
 // finished, sending the user on to install unmonitored.
-TEST_F(ScanThreadsTest, FirstScanThatCannotSaveASnapshotFails) {
+TEST_F(ScanWorkersTest, FirstScanThatCannotSaveASnapshotFails) {
   fs_.FailNextWrite(3);
   EXPECT_EQ(FirstScan(), ProgramState::kFailed);
   ASSERT_FALSE(window_.statuses.empty());

@@ -122,6 +122,24 @@ TEST_F(SettingsStoreTest, EveryValueRoundTrips) {
   EXPECT_EQ(stored.at("ExcludedFolders").second, "D:\\Temp\r\n");
 }
 
+// The window's placement and the tree's column widths are kept beside the
+// settings; a maximised window is restored maximised.
+TEST_F(SettingsStoreTest, PlacementAndColumnWidthsRoundTrip) {
+  const std::string path = settings::PlacementKeyPath(settings::kAppTitle, "TfrmCvnMain");
+  EXPECT_FALSE(settings::LoadWindowPlacement(*registry_, path));
+  ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, {false, 700, 500, -8, 20}));
+  const std::optional<settings::WindowPlacement> p =
+      settings::LoadWindowPlacement(*registry_, path);
+  ASSERT_TRUE(p);
+  EXPECT_TRUE(!p->maximized && p->width == 700 && p->height == 500 && p->left == -8 &&
+              p->top == 20);
+  ASSERT_TRUE(settings::SaveWindowPlacement(*registry_, path, {true, 1, 1, 1, 1}));
+  EXPECT_TRUE(settings::LoadWindowPlacement(*registry_, path)->maximized);
+  ASSERT_TRUE(settings::SaveColumnWidths(*registry_, 300, 120));
+  const settings::ColumnWidths widths = settings::LoadColumnWidths(*registry_);
+  EXPECT_TRUE(widths.change == 300 && widths.before == 120);
+}
+
 TEST_F(SettingsStoreTest, ListsAreReadFromAnyTypeAndSavedAsBinary) {
   Store("ExcludedFolders", regtype::kSz, std::string("D:\\Zeta\r\nD:\\Alpha\0", 18));
   Store("IgnoredKeys", regtype::kMultiSz,

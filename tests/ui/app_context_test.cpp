@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 std::string CurrentFolder() {
   wchar_t folder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, folder);
-  return ToUtf8(folder);
+  return platform::win32::ToUtf8(folder);
 }
 
 TEST(FixStartupFolders, MakesTheExecutablesFolderCurrentAndTakesTheWindowsFolder) {
@@ -24,13 +24,13 @@ TEST(FixStartupFolders, MakesTheExecutablesFolderCurrentAndTakesTheWindowsFolder
   FixStartupFolders(context);
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
-  EXPECT_EQ(lstrcmpiW(ToUtf16(context.program_folder).c_str(),
-                      ToUtf16(FolderOfPath(ToUtf8(path))).c_str()),
+  EXPECT_EQ(lstrcmpiW(platform::win32::ToWide(context.program_folder).c_str(),
+                      platform::win32::ToWide(FolderOfPath(platform::win32::ToUtf8(path))).c_str()),
             0)
-      << context.program_folder << " for " << ToUtf8(path);
+      << context.program_folder << " for " << platform::win32::ToUtf8(path);
   EXPECT_EQ(CurrentFolder(), context.program_folder);
   GetWindowsDirectoryW(path, MAX_PATH);
-  EXPECT_EQ(context.windows_folder, ToUtf8(path));
+  EXPECT_EQ(context.windows_folder, platform::win32::ToUtf8(path));
   EXPECT_EQ(context.system_drive_root, DriveRootOf(context.windows_folder));
 
   SetCurrentDirectoryW(L"C:\\");

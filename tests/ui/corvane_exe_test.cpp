@@ -8,7 +8,6 @@
 
 namespace cvn::ui {
 
-using cli::ExitCode;
 namespace {
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Helmwick\\Corvane";

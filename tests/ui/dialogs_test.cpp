@@ -12,7 +12,7 @@
 #include "ui/about_dialog.h"
 #include "ui/message_box.h"
 #include "ui/input_text_dialog.h"
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 namespace {

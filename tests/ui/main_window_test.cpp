@@ -10,11 +10,10 @@
 #include "settings/settings.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/about_dialog.h"
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 
-using changes::ChangeColumn;
 namespace {
 
 using testing::WindowTextOf;
@@ -183,7 +182,7 @@ TEST_F(MainWindowTest, DamagedLanguageFileIsReportedInTheStatusLine) {
   ASSERT_NO_FATAL_FAILURE(StartMain());
   EXPECT_EQ(WindowTextOf(window_->hwnd()), L"Corvane");
   const std::wstring status = Text("lblStatus");
-  EXPECT_TRUE(status.starts_with(L"Invalid file format.")) << ToUtf8(status);
+  EXPECT_TRUE(status.starts_with(L"Invalid file format.")) << platform::win32::ToUtf8(status);
   EXPECT_NE(status.find(L"Broken.lng"), std::wstring::npos);
 }
 

@@ -19,7 +19,7 @@
 #include "ui/about_dialog.h"
 #include "ui/form_translation.h"
 #include "ui/input_text_dialog.h"
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui {
 namespace {
@@ -87,10 +87,10 @@ void ExpectFormSpeaks(const Form& form, i18n::LanguageFile& file) {
       const LONG kind = style & BS_TYPEMASK;
       const bool push = kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
       const int box = push ? 8 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
-      EXPECT_LE(NeededSize(control, ToUtf16(*caption)).cx + box, client.right);
+      EXPECT_LE(NeededSize(control, platform::win32::ToWide(*caption)).cx + box, client.right);
     } else if (testing::ClassNameOf(control) == L"Static") {
       const bool wrap = (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP;
-      const SIZE size = NeededSize(control, ToUtf16(*caption), wrap, client.right);
+      const SIZE size = NeededSize(control, platform::win32::ToWide(*caption), wrap, client.right);
       EXPECT_LE(size.cx, client.right);
       EXPECT_LE(size.cy, client.bottom);
     }
@@ -138,7 +138,7 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
     EXPECT_LE(NeededSize(list, caption).cx + 12, ListView_GetColumnWidth(list, index));
   }
   EXPECT_EQ(
-      ToUtf8(Text("lblStatus")),
+      platform::win32::ToUtf8(Text("lblStatus")),
       i18n::Translate("RS_ENTER_IDENTIFIER", "Enter an identifier for the monitored application."));
 
   // The main window, the small dialogs, and every text the status line and
@@ -150,7 +150,7 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
   ASSERT_TRUE(input.Create());
   for (Form* dialog : std::initializer_list<Form*>{&about, &input}) {
     FormTranslation translation(*dialog);
-    i18n::Translator()->TranslateForm(translation);
+    i18n::CurrentTranslator()->TranslateForm(translation);
     ExpectFormSpeaks(*dialog, file);
   }
   const HWND status = Control("lblStatus");
@@ -162,11 +162,11 @@ TEST_P(ShippedTranslationsTest, RelabelTheMainWindowAndFitTheirControls) {
         "RS_SCAN_REG", "RS_SEARCH_REG"}) {
     std::string text = i18n::Translate(id, "");
     if (std::string_view(id).ends_with("_REG")) text += " HKEY_CURRENT_CONFIG...";
-    EXPECT_LE(NeededSize(status, ToUtf16(text)).cx, ClientWidth(status)) << text;
+    EXPECT_LE(NeededSize(status, platform::win32::ToWide(text)).cx, ClientWidth(status)) << text;
   }
   for (const char* id : {"RS_EXIT", "RS_STOP"}) {
     const std::string text = i18n::Translate(id, "");
-    EXPECT_LE(NeededSize(Control("btnExit"), ToUtf16(text)).cx + 8, ClientWidth(Control("btnExit")))
+    EXPECT_LE(NeededSize(Control("btnExit"), platform::win32::ToWide(text)).cx + 8, ClientWidth(Control("btnExit")))
         << text;
   }
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ui/utf16.h"
+#include "platform/win32/wide_text.h"
 
 namespace cvn::ui::testing {
 
@@ -37,7 +37,7 @@ std::vector<HWND> DescendantsOfClass(HWND parent, const wchar_t* window_class) {
 }
 
 std::wstring WindowsPath(std::string_view build_path) {
-  std::wstring path = ToUtf16(build_path);
+  std::wstring path = platform::win32::ToWide(build_path);
   if (path.starts_with(L"/")) path = L"Z:" + path;
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
