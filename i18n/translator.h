@@ -3,7 +3,7 @@
 // English is built in: with the language "English", or none, every message
 // is its English default and windows keep their designed texts. Other
 // languages come from "<name>.lng" files in the folder "Translations" beside
-// the executable (see data_file.h). Texts in a language file are 8-bit in the
+// the executable (see language_file.h). Texts in a language file are 8-bit in the
 // code page of the file's character set; the translator hands them out as
 // UTF-8.
 //
