@@ -23,7 +23,10 @@ using snapshot::RegistryScanner;
 using snapshot::SnapshotFilePath;
 using snapshot::SnapshotStore;
 using snapshot::SnapshotTree;
+using threads::MainThreadDispatcher;
 using threads::ProgramState;
+using threads::WorkerContext;
+using threads::WorkerThread;
 
 namespace {
 

@@ -20,10 +20,6 @@
 
 namespace cvn::monitoring {
 
-using threads::MainThreadDispatcher;
-using threads::WorkerContext;
-using threads::WorkerThread;
-
 // The main window's side of a scan; both calls run on the main thread.
 class ScanObserver {
  public:
@@ -41,7 +37,7 @@ int EnabledTargetCount(const settings::Settings& settings);
 // True when a folder target is on.
 bool ScansFileSystem(const settings::Settings& settings);
 
-class ScanWorker : public WorkerThread {
+class ScanWorker : public threads::WorkerThread {
  public:
   // Main thread: sets ProgramState to 7 and terminates the thread.
   void RequestStop();
@@ -50,15 +46,16 @@ class ScanWorker : public WorkerThread {
   bool CancelRequested() const override;
 
  protected:
-  ScanWorker(WorkerContext& context, platform::FileSystem& fs, platform::Registry& registry,
-             MainThreadDispatcher& dispatcher, ScanObserver& observer);
+  ScanWorker(threads::WorkerContext& context, platform::FileSystem& fs,
+             platform::Registry& registry, threads::MainThreadDispatcher& dispatcher,
+             ScanObserver& observer);
 
   // Shows status_ in the status line (through Synchronize).
   void UpdateStatus();
   // Advances the progress bar unless the thread is terminated (through Synchronize).
   void StepProgress();
 
-  WorkerContext& context_;
+  threads::WorkerContext& context_;
   platform::FileSystem& fs_;
   platform::Registry& registry_;
   ScanObserver& observer_;
@@ -69,8 +66,9 @@ class ScanWorker : public WorkerThread {
 // snapshot could not be written (the error's text is then the status).
 class FirstScanWorker final : public ScanWorker {
  public:
-  FirstScanWorker(WorkerContext& context, platform::FileSystem& fs, platform::Registry& registry,
-                  MainThreadDispatcher& dispatcher, ScanObserver& observer);
+  FirstScanWorker(threads::WorkerContext& context, platform::FileSystem& fs,
+                  platform::Registry& registry, threads::MainThreadDispatcher& dispatcher,
+                  ScanObserver& observer);
 
  protected:
   void Execute() override;
@@ -81,9 +79,9 @@ class FirstScanWorker final : public ScanWorker {
 // error such as a missing snapshot file (its text is then the status).
 class SecondScanWorker final : public ScanWorker {
  public:
-  SecondScanWorker(WorkerContext& context, platform::FileSystem& fs, platform::Registry& registry,
-                   MainThreadDispatcher& dispatcher, ScanObserver& observer,
-                   changes::ChangeTree& tree);
+  SecondScanWorker(threads::WorkerContext& context, platform::FileSystem& fs,
+                   platform::Registry& registry, threads::MainThreadDispatcher& dispatcher,
+                   ScanObserver& observer, changes::ChangeTree& tree);
 
  protected:
   void Execute() override;
