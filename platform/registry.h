@@ -33,7 +33,9 @@ enum class RootKey : uint32_t {
 
 // "HKEY_CLASSES_ROOT" and so on; "(error)" for any other handle value.
 std::string_view RootKeyName(uint32_t handle);
-inline std::string_view RootKeyName(RootKey root) { return RootKeyName(static_cast<uint32_t>(root)); }
+inline std::string_view RootKeyName(RootKey root) {
+  return RootKeyName(static_cast<uint32_t>(root));
+}
 
 // Value types, with their registry numbers.
 namespace regtype {
@@ -47,7 +49,9 @@ inline constexpr uint32_t kLink = 6;
 inline constexpr uint32_t kMultiSz = 7;
 inline constexpr uint32_t kQword = 11;
 // True for the types whose data is text (converted to UTF-8 by the platform).
-inline bool IsText(uint32_t type) { return type == kSz || type == kExpandSz || type == kMultiSz; }
+inline bool IsText(uint32_t type) {
+  return type == kSz || type == kExpandSz || type == kMultiSz;
+}
 }  // namespace regtype
 
 enum class KeyAccess : uint8_t {
@@ -91,6 +95,14 @@ class Registry {
   // Opens `path` below an open key.
   virtual Status OpenSubKey(RegKey& parent, std::string_view path, KeyAccess access,
                             std::unique_ptr<RegKey>* out) = 0;
+  // Opens the subkey `name` of `parent` for reading without following it when
+  // it is a registry link: *is_link then tells so, and the key opened is the
+  // link itself, whose target is not read.
+  virtual Status OpenSubKeyOrLink(RegKey& parent, std::string_view name,
+                                  std::unique_ptr<RegKey>* out, bool* is_link) = 0;
+  // The name of the current user's hive below HKEY_USERS (the user's SID,
+  // "S-1-5-21-..."): HKEY_CURRENT_USER shows the same keys. Empty when unknown.
+  virtual std::string CurrentUserHiveName() = 0;
   // Opens `path` below `root`, creating it and every missing key on the way.
   // *created (when given) tells whether the last key was new.
   virtual Status CreateKey(RootKey root, std::string_view path, KeyAccess access,

@@ -78,11 +78,9 @@ std::string FileSystemScanner::TargetPath(std::string_view target) {
   return path;
 }
 
-bool FileSystemScanner::ScanTarget(std::string_view target, SnapshotStore& store) {
-  if (target.empty()) return false;
-  const std::string path = TargetPath(target);
+void FileSystemScanner::ScanTarget(const std::string& path, SnapshotStore& store) {
   const auto listing = Enter(path);
-  if (listing == nullptr) return false;
+  if (listing == nullptr) return;
   const size_t size_before = store.Bytes().size();
   ScanFolder(path, *listing, store);
   // A target's path reaches the snapshot through its first record. An empty
@@ -93,26 +91,66 @@ bool FileSystemScanner::ScanTarget(std::string_view target, SnapshotStore& store
       !settings_.excluded_folders.Contains(path)) {
     store.Add(path, "", {}, 0, flags::kContainer);
   }
-  return true;
 }
 
-void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
-                                       std::string_view snapshot_folder) {
-  SnapshotStore store = SnapshotStore::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
+bool FileSystemScanner::Reaches(std::string_view outer, std::string_view inner) const {
+  if (inner.size() < outer.size() || !text::EqualsNoCase(inner.substr(0, outer.size()), outer))
+    return false;
+  if (inner.size() > outer.size() && !outer.ends_with('\\') && inner[outer.size()] != '\\')
+    return false;  // C:\Temp2 is not inside C:\Temp
+  // An excluded folder on the way, the outer target included, stops its walk.
+  if (settings_.excluded_folders.Contains(outer)) return false;
+  for (size_t cut = inner.find('\\', outer.size() + 1); cut != std::string_view::npos;
+       cut = inner.find('\\', cut + 1)) {
+    if (settings_.excluded_folders.Contains(inner.substr(0, cut))) return false;
+  }
+  return inner.size() == outer.size() || !settings_.excluded_folders.Contains(inner);
+}
+
+std::vector<std::string> FileSystemScanner::Targets(std::string_view windows_folder) {
+  std::vector<std::string> chosen;
+  // False when the target cannot be used.
+  auto choose = [&](std::string_view target) {
+    if (target.empty()) return false;
+    std::string path = TargetPath(target);
+    if (Enter(path) == nullptr) return false;
+    chosen.push_back(std::move(path));
+    return true;
+  };
   if (settings_.scan_system_partition) {
-    ScanTarget(SystemDriveRoot(windows_folder), store);
+    choose(SystemDriveRoot(windows_folder));
   } else {
-    if (settings_.scan_windows_folder) ScanTarget(windows_folder, store);
-    if (settings_.scan_program_files) ScanTarget(GetProgramFilesDir(registry_), store);
+    if (settings_.scan_windows_folder) choose(windows_folder);
+    if (settings_.scan_program_files) choose(GetProgramFilesDir(registry_));
   }
   if (settings_.scan_other_folders) {
     // The list ends at its first empty or unusable entry.
     std::string_view rest = settings_.other_folders;
     for (;;) {
       const size_t cut = rest.find(';');
-      if (!ScanTarget(rest.substr(0, cut), store) || cut == std::string_view::npos) break;
+      if (!choose(rest.substr(0, cut)) || cut == std::string_view::npos) break;
       rest.remove_prefix(cut + 1);
     }
+  }
+  // A target another one reaches is left out; of two equal ones, the later.
+  std::vector<std::string> targets;
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    bool reached = false;
+    for (size_t j = 0; j < chosen.size() && !reached; ++j) {
+      const bool equal = chosen[i].size() == chosen[j].size();
+      reached = i != j && (!equal || j < i) && Reaches(chosen[j], chosen[i]);
+    }
+    if (!reached) targets.push_back(chosen[i]);
+  }
+  return targets;
+}
+
+void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
+                                       std::string_view snapshot_folder) {
+  SnapshotStore store = SnapshotStore::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
+  for (const std::string& target : Targets(windows_folder)) {
+    if (control_.Terminated()) break;
+    ScanTarget(target, store);
   }
   store.Save();
 }

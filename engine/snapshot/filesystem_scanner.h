@@ -4,7 +4,8 @@
 //
 // Folders are listed by their absolute paths; the process's current
 // directory is never changed. A folder that cannot be listed is skipped: no
-// record, no message.
+// record, no message. Targets that overlap are walked once: a target inside
+// another one (and not cut off from it by an excluded folder) is left out.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/snapshot/snapshot_store.h"
 #include "engine/threads/scan_control.h"
@@ -48,6 +50,11 @@ class FileSystemScanner {
   FileSystemScanner(platform::FileSystem& fs, platform::Registry& registry,
                     const settings::Settings& settings, threads::ScanControl& control);
 
+  // The targets the settings choose, as absolute paths in scan order, each
+  // folder once: the system partition or the Windows and program-files
+  // folders, then the other folders up to the first empty or unusable entry.
+  std::vector<std::string> Targets(std::string_view windows_folder);
+
   // Scans the targets the settings choose into a new store "FIS2" and saves
   // it in `snapshot_folder`, partial when the scan was stopped. Throws
   // SnapshotFileError when the store cannot be saved.
@@ -61,8 +68,10 @@ class FileSystemScanner {
  private:
   // The listing of a folder, or null when it cannot be listed.
   std::unique_ptr<platform::FolderListing> Enter(std::string_view folder_path);
-  // Scans one target; false when it cannot be entered.
-  bool ScanTarget(std::string_view target, SnapshotStore& store);
+  // Scans one target, an absolute path.
+  void ScanTarget(const std::string& path, SnapshotStore& store);
+  // True when the walk of `outer` records everything below `inner`.
+  bool Reaches(std::string_view outer, std::string_view inner) const;
   // The target as an absolute folder path without a trailing backslash (a
   // drive root keeps its backslash): the form the folder records start from.
   std::string TargetPath(std::string_view target);

@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "platform/text.h"
-
 namespace cvn::snapshot {
 
 namespace {
@@ -16,13 +14,6 @@ constexpr size_t kFirstDataCapacity = 8192;
 // A value that keeps growing between two calls (an installer writing it) is
 // given up after this many tries, which ends the key's value loop.
 constexpr int kReadTries = 4;
-
-const std::string kOwnSettingsKey = text::ToUpper(settings::kSettingsKey);
-const std::string kOwnSettingsKeyOfDefaultUser = ".DEFAULT\\" + kOwnSettingsKey;
-
-bool SamePath(std::string_view path, std::string_view upper) {
-  return path.size() == upper.size() && text::EqualsNoCase(path, upper);
-}
 
 }  // namespace
 
@@ -61,32 +52,24 @@ class RegistryScanner::ValueReader {
 
 RegistryScanner::RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
                                  threads::ScanControl& control)
-    : registry_(registry), control_(control), scan_hkcr_(settings.scan_hkcr) {}
-
-bool RegistryScanner::IsClosedSubtree(RootKey root, std::string_view path) const {
-  switch (root) {
-    case RootKey::kLocalMachine:
-      return scan_hkcr_ && SamePath(path, "SOFTWARE\\CLASSES");
-    case RootKey::kCurrentUser:
-      return SamePath(path, kOwnSettingsKey);
-    case RootKey::kUsers:
-      return SamePath(path, kOwnSettingsKeyOfDefaultUser);
-    default:
-      return false;
-  }
-}
+    : registry_(registry), control_(control), scope_(RegistryScope::Of(registry, settings)) {}
 
 std::unique_ptr<platform::RegKey> RegistryScanner::OpenForScan(RootKey root,
                                                                const std::string& path,
                                                                platform::RegKey* parent,
                                                                std::string_view name) {
   std::unique_ptr<platform::RegKey> key;
+  if (parent == nullptr) {
+    if (!registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key).ok()) key.reset();
+    return key;
+  }
   // A subkey opens below its parent's open key: the same key as its full
   // path below the root, without the system parsing that path again.
-  const platform::Status s =
-      parent != nullptr ? registry_.OpenSubKey(*parent, name, platform::KeyAccess::kRead, &key)
-                        : registry_.OpenKey(root, path, platform::KeyAccess::kRead, &key);
-  if (!s.ok()) key.reset();
+  bool is_link = false;
+  if (!registry_.OpenSubKeyOrLink(*parent, name, &key, &is_link).ok()) return nullptr;
+  if (!is_link) return key;
+  if (!scope_.FollowsLink(root, path)) return nullptr;
+  if (!registry_.OpenSubKey(*parent, name, platform::KeyAccess::kRead, &key).ok()) key.reset();
   return key;
 }
 
@@ -98,7 +81,7 @@ void RegistryScanner::ScanKeyToStore(RootKey root, const std::string& path,
                                      platform::RegKey* parent, std::string_view name,
                                      SnapshotStore& store) {
   store.Add(path, "", {}, 0, flags::kContainer);
-  if (IsClosedSubtree(root, path)) return;
+  if (scope_.IsClosed(root, path)) return;
   const auto key = OpenForScan(root, path, parent, name);
   if (key == nullptr) return;
 
@@ -124,7 +107,7 @@ SnapshotNode* RegistryScanner::ScanKeyToTree(RootKey root, std::string_view node
                                              const std::string& path, platform::RegKey* parent,
                                              SnapshotTree& tree) {
   SnapshotNode* node = tree.NewNode(node_name);
-  if (IsClosedSubtree(root, path)) return node;
+  if (scope_.IsClosed(root, path)) return node;
   const auto key = OpenForScan(root, path, parent, node_name);
   if (key == nullptr) return node;
 

@@ -3,8 +3,9 @@
 // disk) or as a snapshot tree in memory (the state after it). Both forms walk
 // the registry identically.
 //
-// A key that cannot be opened is recorded as an empty key; the value and
-// subkey loops end at the first failing call. Every value is recorded whole,
+// A key that cannot be opened, a closed key (see RegistryScope) and a
+// registry link are recorded as keys without contents; the value and subkey
+// loops end at the first failing call. Every value is recorded whole,
 // whatever the size of its data.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/snapshot/registry_scope.h"
 #include "engine/snapshot/snapshot_store.h"
 #include "engine/snapshot/snapshot_tree.h"
 #include "engine/threads/scan_control.h"
@@ -47,15 +49,9 @@ std::string SubkeyPath(std::string_view path, std::string_view name);
 
 class RegistryScanner {
  public:
-  // `settings` decides the closed subtrees (HKEY_LOCAL_MACHINE\SOFTWARE\Classes
-  // is closed while ScanHKCR is set, since that hive shows it already).
+  // `settings` (the hives scanned) and the registry itself decide the scope.
   RegistryScanner(platform::Registry& registry, const settings::Settings& settings,
                   threads::ScanControl& control);
-
-  // True for a key recorded as a key whose values and subkeys are not read:
-  // the program's own settings key, and HKEY_LOCAL_MACHINE\SOFTWARE\Classes
-  // while HKEY_CLASSES_ROOT is scanned.
-  bool IsClosedSubtree(platform::RootKey root, std::string_view path) const;
 
   // Appends the records of the key `path` ("" for the hive root) and of
   // everything below it to `store`.
@@ -72,7 +68,8 @@ class RegistryScanner {
   class ValueReader;
 
   // The key opened for reading (below `parent` by its name when there is a
-  // parent, else below the root by its path); null when it cannot be opened.
+  // parent, else below the root by its path); null when it cannot be opened
+  // or is a link that is not followed.
   std::unique_ptr<platform::RegKey> OpenForScan(platform::RootKey root, const std::string& path,
                                                 platform::RegKey* parent, std::string_view name);
   void ScanKeyToStore(platform::RootKey root, const std::string& path, platform::RegKey* parent,
@@ -83,7 +80,7 @@ class RegistryScanner {
 
   platform::Registry& registry_;
   threads::ScanControl& control_;
-  const bool scan_hkcr_;
+  const RegistryScope scope_;
 };
 
 }  // namespace cvn::snapshot

@@ -11,13 +11,17 @@ struct MemoryRegistry::Node {
   std::string name;
   Node* parent = nullptr;
   std::weak_ptr<Node> self;  // for handles, which share ownership
-  bool deleted = false;  // removed from the tree while a handle still held it
+  bool deleted = false;      // removed from the tree while a handle still held it
   std::vector<std::shared_ptr<Node>> children;  // sorted by name without regard to case
   std::vector<RegValue> values;                 // in the order they were first set
   bool deny_open = false;
   uint32_t fail_values_from = UINT32_MAX;
   uint32_t fail_keys_from = UINT32_MAX;
   Status values_failure, keys_failure;
+  // A link shows the keys of its target instead of its own.
+  bool is_link = false;
+  RootKey link_root = RootKey::kLocalMachine;
+  std::string link_path;
 
   // The child named `name`, or the place where it would be inserted.
   std::vector<std::shared_ptr<Node>>::iterator LowerBound(std::string_view child) {
@@ -31,9 +35,8 @@ struct MemoryRegistry::Node {
     return (it != children.end() && text::EqualsNoCase((*it)->name, child)) ? it->get() : nullptr;
   }
   std::vector<RegValue>::iterator FindValue(std::string_view value_name) {
-    return std::find_if(values.begin(), values.end(), [&](const RegValue& v) {
-      return text::EqualsNoCase(v.name, value_name);
-    });
+    return std::find_if(values.begin(), values.end(),
+                        [&](const RegValue& v) { return text::EqualsNoCase(v.name, value_name); });
   }
 };
 
@@ -55,7 +58,8 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>* parts) {
   size_t start = 0;
   while (true) {
     const size_t end = path.find('\\', start);
-    const std::string_view part = path.substr(start, end == std::string_view::npos ? end : end - start);
+    const std::string_view part =
+        path.substr(start, end == std::string_view::npos ? end : end - start);
     if (part.empty()) return false;
     parts->push_back(part);
     if (end == std::string_view::npos) return true;
@@ -65,11 +69,16 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string_view>* parts) {
 
 int RootIndex(RootKey root) {
   switch (root) {
-    case RootKey::kClassesRoot: return 0;
-    case RootKey::kCurrentUser: return 1;
-    case RootKey::kLocalMachine: return 2;
-    case RootKey::kUsers: return 3;
-    case RootKey::kCurrentConfig: return 4;
+    case RootKey::kClassesRoot:
+      return 0;
+    case RootKey::kCurrentUser:
+      return 1;
+    case RootKey::kLocalMachine:
+      return 2;
+    case RootKey::kUsers:
+      return 3;
+    case RootKey::kCurrentConfig:
+      return 4;
   }
   return -1;
 }
@@ -96,16 +105,31 @@ MemoryRegistry::Node* MemoryRegistry::RootNode(RootKey root) {
   return index < 0 ? nullptr : roots_[index].get();
 }
 
-Status MemoryRegistry::Resolve(Node* from, std::string_view path, Node** node) {
+Status MemoryRegistry::Resolve(Node* from, std::string_view path, Node** node, bool follow_last) {
   std::vector<std::string_view> parts;
   if (!SplitKeyPath(path, &parts)) return Status(StatusCode::kInvalid);
   Node* current = from;
-  for (std::string_view part : parts) {
-    current = current->Find(part);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    current = current->Find(parts[i]);
     if (current == nullptr) return Status(StatusCode::kNotFound);
+    if (follow_last || i + 1 < parts.size()) {
+      if (Status s = FollowLink(&current, 0); !s.ok()) return s;
+    }
   }
   *node = current;
   return Status::Ok();
+}
+
+Status MemoryRegistry::FollowLink(Node** node, int depth) {
+  if (!(*node)->is_link) return Status::Ok();
+  // Links to links are followed a few times, as the system does; a loop fails.
+  constexpr int kMostLinks = 8;
+  if (depth == kMostLinks) return Status(StatusCode::kNotFound);
+  Node* target = nullptr;
+  Status s = Resolve(RootNode((*node)->link_root), (*node)->link_path, &target, false);
+  if (!s.ok()) return s;
+  *node = target;
+  return FollowLink(node, depth + 1);
 }
 
 Status MemoryRegistry::Open(Node* from, std::string_view path, KeyAccess access,
@@ -132,6 +156,26 @@ Status MemoryRegistry::OpenSubKey(RegKey& parent, std::string_view path, KeyAcce
   return Open(static_cast<Key&>(parent).node.get(), path, access, out);
 }
 
+Status MemoryRegistry::OpenSubKeyOrLink(RegKey& parent, std::string_view name,
+                                        std::unique_ptr<RegKey>* out, bool* is_link) {
+  std::lock_guard lock(mutex_);
+  out->reset();
+  *is_link = false;
+  Node* from = static_cast<Key&>(parent).node.get();
+  if (from->deleted) return Status(StatusCode::kNotFound);
+  Node* node = nullptr;
+  if (Status s = Resolve(from, name, &node, false); !s.ok()) return s;
+  if (node->deny_open) return Status(StatusCode::kAccessDenied, 5);
+  *is_link = node->is_link;
+  *out = std::make_unique<Key>(node->self.lock(), KeyAccess::kRead);
+  return Status::Ok();
+}
+
+std::string MemoryRegistry::CurrentUserHiveName() {
+  std::lock_guard lock(mutex_);
+  return current_user_hive_;
+}
+
 Status MemoryRegistry::CreateKey(RootKey root, std::string_view path, KeyAccess access,
                                  std::unique_ptr<RegKey>* out, bool* created) {
   std::lock_guard lock(mutex_);
@@ -145,6 +189,9 @@ Status MemoryRegistry::CreateKey(RootKey root, std::string_view path, KeyAccess 
   for (std::string_view part : parts) {
     if (current->deny_open) return Status(StatusCode::kAccessDenied, 5);
     Node* next = current->Find(part);
+    if (next != nullptr) {
+      if (Status s = FollowLink(&next, 0); !s.ok()) return s;
+    }
     made_last = next == nullptr;
     if (made_last) {
       if (TakeChangeFailure()) return Status(StatusCode::kIoError);
@@ -173,8 +220,8 @@ Status MemoryRegistry::EnumKey(RegKey& key, uint32_t index, std::string* name) {
   return Status::Ok();
 }
 
-Status MemoryRegistry::EnumValue(RegKey& key, uint32_t index, size_t data_capacity,
-                                 RegValue* value, size_t* needed) {
+Status MemoryRegistry::EnumValue(RegKey& key, uint32_t index, size_t data_capacity, RegValue* value,
+                                 size_t* needed) {
   std::lock_guard lock(mutex_);
   const Node& node = *static_cast<Key&>(key).node;
   if (node.deleted) return Status(StatusCode::kNotFound, 1018);
@@ -210,7 +257,8 @@ Status MemoryRegistry::QueryInfoKey(RegKey& key, RegKeyInfo* info) {
   info->value_count = static_cast<uint32_t>(node.values.size());
   info->max_value_data_size = 0;
   for (const RegValue& v : node.values)
-    info->max_value_data_size = std::max(info->max_value_data_size, static_cast<uint32_t>(v.data.size()));
+    info->max_value_data_size =
+        std::max(info->max_value_data_size, static_cast<uint32_t>(v.data.size()));
   return Status::Ok();
 }
 
@@ -262,6 +310,27 @@ Status MemoryRegistry::DeleteKey(RegKey& parent, std::string_view path) {
   (*it)->deleted = true;
   owner->children.erase(it);
   return Status::Ok();
+}
+
+void MemoryRegistry::SetCurrentUserHive(std::string_view hive) {
+  std::lock_guard lock(mutex_);
+  Node* users = RootNode(RootKey::kUsers);
+  const std::shared_ptr<Node>& user = roots_[RootIndex(RootKey::kCurrentUser)];
+  user->name = std::string(hive);
+  user->parent = users;
+  users->children.insert(users->LowerBound(hive), user);
+  current_user_hive_ = std::string(hive);
+}
+
+void MemoryRegistry::AddLink(RootKey root, std::string_view path, RootKey target_root,
+                             std::string_view target_path) {
+  std::unique_ptr<RegKey> key;
+  if (!CreateKey(root, path, KeyAccess::kRead, &key).ok()) return;
+  std::lock_guard lock(mutex_);
+  Node* node = static_cast<Key&>(*key).node.get();
+  node->is_link = true;
+  node->link_root = target_root;
+  node->link_path = std::string(target_path);
 }
 
 void MemoryRegistry::DenyOpen(RootKey root, std::string_view path) {

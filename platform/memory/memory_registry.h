@@ -1,4 +1,6 @@
 // A registry held in memory, for tests: the five roots start empty.
+// Like the real one it can show keys under a second name: the current user's
+// hive below HKEY_USERS, and registry links.
 //
 // It behaves like the real registry where the rest of the program can tell:
 // subkeys enumerate in name order without regard to case, values in the order
@@ -30,6 +32,9 @@ class MemoryRegistry : public Registry {
                  std::unique_ptr<RegKey>* out) override;
   Status OpenSubKey(RegKey& parent, std::string_view path, KeyAccess access,
                     std::unique_ptr<RegKey>* out) override;
+  Status OpenSubKeyOrLink(RegKey& parent, std::string_view name, std::unique_ptr<RegKey>* out,
+                          bool* is_link) override;
+  std::string CurrentUserHiveName() override;
   Status CreateKey(RootKey root, std::string_view path, KeyAccess access,
                    std::unique_ptr<RegKey>* out, bool* created = nullptr) override;
   Status EnumKey(RegKey& key, uint32_t index, std::string* name) override;
@@ -41,6 +46,14 @@ class MemoryRegistry : public Registry {
                   std::span<const uint8_t> data) override;
   Status DeleteValue(RegKey& key, std::string_view name) override;
   Status DeleteKey(RegKey& parent, std::string_view path) override;
+
+  // HKEY_USERS\`hive` becomes HKEY_CURRENT_USER under a second name, as it is
+  // on Windows.
+  void SetCurrentUserHive(std::string_view hive);
+  // Makes `path` (created when missing) a link to `target_path` below
+  // `target_root`: opening it or a path through it opens the target.
+  void AddLink(RootKey root, std::string_view path, RootKey target_root,
+               std::string_view target_path);
 
   // Fault injection. Paths are below the root, as in OpenKey.
 
@@ -63,7 +76,9 @@ class MemoryRegistry : public Registry {
   struct Node;
   class Key;
 
-  Status Resolve(Node* from, std::string_view path, Node** node);
+  // Follows links on the way, and at the end too unless `follow_last` is false.
+  Status Resolve(Node* from, std::string_view path, Node** node, bool follow_last = true);
+  Status FollowLink(Node** node, int depth);
   Status Open(Node* from, std::string_view path, KeyAccess access, std::unique_ptr<RegKey>* out);
   Node* RootNode(RootKey root);
   Status CheckWritable(const Key& key) const;
@@ -71,6 +86,7 @@ class MemoryRegistry : public Registry {
 
   mutable std::mutex mutex_;
   std::shared_ptr<Node> roots_[5];
+  std::string current_user_hive_;
   size_t changes_before_failure_ = 0;
   size_t change_failures_ = 0;
 };

@@ -10,6 +10,8 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_api.h"
 
+#include <sddl.h>
+
 namespace cvn::platform::win32 {
 namespace {
 
@@ -172,6 +174,46 @@ Status Win32Registry::OpenSubKey(RegKey& parent, std::string_view path, KeyAcces
   Win32Key* parent_key = AsWin32Key(parent);
   if (parent_key == nullptr) return Status(StatusCode::kInvalid);
   return OpenBelow(parent_key->handle(), path, access, out);
+}
+
+Status Win32Registry::OpenSubKeyOrLink(RegKey& parent, std::string_view name,
+                                       std::unique_ptr<RegKey>* out, bool* is_link) {
+  out->reset();
+  *is_link = false;
+  Win32Key* parent_key = AsWin32Key(parent);
+  if (parent_key == nullptr) return Status(StatusCode::kInvalid);
+  HKEY handle = nullptr;
+  const LSTATUS rc = RegOpenKeyExW(parent_key->handle(), ToWide(name).c_str(), REG_OPTION_OPEN_LINK,
+                                   KEY_READ, &handle);
+  if (rc != ERROR_SUCCESS) return StatusFromWin32Error(rc);
+  // A link key holds its target in this value, of a type no other key uses.
+  DWORD type = REG_NONE;
+  *is_link = RegQueryValueExW(handle, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+                 ERROR_SUCCESS &&
+             type == REG_LINK;
+  *out = Win32Key::Opened(handle);
+  return Status::Ok();
+}
+
+std::string Win32Registry::CurrentUserHiveName() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  std::vector<BYTE> buffer(256);
+  DWORD size = 0;
+  bool read = GetTokenInformation(token, TokenUser, buffer.data(),
+                                  static_cast<DWORD>(buffer.size()), &size);
+  if (!read && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    buffer.resize(size);
+    read = GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+  }
+  CloseHandle(token);
+  wchar_t* text = nullptr;
+  if (!read ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+    return {};
+  std::string hive = ToUtf8(text);
+  LocalFree(text);
+  return hive;
 }
 
 Status Win32Registry::CreateKey(RootKey root, std::string_view path, KeyAccess access,

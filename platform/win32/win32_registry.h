@@ -38,6 +38,9 @@ class Win32Registry final : public Registry {
                  std::unique_ptr<RegKey>* out) override;
   Status OpenSubKey(RegKey& parent, std::string_view path, KeyAccess access,
                     std::unique_ptr<RegKey>* out) override;
+  Status OpenSubKeyOrLink(RegKey& parent, std::string_view name, std::unique_ptr<RegKey>* out,
+                          bool* is_link) override;
+  std::string CurrentUserHiveName() override;
   Status CreateKey(RootKey root, std::string_view path, KeyAccess access,
                    std::unique_ptr<RegKey>* out, bool* created = nullptr) override;
 

@@ -114,15 +114,87 @@ TEST_F(RegistryScannerTest, ClassesBelowLocalMachineAreClosedWhileClassesRootIsS
   }
 }
 
-TEST_F(RegistryScannerTest, OwnSettingsKeyIsClosedInAnyLetterCaseForTheDefaultUserOnly) {
-  Set("software\\helmwick\\CORVANE", "ScanHKLM", 4, kDword1, RootKey::kCurrentUser);
-  Key("Software\\Helmwick\\Corvane\\CvnMain", RootKey::kCurrentUser);
-  Set("Software\\Helmwick\\Other", "v", 4, kDword1, RootKey::kCurrentUser);
-  EXPECT_EQ(StoreBytes(RootKey::kCurrentUser, "Software\\Helmwick"),
-            Records({{0x11101, 17, 0, "Software\\Helmwick"},
-                     {0x11110, 7, 0, "CORVANE"},
-                     {0x11101, 23, 0, "Software\\Helmwick\\Other"},
-                     {0, 23, 4, "", "v", kDword1}}));
+// The registry shows some keys under two names; each value is recorded once,
+// under the name a user knows, and the program's own settings never. Windows
+// merges the user's classes hive into HKEY_CLASSES_ROOT (the double shows it
+// in both, and links HKEY_CURRENT_USER\Software\Classes to it); Wine does not.
+TEST_F(RegistryScannerTest, EachLocationIsScannedOnceUnderTheNameAUserKnows) {
+  constexpr char kSid[] = "S-1-5-21-7";
+  const struct {
+    bool merged, hkcr, hkcu, hku;
+    Strings values;  // "ROOT\path|name" of every value recorded, sorted
+  } kRows[] = {
+      {true,
+       true,
+       true,
+       true,
+       {"HKCR\\.cvt|", "HKCR\\.txt|", "HKCU\\Software\\App|user", "HKLM\\Software\\Shared|v",
+        "HKU\\.DEFAULT\\Software\\App|default"}},
+      {true,
+       false,
+       true,
+       true,
+       {"HKCU\\Software\\App|user", "HKCU\\Software\\Classes\\.cvt|",
+        "HKLM\\Software\\Classes\\.txt|", "HKLM\\Software\\Shared|v",
+        "HKU\\.DEFAULT\\Software\\App|default"}},
+      {true,
+       true,
+       false,
+       true,
+       {"HKCR\\.cvt|", "HKCR\\.txt|", "HKLM\\Software\\Shared|v",
+        "HKU\\.DEFAULT\\Software\\App|default", "HKU\\S-1-5-21-7\\Software\\App|user"}},
+      {true,
+       false,
+       false,
+       true,
+       {"HKLM\\Software\\Classes\\.txt|", "HKLM\\Software\\Shared|v",
+        "HKU\\.DEFAULT\\Software\\App|default", "HKU\\S-1-5-21-7\\Software\\App|user",
+        "HKU\\S-1-5-21-7_Classes\\.cvt|"}},
+      {false,
+       true,
+       true,
+       true,
+       {"HKCR\\.txt|", "HKCU\\Software\\App|user", "HKCU\\Software\\Classes\\.cvt|",
+        "HKLM\\Software\\Shared|v", "HKU\\.DEFAULT\\Software\\App|default"}},
+  };
+  const std::vector<uint8_t> text = cvn::test::SzData("x");
+  for (const auto& r : kRows) {
+    SCOPED_TRACE(::testing::Message() << r.merged << r.hkcr << r.hkcu << r.hku);
+    registry_.~MemoryRegistry();
+    new (&registry_) platform::MemoryRegistry();
+    registry_.SetCurrentUserHive(kSid);
+    Set("Software\\App", "user", 1, text, RootKey::kCurrentUser);
+    Set("SOFTWARE\\helmwick\\corvane", "ScanHKLM", 4, kDword1, RootKey::kCurrentUser);
+    Set(".DEFAULT\\Software\\App", "default", 1, text, RootKey::kUsers);
+    Set(".DEFAULT\\Software\\Helmwick\\Corvane", "ScanHKLM", 4, kDword1, RootKey::kUsers);
+    Set("Software\\Classes\\.txt", "", 1, text);
+    Set(".txt", "", 1, text, RootKey::kClassesRoot);
+    Set("Software\\Shared", "v", 1, text);
+    registry_.AddLink(kHKLM, "Software\\Wow6432Node\\Shared", kHKLM, "Software\\Shared");
+    if (r.merged) {
+      Set(std::string(kSid) + "_Classes\\.cvt", "", 1, text, RootKey::kUsers);
+      registry_.AddLink(RootKey::kCurrentUser, "Software\\Classes", RootKey::kUsers,
+                        std::string(kSid) + "_Classes");
+      Set(".cvt", "", 1, text, RootKey::kClassesRoot);
+    } else {
+      Set("Software\\Classes\\.cvt", "", 1, text, RootKey::kCurrentUser);
+    }
+    settings_.scan_hkcr = r.hkcr;
+    settings_.scan_hkcu = r.hkcu;
+    settings_.scan_hku = r.hku;
+    settings_.scan_hklm = true;
+    Strings values;
+    for (const Hive& hive : kHives) {
+      if (!(settings_.*hive.setting)) continue;
+      const std::string root(hive.base_name == "HKUS" ? "HKU" : hive.base_name);
+      for (const std::string& line : test::Dump(ScanBothForms(hive.root).Root())) {
+        const size_t name_end = line.find('|', line.find('|') + 1);
+        if (name_end != std::string::npos) values.push_back(root + "\\" + line.substr(0, name_end));
+      }
+    }
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ(values, r.values);
+  }
 }
 
 TEST_F(RegistryScannerTest, KeyThatCannotBeOpenedIsRecordedEmpty) {
@@ -237,7 +309,8 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
   for (const char* file :
        {"C:\\boot.ini", "C:\\Windows\\win.ini", "C:\\Program Files\\App\\app.exe",
         "C:\\Data\\Temp\\t.txt", "C:\\Data\\Locked\\secret.txt", "D:\\Apps\\d.txt",
-        "E:\\Data\\e.txt", "C:\\Corvane\\Log.txt"})
+        "E:\\Data\\e.txt", "C:\\Corvane\\Log.txt", "C:\\Data\\Temp\\Keep\\k.txt",
+        "D:\\Apps2\\f.txt"})
     AddFile(file);
   ASSERT_TRUE(fs_.CreateFolders("C:\\Data\\Empty").ok());
   fs_.DenyList("C:\\Data\\Locked");
@@ -260,7 +333,17 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
       // The other folders end at the first entry that is unusable or empty.
       {"", "D:\\Apps;X:\\Missing;E:\\Data", "D:\\Apps|d.txt"},
       {"", "D:\\Apps\\;E:\\", "D:\\Apps|d.txt, E:\\Data, E:\\Data|e.txt"},  // as the wizard stores
-      {"W", "C:\\Windows", "C:\\Windows|win.ini, C:\\Windows|win.ini"},     // once per target
+      // A target another one walks anyway is left out, whichever comes first
+      // and whatever its letter case, unless an excluded folder cuts it off.
+      {"W", "c:\\WINDOWS\\", "C:\\Windows|win.ini"},
+      {"EWPR", "C:\\Data;D:\\Apps",
+       "C:\\Windows, C:\\Windows|win.ini, C:\\Corvane, C:|boot.ini, C:\\Program Files, "
+       "C:\\Program Files\\App, C:\\Program Files\\App|app.exe, C:\\Data, C:\\Data\\Temp, "
+       "C:\\Data\\Empty, D:\\Apps|d.txt"},
+      {"", "C:\\Data\\Empty;C:\\Data;D:\\Apps2;D:\\Apps",
+       "C:\\Data\\Temp, C:\\Data\\Empty, D:\\Apps2|f.txt, D:\\Apps|d.txt"},
+      {"", "C:\\Data;C:\\Data\\Temp\\Keep",
+       "C:\\Data\\Temp, C:\\Data\\Empty, C:\\Data\\Temp\\Keep|k.txt"},
       // An excluded folder is an empty folder record, as is an empty folder; a
       // folder that cannot be listed is skipped silently.
       {"", "C:\\Data", "C:\\Data\\Temp, C:\\Data\\Empty"},

@@ -12,11 +12,17 @@ std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest() {
     platform::Registry& registry() override { return registry_; }
     platform::FileSystem& fs() override { return fs_; }
     platform::Shell& shell() override { return shell_; }
+    bool MakeLink(const std::string& link, const std::string& target) override {
+      registry_.AddLink(platform::RootKey::kCurrentUser, key + "\\" + link,
+                        platform::RootKey::kCurrentUser, key + "\\" + target);
+      return true;
+    }
     platform::MemoryRegistry registry_;
     platform::MemoryFileSystem fs_;
     platform::MemoryShell shell_{fs_};
   };
   auto made = std::make_unique<MemoryPlatform>();
+  made->registry_.SetCurrentUserHive("S-1-5-21-0-0-0-1000");
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string name = std::string(info->test_suite_name()) + "." + info->name();
   made->folder = "C:\\CorvaneTest\\" + name;

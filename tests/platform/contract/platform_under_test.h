@@ -20,7 +20,9 @@ struct PlatformUnderTest {
   virtual platform::Registry& registry() = 0;
   virtual platform::FileSystem& fs() = 0;
   virtual platform::Shell& shell() = 0;  // the shell over fs()
-  std::string folder, key;               // the key below HKEY_CURRENT_USER
+  // Makes the key `link` a registry link to `target`, both below `key`.
+  virtual bool MakeLink(const std::string& link, const std::string& target) = 0;
+  std::string folder, key;  // the key below HKEY_CURRENT_USER
 };
 
 std::unique_ptr<PlatformUnderTest> MakePlatformUnderTest();

@@ -112,6 +112,34 @@ TEST_F(RegistryContractTest, CreateKeyMakesEveryMissingLevel) {
   EXPECT_EQ(SubkeyNames(*b), (std::vector<std::string>{"C", "D"}));
 }
 
+// A link opens as its target, by its own path and by paths through it; the
+// scan's open shows the link itself.
+TEST_F(RegistryContractTest, ALinkOpensAsItsTargetExceptWhenAskedForTheLinkItself) {
+  MakeKey("Target\\Below");
+  ASSERT_TRUE(platform_->MakeLink("Link", "Target"));
+  std::unique_ptr<RegKey> key;
+  ASSERT_STATUS(kOk, Open("Link", &key));
+  EXPECT_EQ(SubkeyNames(*key), std::vector<std::string>{"Below"});
+  EXPECT_STATUS(kOk, Open("Link\\Below"));
+  bool is_link = false;
+  ASSERT_STATUS(kOk, reg().OpenSubKeyOrLink(sandbox(), "Link", &key, &is_link));
+  EXPECT_TRUE(is_link);
+  ASSERT_STATUS(kOk, reg().OpenSubKeyOrLink(sandbox(), "Target", &key, &is_link));
+  EXPECT_FALSE(is_link);
+  EXPECT_EQ(SubkeyNames(*key), std::vector<std::string>{"Below"});
+  EXPECT_STATUS(kNotFound, reg().OpenSubKeyOrLink(sandbox(), "Missing", &key, &is_link));
+}
+
+// HKEY_CURRENT_USER is the current user's hive below HKEY_USERS.
+TEST_F(RegistryContractTest, TheCurrentUsersHiveShowsTheSameKeysAsCurrentUser) {
+  const std::string hive = reg().CurrentUserHiveName();
+  ASSERT_TRUE(hive.starts_with("S-1-5-")) << hive;
+  MakeKey("Seen");
+  std::unique_ptr<RegKey> key;
+  EXPECT_STATUS(kOk, reg().OpenKey(platform::RootKey::kUsers, hive + "\\" + path_ + "\\Seen",
+                                   KeyAccess::kRead, &key));
+}
+
 // Closing a key opened on a root must leave the root open for the next one.
 TEST_F(RegistryContractTest, ARootOutlivesTheKeysOpenedOnIt) {
   for (int round = 0; round < 2; ++round) {  // the second finds the root still open

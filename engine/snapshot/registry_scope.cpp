@@ -1,0 +1,70 @@
+#include "engine/snapshot/registry_scope.h"
+
+#include <memory>
+
+#include "platform/text.h"
+
+namespace cvn::snapshot {
+
+namespace {
+
+using platform::RootKey;
+
+constexpr std::string_view kUserClasses = "Software\\Classes";
+constexpr std::string_view kClassesHiveSuffix = "_Classes";
+
+bool SamePath(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && text::EqualsNoCase(a, b);
+}
+
+}  // namespace
+
+RegistryScope RegistryScope::Of(platform::Registry& registry, const settings::Settings& settings) {
+  const std::string user_hive = registry.CurrentUserHiveName();
+  std::unique_ptr<platform::RegKey> classes_hive;
+  const bool classes_merged =
+      !user_hive.empty() &&
+      registry
+          .OpenKey(RootKey::kUsers, user_hive + std::string(kClassesHiveSuffix),
+                   platform::KeyAccess::kRead, &classes_hive)
+          .ok();
+  return RegistryScope(settings, user_hive, classes_merged);
+}
+
+RegistryScope::RegistryScope(const settings::Settings& settings, std::string_view user_hive,
+                             bool classes_merged) {
+  const std::string own_key(settings::kSettingsKey);
+  Close(RootKey::kCurrentUser, own_key);
+  Close(RootKey::kUsers, ".DEFAULT\\" + own_key);
+  if (settings.scan_hkcr) Close(RootKey::kLocalMachine, "SOFTWARE\\Classes");
+  if (user_hive.empty()) return;
+
+  const std::string user(user_hive);
+  const std::string classes_hive = user + std::string(kClassesHiveSuffix);
+  Close(RootKey::kUsers, user + "\\" + own_key);
+  if (settings.scan_hkcu) {
+    Close(RootKey::kUsers, user);
+    Close(RootKey::kUsers, classes_hive);
+  }
+  if (settings.scan_hkcr && classes_merged) {
+    Close(RootKey::kCurrentUser, std::string(kUserClasses));
+    Close(RootKey::kUsers, user + "\\" + std::string(kUserClasses));
+    Close(RootKey::kUsers, classes_hive);
+  }
+}
+
+void RegistryScope::Close(RootKey root, std::string path) {
+  closed_.emplace_back(root, std::move(path));
+}
+
+bool RegistryScope::IsClosed(RootKey root, std::string_view path) const {
+  for (const auto& [closed_root, closed_path] : closed_)
+    if (closed_root == root && SamePath(path, closed_path)) return true;
+  return false;
+}
+
+bool RegistryScope::FollowsLink(RootKey root, std::string_view path) const {
+  return root == RootKey::kCurrentUser && SamePath(path, kUserClasses);
+}
+
+}  // namespace cvn::snapshot
