@@ -15,6 +15,7 @@
 #include "engine/threads/worker_context.h"
 #include "engine/threads/worker_thread.h"
 #include "i18n/translator.h"
+#include "monitoring/scan_targets.h"
 #include "monitoring/scan_workers.h"
 #include "settings/settings.h"
 #include "uninstall/uninstall_log.h"
@@ -68,34 +69,45 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     return Usage("unknown command '" + name + "' (try --help)");
   }
 
-  if (options.command == Command::kRun) {
-    if (next < args.size() && args[next] == "--at-logon") {
-      options.at_logon = true;
-      ++next;
-    }
-    if (next >= args.size() || args[next] != "--")
-      return Usage("run: '--' and the setup program are required");
-    ++next;
-    if (next >= args.size()) return Usage("run: the setup program is missing after '--'");
-    options.setup.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
-    return {options, {}};
-  }
+  const bool starts = options.command == Command::kStart || options.command == Command::kRun;
   while (next < args.size()) {
     const std::string& arg = args[next++];
-    if (options.command == Command::kShow && arg == "--hex") {
+    // The value of an option that takes one; empty when it is missing.
+    auto value = [&]() { return next < args.size() ? args[next++] : std::string(); };
+    if (options.command == Command::kRun && arg == "--") {
+      if (next >= args.size()) return Usage("run: the setup program is missing after '--'");
+      options.setup.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
+      return {options, {}};
+    } else if (options.command == Command::kShow && arg == "--hex") {
       options.hex = true;
     } else if (options.command == Command::kShow && arg == "--output") {
-      if (next >= args.size() || args[next].empty())
-        return Usage("show: --output needs a file name");
-      options.output = args[next++];
-    } else if (options.command == Command::kStart && arg == "--at-logon") {
+      options.output = value();
+      if (options.output.empty()) return Usage("show: --output needs a file name");
+    } else if (starts && arg == "--at-logon") {
       options.at_logon = true;
+    } else if (starts && arg == "--targets") {
+      options.targets = value();
+      settings::Settings check;
+      if (const std::string error = monitoring::ApplyTargetList(options.targets, check);
+          !error.empty())
+        return Usage(name + ": --targets: " + error);
+    } else if (options.command == Command::kRun && arg == "--wait") {
+      const std::string mode = value();
+      if (mode != "tree" && mode != "setup") return Usage("run: --wait takes tree or setup");
+      options.wait.mode = mode == "tree" ? WaitMode::kTree : WaitMode::kSetup;
+    } else if (options.command == Command::kRun && arg == "--timeout") {
+      const std::string seconds = value();
+      const bool digits = !seconds.empty() && seconds.size() <= 6 &&
+                          seconds.find_first_not_of("0123456789") == std::string::npos;
+      if (!digits || std::stoi(seconds) == 0)
+        return Usage("run: --timeout takes a number of seconds from 1 to 999999");
+      options.wait.timeout_seconds = std::stoi(seconds);
     } else if (options.command == Command::kUninstall && arg == "--yes") {
       options.yes = true;
     } else if (options.command == Command::kUninstall && arg == "--verbose") {
       options.verbose = true;
     } else if (options.command == Command::kUninstall && arg == "--shared") {
-      const std::string answer = next < args.size() ? args[next++] : std::string();
+      const std::string answer = value();
       if (answer == "yes") {
         options.shared = SharedAnswer::kYes;
       } else if (answer == "no") {
@@ -109,17 +121,29 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       return Usage(name + ": unexpected argument '" + arg + "'");
     }
   }
+  if (options.command == Command::kRun)
+    return Usage("run: '--' and the setup program are required");
   return {options, {}};
+}
+
+WaitStep NextWaitStep(const SetupWait& wait, bool setup_running, size_t others_running,
+                      bool interrupted, bool timed_out) {
+  if (interrupted) return setup_running ? WaitStep::kCancel : WaitStep::kStopWaiting;
+  if (!setup_running && (wait.mode == WaitMode::kSetup || others_running == 0))
+    return WaitStep::kDone;
+  return timed_out ? WaitStep::kStopWaiting : WaitStep::kWait;
 }
 
 std::string HelpText() {
   return "Usage: corvane-cli COMMAND [OPTIONS]\n"
-         "  start ID [--at-logon]        first scan of the saved targets; the monitoring of ID is "
-         "then pending\n"
+         "  start ID [--at-logon] [--targets LIST]  first scan of the saved targets (or LIST); "
+         "the monitoring of ID is then pending\n"
          "  finish                        second scan and comparison; saves the archive of the "
          "pending monitoring\n"
-         "  run ID [--at-logon] -- SETUP [ARGS...]  start, run SETUP and wait for it and what it "
-         "starts, then finish\n"
+         "  run ID [--at-logon] [--targets LIST] [--wait tree|setup] [--timeout SECONDS]\n"
+         "        -- SETUP [ARGS...]        start, run SETUP and wait for it and what it starts "
+         "(tree)\n"
+         "                                or for SETUP alone (setup), then finish\n"
          "  list                          the monitored applications: name, created, last used, "
          "uses\n"
          "  show ID [--hex] [--output FILE]  the changes of ID as text, to standard output or "
@@ -127,6 +151,10 @@ std::string HelpText() {
          "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of "
          "ID\n"
          "  --help                        this text\n"
+         "LIST: hives and full folder paths separated by commas, such as\n"
+         "  HKLM,HKCU,C:\\Program Files,D:\\Tools (hives: HKCR, HKLM, HKU, HKCU, HKCC).\n"
+         "While run waits, a first Ctrl+C once SETUP has ended stops the wait and finishes;\n"
+         "another Ctrl+C stops.\n"
          "Exit codes: 0 success, 1 uninstall ended with errors, 2 wrong usage,\n"
          "3 archive or pending monitoring missing or invalid,\n"
          "4 stopped by Ctrl+C.\n";
@@ -165,7 +193,14 @@ class Runner final : public monitoring::ScanObserver {
     return path + std::string(name);
   }
 
-  ExitCode Start(const std::string& identifier, bool at_logon) {
+  ExitCode Start(const std::string& identifier, bool at_logon, const std::string& targets) {
+    if (!targets.empty()) {
+      if (const std::string error = monitoring::ApplyTargetList(targets, settings_);
+          !error.empty()) {
+        env_.err << "corvane-cli: --targets: " << error << "\n";
+        return ExitCode::kUsage;
+      }
+    }
     if (monitoring::EnabledTargetCount(settings_) == 0) {
       env_.err << "corvane-cli: no scan target is enabled in the settings\n";
       return ExitCode::kUsage;
@@ -184,10 +219,10 @@ class Runner final : public monitoring::ScanObserver {
       return ExitCode::kInvalidData;
     }
     if (at_logon) SetRunAtLogon();
-    const std::string line = identifier + "\r\n";
+    const std::string text = monitoring::FormatContinuation({identifier, targets});
     const platform::Status written =
         env_.fs.WriteFile(PathInProgramFolder(kContinueFile),
-                          {reinterpret_cast<const uint8_t*>(line.data()), line.size()});
+                          {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     if (!written.ok()) {
       env_.err << "corvane-cli: " << PathInProgramFolder(kContinueFile) << " cannot be written\n";
       return ExitCode::kInvalidData;
@@ -202,12 +237,15 @@ class Runner final : public monitoring::ScanObserver {
       env_.err << "corvane-cli: no monitoring is pending (" << continue_path << " is missing)\n";
       return ExitCode::kInvalidData;
     }
-    std::string identifier(bytes.begin(), bytes.end());
-    identifier = identifier.substr(0, identifier.find_first_of("\r\n"));
-    if (identifier.empty()) {
+    const auto continuation = monitoring::ParseContinuation(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // The targets of the first scan, which the second must read alike.
+    if (!continuation || (!continuation->targets.empty() &&
+                          !monitoring::ApplyTargetList(continuation->targets, settings_).empty())) {
       env_.err << "corvane-cli: " << continue_path << ": " << InvalidFileFormat() << "\n";
       return ExitCode::kInvalidData;
     }
+    const std::string& identifier = continuation->identifier;
     context_.current_identifier = identifier;
     // A crash during the second scan must not leave the monitoring pending.
     RemoveRunAtLogon();
@@ -242,14 +280,20 @@ class Runner final : public monitoring::ScanObserver {
   }
 
   ExitCode Run(const Options& options) {
-    if (ExitCode code = Start(options.identifier, options.at_logon); code != ExitCode::kOk)
+    if (ExitCode code = Start(options.identifier, options.at_logon, options.targets);
+        code != ExitCode::kOk)
       return code;
-    if (!env_.run_setup || !env_.run_setup(options.setup)) {
+    const SetupOutcome outcome =
+        env_.run_setup ? env_.run_setup(options.setup, options.wait) : SetupOutcome::kNotStarted;
+    if (outcome == SetupOutcome::kNotStarted) {
       env_.err << "corvane-cli: " << options.setup.front()
                << " cannot be started; the monitoring stays pending (finish it with 'finish')\n";
       return ExitCode::kUsage;
     }
-    if (Interrupted()) return ExitCode::kStopped;
+    if (outcome == SetupOutcome::kCancelled || Interrupted()) {
+      env_.err << "corvane-cli: stopped; the monitoring stays pending (finish it with 'finish')\n";
+      return ExitCode::kStopped;
+    }
     return Finish();
   }
 
@@ -535,7 +579,7 @@ ExitCode Execute(const Options& options, Environment& env) {
   runner.ChooseLanguage();
   switch (options.command) {
     case Command::kStart:
-      return runner.Start(options.identifier, options.at_logon);
+      return runner.Start(options.identifier, options.at_logon, options.targets);
     case Command::kFinish:
       return runner.Finish();
     case Command::kRun:

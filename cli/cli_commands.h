@@ -34,12 +34,41 @@ enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow, kUninstall };
 // What to do with a shared file nothing uses any more.
 enum class SharedAnswer { kYes, kNo, kAsk };
 
+// What `run` waits for: the setup program and every process it starts, or
+// the setup program alone.
+enum class WaitMode { kTree, kSetup };
+
+struct SetupWait {
+  WaitMode mode = WaitMode::kTree;
+  int timeout_seconds = 0;  // from the setup's start; 0: no limit
+};
+
+// How the wait for a setup program ended.
+enum class SetupOutcome {
+  kNotStarted,
+  kEnded,           // what the wait mode waits for has ended
+  kStoppedWaiting,  // Ctrl+C or the time limit ended the wait: the monitoring goes on
+  kCancelled,       // Ctrl+C while the setup program itself ran
+};
+
+// The wait's next step, decided a few times a second from what still runs.
+// A Ctrl+C while the setup program runs cancels, as it stops a scan; once
+// only processes it started remain (a desktop, an application started at
+// the end of the installation), it stops the wait and the monitoring goes on.
+enum class WaitStep { kWait, kDone, kStopWaiting, kCancel };
+WaitStep NextWaitStep(const SetupWait& wait, bool setup_running, size_t others_running,
+                      bool interrupted, bool timed_out);
+
 struct Options {
   Command command = Command::kHelp;
   std::string identifier;
   // start, run: the start-at-logon value, so a setup that restarts the
   // computer brings the window program back to finish the monitoring
   bool at_logon = false;
+  // start, run: targets for this monitoring instead of the stored ones
+  std::string targets;
+  // run
+  SetupWait wait;
   // show
   bool hex = false;
   std::string output;  // empty: standard output
@@ -77,9 +106,9 @@ struct Environment {
   // True once the user pressed Ctrl+C; asked on the main thread while a
   // worker runs. May be empty.
   std::function<bool()> interrupted;
-  // Runs the setup program (its path then its arguments) and waits for it
-  // and every process it starts; false when it could not be started.
-  std::function<bool(const std::vector<std::string>&)> run_setup;
+  // Runs the setup program (its path then its arguments) and waits for it as
+  // `wait` says, telling the user on `err` what it still waits for.
+  std::function<SetupOutcome(const std::vector<std::string>&, const SetupWait& wait)> run_setup;
   // Asks the user a yes-or-no question; false when there is nobody to ask.
   // May be empty: every answer is then no.
   std::function<bool(const std::string&)> confirm;

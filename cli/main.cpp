@@ -48,49 +48,132 @@ std::wstring QuoteArgument(const std::wstring& arg) {
   return quoted + L"\"";
 }
 
-// Runs the setup program in a job object and waits until every process of
-// the job has ended, or until Ctrl+C.
-bool RunSetup(const std::vector<std::string>& command) {
+// The file name of a running process's executable; "?" when it cannot be read.
+std::string ProcessName(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  wchar_t path[MAX_PATH] = L"?";
+  DWORD size = MAX_PATH;
+  if (process != nullptr) {
+    if (!QueryFullProcessImageNameW(process, 0, path, &size)) wcscpy(path, L"?");
+    CloseHandle(process);
+  }
+  const std::wstring full = path;
+  return cvn::platform::win32::ToUtf8(full.substr(full.find_last_of(L"\\/") + 1));
+}
+
+// "explorer.exe (32), myapp.exe (48)": the processes of the job but the one
+// `except` names (0: none).
+std::string OtherProcesses(HANDLE job, DWORD except) {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[255];
+  } ids = {};
+  ids.list.NumberOfAssignedProcesses = 256;
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof(ids), nullptr))
+    return "?";
+  std::string text;
+  for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+    const DWORD pid = static_cast<DWORD>(ids.list.ProcessIdList[i]);
+    if (pid == except) continue;
+    if (!text.empty()) text += ", ";
+    text += ProcessName(pid) + " (" + std::to_string(pid) + ")";
+  }
+  return text;
+}
+
+// Processes of the job still running, the setup program's included.
+size_t ActiveProcesses(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+  if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof(info),
+                                 nullptr))
+    return 0;
+  return info.ActiveProcesses;
+}
+
+// How long processes may run on after the setup program before the user is
+// told what is still waited for.
+constexpr ULONGLONG kQuietMilliseconds = 3000;
+
+// Runs the setup program in a job object, so that the processes it starts
+// are waited for too, and waits as `wait` says.
+cvn::cli::SetupOutcome RunSetup(const std::vector<std::string>& command,
+                                const cvn::cli::SetupWait& wait) {
+  using cvn::cli::SetupOutcome;
+  using cvn::cli::WaitStep;
   std::wstring line;
   for (const std::string& arg : command) {
     if (!line.empty()) line += L' ';
     line += QuoteArgument(cvn::platform::win32::ToWide(arg));
   }
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
-  if (!job || !port) return false;
-  JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job, port};
-  SetInformationJobObject(job, JobObjectAssociateCompletionPortInformation, &association,
-                          sizeof(association));
+  if (job == nullptr) return SetupOutcome::kNotStarted;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                       nullptr, &startup, &process)) {
-    CloseHandle(port);
     CloseHandle(job);
-    return false;
+    return SetupOutcome::kNotStarted;
   }
+  // Outside a job (a system that refuses nested jobs) only the setup
+  // program itself can be waited for.
   const bool in_job = AssignProcessToJobObject(job, process.hProcess);
   ResumeThread(process.hThread);
   CloseHandle(process.hThread);
-  bool done = false;
-  while (!done && !g_interrupted) {
-    if (!in_job) {
-      done = WaitForSingleObject(process.hProcess, 200) == WAIT_OBJECT_0;
-      continue;
+
+  const ULONGLONG started = GetTickCount64();
+  ULONGLONG setup_ended = started;
+  bool told = false;
+  WaitStep step = WaitStep::kWait;
+  while (step == WaitStep::kWait) {
+    const bool setup_running = WaitForSingleObject(process.hProcess, 200) == WAIT_TIMEOUT;
+    const size_t active = in_job ? ActiveProcesses(job) : 0;
+    const size_t others = active > 0 ? active - (setup_running ? 1 : 0) : 0;
+    const bool timed_out =
+        wait.timeout_seconds > 0 && GetTickCount64() - started >= wait.timeout_seconds * 1000ull;
+    step = cvn::cli::NextWaitStep(wait, setup_running, others, g_interrupted, timed_out);
+    if (setup_running) setup_ended = GetTickCount64();
+    // Installers often finish their work in a process they start; only what
+    // still runs a while after the setup program has ended is named.
+    if (step == WaitStep::kWait && !setup_running && !told &&
+        GetTickCount64() - setup_ended >= kQuietMilliseconds) {
+      std::fprintf(stderr,
+                   "corvane-cli: the setup program has ended; waiting for what it started: %s\n"
+                   "corvane-cli: press Ctrl+C to stop waiting and finish the monitoring\n",
+                   OtherProcesses(job, process.dwProcessId).c_str());
+      told = true;
     }
-    DWORD message = 0;
-    ULONG_PTR key = 0;
-    LPOVERLAPPED overlapped = nullptr;
-    if (GetQueuedCompletionStatus(port, &message, &key, &overlapped, 200) &&
-        message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
-      done = true;
+  }
+  if (step == WaitStep::kStopWaiting) {
+    const std::string still = OtherProcesses(job, 0);
+    std::fprintf(stderr, "corvane-cli: stopped waiting%s%s; finishing the monitoring\n",
+                 still.empty() ? "" : "; still running: ", still.c_str());
+    g_interrupted = false;  // that Ctrl+C ended the wait; the next one stops the scan
   }
   CloseHandle(process.hProcess);
-  CloseHandle(port);
   CloseHandle(job);
-  return true;
+  switch (step) {
+    case WaitStep::kCancel:
+      return SetupOutcome::kCancelled;
+    case WaitStep::kStopWaiting:
+      return SetupOutcome::kStoppedWaiting;
+    default:
+      return SetupOutcome::kEnded;
+  }
+}
+
+// Makes sure the session's desktop process runs. It is started without this
+// process's standard handles: it outlives the command, and would keep a file
+// that the output goes to open until the session ends.
+void StartDesktop() {
+  const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE saved[3];
+  for (int i = 0; i < 3; ++i) {
+    saved[i] = GetStdHandle(kinds[i]);
+    SetStdHandle(kinds[i], nullptr);
+  }
+  GetDesktopWindow();
+  for (int i = 0; i < 3; ++i) SetStdHandle(kinds[i], saved[i]);
 }
 
 // A question answered on the console; no when nobody is there to answer.
@@ -142,6 +225,14 @@ int wmain(int argc, wchar_t** argv) {
       RunSetup,
       Confirm,
       [&translator](const std::string& name) { translator.SetLanguage(name); }};
+  // Wine starts the session's desktop process for the first program that
+  // opens a window, as a child of that program, and the process lives as long
+  // as the session. Started here, before the first scan, what it writes at
+  // its start is not taken for the installation's, and it runs outside the
+  // setup program's job, which would otherwise never empty. On Windows the
+  // desktop is always there.
+  const cvn::cli::Command command = parsed.options->command;
+  if (command == cvn::cli::Command::kStart || command == cvn::cli::Command::kRun) StartDesktop();
   const int code = static_cast<int>(cvn::cli::Execute(*parsed.options, env));
   std::cout.flush();
   cvn::i18n::InstallTranslator(nullptr);

@@ -42,6 +42,13 @@ TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
   const Options run = ParseArguments(Args("run App -- setup.exe /S --hex")).options.value();
   EXPECT_EQ(run.setup, Args("setup.exe /S --hex"));  // not options of the command
   EXPECT_FALSE(run.hex);
+  const Options wait =
+      ParseArguments(Args("run App --targets hklm,C:\\X --wait setup --timeout 30 -- s.exe"))
+          .options.value();
+  EXPECT_TRUE(wait.wait.mode == WaitMode::kSetup && wait.wait.timeout_seconds == 30);
+  EXPECT_EQ(wait.targets, "hklm,C:\\X");
+  EXPECT_EQ(wait.setup, Args("s.exe"));
+  EXPECT_TRUE(ParseArguments(Args("run App -- s.exe")).options->wait.mode == WaitMode::kTree);
   const Options un =
       ParseArguments(Args("uninstall App --yes --shared no --verbose")).options.value();
   EXPECT_TRUE(un.yes && un.verbose && un.shared == SharedAnswer::kNo);
@@ -49,14 +56,55 @@ TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
 }
 
 TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
-  for (const char* line : {"", "bogus", "start --hex", "show a\\b", "show App --output",
-                           "show App --verbose", "finish extra", "run App setup.exe", "run App --",
-                           "uninstall", "uninstall App --shared maybe"}) {
+  for (const char* line : {"",
+                           "bogus",
+                           "start --hex",
+                           "show a\\b",
+                           "show App --output",
+                           "show App --verbose",
+                           "finish extra",
+                           "run App setup.exe",
+                           "run App --",
+                           "uninstall",
+                           "uninstall App --shared maybe",
+                           "run App --wait all -- s",
+                           "run App --timeout 0 -- s",
+                           "run App --timeout 1e3 -- s",
+                           "run App --wait setup",
+                           "start App --targets",
+                           "start App --targets HKXX",
+                           "start App --targets C:\\A;D:\\B",
+                           "start App --targets HKLM,,HKCU",
+                           "show App --targets HKLM"}) {
     const ParseResult result = ParseArguments(Args(line));
     EXPECT_FALSE(result.options) << line;
     EXPECT_FALSE(result.error.empty());
     EXPECT_EQ(result.error.find('\n'), std::string::npos);
   }
+}
+
+TEST(NextWaitStepTest, CtrlCCancelsWhileTheSetupRunsAndEndsTheWaitOnceOnlyOthersRemain) {
+  const SetupWait tree{WaitMode::kTree, 0}, setup{WaitMode::kSetup, 0};
+  const struct {
+    const SetupWait& wait;
+    bool setup_running;
+    size_t others;
+    bool interrupted, timed_out;
+    WaitStep step;
+  } kRows[] = {
+      {tree, true, 0, false, false, WaitStep::kWait},
+      {tree, false, 2, false, false, WaitStep::kWait},
+      {tree, false, 0, false, false, WaitStep::kDone},
+      {setup, false, 2, false, false, WaitStep::kDone},
+      {setup, true, 0, false, false, WaitStep::kWait},
+      {tree, true, 1, true, false, WaitStep::kCancel},
+      {tree, false, 1, true, false, WaitStep::kStopWaiting},
+      {tree, true, 1, false, true, WaitStep::kStopWaiting},
+      {tree, false, 0, false, true, WaitStep::kDone},
+  };
+  for (const auto& r : kRows)
+    EXPECT_EQ(NextWaitStep(r.wait, r.setup_running, r.others, r.interrupted, r.timed_out), r.step)
+        << &r - kRows;
 }
 
 // Dates in a fixed form, whatever the machine's locale.
@@ -105,10 +153,11 @@ class CliTest : public ::testing::Test {
       questions_.push_back(question);
       return false;
     };
-    env.run_setup = [this](const std::vector<std::string>& command) {
+    env.run_setup = [this](const std::vector<std::string>& command, const SetupWait& wait) {
       setup_command_ = command;
+      setup_wait_ = wait;
       Install();
-      return true;
+      return setup_outcome_;
     };
     return Execute(*parsed.options, env);
   }
@@ -131,6 +180,8 @@ class CliTest : public ::testing::Test {
   bool interrupt_ = false;
   std::ostringstream out_, err_;
   std::vector<std::string> setup_command_;
+  SetupWait setup_wait_;
+  SetupOutcome setup_outcome_ = SetupOutcome::kEnded;
 };
 
 TEST_F(CliTest, StartThenFinishSavesTheArchiveAndShowPrintsIt) {
@@ -197,6 +248,48 @@ TEST_F(CliTest, RunThenUninstallAsksFirstUndoesTheChangesAndListCountsTheUse) {
   EXPECT_EQ(out_.str(),
             "Name\tCreated\tLast used\tUses\n"
             "App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\nBroken\t\t\t\n");
+}
+
+// Targets given to start are the first scan's and, through the continuation
+// file, the second's; the stored ones stay as they were.
+TEST_F(CliTest, TargetsOfOneMonitoringReachTheSecondScanWithoutChangingTheSettings) {
+  ASSERT_EQ(Run("start App --targets HKLM,hkcu,C:\\Scratch"), ExitCode::kOk) << err_.str();
+  EXPECT_EQ(Read(kCvn + "Continue.dat"), "App\r\nTargets=HKLM,hkcu,C:\\Scratch\r\n");
+  Install();
+  ASSERT_TRUE(Key(platform::RootKey::kLocalMachine, "Software\\Vendor"));
+  Write("C:\\Scratch\\top.txt", "t");
+  ASSERT_EQ(Run("finish"), ExitCode::kOk) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "App: 3 keys created, 1 values created, 1 folders created, 2 files created\n");
+  settings::Settings stored;
+  settings::LoadSettings(registry_, stored);
+  EXPECT_TRUE(!stored.scan_hklm && stored.other_folders == "C:\\Scratch\\Mon");
+  // A damaged target list ends the finish like a damaged file.
+  ASSERT_EQ(Run("start App"), ExitCode::kOk) << err_.str();
+  Write(kCvn + "Continue.dat", "App\r\nTargets=HKLM,,\r\n");
+  EXPECT_EQ(Run("finish"), ExitCode::kInvalidData);
+}
+
+// The wait's end decides: a cancel keeps the monitoring pending, a stopped
+// wait goes on to the second scan.
+TEST_F(CliTest, RunFinishesUnlessTheWaitWasCancelledOrTheSetupNeverStarted) {
+  const struct {
+    SetupOutcome outcome;
+    ExitCode code;
+    bool pending;
+  } kRows[] = {
+      {SetupOutcome::kStoppedWaiting, ExitCode::kOk, false},
+      {SetupOutcome::kCancelled, ExitCode::kStopped, true},
+      {SetupOutcome::kNotStarted, ExitCode::kUsage, true},
+  };
+  for (const auto& r : kRows) {
+    setup_outcome_ = r.outcome;
+    EXPECT_EQ(Run("run App --timeout 5 -- setup.exe"), r.code) << err_.str();
+    EXPECT_EQ(setup_wait_.timeout_seconds, 5);
+    EXPECT_EQ(fs_.Exists(kCvn + "Continue.dat"), r.pending);
+    EXPECT_EQ(fs_.Exists(kCvn + "App.cvn"), !r.pending);
+    fs_.DeleteFile(kCvn + "App.cvn");
+  }
 }
 
 TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {

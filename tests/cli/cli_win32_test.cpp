@@ -134,4 +134,26 @@ TEST_F(CliWin32Test, RunShowAndUninstallASetupProgramAndRefuseWrongUsage) {
   EXPECT_EQ(wrong.err, "corvane-cli: unknown command 'bogus' (try --help)\r\n");
 }
 
+// A process the setup program leaves running is named, and --timeout ends
+// the wait for it; the monitoring then finishes as usual.
+TEST_F(CliWin32Test, ATimeLimitEndsTheWaitForWhatTheSetupLeftRunning) {
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"CorvaneTestLinger");
+  const ULONGLONG started = GetTickCount64();
+  Result run = RunCli(L"run Linger --timeout 8 -- \"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" +
+                      ToWide(scratch_) + L"\" \"" + ToWide(box_.key + "\\Cli") + L"\" linger");
+  const ULONGLONG waited = GetTickCount64() - started;
+  SetEvent(release);
+  CloseHandle(release);
+  ASSERT_EQ(run.code, 0u) << run.err;
+  EXPECT_EQ(run.out,
+            "Linger: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
+  EXPECT_NE(run.err.find("the setup program has ended; waiting for what it started: "
+                         "cli_test_setup.exe ("),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("stopped waiting; still running: cli_test_setup.exe ("), std::string::npos)
+      << run.err;
+  EXPECT_GE(waited, 8000u);
+}
+
 }  // namespace

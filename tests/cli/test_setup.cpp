@@ -1,17 +1,20 @@
 // A tiny setup program for the corvane-cli test under Wine:
-//   test_setup.exe FOLDER KEY
+//   test_setup.exe FOLDER KEY [linger]
 // starts a copy of itself and ends at once; the copy creates the folder
 // FOLDER\App, the file FOLDER\App\setup.txt and the value "Installed" under
 // HKEY_CURRENT_USER\KEY. So a monitor that waits only for the first process
-// misses everything.
+// misses everything. With "linger" the copy then runs on, as an application
+// started at the end of an installation does, until the event
+// "CorvaneTestLinger" is set (a minute at most).
 #include <windows.h>
 
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 3) {
-    std::wstring line =
-        L"\"" + std::wstring(argv[0]) + L"\" \"" + argv[1] + L"\" \"" + argv[2] + L"\" child";
+  const bool linger = argc == 4 && std::wstring(argv[3]) == L"linger";
+  if (argc == 3 || linger) {
+    std::wstring line = L"\"" + std::wstring(argv[0]) + L"\" \"" + argv[1] + L"\" \"" + argv[2] +
+                        (linger ? L"\" child-linger" : L"\" child");
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -23,6 +26,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (argc != 4) return 2;
+  const bool lingers = std::wstring(argv[3]) == L"child-linger";
   // The child: the installation itself, a moment after its parent has gone.
   Sleep(500);
   const std::wstring folder = std::wstring(argv[1]) + L"\\App";
@@ -34,7 +38,12 @@ int wmain(int argc, wchar_t** argv) {
   WriteFile(file, "installed", 9, &written, nullptr);
   CloseHandle(file);
   const wchar_t value[] = L"yes";
-  return RegSetKeyValueW(HKEY_CURRENT_USER, argv[2], L"Installed", REG_SZ, value, sizeof(value))
-             ? 5
-             : 0;
+  if (RegSetKeyValueW(HKEY_CURRENT_USER, argv[2], L"Installed", REG_SZ, value, sizeof(value)))
+    return 5;
+  if (lingers) {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"CorvaneTestLinger");
+    WaitForSingleObject(release, 60000);
+    CloseHandle(release);
+  }
+  return 0;
 }
