@@ -219,6 +219,22 @@ TEST_F(ScanWorkersTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
     EXPECT_FALSE(SnapshotExists(name)) << name;
 }
 
+// The window saves its settings when it closes, in the middle of a
+// monitoring; under the user's SID in HKEY_USERS that is still no change.
+TEST_F(ScanWorkersTest, SavingTheSettingsDuringAMonitoringIsNoChange) {
+  registry_.SetCurrentUserHive("S-1-5-21-9");
+  settings_.scan_hku = true;
+  settings_.scan_hkcu = false;
+  ASSERT_TRUE(settings::SaveSettings(registry_, settings_));
+  ASSERT_EQ(FirstScan(), ProgramState::kScanned);
+  settings_.language = "Deutsch";
+  settings_.other_folders += ";D:\\More";
+  ASSERT_TRUE(settings::SaveSettings(registry_, settings_));
+  settings_.other_folders = kBox;
+  EXPECT_EQ(Run(NewSecondScan()), ProgramState::kIdle);
+  EXPECT_EQ(AllChanges(tree_), Strings{});
+}
+
 TEST_F(ScanWorkersTest, StopWhileTheFirstScanIsParked) {
   // The window's Stop once the first hive is under way: park the worker at
   // its next pause point, stop it and let it go. It cannot get past the
