@@ -62,6 +62,11 @@ FileSystemScanner::FileSystemScanner(platform::FileSystem& fs, platform::Registr
                                      threads::ScanControl& control)
     : fs_(fs), registry_(registry), settings_(settings), control_(control) {}
 
+bool FileSystemScanner::IsFolder(std::string_view path) {
+  const auto attributes = fs_.GetAttributes(path);
+  return attributes && (*attributes & kDirectory);
+}
+
 std::unique_ptr<platform::FolderListing> FileSystemScanner::Enter(std::string_view folder_path) {
   std::unique_ptr<platform::FolderListing> listing;
   if (folder_path.empty() || !fs_.ListFolder(folder_path, &listing).ok()) return nullptr;
@@ -79,18 +84,25 @@ std::string FileSystemScanner::TargetPath(std::string_view target) {
 }
 
 void FileSystemScanner::ScanTarget(const std::string& path, SnapshotStore& store) {
+  if (settings_.excluded_folders.Contains(path)) return;
   const auto listing = Enter(path);
-  if (listing == nullptr) return;
   const size_t size_before = store.Bytes().size();
-  ScanFolder(path, *listing, store);
-  // A target's path reaches the snapshot through its first record. An empty
-  // target has none, so it gets a folder record of its own: otherwise the
-  // folders on the way to it would look created once the installer put
-  // something in it, and an uninstall would offer to delete them.
-  if (store.Bytes().size() == size_before && !control_.Terminated() && !IsDriveRoot(path) &&
-      !settings_.excluded_folders.Contains(path)) {
-    store.Add(path, "", {}, 0, flags::kContainer);
+  if (listing != nullptr) ScanFolder(path, *listing, store);
+  if (store.Bytes().size() != size_before || control_.Terminated()) return;
+  // A target's path reaches the snapshot through its first record. One
+  // without records (empty, missing, not listable) records the nearest
+  // folder on its way that exists: both scans then know the folders leading
+  // to it, and when the installation creates the target, the target is
+  // what shows as created, never a folder that was there before.
+  std::string known = path;
+  while (!IsFolder(known)) {
+    const size_t cut = known.rfind('\\');
+    // A drive or a share that is not there.
+    if (IsDriveRoot(known) || cut == std::string::npos || cut < 2) return;
+    known = cut == 2 ? known.substr(0, 3) : known.substr(0, cut);
   }
+  // A drive root is recorded as its files are, by the drive alone.
+  store.Add(IsDriveRoot(known) ? known.substr(0, 2) : known, "", {}, 0, flags::kContainer);
 }
 
 bool FileSystemScanner::Reaches(std::string_view outer, std::string_view inner) const {
@@ -109,13 +121,8 @@ bool FileSystemScanner::Reaches(std::string_view outer, std::string_view inner) 
 
 std::vector<std::string> FileSystemScanner::Targets(std::string_view windows_folder) {
   std::vector<std::string> chosen;
-  // False when the target cannot be used.
   auto choose = [&](std::string_view target) {
-    if (target.empty()) return false;
-    std::string path = TargetPath(target);
-    if (Enter(path) == nullptr) return false;
-    chosen.push_back(std::move(path));
-    return true;
+    if (!target.empty()) chosen.push_back(TargetPath(target));
   };
   if (settings_.scan_system_partition) {
     choose(SystemDriveRoot(windows_folder));
@@ -124,11 +131,14 @@ std::vector<std::string> FileSystemScanner::Targets(std::string_view windows_fol
     if (settings_.scan_program_files) choose(GetProgramFilesDir(registry_));
   }
   if (settings_.scan_other_folders) {
-    // The list ends at its first empty or unusable entry.
+    // Every entry is a target, usable or not: a folder missing before the
+    // installation may be there after it, and both scans must read the
+    // same places.
     std::string_view rest = settings_.other_folders;
     for (;;) {
       const size_t cut = rest.find(';');
-      if (!choose(rest.substr(0, cut)) || cut == std::string_view::npos) break;
+      choose(rest.substr(0, cut));
+      if (cut == std::string_view::npos) break;
       rest.remove_prefix(cut + 1);
     }
   }

@@ -6,6 +6,9 @@
 // directory is never changed. A folder that cannot be listed is skipped: no
 // record, no message. Targets that overlap are walked once: a target inside
 // another one (and not cut off from it by an excluded folder) is left out.
+// A target that is missing or cannot be listed is recorded by the nearest
+// folder on its way that exists, so that it shows as created when the
+// installation makes it, and the folders above it never do.
 #pragma once
 
 #include <array>
@@ -52,7 +55,8 @@ class FileSystemScanner {
 
   // The targets the settings choose, as absolute paths in scan order, each
   // folder once: the system partition or the Windows and program-files
-  // folders, then the other folders up to the first empty or unusable entry.
+  // folders, then every non-empty entry of the other folders, whether it
+  // exists now or not.
   std::vector<std::string> Targets(std::string_view windows_folder);
 
   // Scans the targets the settings choose into a new store "FIS2" and saves
@@ -68,6 +72,7 @@ class FileSystemScanner {
  private:
   // The listing of a folder, or null when it cannot be listed.
   std::unique_ptr<platform::FolderListing> Enter(std::string_view folder_path);
+  bool IsFolder(std::string_view path);
   // Scans one target, an absolute path.
   void ScanTarget(const std::string& path, SnapshotStore& store);
   // True when the walk of `outer` records everything below `inner`.

@@ -8,9 +8,12 @@ namespace {
 
 constexpr std::string_view kExtension = ".sns";
 
-bool StartsWithFolder(std::string_view path, std::string_view folder) {
+// True when `path` is one element below `folder`: a relative record names
+// one new child of the previous path, which is how a walk goes down.
+bool IsChildOf(std::string_view path, std::string_view folder) {
   return path.size() > folder.size() + 1 && path.substr(0, folder.size()) == folder &&
-         path[folder.size()] == '\\';
+         path[folder.size()] == '\\' &&
+         path.find('\\', folder.size() + 1) == std::string_view::npos;
 }
 
 }  // namespace
@@ -61,7 +64,7 @@ void SnapshotStore::Add(std::string_view path, std::string_view name, std::span<
   if (!last_path_.empty() && path == last_path_) {
     path_length = static_cast<uint32_t>(path.size());
   } else {
-    if (StartsWithFolder(path, last_path_)) {
+    if (IsChildOf(path, last_path_)) {
       record |= flags::kRelativePath;
       path_text = path.substr(last_path_.size() + 1);
     } else {

@@ -18,7 +18,7 @@ namespace cvn::snapshot {
 // Bits of a record's Flags field.
 namespace flags {
 inline constexpr uint32_t kFullPath = 0x00001;      // PathText is the whole path
-inline constexpr uint32_t kRelativePath = 0x00010;  // path = previous path + "\" + PathText
+inline constexpr uint32_t kRelativePath = 0x00010;  // path = previous path + "\" + one element
 inline constexpr uint32_t kNoName = 0x00100;        // no name part (empty name)
 inline constexpr uint32_t kNoData = 0x01000;        // no data part (data size 0)
 inline constexpr uint32_t kContainer = 0x10000;     // a key or folder: no value entry

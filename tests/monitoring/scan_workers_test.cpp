@@ -235,6 +235,19 @@ TEST_F(ScanWorkersTest, SavingTheSettingsDuringAMonitoringIsNoChange) {
   EXPECT_EQ(AllChanges(tree_), Strings{});
 }
 
+// A target the installation creates shows as created with what it holds;
+// the folders above it and the targets after it show nothing.
+TEST_F(ScanWorkersTest, ATargetMissingBeforeTheInstallationIsTheOnlyThingCreated) {
+  settings_.scan_hklm = settings_.scan_hkcu = false;
+  settings_.other_folders = "C:\\Scratch\\New\\App;" + kBox;
+  ASSERT_EQ(FirstScan(), ProgramState::kScanned);
+  ASSERT_TRUE(fs_.CreateFolders("C:\\Scratch\\New\\App").ok());
+  WriteFile("C:\\Scratch\\New\\App\\app.txt", "app");
+  EXPECT_EQ(Run(NewSecondScan()), ProgramState::kIdle);
+  EXPECT_EQ(AllChanges(tree_), Sorted("C:\\Scratch\\New|7, C:\\Scratch\\New\\App|7, "
+                                      "C:\\Scratch\\New\\App\\app.txt|9"));
+}
+
 TEST_F(ScanWorkersTest, StopWhileTheFirstScanIsParked) {
   // The window's Stop once the first hive is under way: park the worker at
   // its next pause point, stop it and let it go. It cannot get past the

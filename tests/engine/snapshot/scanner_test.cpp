@@ -330,8 +330,11 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
        "C:\\Data\\Empty"},
       {"WPR", nullptr,
        "C:\\Windows|win.ini, C:\\Program Files\\App, C:\\Program Files\\App|app.exe"},
-      // The other folders end at the first entry that is unusable or empty.
-      {"", "D:\\Apps;X:\\Missing;E:\\Data", "D:\\Apps|d.txt"},
+      // An unusable entry is no reason to leave out those after it; one that
+      // is missing or cannot be listed is known by the nearest folder on its way.
+      {"", "D:\\Apps;X:\\Missing;;E:\\Data", "D:\\Apps|d.txt, E:\\Data|e.txt"},
+      {"", "C:\\Data\\New\\Deeper;D:\\Apps", "C:\\Data, D:\\Apps|d.txt"},
+      {"", "E:\\New", "E:"},
       {"", "D:\\Apps\\;E:\\", "D:\\Apps|d.txt, E:\\Data, E:\\Data|e.txt"},  // as the wizard stores
       // A target another one walks anyway is left out, whichever comes first
       // and whatever its letter case, unless an excluded folder cuts it off.
@@ -350,7 +353,7 @@ TEST_F(FileSystemScannerTest, RecordWhatEachTargetHolds) {
       // An empty target is recorded so that it is not taken for a created
       // folder later; a target with contents is known by its contents alone.
       {"", "C:\\Data\\Empty;D:\\Apps", "C:\\Data\\Empty, D:\\Apps|d.txt"},
-      {"", "C:\\Data\\Locked;D:\\Apps", ""},  // one that cannot be listed ends the others
+      {"", "C:\\Data\\Locked;D:\\Apps", "C:\\Data\\Locked, D:\\Apps|d.txt"},
   };
   for (const auto& r : kRows) {
     const std::string_view targets = r.targets;
