@@ -70,8 +70,6 @@ class TreeRows {
   // The node after (or before) `node` in the fully expanded order; children
   // are sorted on the way, as before they are shown.
   NodeId NextInOrder(NodeId node);
-  NodeId PreviousInOrder(NodeId node);
-  NodeId LastInOrder(NodeId node);
   bool Matches(NodeId node, std::string_view upper_needle, bool hex) const;
   // Expands every collapsed ancestor of `node`.
   void Reveal(NodeId node);
