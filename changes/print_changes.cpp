@@ -285,8 +285,7 @@ bool PrintChanges(ChangeTree& tree, NodeId start, const PrintOptions& options,
     completed = true;
   } catch (const CanvasFailure&) {
   }
-  canvas.EndJob(completed);
-  return completed;
+  return canvas.EndJob(completed) && completed;
 }
 
 }  // namespace cvn::changes

@@ -39,8 +39,9 @@ class PrintCanvas {
   // Ends the current page and starts the next.
   virtual bool NewPage() = 0;
   // Ends the document: completed, the current page is ended and the
-  // document sent; otherwise whatever was started is dropped.
-  virtual void EndJob(bool completed) = 0;
+  // document sent; otherwise whatever was started is dropped. False when a
+  // completed document could not be sent.
+  virtual bool EndJob(bool completed) = 0;
 
   // The printable area of a page; the same for the whole job.
   virtual int PageWidth() const = 0;
