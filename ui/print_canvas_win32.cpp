@@ -170,10 +170,12 @@ bool MetafileDevice::PlayPage(size_t index, HDC dc) const {
 // ---------------------------------------------------------------------------
 // Win32PrintCanvas
 
+int FontPixelHeight(const PrintFont& font, const PrintDevice& device) {
+  return std::max(1, MulDiv(font.size, device.PixelsPerInch(), 72));
+}
+
 Win32PrintCanvas::Win32PrintCanvas(PrintDevice& device, const PrintFont& font, HIMAGELIST pictures)
-    : device_(device),
-      pictures_(pictures),
-      font_height_(std::max(1, MulDiv(font.size, device.PixelsPerInch(), 72))) {
+    : device_(device), pictures_(pictures), font_height_(FontPixelHeight(font, device)) {
   regular_ = MakeFont(font, font_height_, false);
   bold_font_ = MakeFont(font, font_height_, true);
   // Rules end square at the margins, not a pen's half width beyond them.

@@ -106,6 +106,10 @@ struct PrintFont {
   uint8_t charset = DEFAULT_CHARSET;
 };
 
+// The height of the font's characters on `device` in pixels: the canvas's
+// FontHeight, at least 1.
+int FontPixelHeight(const PrintFont& font, const PrintDevice& device);
+
 class Win32PrintCanvas final : public changes::PrintCanvas {
  public:
   // `pictures` (not owned, may be null for none) must outlive the canvas.

@@ -51,10 +51,16 @@ PrintResult PrintChangesWithDialog(HWND owner, changes::ChangeTree& tree, change
   bool printed;
   {
     PrinterDevice device(dialog.hDC);
-    Win32PrintCanvas canvas(device, {options.font_name, options.font_size, options.font_charset},
-                            options.pictures);
-    printed = changes::PrintChanges(tree, start,
-                                    {options.identifier, options.date_time, options.hex}, canvas);
+    const PrintFont font = {options.font_name, options.font_size, options.font_charset};
+    HIMAGELIST pictures = options.make_pictures != nullptr
+                              ? options.make_pictures(FontPixelHeight(font, device))
+                              : nullptr;
+    {
+      Win32PrintCanvas canvas(device, font, pictures);
+      printed = changes::PrintChanges(tree, start,
+                                      {options.identifier, options.date_time, options.hex}, canvas);
+    }
+    if (pictures != nullptr) ImageList_Destroy(pictures);
   }
   DeleteDC(dialog.hDC);
   SetCursor(previous);

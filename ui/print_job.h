@@ -25,9 +25,11 @@ struct PrintJobOptions {
   std::string font_name = "Tahoma";
   int font_size = 8;
   uint8_t font_charset = DEFAULT_CHARSET;
-  // The tree's pictures in the order of changes::ImageIndex, drawn scaled
-  // to the text; not owned. Null prints no pictures.
-  HIMAGELIST pictures = nullptr;
+  // Makes the tree's pictures, in the order of changes::ImageIndex, `size`
+  // pixels square: ui::CreateChangePictures. The job asks for them at the
+  // printer's font height, so they print as sharp as the text, and destroys
+  // them. Null, or a null list, prints no pictures.
+  HIMAGELIST (*make_pictures)(int size) = nullptr;
 };
 
 enum class PrintResult {
