@@ -35,7 +35,7 @@ struct PrintJobOptions {
 enum class PrintResult {
   kPrinted,    // sent to the printer
   kCancelled,  // the user closed the dialog without printing
-  kNoPrinter,  // no printer is installed: no dialog was shown
+  kNoPrinter,  // no printer is installed; known before the dialog, which is not shown
   kFailed,     // the dialog or the printer failed; the job, if any, was dropped
 };
 
