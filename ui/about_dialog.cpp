@@ -3,6 +3,7 @@
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
 #include "ui/form_translation.h"
+#include "ui/program_icon.h"
 
 namespace cvn::ui {
 
@@ -10,27 +11,6 @@ namespace {
 
 constexpr Size kClientSize = {301, 185};
 constexpr int kIconSize = 48;
-
-// The first icon of the executable, at `size` pixels; the system's
-// application icon when the executable has none. The caller destroys it.
-HICON LoadProgramIcon(int size) {
-  const HMODULE module = GetModuleHandleW(nullptr);
-  const wchar_t* first_icon = nullptr;
-  EnumResourceNamesW(
-      module, RT_GROUP_ICON,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
-        *reinterpret_cast<const wchar_t**>(found) = name;
-        return FALSE;
-      },
-      reinterpret_cast<LONG_PTR>(&first_icon));
-  if (first_icon != nullptr) {
-    if (HANDLE icon = LoadImageW(module, first_icon, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)) {
-      return static_cast<HICON>(icon);
-    }
-  }
-  return static_cast<HICON>(
-      LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-}
 
 }  // namespace
 

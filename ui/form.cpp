@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/win32/wide_text.h"
 #include "ui/panel.h"
+#include "ui/program_icon.h"
 
 namespace cvn::ui {
 
@@ -134,7 +135,8 @@ bool Form::RegisterWindowClass() const {
   if (GetClassInfoExW(instance, class_name.c_str(), &window_class)) return true;
   window_class.lpfnWndProc = WindowProc;
   window_class.hInstance = instance;
-  window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  window_class.hIcon = ProgramClassIcon(false);
+  window_class.hIconSm = ProgramClassIcon(true);
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = class_name.c_str();
