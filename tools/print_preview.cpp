@@ -8,7 +8,7 @@
 // writes OUTPUT_PREFIX-1.bmp, -2.bmp, ... (and each page's metafile as
 // OUTPUT_PREFIX-1.emf, ...) for A4 pages at PIXELS_PER_INCH (300 by default)
 // in FONT (the changes tree's default font by default) and prints their
-// names. The tree's pictures are stand-ins: a coloured square per picture.
+// names.
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
@@ -25,6 +25,7 @@
 #include "changes/print_changes.h"
 #include "platform/locale.h"
 #include "settings/settings.h"
+#include "ui/change_pictures.h"
 #include "ui/print_canvas_win32.h"
 
 using namespace cvn;
@@ -127,31 +128,6 @@ void FillTree(changes::ChangeTree& tree) {
   tree.MarkEmptyBranches();
 }
 
-// Stand-in pictures: a coloured square with a dark border for each index.
-HIMAGELIST StandInPictures() {
-  constexpr int kSize = 16;
-  HIMAGELIST list = ImageList_Create(kSize, kSize, ILC_COLOR24 | ILC_MASK, 20, 0);
-  HDC screen = GetDC(nullptr);
-  for (int i = 0; i < 20; ++i) {
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, kSize, kSize);
-    HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    const COLORREF colour = RGB((i * 97) % 200 + 40, (i * 53) % 200 + 40, (i * 151) % 200 + 40);
-    HBRUSH fill = CreateSolidBrush(colour);
-    RECT square = {0, 0, kSize, kSize};
-    FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    InflateRect(&square, -2, -2);
-    FillRect(dc, &square, fill);
-    DeleteObject(fill);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    ImageList_Add(list, bitmap, nullptr);
-    DeleteObject(bitmap);
-  }
-  ReleaseDC(nullptr, screen);
-  return list;
-}
-
 // Plays a page into a 24-bit bitmap and writes it as a BMP file.
 bool WritePage(const ui::MetafileDevice& device, size_t index, const std::string& file_name) {
   const int width = device.PageWidth(), height = device.PageHeight();
@@ -191,7 +167,6 @@ int main(int argc, char** argv) {
   }
   const int dpi = argc > 2 ? std::atoi(argv[2]) : 300;
   if (dpi < 72 || dpi > 1200) return 2;
-  InitCommonControls();
 
   settings::Settings settings;
   if (argc > 3) settings.tree_font_name = argv[3];
@@ -208,11 +183,12 @@ int main(int argc, char** argv) {
 
   // A4: 210 by 297 millimetres.
   ui::MetafileDevice device(MulDiv(210, dpi * 100, 2540), MulDiv(297, dpi * 100, 2540), dpi);
-  HIMAGELIST pictures = StandInPictures();
+  // The pictures at the font's height, as the print job makes them.
+  const ui::PrintFont font = {settings.tree_font_name, settings.tree_font_size};
+  HIMAGELIST pictures = ui::CreateChangePictures(ui::FontPixelHeight(font, device));
   bool printed;
   {
-    ui::Win32PrintCanvas canvas(device, {settings.tree_font_name, settings.tree_font_size},
-                                pictures);
+    ui::Win32PrintCanvas canvas(device, font, pictures);
     printed = changes::PrintChanges(tree, changes::kNoNode, options, canvas);
   }
   ImageList_Destroy(pictures);
