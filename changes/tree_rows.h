@@ -35,6 +35,9 @@ class TreeRows {
   // The row of a visible node; kNoRow when it is hidden or gone.
   size_t RowOf(NodeId node) const;
 
+  // The memory the rows and the expanded states hold, in bytes.
+  size_t MemoryBytes() const { return rows_.capacity() * sizeof(NodeId) + expanded_.capacity(); }
+
   bool IsExpanded(NodeId node) const { return node < expanded_.size() && expanded_[node]; }
   bool HasChildren(NodeId node) const { return tree_.FirstChild(node) != kNoNode; }
 

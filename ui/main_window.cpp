@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <windowsx.h>
+
 #include <string>
 
 #include "i18n/translator.h"
@@ -48,10 +50,23 @@ void MainWindow::FormCreate() {
   ShowPage(*first_page_);
   FixStartupFolders(context_);
   ReadSettings();
+  changes_tree_.Reset();
   TranslateWindow();
   CopySettingsToControls();
   EnterProgramFolder(context_);
   ReadColumnWidths();
+  tree_view_page_->SetDpi(dpi());
+  tree_view_page_->SetColumns(change_column_width_, before_column_width_);
+}
+
+HFONT MainWindow::WindowFont() const {
+  return reinterpret_cast<HFONT>(SendMessageW(next_button_->hwnd(), WM_GETFONT, 0, 0));
+}
+
+void MainWindow::ShowChangesTree(std::string identifier) {
+  tree_view_page_->SetIdentifier(std::move(identifier));
+  ShowPage(*tree_page_);
+  tree_view_page_->ShowTree();
 }
 
 void MainWindow::ShowPage(const Component& page) {
@@ -93,6 +108,8 @@ void MainWindow::TranslateWindow() {
 
 void MainWindow::AfterTranslation() {
   SetListColumnCaptions();
+  tree_view_page_->SetColumns(tree_view_page_->ColumnWidth(0), tree_view_page_->ColumnWidth(1));
+  tree_view_page_->SetFonts(font_charset(), WindowFont());
   if (SendMessageW(uninstall_choice_->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
     SetStatus(i18n::Translate("RS_CHOOSE_IDENTIFIER",
                               "Choose the application identifier to uninstall or view."));
@@ -164,6 +181,8 @@ void MainWindow::SavePlacement() {
 
 void MainWindow::FormClose() {
   SavePlacement();
+  change_column_width_ = tree_view_page_->ColumnWidth(0);
+  before_column_width_ = tree_view_page_->ColumnWidth(1);
   settings::SaveColumnWidths(registry_, change_column_width_, before_column_width_);
   settings::SaveSettings(registry_, context_.settings);
 }
@@ -175,9 +194,12 @@ void MainWindow::FormDestroy() {
 
 void MainWindow::FormResize() {
   FitListColumns();
+  if (tree_view_page_) tree_view_page_->FitLastColumn();
 }
 
 void MainWindow::FormDpiChanged() {
+  tree_view_page_->SetDpi(dpi());
+  tree_view_page_->SetFonts(font_charset(), WindowFont());
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
   min_track_size_ = MainWindowMinTrackSize(dpi());
 }
@@ -190,6 +212,19 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETMINMAXINFO:
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      if (tree_view_page_ &&
+          tree_view_page_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
+        return result;
+      break;
+    }
+    case WM_CONTEXTMENU:
+      if (tree_view_page_ &&
+          tree_view_page_->OnContextMenu(reinterpret_cast<HWND>(wparam),
+                                         {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))
+        return 0;
+      break;
     case WM_CTLCOLORSTATIC:
       if (warning_label_ != nullptr && reinterpret_cast<HWND>(lparam) == warning_label_->hwnd()) {
         return ColorWarningLabel(reinterpret_cast<HDC>(wparam));

@@ -11,11 +11,16 @@
 #include "platform/win32/windows_api.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 
+#include "changes/change_tree.h"
 #include "platform/registry.h"
+#include "platform/win32/win32_filesystem.h"
 #include "ui/app_context.h"
 #include "ui/form.h"
+#include "ui/tree_page.h"
 
 namespace cvn::ui {
 
@@ -38,6 +43,13 @@ class MainWindow : public Form {
   // Makes `page` the one visible page.
   void ShowPage(const Component& page);
 
+  // The changes tree the tree page shows; the comparison and the archive
+  // loader fill it.
+  changes::ChangeTree& changes_tree() { return changes_tree_; }
+  // Shows the tree page with the tree as it is now, for `identifier`.
+  void ShowChangesTree(std::string identifier);
+  TreePage& tree_page() { return *tree_view_page_; }
+
  protected:
   void FormCreate() override;
   void FormClose() override;
@@ -51,6 +63,7 @@ class MainWindow : public Form {
   void CreateComponents();
   void CreateFirstPage();
   void CreateTargetsPage();
+  void CreateTreePage();
   void CreateBottomRow();
   void SetListColumns();
   void FitListColumns();
@@ -63,6 +76,8 @@ class MainWindow : public Form {
   void SetListColumnCaptions();
   void ReportLanguageDamage();
   void SetStatus(std::string_view text);
+  // The font of the window's controls.
+  HFONT WindowFont() const;
 
   // Settings and placement.
   void ReadSettings();
@@ -85,6 +100,9 @@ class MainWindow : public Form {
   bool show_maximized_ = false;  // the stored placement asks for it
   int32_t change_column_width_ = 257;
   int32_t before_column_width_ = 152;
+  platform::win32::Win32FileSystem file_system_;
+  changes::ChangeTree changes_tree_{context_.settings};
+  std::unique_ptr<TreePage> tree_view_page_;
 
   // Components; the names that language files use are in doc/glossary.md.
   Component* outer_panel_ = nullptr;

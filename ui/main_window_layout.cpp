@@ -56,10 +56,65 @@ void MainWindow::CreateComponents() {
   CreateFirstPage();
   CreateTargetsPage();
   run_page_ = &AddPanel("pnlRun", main_panel_, {kPageArea, kAnchorAll});
-  tree_page_ = &AddPanel("pnlTree", main_panel_, {kPageArea, kAnchorAll});
+  CreateTreePage();
   log_page_ = &AddPanel("pnlLog", main_panel_, {kPageArea, kAnchorAll});
   CreateBottomRow();
   SetHelpContexts();
+}
+
+void MainWindow::CreateTreePage() {
+  tree_page_ = &AddPanel("pnlTree", main_panel_, {kPageArea, kAnchorAll});
+  Component& list = AddControl({.name = "tvChanges",
+                                .window_class = WC_LISTVIEWW,
+                                .style = WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA |
+                                         LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                                .ex_style = WS_EX_CLIENTEDGE,
+                                .properties = kHint,
+                                .parent = tree_page_,
+                                .placement = {{0, 0, 656, 258}, kAnchorAll}});
+  constexpr uint8_t kBottomLeft = kAnchorLeft | kAnchorBottom;
+  constexpr uint8_t kBottomRight = kAnchorRight | kAnchorBottom;
+  Component& save =
+      AddButton("btnSave", "&Save", tree_page_, {{0, 266, 84, 25}, kBottomLeft}, WS_GROUP);
+  Component& print = AddButton("btnPrint", "&Print", tree_page_, {{88, 266, 84, 25}, kBottomLeft});
+  Component& export_button =
+      AddButton("btnExport", "&Export", tree_page_, {{176, 266, 84, 25}, kBottomLeft});
+  Component& expand =
+      AddButton("btnExpand", "Expand all", tree_page_, {{292, 266, 96, 25}, kBottomRight});
+  Component& collapse =
+      AddButton("btnCollapse", "Collapse all", tree_page_, {{392, 266, 96, 25}, kBottomRight});
+  // Exactly one of the two is down: binary data as text or as hexadecimal digits.
+  Component& text_mode = AddRadioButton("sbString", "Text", tree_page_,
+                                        {{520, 266, 66, 25}, kBottomRight}, WS_GROUP | BS_PUSHLIKE);
+  Component& hex_mode =
+      AddRadioButton("sbHexa", "Hex", tree_page_, {{590, 266, 66, 25}, kBottomRight}, BS_PUSHLIKE);
+  // The context menu's items: components without windows, for the language files.
+  for (const auto& [name, caption] : {std::pair{"pmiCheck", "Check branch"},
+                                      {"pmiUncheck", "Uncheck branch"},
+                                      {"pmiExpandAll", "Expand all"},
+                                      {"pmiCollapseAll", "Collapse all"},
+                                      {"pmiRemoveBr", "Remove branch"},
+                                      {"pmiOpen", "Open"},
+                                      {"pmiView", "View"},
+                                      {"pmiProperties", "P&roperties"},
+                                      {"pmiAddToIgnore", "Add to ignore list"}}) {
+    AddNonWindowed(name, kCaption, caption);
+  }
+  tree_view_page_ = std::make_unique<TreePage>(
+      TreePage::Controls{hwnd(), list.hwnd(), save.hwnd(), print.hwnd(), export_button.hwnd(),
+                         expand.hwnd(), collapse.hwnd(), text_mode.hwnd(), hex_mode.hwnd(),
+                         [this](std::string_view name) {
+                           return GetTextByKey(std::string(name) + ".Caption").value_or("");
+                         }},
+      changes_tree_, context_, file_system_);
+  tree_view_page_->set_status = [this](std::string_view text) { SetStatus(text); };
+  OnClick(save, [this] { tree_view_page_->OnSaveClick(); });
+  OnClick(print, [this] { tree_view_page_->OnPrintClick(); });
+  OnClick(export_button, [this] { tree_view_page_->OnExportClick(); });
+  OnClick(expand, [this] { tree_view_page_->OnExpandAllClick(); });
+  OnClick(collapse, [this] { tree_view_page_->OnCollapseAllClick(); });
+  OnClick(text_mode, [this] { tree_view_page_->OnHexClick(); });
+  OnClick(hex_mode, [this] { tree_view_page_->OnHexClick(); });
 }
 
 void MainWindow::CreateFirstPage() {
@@ -224,6 +279,7 @@ void MainWindow::SetHelpContexts() {
 
 void MainWindow::CopySettingsToControls() {
   const settings::Settings& settings = context_.settings;
+  tree_view_page_->CopySettingsToControls();
   // BM_SETCHECK sends no click, so no target handler runs here.
   SetChecked(*hkcr_check_, settings.scan_hkcr);
   SetChecked(*hklm_check_, settings.scan_hklm);

@@ -1,0 +1,167 @@
+// The tree page on the real list control, driven by messages as a user's
+// keys and clicks arrive: Space and the arrows, the context menu's items by
+// node and the right click that selects, Remove branch and Save, Add to
+// ignore list.
+#include <windowsx.h>
+
+#include "changes/change_tree.h"
+#include "platform/win32/wide_text.h"
+#include "tests/support/platform_win32_sandbox.h"
+#include "tests/ui/ui_test_util.h"
+#include "ui/main_window.h"
+
+namespace cvn::ui {
+namespace {
+
+using changes::NodeId;
+using changes::NodeKind;
+
+class TreePageTest : public testing::WindowTest {
+ protected:
+  void SetUp() override {
+    StartMain(true);
+    changes::ChangeTree& tree = Tree();
+    tree.SetUninstallMode(true);
+    tree.Reset();
+    // A created folder with a file that is on disk now and one that is gone.
+    ASSERT_TRUE(CreateDirectoryW(test::AsciiToWide(app_).c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    HANDLE file = CreateFileW(test::AsciiToWide(app_ + "\\app.exe").c_str(), GENERIC_WRITE, 0,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+    Add(box_.folder, "App", NodeKind::kFolderAdded, box_.folder);
+    Add(app_, "app.exe", NodeKind::kFileAdded, app_);
+    Add(app_, "gone.txt", NodeKind::kFileAdded, app_);
+    Add("HKEY_CURRENT_USER\\Software", "Quill", NodeKind::kKeyAdded, {}, 0x80000001);
+    Add("HKEY_CURRENT_USER\\Software\\Quill", "Theme", NodeKind::kValueAdded, {}, 0x80000001);
+    window_->ShowChangesTree("App");
+    Page().OnExpandAllClick();
+  }
+
+  void Add(std::string_view path, std::string_view name, NodeKind kind,
+           std::string_view record_path, uint32_t root_key = 0) {
+    changes::ChangeRecord record;
+    record.kind = kind;
+    record.root_key = root_key;
+    record.path = record_path;
+    Tree().AddToTree(path, name, record);
+  }
+  changes::ChangeTree& Tree() { return window_->changes_tree(); }
+  TreePage& Page() { return window_->tree_page(); }
+  HWND List() { return Control("tvChanges"); }
+  // The row of the first node named `name`.
+  size_t Row(std::string_view name) {
+    changes::TreeRows& rows = Page().commands().rows();
+    for (size_t row = 0; row < rows.Count(); ++row)
+      if (Tree().Data(rows.At(row)).name == name) return row;
+    ADD_FAILURE() << name << " is not shown";
+    return 0;
+  }
+  NodeId Node(std::string_view name) { return Page().commands().rows().At(Row(name)); }
+  void Key(WORD key) {
+    SendMessageW(List(), WM_KEYDOWN, key, 0);
+    SendMessageW(List(), WM_KEYUP, key, 0);
+  }
+  // The menu's items as "caption" or "caption (grey)", in order.
+  std::vector<std::string> MenuFor(std::string_view name) {
+    Page().view().SelectRow(Row(name));
+    HMENU menu = Page().MakeMenu();
+    std::vector<std::string> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      wchar_t text[64] = {};
+      GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+      if (text[0] == 0) continue;  // a separator
+      std::string item = platform::win32::ToUtf8(text);
+      item = item.substr(0, item.find('\t'));
+      std::erase(item, '&');
+      if (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) item += " (grey)";
+      items.push_back(item);
+    }
+    DestroyMenu(menu);
+    return items;
+  }
+
+  test::Win32Sandbox box_;
+  const std::string app_ = box_.folder + "\\App";
+};
+
+TEST_F(TreePageTest, SpaceTogglesTheCheckBoxAndLeftAndRightCollapseAndExpand) {
+  Page().view().SelectRow(Row("Theme"));
+  const NodeId theme = Node("Theme");
+  ASSERT_TRUE(Tree().HasCheckBox(theme));
+  const bool checked = Tree().IsChecked(theme);
+  Key(VK_SPACE);
+  EXPECT_NE(Tree().IsChecked(theme), checked);
+
+  const size_t rows = Page().commands().rows().Count();
+  Page().view().SelectRow(Row("App"));
+  Key(VK_LEFT);
+  EXPECT_EQ(Page().commands().rows().Count(), rows - 2);
+  EXPECT_EQ(Page().view().Selected(), Node("App"));
+  Key(VK_RIGHT);
+  EXPECT_EQ(Page().commands().rows().Count(), rows);
+  EXPECT_EQ(ListView_GetItemCount(List()), static_cast<int>(rows));
+}
+
+TEST_F(TreePageTest, TheMenuFollowsTheNodeAndARightClickSelectsTheRowUnderTheMouse) {
+  using Items = std::vector<std::string>;
+  EXPECT_EQ(MenuFor("app.exe"),
+            (Items{"Check branch", "Uncheck branch", "Expand all", "Collapse all", "Remove branch",
+                   "Open", "View", "Properties", "Add to ignore list"}));
+  EXPECT_EQ(MenuFor("gone.txt"),
+            (Items{"Check branch", "Uncheck branch", "Expand all", "Collapse all", "Remove branch",
+                   "Open (grey)", "View (grey)", "Properties (grey)", "Add to ignore list"}));
+  EXPECT_EQ(MenuFor("Theme"),
+            (Items{"Check branch", "Uncheck branch", "Expand all", "Collapse all", "Remove branch",
+                   "Open (grey)", "View (grey)", "Properties (grey)"}));
+  EXPECT_EQ(MenuFor("Registry")[4], "Remove branch (grey)");
+
+  // The menu opens on the clicked row, selected; a timer closes it.
+  RECT row = {};
+  ListView_GetItemRect(List(), static_cast<int>(Row("gone.txt")), &row, LVIR_LABEL);
+  POINT point = {row.left + 4, (row.top + row.bottom) / 2};
+  ClientToScreen(List(), &point);
+  SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EndMenu();
+  });
+  SendMessageW(window_->hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()),
+               MAKELPARAM(point.x, point.y));
+  EXPECT_EQ(Page().view().Selected(), Node("gone.txt"));
+}
+
+TEST_F(TreePageTest, RemoveBranchAsksFirstAndThenEnablesSave) {
+  HWND save = Control("btnSave");
+  EXPECT_FALSE(IsWindowEnabled(save));
+  Page().view().SelectRow(Row("App"));
+  std::vector<std::string> questions;
+  bool answer = false;
+  Page().confirm = [&](std::string_view question) {
+    questions.emplace_back(question);
+    return answer;
+  };
+  const size_t rows = Page().commands().rows().Count();
+  Page().RunMenuCommand(kMenuRemoveBranch);
+  EXPECT_EQ(questions, std::vector<std::string>{"Remove the selected branch ?"});
+  EXPECT_EQ(Page().commands().rows().Count(), rows);
+  EXPECT_FALSE(IsWindowEnabled(save));
+  answer = true;
+  Key(VK_DELETE);
+  EXPECT_EQ(Page().commands().rows().Count(), rows - 3);
+  EXPECT_EQ(ListView_GetItemCount(List()), static_cast<int>(rows - 3));
+  EXPECT_TRUE(IsWindowEnabled(save));
+}
+
+TEST_F(TreePageTest, AddToIgnoreListPutsEachKindInItsList) {
+  for (const char* name : {"app.exe", "Quill"}) {
+    Page().view().SelectRow(Row(name));
+    Page().RunMenuCommand(kMenuAddToIgnore);
+  }
+  const settings::Settings& settings = context_.settings;
+  EXPECT_TRUE(settings.ignored_files.Contains(app_ + "\\app.exe"));
+  EXPECT_TRUE(settings.ignored_keys.Contains("HKEY_CURRENT_USER\\Software\\Quill"));
+  EXPECT_FALSE(settings.excluded_folders.Contains(app_));
+}
+
+}  // namespace
+}  // namespace cvn::ui
