@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,14 @@ TEST_F(CliWin32Test, RunShowAndUninstallASetupProgramAndRefuseWrongUsage) {
   ASSERT_EQ(run.code, 0u) << run.err;
   EXPECT_EQ(run.out,
             "CliE2E: 1 keys created, 1 values created, 1 folders created, 1 files created\n");
-  EXPECT_EQ(run.err, "");
+  // Nothing but, on a busy machine, the notice that the setup's child is
+  // still being waited for.
+  std::istringstream lines(run.err);
+  for (std::string text; std::getline(lines, text);) {
+    EXPECT_TRUE(text.starts_with("corvane-cli: the setup program has ended; waiting for") ||
+                text.starts_with("corvane-cli: press Ctrl+C to stop waiting"))
+        << run.err;
+  }
   ASSERT_TRUE(Exists(program_ + "\\CliE2E.cvn"));
 
   Result show = RunCli(L"show CliE2E");
@@ -139,7 +147,7 @@ TEST_F(CliWin32Test, RunShowAndUninstallASetupProgramAndRefuseWrongUsage) {
 TEST_F(CliWin32Test, ATimeLimitEndsTheWaitForWhatTheSetupLeftRunning) {
   HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"CorvaneTestLinger");
   const ULONGLONG started = GetTickCount64();
-  Result run = RunCli(L"run Linger --timeout 8 -- \"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" +
+  Result run = RunCli(L"run Linger --timeout 10 -- \"" + HostPath(CVN_TEST_SETUP_EXE) + L"\" \"" +
                       ToWide(scratch_) + L"\" \"" + ToWide(box_.key + "\\Cli") + L"\" linger");
   const ULONGLONG waited = GetTickCount64() - started;
   SetEvent(release);
@@ -153,7 +161,7 @@ TEST_F(CliWin32Test, ATimeLimitEndsTheWaitForWhatTheSetupLeftRunning) {
       << run.err;
   EXPECT_NE(run.err.find("stopped waiting; still running: cli_test_setup.exe ("), std::string::npos)
       << run.err;
-  EXPECT_GE(waited, 8000u);
+  EXPECT_GE(waited, 10000u);
 }
 
 }  // namespace
