@@ -103,9 +103,10 @@ int main() {
   window.ShowChangesTree("Quillfern");
   window.tree_page().OnExpandAllClick();
   window.Show(SW_SHOWNORMAL);
-  // Room for every row.
+  // Room for every row, painted before the screenshot is taken.
   SetWindowPos(window.hwnd(), nullptr, 0, 0, MulDiv(1000, ui::WindowDpi(window.hwnd()), 96),
                MulDiv(740, ui::WindowDpi(window.hwnd()), 96), SWP_NOZORDER);
+  RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   const int code = ui::RunMessageLoop(window.hwnd());
   i18n::InstallTranslator(nullptr);
   return code;

@@ -68,6 +68,15 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
     case WM_CHAR:
       if (wparam == L' ') return 0;  // Space toggled the check box
       break;
+    case WM_SETFONT:
+      // The window gives all its controls its font; the tree keeps its own.
+      if (view->rows_font_ != nullptr) {
+        DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(view->rows_font_), lparam);
+        SendMessageW(ListView_GetHeader(hwnd), WM_SETFONT,
+                     reinterpret_cast<WPARAM>(view->header_font_), lparam);
+        return 0;
+      }
+      break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
@@ -103,8 +112,8 @@ void ChangesTreeView::SetDpi(int dpi) {
 
 void ChangesTreeView::SetFonts(HFONT rows, HFONT header) {
   rows_font_ = rows;
+  header_font_ = header;
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(rows), TRUE);
-  SendMessageW(ListView_GetHeader(list_), WM_SETFONT, reinterpret_cast<WPARAM>(header), TRUE);
 }
 
 void ChangesTreeView::SetColumns(const std::wstring (&captions)[3], int first_width,

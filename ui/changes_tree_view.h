@@ -37,8 +37,8 @@ class ChangesTreeView {
 
   // Pictures, check boxes and indentation for the window's DPI.
   void SetDpi(int dpi);
-  // The font of the rows (the list keeps using it until the next call);
-  // the header keeps the window's font, in bold.
+  // The fonts of the rows and of the header, which the list keeps whatever
+  // font its window gives its controls; the caller keeps them alive.
   void SetFonts(HFONT rows, HFONT header);
   // Captions and widths of the three columns; the last takes the width the
   // first two leave.
@@ -101,6 +101,7 @@ class ChangesTreeView {
   changes::TreeRows& rows_;
   HIMAGELIST pictures_ = nullptr;
   HFONT rows_font_ = nullptr;
+  HFONT header_font_ = nullptr;
   int picture_size_ = 16;
   int indent_ = 20;  // one level's step
   int check_size_ = 13;

@@ -56,7 +56,9 @@ void MainWindow::FormCreate() {
   EnterProgramFolder(context_);
   ReadColumnWidths();
   tree_view_page_->SetDpi(dpi());
-  tree_view_page_->SetColumns(change_column_width_, before_column_width_);
+  // The stored widths are at 96 DPI, so that they suit every screen.
+  tree_columns_dpi_ = dpi();
+  tree_view_page_->SetColumns(Scale(change_column_width_), Scale(before_column_width_));
 }
 
 HFONT MainWindow::WindowFont() const {
@@ -181,8 +183,8 @@ void MainWindow::SavePlacement() {
 
 void MainWindow::FormClose() {
   SavePlacement();
-  change_column_width_ = tree_view_page_->ColumnWidth(0);
-  before_column_width_ = tree_view_page_->ColumnWidth(1);
+  change_column_width_ = MulDiv(tree_view_page_->ColumnWidth(0), kDesignDpi, tree_columns_dpi_);
+  before_column_width_ = MulDiv(tree_view_page_->ColumnWidth(1), kDesignDpi, tree_columns_dpi_);
   settings::SaveColumnWidths(registry_, change_column_width_, before_column_width_);
   settings::SaveSettings(registry_, context_.settings);
 }
@@ -199,6 +201,9 @@ void MainWindow::FormResize() {
 
 void MainWindow::FormDpiChanged() {
   tree_view_page_->SetDpi(dpi());
+  tree_view_page_->SetColumns(MulDiv(tree_view_page_->ColumnWidth(0), dpi(), tree_columns_dpi_),
+                              MulDiv(tree_view_page_->ColumnWidth(1), dpi(), tree_columns_dpi_));
+  tree_columns_dpi_ = dpi();
   tree_view_page_->SetFonts(font_charset(), WindowFont());
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
   min_track_size_ = MainWindowMinTrackSize(dpi());

@@ -100,6 +100,7 @@ class MainWindow : public Form {
   bool show_maximized_ = false;  // the stored placement asks for it
   int32_t change_column_width_ = 257;
   int32_t before_column_width_ = 152;
+  int tree_columns_dpi_ = kDesignDpi;  // the DPI the tree's columns are sized for
   platform::win32::Win32FileSystem file_system_;
   changes::ChangeTree changes_tree_{context_.settings};
   std::unique_ptr<TreePage> tree_view_page_;
