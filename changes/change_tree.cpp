@@ -65,6 +65,7 @@ uint32_t ChangeTree::ChildHash(NodeId parent, std::string_view name) {
 
 ChangeTree::ChangeTree(const settings::Settings& settings, NameComparer compare_names)
     : settings_(settings),
+      sort_by_keys_(!compare_names),
       compare_names_(compare_names ? std::move(compare_names)
                                    : NameComparer(platform::CompareNamesForDisplay)) {
   Reset();
@@ -292,12 +293,17 @@ void ChangeTree::UnindexNode(NodeId node) {
 
 // ---- Sort ----
 
+int ChangeTree::CompareKinds(NodeId a, NodeId b) const {
+  const NodeKind x = nodes_[a].data.kind, y = nodes_[b].data.kind;
+  if (x == NodeKind::kFileSystem || x == NodeKind::kRegistry) return 0;
+  return x == y ? 0 : (x < y ? -1 : 1);
+}
+
 int ChangeTree::CompareNodes(NodeId a, NodeId b) const {
-  const ChangeRecord& x = nodes_[a].data;
-  const ChangeRecord& y = nodes_[b].data;
-  if (x.kind == NodeKind::kFileSystem || x.kind == NodeKind::kRegistry) return 0;
-  if (x.kind != y.kind) return x.kind < y.kind ? -1 : 1;
-  return compare_names_(x.name, y.name);
+  const NodeKind x = nodes_[a].data.kind;
+  if (x == NodeKind::kFileSystem || x == NodeKind::kRegistry) return 0;
+  if (const int kinds = CompareKinds(a, b); kinds != 0) return kinds;
+  return compare_names_(nodes_[a].data.name, nodes_[b].data.name);
 }
 
 void ChangeTree::InitNode(NodeId node) {
@@ -314,8 +320,21 @@ void ChangeTree::SortChildren(NodeId node) {
     if (IsContainerKind(nodes_[c].data.kind)) UnindexNode(c);
   }
   // Stable, so equal nodes keep their order.
-  std::stable_sort(children.begin(), children.end(),
-                   [this](NodeId a, NodeId b) { return CompareNodes(a, b) < 0; });
+  if (sort_by_keys_) {
+    // The platform's order through keys made once per child: comparing a
+    // thousand names each with each converts and compares them anew.
+    std::vector<std::pair<std::string, NodeId>> keyed;
+    keyed.reserve(children.size());
+    for (NodeId c : children) keyed.emplace_back(platform::DisplaySortKey(nodes_[c].data.name), c);
+    std::stable_sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+      const int kinds = CompareKinds(a.second, b.second);
+      return kinds != 0 ? kinds < 0 : a.first < b.first;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) children[i] = keyed[i].second;
+  } else {
+    std::stable_sort(children.begin(), children.end(),
+                     [this](NodeId a, NodeId b) { return CompareNodes(a, b) < 0; });
+  }
   Node& parent = nodes_[node];
   parent.first_child = children.front();
   parent.last_child = children.back();

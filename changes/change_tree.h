@@ -154,8 +154,12 @@ class ChangeTree final : public ChangeSink {
   bool ApplyCheck(NodeId node, bool checked);
   void SpreadCheck(NodeId node, bool checked, std::vector<NodeId>& changed);
   void SortChildren(NodeId node);
+  // The order of two nodes by kind alone; 0 for equal kinds and for a branch root.
+  int CompareKinds(NodeId a, NodeId b) const;
 
   const settings::Settings& settings_;
+  // The platform's order, through its sort keys, unless a comparer was given.
+  bool sort_by_keys_;
   NameComparer compare_names_;
   bool uninstall_mode_ = false;
 

@@ -35,7 +35,8 @@ class DateTimeFormat {
 // two digits, with the given separators: "05/03/2024", "09:04:03".
 class PatternDateTimeFormat final : public DateTimeFormat {
  public:
-  explicit PatternDateTimeFormat(DateTimeSeparators separators = {}) : separators_(std::move(separators)) {}
+  explicit PatternDateTimeFormat(DateTimeSeparators separators = {})
+      : separators_(std::move(separators)) {}
   std::string ShortDate(const CivilDateTime& when) const override;
   std::string LongTime(const CivilDateTime& when) const override;
 
@@ -53,5 +54,11 @@ const DateTimeFormat& UserDateTimeFormat();
 // Windows it is the system's case-insensitive name comparison.
 // Safe on any thread.
 int CompareNamesForDisplay(std::string_view a, std::string_view b);
+
+// A key of a name whose bytes compare (as std::string does) in the order of
+// CompareNamesForDisplay, equal where it finds the names equal: a list
+// sorted by keys made once is sorted as by that comparison, much faster.
+// Safe on any thread.
+std::string DisplaySortKey(std::string_view name);
 
 }  // namespace cvn::platform

@@ -103,14 +103,17 @@ std::string ToUpper(std::string_view s) {
   return out;
 }
 
+char32_t UpperCodePointAt(std::string_view s, size_t& i) {
+  char32_t c;
+  if (!DecodeAt(s, i, c)) return 0x110000 + static_cast<uint8_t>(s[i++]);
+  return UpperOf(c);
+}
+
 int CompareNoCase(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    char32_t ca, cb;
-    if (!DecodeAt(a, i, ca)) ca = 0x110000 + static_cast<uint8_t>(a[i++]);
-    if (!DecodeAt(b, j, cb)) cb = 0x110000 + static_cast<uint8_t>(b[j++]);
-    ca = UpperOf(ca);
-    cb = UpperOf(cb);
+    const char32_t ca = UpperCodePointAt(a, i);
+    const char32_t cb = UpperCodePointAt(b, j);
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (i < a.size()) return 1;

@@ -10,9 +10,15 @@ namespace cvn::text {
 // Greek, Cyrillic) the way the system compares names; other characters and
 // invalid bytes are kept as they are.
 std::string ToUpper(std::string_view s);
+// The character at `i` as the comparison without regard to case sees it,
+// and `i` moved past it: the upper case of a code point, or an invalid
+// byte as 0x110000 plus its value, after every code point.
+char32_t UpperCodePointAt(std::string_view s, size_t& i);
 // Compares two names without regard to case: <0, 0 or >0.
 int CompareNoCase(std::string_view a, std::string_view b);
-inline bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return CompareNoCase(a, b) == 0;
+}
 // Plain ASCII case-insensitive equality (other bytes must match exactly).
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
 

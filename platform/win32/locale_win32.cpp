@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,8 @@ std::string LocaleText(LCTYPE type, const char* fallback) {
   const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 16);
   if (length <= 1) return fallback;
   char utf8[64];
-  const int size = WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, utf8, sizeof utf8, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, buffer, length - 1, utf8, sizeof utf8, nullptr, nullptr);
   return size > 0 ? std::string(utf8, static_cast<size_t>(size)) : std::string(fallback);
 }
 
@@ -25,7 +27,8 @@ namespace {
 
 std::wstring Wide(std::string_view text) {
   if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
@@ -35,9 +38,26 @@ std::wstring Wide(std::string_view text) {
 
 int CompareNamesForDisplay(std::string_view a, std::string_view b) {
   const std::wstring wa = Wide(a), wb = Wide(b);
-  const int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
-                                    wb.data(), static_cast<int>(wb.size()));
+  const int result =
+      CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
+                     wb.data(), static_cast<int>(wb.size()));
   return result == 0 ? wa.compare(wb) : result - CSTR_EQUAL;
+}
+
+std::string DisplaySortKey(std::string_view name) {
+  // The system's sort key with the comparison's flags: its bytes compare as
+  // CompareStringW does.
+  const std::wstring wide = Wide(name);
+  const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, wide.data(),
+                                static_cast<int>(wide.size()), nullptr, 0);
+  std::string key(static_cast<size_t>(std::max(size, 0)), '\0');
+  if (size > 0 && LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, wide.data(),
+                               static_cast<int>(wide.size()),
+                               reinterpret_cast<wchar_t*>(key.data()), size) > 0) {
+    key.pop_back();  // the terminating zero byte
+    return key;
+  }
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
 namespace {
@@ -48,14 +68,17 @@ class SystemDateTimeFormat final : public DateTimeFormat {
   std::string ShortDate(const CivilDateTime& when) const override {
     const SYSTEMTIME time = SystemTimeOf(when);
     wchar_t buffer[128];
-    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, 128);
-    return length > 1 ? Narrow(buffer, length - 1) : PatternDateTimeFormat(UserDateTimeSeparators()).ShortDate(when);
+    const int length =
+        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, 128);
+    return length > 1 ? Narrow(buffer, length - 1)
+                      : PatternDateTimeFormat(UserDateTimeSeparators()).ShortDate(when);
   }
   std::string LongTime(const CivilDateTime& when) const override {
     const SYSTEMTIME time = SystemTimeOf(when);
     wchar_t buffer[128];
     const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, buffer, 128);
-    return length > 1 ? Narrow(buffer, length - 1) : PatternDateTimeFormat(UserDateTimeSeparators()).LongTime(when);
+    return length > 1 ? Narrow(buffer, length - 1)
+                      : PatternDateTimeFormat(UserDateTimeSeparators()).LongTime(when);
   }
 
  private:
@@ -71,7 +94,8 @@ class SystemDateTimeFormat final : public DateTimeFormat {
   }
   static std::string Narrow(const wchar_t* text, int length) {
     char utf8[512];
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
     return std::string(utf8, static_cast<size_t>(size > 0 ? size : 0));
   }
 };
