@@ -297,7 +297,13 @@ void TreePage::OpenSelected(bool with_viewer) {
   info.lpParameters = with_viewer ? name.c_str() : nullptr;
   info.lpDirectory = folder.c_str();
   info.nShow = SW_SHOWNORMAL;
-  ShellExecuteExW(&info);
+  // The item may have gone since the menu opened: the status line says so.
+  if (!ShellExecuteExW(&info)) {
+    std::string text = i18n::Translate("RS_CANT_EXECUTE", "Can't start the program '%s'!");
+    if (const size_t at = text.find("%s"); at != std::string::npos)
+      text.replace(at, 2, with_viewer ? context_.settings.viewer : commands_.ItemPath(node));
+    Status(text);
+  }
 }
 
 void TreePage::ShowProperties() {

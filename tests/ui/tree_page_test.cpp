@@ -163,5 +163,41 @@ TEST_F(TreePageTest, AddToIgnoreListPutsEachKindInItsList) {
   EXPECT_FALSE(settings.excluded_folders.Contains(app_));
 }
 
+// Names no installation should have, and a key with 100,000 values: the
+// page paints them, finds in them and gives their tips without hanging.
+TEST_F(TreePageTest, OddNamesAndHugeKeysArePaintedAndSearched) {
+  const std::string long_name(32000, 'n');
+  Add("HKEY_CURRENT_USER\\Software\\Quill", long_name + "end", NodeKind::kValueAdded, {},
+      0x80000001);
+  Add("HKEY_CURRENT_USER\\Software\\Quill", "tab\there\nnewline\x01", NodeKind::kValueAdded, {},
+      0x80000001);
+  Add("HKEY_CURRENT_USER\\Software\\Quill", "lone \xED\xA0\x80 surrogate \xFF",
+      NodeKind::kValueAdded, {}, 0x80000001);
+  for (int i = 0; i < 100000; ++i)
+    Add("HKEY_CURRENT_USER\\Software\\Many", "v" + std::to_string(i), NodeKind::kValueAdded, {},
+        0x80000001);
+  Page().ShowTree();
+  Page().OnExpandAllClick();
+  EXPECT_EQ(Page().commands().rows().Count(), Tree().NodeCount());
+  for (size_t row : {Row(long_name + "end"), Row("tab\there\nnewline\x01"),
+                     Page().commands().rows().Count() - 1}) {
+    Page().view().SelectRow(row);
+    UpdateWindow(List());
+    NMLVGETINFOTIPW tip = {};
+    wchar_t text[1024] = {};
+    tip.hdr = {List(), 0, static_cast<UINT>(LVN_GETINFOTIPW)};
+    tip.pszText = text;
+    tip.cchTextMax = 1024;
+    tip.iItem = static_cast<int>(row);
+    LRESULT result = 0;
+    EXPECT_TRUE(Page().OnNotify(tip.hdr, &result));
+    EXPECT_LT(wcslen(text), 1024u);
+  }
+  Page().view().SelectRow(0);
+  const size_t found = Page().commands().Find("nend", changes::kNoNode, true);
+  ASSERT_NE(found, changes::TreeRows::kNoRow);
+  EXPECT_EQ(Tree().Data(Page().commands().rows().At(found)).name, long_name + "end");
+}
+
 }  // namespace
 }  // namespace cvn::ui
