@@ -35,10 +35,7 @@ bool Contains(const RECT& rect, POINT point) {
 ChangesTreeView::ChangesTreeView(HWND list, changes::ChangeTree& tree, changes::TreeRows& rows)
     : list_(list), tree_(tree), rows_(rows) {
   ListView_SetExtendedListViewStyle(
-      list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP |
-                 LVS_EX_TRACKSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_UNDERLINEHOT);
-  // Hot tracking without hover selection: the list only underlines.
-  ListView_SetHoverTime(list_, HOVER_DEFAULT * 1000);
+      list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
   for (int column = 0; column < 3; ++column) {
     LVCOLUMNW spec = {};
     spec.mask = LVCF_WIDTH | LVCF_TEXT;
@@ -83,6 +80,12 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
       view->OnMouseDown({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, message == WM_LBUTTONDBLCLK,
                         message == WM_RBUTTONDOWN);
       return 0;
+    case WM_MOUSEMOVE:
+      view->OnMouseMove({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+      break;
+    case WM_MOUSELEAVE:
+      view->SetHotRow(changes::TreeRows::kNoRow);
+      break;
     case WM_RBUTTONUP: {
       // The context menu, as the system would bring it up.
       POINT screen = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -176,6 +179,22 @@ void ChangesTreeView::ScrollIntoView(size_t row) {
   } else if (target >= top + page) {
     ListView_Scroll(list_, 0, (target - top - page + 1) * height);
   }
+}
+
+void ChangesTreeView::OnMouseMove(POINT point) {
+  LVHITTESTINFO hit = {};
+  hit.pt = point;
+  const int row = ListView_HitTest(list_, &hit);
+  SetHotRow(row < 0 ? changes::TreeRows::kNoRow : static_cast<size_t>(row));
+  // Told when the mouse leaves, to take the highlight away.
+  TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, list_, 0};
+  TrackMouseEvent(&track);
+}
+
+void ChangesTreeView::SetHotRow(size_t row) {
+  if (row == hot_row_) return;
+  hot_row_ = row;
+  InvalidateRect(list_, nullptr, FALSE);
 }
 
 void ChangesTreeView::OnMouseDown(POINT point, bool double_click, bool right) {
@@ -309,7 +328,8 @@ void ChangesTreeView::DrawFirstColumn(HDC dc, size_t row, const RECT& row_rect, 
     FillRect(dc, &back, GetSysColorBrush(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
     SetTextColor(dc, GetSysColor(focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
   } else {
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    // Hot tracking: the name under the mouse in the link colour.
+    SetTextColor(dc, GetSysColor(row == hot_row_ ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT));
   }
   SetBkMode(dc, TRANSPARENT);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_rect,

@@ -88,6 +88,8 @@ class ChangesTreeView {
   // collapses, on a check box it toggles, a double click toggles expansion.
   void OnMouseDown(POINT point, bool double_click, bool right);
   void ScrollIntoView(size_t row);
+  void OnMouseMove(POINT point);
+  void SetHotRow(size_t row);
   bool OnKeyDown(WORD key);
   // Moves the selection for the arrows, Page Up and Down, Home and End.
   bool MoveSelection(WORD key);
@@ -109,6 +111,7 @@ class ChangesTreeView {
   // The selected node. The list's own selection stays empty: in virtual
   // mode it walks every row whenever it changes.
   changes::NodeId selected_ = changes::kNoNode;
+  size_t hot_row_ = changes::TreeRows::kNoRow;  // the row under the mouse
   std::wstring text_buffer_;  // the text handed to the list until its next request
 };
 
