@@ -154,7 +154,7 @@ std::string HelpText() {
          "LIST: hives and full folder paths separated by commas, such as\n"
          "  HKLM,HKCU,C:\\Program Files,D:\\Tools (hives: HKCR, HKLM, HKU, HKCU, HKCC).\n"
          "While run waits, a first Ctrl+C once SETUP has ended stops the wait and finishes;\n"
-         "another Ctrl+C stops.\n"
+         "another Ctrl+C stops. --timeout ends the wait SECONDS after SETUP started.\n"
          "Exit codes: 0 success, 1 uninstall ended with errors, 2 wrong usage,\n"
          "3 archive or pending monitoring missing or invalid,\n"
          "4 stopped by Ctrl+C.\n";
