@@ -1,6 +1,7 @@
 #include "changes/export_changes.h"
 
 #include "changes/changes_view.h"
+#include "changes/report_walk.h"
 #include "i18n/translator.h"
 
 namespace cvn::changes {
@@ -9,11 +10,6 @@ namespace {
 
 constexpr std::string_view kEol = "\r\n";
 constexpr std::string_view kRule = "===============";
-
-bool IsKeyOrFolderChange(NodeKind kind) {
-  return kind == NodeKind::kKeyAdded || kind == NodeKind::kKeyDeleted ||
-         kind == NodeKind::kFolderAdded || kind == NodeKind::kFolderDeleted;
-}
 
 class Exporter {
  public:
@@ -42,16 +38,7 @@ class Exporter {
   // The node, then its children: first the leaves that are not keys or
   // folders, then the rest.
   void Walk(NodeId node, const std::string& prefix) {
-    Write(node, prefix);
-    tree_.InitNode(node);
-    const std::string& name = tree_.Data(node).name;
-    const std::string inner = prefix.empty() ? name : prefix + "\\" + name;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (NodeId c = tree_.FirstChild(node); c != kNoNode; c = tree_.NextSibling(c)) {
-        const bool first = tree_.ChildCount(c) == 0 && !IsKeyOrFolderChange(tree_.Data(c).kind);
-        if (first == (pass == 0)) Walk(c, inner);
-      }
-    }
+    WalkBranch(tree_, node, prefix, [this](NodeId n, const std::string& p) { Write(n, p); });
   }
 
   std::string Take() { return std::move(out_); }
@@ -154,10 +141,7 @@ std::string ExportChangesText(ChangeTree& tree, NodeId start, const ExportOption
   } else if (start == tree.FileSystemRoot() || start == tree.RegistryRoot()) {
     exporter.Part(start);
   } else {
-    // The container path: the names below the branch root down to the parent.
-    const NodeId parent = tree.Parent(start);
-    const bool below_root = parent != tree.FileSystemRoot() && parent != tree.RegistryRoot();
-    exporter.Walk(start, below_root ? tree.PathFromBranchRoot(parent) : std::string());
+    exporter.Walk(start, ContainerPath(tree, start));
   }
   return exporter.Take();
 }

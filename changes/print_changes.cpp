@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "changes/changes_view.h"
+#include "changes/report_walk.h"
 #include "i18n/translator.h"
 
 namespace cvn::changes {
@@ -27,11 +28,6 @@ std::string_view MeasurablePart(std::string_view text, int width) {
   if (text.size() <= limit) return text;
   while (limit > 0 && (static_cast<uint8_t>(text[limit]) & 0xC0) == 0x80) --limit;
   return text.substr(0, limit);
-}
-
-bool IsKeyOrFolderChange(NodeKind kind) {
-  return kind == NodeKind::kKeyAdded || kind == NodeKind::kKeyDeleted ||
-         kind == NodeKind::kFolderAdded || kind == NodeKind::kFolderDeleted;
 }
 
 constexpr int kLeft = 50;           // the left margin, and the right one from the page width
@@ -86,16 +82,7 @@ class Printer {
   // The node, then its children: first the leaves that are not keys or
   // folders, then the rest (the export's order).
   void Walk(NodeId node, const std::string& prefix) {
-    Print(node, prefix);
-    tree_.InitNode(node);
-    const std::string& name = tree_.Data(node).name;
-    const std::string inner = prefix.empty() ? name : prefix + "\\" + name;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (NodeId c = tree_.FirstChild(node); c != kNoNode; c = tree_.NextSibling(c)) {
-        const bool first = tree_.ChildCount(c) == 0 && !IsKeyOrFolderChange(tree_.Data(c).kind);
-        if (first == (pass == 0)) Walk(c, inner);
-      }
-    }
+    WalkBranch(tree_, node, prefix, [this](NodeId n, const std::string& p) { Print(n, p); });
   }
 
   int LineHeight() const { return line_height_; }
@@ -277,10 +264,7 @@ bool PrintChanges(ChangeTree& tree, NodeId start, const PrintOptions& options,
     } else if (start == tree.RegistryRoot()) {
       printer.Part(start, part_x);
     } else {
-      // The container path: the names below the branch root down to the parent.
-      const NodeId parent = tree.Parent(start);
-      const bool below_root = parent != tree.FileSystemRoot() && parent != tree.RegistryRoot();
-      printer.Walk(start, below_root ? tree.PathFromBranchRoot(parent) : std::string());
+      printer.Walk(start, ContainerPath(tree, start));
     }
     completed = true;
   } catch (const CanvasFailure&) {
