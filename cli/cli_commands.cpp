@@ -15,6 +15,7 @@
 #include "engine/threads/worker_context.h"
 #include "engine/threads/worker_thread.h"
 #include "i18n/translator.h"
+#include "monitoring/pending_monitoring.h"
 #include "monitoring/scan_targets.h"
 #include "monitoring/scan_workers.h"
 #include "settings/settings.h"
@@ -164,7 +165,8 @@ namespace {
 
 class Runner final : public monitoring::ScanObserver {
  public:
-  explicit Runner(Environment& env) : env_(env), context_(settings_) {
+  explicit Runner(Environment& env)
+      : env_(env), context_(settings_), pending_(env.fs, env.registry, env.program_folder) {
     settings_.program_folder = env.program_folder;
     context_.program_folder = env.program_folder;
     context_.windows_folder = env.windows_folder;
@@ -218,38 +220,33 @@ class Runner final : public monitoring::ScanObserver {
       env_.err << "corvane-cli: the first scan failed: " << status_ << "\n";
       return ExitCode::kInvalidData;
     }
-    if (at_logon) SetRunAtLogon();
-    const std::string text = monitoring::FormatContinuation({identifier, targets});
-    const platform::Status written =
-        env_.fs.WriteFile(PathInProgramFolder(kContinueFile),
-                          {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-    if (!written.ok()) {
-      env_.err << "corvane-cli: " << PathInProgramFolder(kContinueFile) << " cannot be written\n";
+    if (!pending_.Begin({identifier, targets}, at_logon, PathInProgramFolder("corvane.exe")).ok()) {
+      env_.err << "corvane-cli: " << pending_.ContinuePath() << " cannot be written\n";
       return ExitCode::kInvalidData;
     }
     return ExitCode::kOk;
   }
 
   ExitCode Finish() {
-    std::vector<uint8_t> bytes;
-    const std::string continue_path = PathInProgramFolder(kContinueFile);
-    if (!env_.fs.ReadFile(continue_path, &bytes).ok()) {
-      env_.err << "corvane-cli: no monitoring is pending (" << continue_path << " is missing)\n";
-      return ExitCode::kInvalidData;
+    monitoring::Continuation continuation;
+    switch (pending_.Read(&continuation)) {
+      case monitoring::PendingMonitoring::State::kNone:
+        env_.err << "corvane-cli: no monitoring is pending (" << pending_.ContinuePath()
+                 << " is missing)\n";
+        return ExitCode::kInvalidData;
+      case monitoring::PendingMonitoring::State::kDamaged:
+        env_.err << "corvane-cli: " << pending_.ContinuePath() << ": " << InvalidFileFormat()
+                 << "\n";
+        return ExitCode::kInvalidData;
+      case monitoring::PendingMonitoring::State::kPending:
+        break;
     }
-    const auto continuation = monitoring::ParseContinuation(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     // The targets of the first scan, which the second must read alike.
-    if (!continuation || (!continuation->targets.empty() &&
-                          !monitoring::ApplyTargetList(continuation->targets, settings_).empty())) {
-      env_.err << "corvane-cli: " << continue_path << ": " << InvalidFileFormat() << "\n";
-      return ExitCode::kInvalidData;
-    }
-    const std::string& identifier = continuation->identifier;
+    if (!continuation.targets.empty())
+      (void)monitoring::ApplyTargetList(continuation.targets, settings_);
+    const std::string& identifier = continuation.identifier;
     context_.current_identifier = identifier;
-    // A crash during the second scan must not leave the monitoring pending.
-    RemoveRunAtLogon();
-    (void)env_.fs.DeleteFile(continue_path);
+    pending_.StartSecondScan();
 
     ChangeTree tree(settings_);
     progress_max_ = 5 * monitoring::EnabledTargetCount(settings_);
@@ -496,30 +493,6 @@ class Runner final : public monitoring::ScanObserver {
     return text;
   }
 
-  // The Run key is opened, never created; a failure is no error.
-  void SetRunAtLogon() {
-    std::unique_ptr<platform::RegKey> key;
-    if (!env_.registry
-             .OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite,
-                      &key)
-             .ok())
-      return;
-    // The window program, which finishes the monitoring when it starts.
-    const std::string exe = PathInProgramFolder("corvane.exe");
-    std::vector<uint8_t> data(exe.begin(), exe.end());
-    data.push_back(0);
-    (void)env_.registry.SetValue(*key, kRunValue, platform::regtype::kSz, data);
-  }
-
-  void RemoveRunAtLogon() {
-    std::unique_ptr<platform::RegKey> key;
-    if (env_.registry
-            .OpenKey(platform::RootKey::kLocalMachine, kRunKey, platform::KeyAccess::kReadWrite,
-                     &key)
-            .ok())
-      (void)env_.registry.DeleteValue(*key, kRunValue);
-  }
-
   // Runs a worker to its end, pumping its calls on this thread; a Ctrl+C
   // stops it as the Stop button would. `on_end` runs in its end
   // notification. False when it was stopped so.
@@ -561,6 +534,7 @@ class Runner final : public monitoring::ScanObserver {
   Environment& env_;
   settings::Settings settings_;
   WorkerContext context_;
+  monitoring::PendingMonitoring pending_;
   threads::QueueDispatcher dispatcher_;
   std::string status_;
   int progress_ = 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "changes/changes_archive.h"
+#include "monitoring/pending_monitoring.h"
 #include "platform/filesystem.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
@@ -121,11 +122,9 @@ struct Environment {
 // Runs one parsed command; the result is the process's exit code.
 ExitCode Execute(const Options& options, Environment& env);
 
-// The start-at-logon value: "Corvane" under this key of HKEY_LOCAL_MACHINE.
-inline constexpr std::string_view kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr std::string_view kRunValue = "Corvane";
-
-// The name of the continuation file in the program folder.
-inline constexpr std::string_view kContinueFile = "Continue.dat";
+// The start-at-logon value and the continuation file, shared with the window.
+using monitoring::kContinueFile;
+using monitoring::kRunKey;
+using monitoring::kRunValue;
 
 }  // namespace cvn::cli
