@@ -167,6 +167,7 @@ TEST_F(TreeRowsTest, AddToIgnoreListChoosesTheListByKindOnceAndRemoveMarksAnEdit
   platform::MemoryFileSystem fs;
   TreeCommands commands(tree_, settings_, fs);
   commands.Reset();
+  EXPECT_EQ(commands.rows().Count(), 6u);  // the top, both roots and what they hold
   const NodeId b = At(tree_, tree_.Top(), "File System\\C:\\App\\b.txt");
   EXPECT_TRUE(commands.AddToIgnoreList(b));
   EXPECT_FALSE(commands.AddToIgnoreList(b));  // once
