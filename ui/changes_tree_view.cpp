@@ -58,9 +58,23 @@ ChangesTreeView::~ChangesTreeView() {
 LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR, DWORD_PTR self) {
   auto* view = reinterpret_cast<ChangesTreeView*>(self);
+  // The menu key and Shift+F10: the context menu below the selected row. The
+  // menu's owner is the top-level window: a panel between would hand the
+  // message on as its own.
+  const bool menu_key = wparam == VK_APPS || (wparam == VK_F10 && GetKeyState(VK_SHIFT) < 0);
   switch (message) {
     case WM_KEYDOWN:
-      if (view->OnKeyDown(static_cast<WORD>(wparam))) return 0;
+    case WM_SYSKEYDOWN:
+      if (menu_key) {
+        SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd),
+                     MAKELPARAM(-1, -1));
+        return 0;
+      }
+      if (message == WM_KEYDOWN && view->OnKeyDown(static_cast<WORD>(wparam))) return 0;
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      if (menu_key) return 0;  // the menu opened on the key's press
       break;
     case WM_CHAR:
       if (wparam == L' ') return 0;  // Space toggled the check box
@@ -90,7 +104,7 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
       // The context menu, as the system would bring it up.
       POINT screen = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
       ClientToScreen(hwnd, &screen);
-      SendMessageW(GetParent(hwnd), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd),
+      SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd),
                    MAKELPARAM(screen.x, screen.y));
       return 0;
     }

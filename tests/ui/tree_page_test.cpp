@@ -116,18 +116,51 @@ TEST_F(TreePageTest, TheMenuFollowsTheNodeAndARightClickSelectsTheRowUnderTheMou
                    "Open (grey)", "View (grey)", "Properties (grey)"}));
   EXPECT_EQ(MenuFor("Registry")[4], "Remove branch (grey)");
 
-  // The menu opens on the clicked row, selected; a timer closes it.
+  // A right click selects the row and opens the menu; a timer closes it.
   RECT row = {};
   ListView_GetItemRect(List(), static_cast<int>(Row("gone.txt")), &row, LVIR_LABEL);
-  POINT point = {row.left + 4, (row.top + row.bottom) / 2};
-  ClientToScreen(List(), &point);
+  const POINT point = {row.left + 4, (row.top + row.bottom) / 2};
+  static bool menu_seen;
+  menu_seen = false;
   SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
+    menu_seen = FindWindowW(L"#32768", nullptr) != nullptr;
     EndMenu();
   });
-  SendMessageW(window_->hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()),
-               MAKELPARAM(point.x, point.y));
+  SendMessageW(List(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+  SendMessageW(List(), WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+  EXPECT_TRUE(menu_seen);
   EXPECT_EQ(Page().view().Selected(), Node("gone.txt"));
+}
+
+// The menu key and Shift+F10 open the context menu below the selected row.
+TEST_F(TreePageTest, TheMenuKeyAndShiftF10OpenTheContextMenu) {
+  static bool menu_seen;
+  for (const bool shift_f10 : {false, true}) {
+    menu_seen = false;
+    Page().view().SelectRow(Row("Theme"));
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      menu_seen = FindWindowW(L"#32768", nullptr) != nullptr;
+      EndMenu();
+    });
+    SetFocus(List());
+    if (shift_f10) {
+      BYTE keys[256] = {};
+      GetKeyboardState(keys);
+      keys[VK_SHIFT] = 0x80;
+      SetKeyboardState(keys);
+      SendMessageW(List(), WM_SYSKEYDOWN, VK_F10, 0);
+      SendMessageW(List(), WM_SYSKEYUP, VK_F10, 0);
+      keys[VK_SHIFT] = 0;
+      SetKeyboardState(keys);
+    } else {
+      SendMessageW(List(), WM_KEYDOWN, VK_APPS, 0);
+      SendMessageW(List(), WM_KEYUP, VK_APPS, 0);
+    }
+    EXPECT_TRUE(menu_seen) << (shift_f10 ? "Shift+F10" : "the menu key");
+    EXPECT_EQ(Page().view().Selected(), Node("Theme"));
+  }
 }
 
 TEST_F(TreePageTest, RemoveBranchAsksFirstAndThenEnablesSave) {
