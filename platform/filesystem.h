@@ -40,10 +40,10 @@ struct DosDateTime {
 
 // One entry of a folder listing.
 struct FindEntry {
-  std::string name;           // the long name, without the folder
-  uint32_t attributes = 0;    // attr:: bits
-  uint64_t size = 0;          // bytes; 0 for folders
-  uint64_t last_write = 0;    // UTC, in 100 ns units since 1601-01-01 (a FILETIME)
+  std::string name;         // the long name, without the folder
+  uint32_t attributes = 0;  // attr:: bits
+  uint64_t size = 0;        // bytes; 0 for folders
+  uint64_t last_write = 0;  // UTC, in 100 ns units since 1601-01-01 (a FILETIME)
 };
 
 // A folder listing in progress. Entries come in the platform's order,
@@ -104,5 +104,7 @@ class FileSystem {
 Status WriteFileAtomically(FileSystem& fs, std::string_view path, std::span<const uint8_t> data);
 // Joins a folder and a name with one backslash ("C:\" + "x" = "C:\x").
 std::string JoinPath(std::string_view folder, std::string_view name);
+// True when `path` names a folder that exists.
+bool IsFolder(FileSystem& fs, std::string_view path);
 
 }  // namespace cvn::platform

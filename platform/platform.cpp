@@ -18,12 +18,18 @@ std::string Status::ToString() const {
 
 std::string_view RootKeyName(uint32_t handle) {
   switch (handle) {
-    case 0x80000000u: return "HKEY_CLASSES_ROOT";
-    case 0x80000001u: return "HKEY_CURRENT_USER";
-    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003u: return "HKEY_USERS";
-    case 0x80000005u: return "HKEY_CURRENT_CONFIG";
-    default: return "(error)";
+    case 0x80000000u:
+      return "HKEY_CLASSES_ROOT";
+    case 0x80000001u:
+      return "HKEY_CURRENT_USER";
+    case 0x80000002u:
+      return "HKEY_LOCAL_MACHINE";
+    case 0x80000003u:
+      return "HKEY_USERS";
+    case 0x80000005u:
+      return "HKEY_CURRENT_CONFIG";
+    default:
+      return "(error)";
   }
 }
 
@@ -67,6 +73,11 @@ Status DeleteKeyTree(Registry& registry, RegKey& parent, std::string_view path) 
   }
   key.reset();
   return registry.DeleteKey(parent, path);
+}
+
+bool IsFolder(FileSystem& fs, std::string_view path) {
+  const auto attributes = fs.GetAttributes(path);
+  return attributes && (*attributes & attr::kDirectory);
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

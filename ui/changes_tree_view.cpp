@@ -25,6 +25,15 @@ COLORREF Blend(COLORREF a, COLORREF b) {
              (GetBValue(a) + GetBValue(b)) / 2);
 }
 
+// A column's width and caption, as the list takes them.
+LVCOLUMNW Column(int width, const wchar_t* caption) {
+  LVCOLUMNW column = {};
+  column.mask = LVCF_WIDTH | LVCF_TEXT;
+  column.cx = width;
+  column.pszText = const_cast<wchar_t*>(caption);
+  return column;
+}
+
 bool Contains(const RECT& rect, POINT point) {
   return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
          point.y < rect.bottom;
@@ -37,11 +46,8 @@ ChangesTreeView::ChangesTreeView(HWND list, changes::ChangeTree& tree, changes::
   ListView_SetExtendedListViewStyle(
       list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
   for (int column = 0; column < 3; ++column) {
-    LVCOLUMNW spec = {};
-    spec.mask = LVCF_WIDTH | LVCF_TEXT;
-    spec.cx = 100;
-    spec.pszText = const_cast<wchar_t*>(L"");
-    ListView_InsertColumn(list_, column, &spec);
+    LVCOLUMNW header = Column(100, L"");
+    ListView_InsertColumn(list_, column, &header);
   }
   SetDpi(kDesignDpi);
   SetWindowSubclass(list_, ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -137,11 +143,8 @@ void ChangesTreeView::SetColumns(const std::wstring (&captions)[3], int first_wi
                                  int second_width) {
   const int widths[] = {first_width, second_width, 50};
   for (int column = 0; column < 3; ++column) {
-    LVCOLUMNW spec = {};
-    spec.mask = LVCF_WIDTH | LVCF_TEXT;
-    spec.cx = widths[column];
-    spec.pszText = const_cast<wchar_t*>(captions[column].c_str());
-    ListView_SetColumn(list_, column, &spec);
+    LVCOLUMNW header = Column(widths[column], captions[column].c_str());
+    ListView_SetColumn(list_, column, &header);
   }
   FitLastColumn();
 }

@@ -180,8 +180,7 @@ bool InstallWizard::CheckOtherFolders(const TargetBoxes& boxes) {
     const size_t cut = rest.find(';');
     const std::string_view part = rest.substr(0, cut);
     if (part.empty()) break;
-    const auto attributes = fs_.GetAttributes(part);
-    if (!attributes || !(*attributes & platform::attr::kDirectory)) {
+    if (!platform::IsFolder(fs_, part)) {
       view_.ShowError(Text("RS_INV_PATH", "Invalid path: ") + std::string(part));
       view_.FocusOtherFolders();
       return false;

@@ -62,11 +62,6 @@ FileSystemScanner::FileSystemScanner(platform::FileSystem& fs, platform::Registr
                                      threads::ScanControl& control)
     : fs_(fs), registry_(registry), settings_(settings), control_(control) {}
 
-bool FileSystemScanner::IsFolder(std::string_view path) {
-  const auto attributes = fs_.GetAttributes(path);
-  return attributes && (*attributes & kDirectory);
-}
-
 std::unique_ptr<platform::FolderListing> FileSystemScanner::Enter(std::string_view folder_path) {
   std::unique_ptr<platform::FolderListing> listing;
   if (folder_path.empty() || !fs_.ListFolder(folder_path, &listing).ok()) return nullptr;
@@ -95,7 +90,7 @@ void FileSystemScanner::ScanTarget(const std::string& path, SnapshotStore& store
   // to it, and when the installation creates the target, the target is
   // what shows as created, never a folder that was there before.
   std::string known = path;
-  while (!IsFolder(known)) {
+  while (!platform::IsFolder(fs_, known)) {
     const size_t cut = known.rfind('\\');
     // A drive or a share that is not there.
     if (IsDriveRoot(known) || cut == std::string::npos || cut < 2) return;

@@ -72,7 +72,6 @@ class FileSystemScanner {
  private:
   // The listing of a folder, or null when it cannot be listed.
   std::unique_ptr<platform::FolderListing> Enter(std::string_view folder_path);
-  bool IsFolder(std::string_view path);
   // Scans one target, an absolute path.
   void ScanTarget(const std::string& path, SnapshotStore& store);
   // True when the walk of `outer` records everything below `inner`.
