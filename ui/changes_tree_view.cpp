@@ -431,7 +431,6 @@ void ChangesTreeView::ToggleCheck(size_t row) {
   tree_.SetCheckState(node, !tree_.IsChecked(node));
   // Propagation may change any row on screen.
   InvalidateRect(list_, nullptr, FALSE);
-  if (on_check_changed) on_check_changed(node);
 }
 
 void ChangesTreeView::ExpandOrCollapse(size_t row, bool expand) {

@@ -65,7 +65,6 @@ class ChangesTreeView {
   std::function<void()> on_delete;                 // Del
   std::function<void(bool forward)> on_find_next;  // F3, Shift+F3
   std::function<void()> on_find;                   // Ctrl+F
-  std::function<void(changes::NodeId)> on_check_changed;
 
  private:
   struct RowLayout {
