@@ -20,6 +20,11 @@ void TreeCommands::Reset() {
   edited_ = false;
 }
 
+void TreeCommands::Clear() {
+  rows_.Clear();
+  edited_ = false;
+}
+
 std::string TreeCommands::ItemPath(NodeId node) const {
   const ChangeRecord& data = tree_.Data(node);
   return std::string(data.path) + "\\" + data.name;

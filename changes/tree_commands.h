@@ -39,6 +39,8 @@ class TreeCommands {
 
   // After the tree was filled or loaded: rows from the start, nothing to save.
   void Reset();
+  // No rows, nothing to save: the tree is not read until the next Reset.
+  void Clear();
 
   TreeMenuState MenuState(NodeId selected);
 

@@ -29,6 +29,8 @@ class TreeRows {
   // Starts over from the tree as it is now (filled by a comparison or a
   // load): the top and both branch roots expanded, nothing else.
   void Reset();
+  // No rows; the tree is not read until the next Reset.
+  void Clear() { rows_.clear(); }
 
   size_t Count() const { return rows_.size(); }
   NodeId At(size_t row) const { return rows_[row]; }

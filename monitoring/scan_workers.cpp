@@ -79,7 +79,32 @@ bool ScanWorker::CancelRequested() const {
 }
 
 void ScanWorker::UpdateStatus() {
+  items_ = 0;
+  last_report_ = std::chrono::steady_clock::now();
   Synchronize([this] { observer_.UpdateStatus(status_); });
+}
+
+void ScanWorker::CheckPause() {
+  // The clock is read once in 256 items; a count shown more often than ten
+  // times a second would only cost the main thread.
+  if ((++items_ & 0xFF) == 0) ReportItems();
+  WorkerThread::CheckPause();
+}
+
+void ScanWorker::ReportItems() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_report_ < std::chrono::milliseconds(100)) return;
+  last_report_ = now;
+  std::string text = status_ + " (" + std::to_string(items_) + " " +
+                     i18n::Translate("RS_ITEMS", "items") + ")";
+  Synchronize([this, &text] { observer_.UpdateStatus(text); });
+}
+
+void ScanWorker::NameTargets(FileSystemScanner& scanner) {
+  scanner.on_target = [this](const std::string& folder) {
+    status_ = ScanFsText() + " " + folder;
+    UpdateStatus();
+  };
 }
 
 void ScanWorker::StepProgress() {
@@ -115,8 +140,9 @@ void FirstScanWorker::Execute() {
     if (!Terminated() && ScansFileSystem(settings)) {
       status_ = ScanFsText();
       UpdateStatus();
-      FileSystemScanner(fs_, registry_, settings, *this)
-          .ScanFileSystem(context_.windows_folder, context_.program_folder);
+      FileSystemScanner scanner(fs_, registry_, settings, *this);
+      NameTargets(scanner);
+      scanner.ScanFileSystem(context_.windows_folder, context_.program_folder);
       StepProgress();
     }
   } catch (const std::exception& e) {
@@ -188,8 +214,9 @@ bool SecondScanWorker::RescanFileSystem() {
   // rename, and loading "FIS1" then reports the missing file.
   fs_.MoveFile(SnapshotFilePath(folder, kFileSystemAfter),
                SnapshotFilePath(folder, kFileSystemBefore), /*replace=*/true);
-  FileSystemScanner(fs_, registry_, context_.settings, *this)
-      .ScanFileSystem(context_.windows_folder, folder);
+  FileSystemScanner scanner(fs_, registry_, context_.settings, *this);
+  NameTargets(scanner);
+  scanner.ScanFileSystem(context_.windows_folder, folder);
   if (Terminated()) return false;
   StepProgress();
 

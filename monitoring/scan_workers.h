@@ -10,6 +10,9 @@
 // in the first scan and four per target in the second.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+
 #include <string>
 
 #include "changes/change_tree.h"
@@ -17,6 +20,10 @@
 #include "engine/threads/worker_thread.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
+
+namespace cvn::snapshot {
+class FileSystemScanner;
+}
 
 namespace cvn::monitoring {
 
@@ -44,14 +51,20 @@ class ScanWorker : public threads::WorkerThread {
   // Loading a snapshot and the comparisons follow the application's stop
   // request.
   bool CancelRequested() const override;
+  // The pause point, at every item: at most ten times a second the status
+  // line also counts the items of the current step.
+  void CheckPause() override;
 
  protected:
   ScanWorker(threads::WorkerContext& context, platform::FileSystem& fs,
              platform::Registry& registry, threads::MainThreadDispatcher& dispatcher,
              ScanObserver& observer);
 
-  // Shows status_ in the status line (through Synchronize).
+  // Shows status_ in the status line (through Synchronize); the item count
+  // starts again.
   void UpdateStatus();
+  // The file-system scanner names each target folder in the status line.
+  void NameTargets(snapshot::FileSystemScanner& scanner);
   // Advances the progress bar unless the thread is terminated (through Synchronize).
   void StepProgress();
 
@@ -60,6 +73,12 @@ class ScanWorker : public threads::WorkerThread {
   platform::Registry& registry_;
   ScanObserver& observer_;
   std::string status_;  // the status line's text
+
+ private:
+  void ReportItems();
+
+  uint64_t items_ = 0;  // of the current step
+  std::chrono::steady_clock::time_point last_report_;
 };
 
 // The first scan. Ends with ProgramState 4, or 7 when stopped, or 1 when a

@@ -201,6 +201,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void Form::DispatchCommand(int id, int code) {
+  if (code == EN_CHANGE) {
+    if (const auto handler = change_handlers_.find(id); handler != change_handlers_.end())
+      handler->second();
+    return;
+  }
   if (code != BN_CLICKED) return;
   const auto handler = click_handlers_.find(id);
   if (handler == click_handlers_.end()) return;
@@ -396,6 +401,10 @@ Component& Form::AddProgressBar(std::string name, Component* parent, Placement p
 
 void Form::OnClick(const Component& control, std::function<void()> handler) {
   click_handlers_[control.id()] = std::move(handler);
+}
+
+void Form::OnChange(const Component& edit, std::function<void()> handler) {
+  change_handlers_[edit.id()] = std::move(handler);
 }
 
 int RunMessageLoop(HWND main_window) {

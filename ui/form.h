@@ -118,6 +118,8 @@ class Form {
 
   // Binds the handler of a click on a button, check box or radio button.
   void OnClick(const Component& control, std::function<void()> handler);
+  // Binds the handler of a change of an edit's text, typed or set.
+  void OnChange(const Component& edit, std::function<void()> handler);
   // The button that Enter presses.
   void SetDefaultButton(const Component& button) { default_button_id_ = button.id(); }
   // Uses the form's bold font for a component.
@@ -153,6 +155,7 @@ class Form {
   std::vector<std::unique_ptr<Component>> components_;
   std::unordered_map<int, Component*> by_id_;
   std::unordered_map<int, std::function<void()>> click_handlers_;
+  std::unordered_map<int, std::function<void()>> change_handlers_;
   std::vector<int> bold_ids_;
 };
 

@@ -1,14 +1,17 @@
 #include "ui/main_window.h"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <string>
 
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_path.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/form_translation.h"
+#include "ui/program_icon.h"
 #include "ui/single_instance.h"
 
 namespace cvn::ui {
@@ -47,13 +50,25 @@ bool MainWindow::Create() {
 void MainWindow::FormCreate() {
   CreateComponents();
   ChooseEnglish();
-  ShowPage(*first_page_);
+  ShowPanel(*first_page_);
   FixStartupFolders(context_);
   ReadSettings();
   changes_tree_.Reset();
+  tree_view_page_->Clear();
   TranslateWindow();
+  worker_context_.program_folder = context_.program_folder;
+  worker_context_.windows_folder = context_.windows_folder;
+  wizard::WizardView& view = *this;
+  wizard_ = std::make_unique<wizard::InstallWizard>(
+      view, context_.settings, worker_context_, file_system_, registry_, dispatcher_,
+      changes_tree_, platform::win32::ExecutablePath());
+  BindWizardEvents();
+  // A pending monitoring brings its own targets.
+  wizard_->Resume();
   CopySettingsToControls();
   EnterProgramFolder(context_);
+  DragAcceptFiles(hwnd(), TRUE);
+  notification_icon_ = std::make_unique<NotificationIcon>(hwnd(), ProgramClassIcon(true));
   ReadColumnWidths();
   tree_view_page_->SetDpi(dpi());
   // The stored widths are at 96 DPI, so that they suit every screen.
@@ -67,11 +82,11 @@ HFONT MainWindow::WindowFont() const {
 
 void MainWindow::ShowChangesTree(std::string identifier) {
   tree_view_page_->SetIdentifier(std::move(identifier));
-  ShowPage(*tree_page_);
+  ShowPanel(*tree_page_);
   tree_view_page_->ShowTree();
 }
 
-void MainWindow::ShowPage(const Component& page) {
+void MainWindow::ShowPanel(const Component& page) {
   for (const Component* panel : {first_page_, targets_page_, run_page_, tree_page_, log_page_}) {
     ShowWindow(panel->hwnd(), panel == &page ? SW_SHOW : SW_HIDE);
   }
@@ -190,6 +205,7 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::FormDestroy() {
+  notification_icon_.reset();
   if (i18n::Translator* translator = i18n::CurrentTranslator()) translator->OnTranslated = nullptr;
   PostQuitMessage(0);
 }
@@ -215,6 +231,22 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   switch (message) {
+    case WM_CLOSE:
+      // The wizard asks what closing would lose, and may refuse.
+      if (wizard_ && !wizard_->MayClose()) return 0;
+      break;
+    case WM_SIZE:
+      if (wparam == SIZE_MINIMIZED) MinimizeToNotificationArea();
+      break;
+    case NotificationIcon::kMessage:
+      OnNotificationIcon(static_cast<UINT>(lparam));
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HANDLE>(wparam));
+      return 0;
+    case kSettleFocusMessage:
+      SettleFocus(wparam != 0);
+      return 0;
     case WM_GETMINMAXINFO:
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_NOTIFY: {
@@ -261,13 +293,50 @@ void MainWindow::OnAboutClick() {
   ShowAboutDialog(hwnd());
 }
 
-void MainWindow::OnExitClick() {
-  Close();
+void MainWindow::JustOneStartInstance() {
+  RestoreFromNotificationArea();
 }
 
-void MainWindow::JustOneStartInstance() {
+void MainWindow::MinimizeToNotificationArea() {
+  // Without an icon to come back by, the window stays on the taskbar.
+  if (!notification_icon_ || !notification_icon_->Show(platform::win32::ToWide(settings::kAppTitle)))
+    return;
+  ShowWindow(hwnd(), SW_HIDE);
+}
+
+void MainWindow::RestoreFromNotificationArea() {
   ShowWindow(hwnd(), IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd());
+  if (notification_icon_) notification_icon_->Hide();
+}
+
+void MainWindow::OnNotificationIcon(UINT mouse_message) {
+  if (mouse_message == WM_LBUTTONDBLCLK) {
+    RestoreFromNotificationArea();
+    return;
+  }
+  if (mouse_message != WM_RBUTTONUP && mouse_message != WM_CONTEXTMENU) return;
+  enum : UINT { kRestore = 1, kExit };
+  HMENU menu = CreatePopupMenu();
+  const auto caption = [this](const char* name) {
+    return platform::win32::ToWide(GetTextByKey(std::string(name) + ".Caption").value_or(""));
+  };
+  AppendMenuW(menu, MF_STRING, kRestore, caption("pmiRestore").c_str());
+  AppendMenuW(menu, MF_STRING, kExit, caption("pmiExit").c_str());
+  SetMenuDefaultItem(menu, kRestore, FALSE);
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  // The menu closes when the user clicks elsewhere only if the window is in front.
+  SetForegroundWindow(hwnd());
+  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, cursor.x, cursor.y, 0, hwnd(), nullptr));
+  DestroyMenu(menu);
+  if (chosen == kRestore) RestoreFromNotificationArea();
+  if (chosen == kExit) {
+    // The close questions are asked over a visible window.
+    RestoreFromNotificationArea();
+    Close();
+  }
 }
 
 }  // namespace cvn::ui

@@ -16,18 +16,24 @@
 #include <string_view>
 
 #include "changes/change_tree.h"
+#include "engine/threads/worker_context.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_filesystem.h"
 #include "ui/app_context.h"
 #include "ui/form.h"
+#include "ui/notification_icon.h"
 #include "ui/tree_page.h"
+#include "ui/window_dispatcher.h"
+#include "wizard/install_wizard.h"
 
 namespace cvn::ui {
 
 // The smallest size the user may give the main window at `dpi`.
 Size MainWindowMinTrackSize(int dpi);
 
-class MainWindow : public Form {
+// The window draws the wizard's pages and forwards their events to the
+// InstallWizard, which decides what each does.
+class MainWindow : public Form, private wizard::WizardView {
  public:
   static constexpr wchar_t kClassName[] = L"TfrmCvnMain";
 
@@ -41,7 +47,7 @@ class MainWindow : public Form {
   void Show(int show_command);
 
   // Makes `page` the one visible page.
-  void ShowPage(const Component& page);
+  void ShowPanel(const Component& page);
 
   // The changes tree the tree page shows; the comparison and the archive
   // loader fill it.
@@ -49,6 +55,8 @@ class MainWindow : public Form {
   // Shows the tree page with the tree as it is now, for `identifier`.
   void ShowChangesTree(std::string identifier);
   TreePage& tree_page() { return *tree_view_page_; }
+  // The wizard behind the pages; made when the window is created.
+  wizard::InstallWizard& wizard() { return *wizard_; }
 
  protected:
   void FormCreate() override;
@@ -59,10 +67,14 @@ class MainWindow : public Form {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
+  // Posted by the window to itself: the focus settles once a handler is done.
+  static constexpr UINT kSettleFocusMessage = WM_APP + 21;
+
   // Building the window (main_window_layout.cpp).
   void CreateComponents();
   void CreateFirstPage();
   void CreateTargetsPage();
+  void CreateRunPage();
   void CreateTreePage();
   void CreateBottomRow();
   void SetListColumns();
@@ -75,7 +87,6 @@ class MainWindow : public Form {
   void AfterTranslation();
   void SetListColumnCaptions();
   void ReportLanguageDamage();
-  void SetStatus(std::string_view text);
   // The font of the window's controls.
   HFONT WindowFont() const;
 
@@ -87,8 +98,51 @@ class MainWindow : public Form {
   void RestorePlacement();
   void SavePlacement();
 
+  // The wizard's events and the view it drives (main_window_wizard.cpp).
+  void BindWizardEvents();
+  void OnBrowseClick();
+  void OnDropFiles(HANDLE drop);  // an HDROP
+  // Once a handler has run: the focus leaves hidden or disabled controls
+  // (and the Exit button, when `leave_exit`) for Next, else for the page's
+  // first control.
+  void SettleFocus(bool leave_exit);
+  void ShowPage(wizard::Page page) override;
+  void SetStatus(std::string_view text) override;
+  void SetCaption(std::string_view text) override { Form::SetCaption(text); }
+  void EnableNext(bool on) override;
+  void EnableBack(bool on) override;
+  void ShowStop(bool stop) override;
+  void SetProgress(int position, int maximum) override;
+  void StepProgress() override;
+  bool InstallChosen() override;
+  std::string Identifier() override;
+  bool ApplicationSelected() override;
+  void EnableFirstPage(bool install) override;
+  void SetIdentifier(std::string_view text) override;
+  wizard::TargetBoxes Targets() override;
+  void ShowTargets(const wizard::TargetBoxes& boxes, bool enabled, bool lock_folders) override;
+  void FocusOtherFolders() override;
+  wizard::RunMode ChosenRunMode() override;
+  std::string SetupPath() override;
+  void SetSetupPath(std::string_view text) override;
+  void EnableRunPage(bool modes, bool setup_path) override;
+  void FocusSetupPath() override;
+  bool StartSetup(std::string_view path) override;
+  void ShowChanges() override;
+  void ClearChanges() override;
+  bool ChangesEdited() override;
+  bool SaveChanges() override;
+  void ClearEdits() override;
+  void CloseWindow() override;
+  void ShowError(std::string_view text) override;
+  wizard::Answer Ask(std::string_view question, bool with_cancel) override;
+
+  // The notification area while minimised.
+  void MinimizeToNotificationArea();
+  void RestoreFromNotificationArea();
+  void OnNotificationIcon(UINT mouse_message);
+
   // Events.
-  void OnExitClick();
   void OnAboutClick();
   void JustOneStartInstance();
   LRESULT GetMinMaxInfo(MINMAXINFO& info);
@@ -104,6 +158,10 @@ class MainWindow : public Form {
   platform::win32::Win32FileSystem file_system_;
   changes::ChangeTree changes_tree_{context_.settings};
   std::unique_ptr<TreePage> tree_view_page_;
+  threads::WorkerContext worker_context_{context_.settings};
+  WindowDispatcher dispatcher_;
+  std::unique_ptr<wizard::InstallWizard> wizard_;
+  std::unique_ptr<NotificationIcon> notification_icon_;
 
   // Components; the names that language files use are in doc/glossary.md.
   Component* outer_panel_ = nullptr;
@@ -137,6 +195,12 @@ class MainWindow : public Form {
   Component* warning_image_ = nullptr;
   Component* warning_label_ = nullptr;
   Component* warning_text_label_ = nullptr;
+  // Run page.
+  Component* one_application_choice_ = nullptr;
+  Component* setup_path_edit_ = nullptr;
+  Component* browse_button_ = nullptr;
+  Component* several_applications_choice_ = nullptr;
+  Component* during_this_screen_choice_ = nullptr;
   // Below the pages.
   Component* status_label_ = nullptr;
   Component* progress_label_ = nullptr;

@@ -55,7 +55,7 @@ void MainWindow::CreateComponents() {
   main_panel_ = &AddPanel("pnlMain", outer_panel_, {{8, 8, 656, 292}, kAnchorAll});
   CreateFirstPage();
   CreateTargetsPage();
-  run_page_ = &AddPanel("pnlRun", main_panel_, {kPageArea, kAnchorAll});
+  CreateRunPage();
   CreateTreePage();
   log_page_ = &AddPanel("pnlLog", main_panel_, {kPageArea, kAnchorAll});
   CreateBottomRow();
@@ -198,6 +198,40 @@ void MainWindow::CreateTargetsPage() {
                                   targets_page_, {{48, 245, 600, 40}, kAnchorBottomLeftRight});
 }
 
+void MainWindow::CreateRunPage() {
+  run_page_ = &AddPanel("pnlRun", main_panel_, {kPageArea, kAnchorAll});
+  // As on the first page, the modes are one group with the setup path's
+  // controls between them.
+  one_application_choice_ = &AddRadioButton("rbUna", "Install &one application", run_page_,
+                                            {{8, 8, 420, 18}}, WS_GROUP);
+  setup_path_edit_ = &AddEdit("edSetupPath", run_page_, {{26, 30, 530, 21}, kAnchorTopLeftRight});
+  browse_button_ = &AddButton("btnBrowse", "Bro&wse", run_page_,
+                              {{564, 28, 84, 25}, kAnchorRight | kAnchorTop});
+  AddLabel("lblUnaInfo",
+           "If the setup program requires to restart the computer you should accept. This "
+           "program is automatically started to complete the monitoring process.",
+           run_page_, {{26, 58, 622, 28}, kAnchorTopLeftRight});
+  several_applications_choice_ = &AddRadioButton(
+      "rbMulte", "Install &several applications (Exit)", run_page_, {{8, 94, 420, 18}});
+  AddLabel("lblMulteInfo",
+           "After you finish the installations you must run this program manually  to complete "
+           "the monitoring process. All these applications will be uninstalled in one step.",
+           run_page_, {{26, 116, 622, 28}, kAnchorTopLeftRight});
+  during_this_screen_choice_ =
+      &AddRadioButton("rbStarted", "&Install one or more applications during this screen",
+                      run_page_, {{8, 152, 420, 18}});
+  AddLabel("lblStartedInfo",
+           "After you finish the installations press <Next>  to complete the monitoring "
+           "process. All these applications will be uninstalled in one step.",
+           run_page_, {{26, 174, 622, 28}, kAnchorTopLeftRight});
+  SetBold(AddLabel("lblReferences", "References:", run_page_, {{8, 226, 300, 15}}));
+  AddLabel("lblReferencesText",
+           "After installing you should  run the application(s). Most of them make registry "
+           "changes at first run. In this case these changes will be detected as well.",
+           run_page_, {{8, 244, 640, 40}, kAnchorTopLeftRight});
+  SetChecked(*one_application_choice_, true);
+}
+
 void MainWindow::CreateBottomRow() {
   status_label_ =
       &AddLabel("lblStatus", "Enter an identifier for the monitored application.", outer_panel_,
@@ -218,7 +252,9 @@ void MainWindow::CreateBottomRow() {
   SetDefaultButton(*next_button_);
   EnableWindow(back_button_->hwnd(), FALSE);
   EnableWindow(next_button_->hwnd(), FALSE);
-  OnClick(*exit_button_, [this] { OnExitClick(); });
+  // The notification-area icon's menu: components without windows, for the language files.
+  AddNonWindowed("pmiRestore", kCaption, "&Restore");
+  AddNonWindowed("pmiExit", kCaption, "E&xit");
   OnClick(*about_button_, [this] { OnAboutClick(); });
 }
 

@@ -98,6 +98,16 @@ void TreePage::ShowTree() {
   view_->Refresh();
   if (commands_.rows().Count() > 0) view_->SelectRow(0);
   EnableWindow(controls_.save, FALSE);
+  for (HWND button : {controls_.print, controls_.export_, controls_.expand, controls_.collapse})
+    EnableWindow(button, TRUE);
+}
+
+void TreePage::Clear() {
+  commands_.Clear();
+  view_->Refresh();
+  for (HWND button :
+       {controls_.save, controls_.print, controls_.export_, controls_.expand, controls_.collapse})
+    EnableWindow(button, FALSE);
 }
 
 void TreePage::SetDpi(int dpi) {
@@ -333,6 +343,8 @@ void TreePage::Find() {
 }
 
 void TreePage::FindNext(bool forward) {
+  // Without rows the tree may be filling: nothing to search.
+  if (commands_.rows().Count() == 0) return;
   if (find_text_.empty()) {
     Find();
     return;
@@ -354,15 +366,20 @@ void TreePage::FindNext(bool forward) {
 }
 
 void TreePage::OnSaveClick() {
+  (void)Save();
+}
+
+bool TreePage::Save() {
   try {
     Busy busy(controls_.owner);
     changes::SaveChangesTree(tree_, fs_, context_.program_folder, identifier_);
   } catch (const changes::ArchiveFileError&) {
     ShowError(i18n::Translate("RS_ERR_SAVING", "Error saving changes tree !"));
-    return;
+    return false;
   }
   commands_.MarkSaved();
   EnableWindow(controls_.save, FALSE);
+  return true;
 }
 
 void TreePage::OnExportClick() {

@@ -54,6 +54,12 @@ class TreePage {
   // Shows the tree as it is now (after a comparison or a load): the top and
   // both branch roots expanded, nothing to save.
   void ShowTree();
+  // Shows no rows and disables Save, Print and Export: the tree is about to
+  // be emptied and filled by a worker, and must not be read meanwhile.
+  void Clear();
+  // Saves the tree as the application's archive; false (reported) when it
+  // could not be written.
+  bool Save();
   bool edited() const { return commands_.edited(); }
 
   // Layout and looks.

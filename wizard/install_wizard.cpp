@@ -5,6 +5,7 @@
 #include "engine/snapshot/snapshot_store.h"
 #include "i18n/translator.h"
 #include "platform/filesystem.h"
+#include "wizard/wizard_input.h"
 
 namespace cvn::wizard {
 
@@ -88,6 +89,8 @@ void InstallWizard::Resume() {
 void InstallWizard::Next() {
   switch (page_) {
     case Page::kFirst: {
+      // Uninstalling a monitored application is not part of this path.
+      if (!view_.InstallChosen()) return;
       const std::string identifier = view_.Identifier();
       if (identifier.empty()) return;
       context_.current_identifier = identifier;
@@ -167,11 +170,43 @@ void InstallWizard::Back() {
 void InstallWizard::ReturnToFirstPage() {
   SetState(ProgramState::kIdle);
   view_.ClearEdits();
-  view_.EnableNext(false);
-  view_.SetStatus(
-      Text("RS_ENTER_IDENTIFIER", "Enter an identifier for the monitored application."));
   view_.SetCaption("Corvane");
   ShowPage(Page::kFirst);
+  InstallChoiceChanged();
+}
+
+void InstallWizard::InstallChoiceChanged() {
+  if (view_.InstallChosen()) {
+    view_.SetStatus(
+        Text("RS_ENTER_IDENTIFIER", "Enter an identifier for the monitored application."));
+  } else {
+    view_.SetStatus(Text("RS_CHOOSE_IDENTIFIER",
+                         "Choose the application identifier to uninstall or view."));
+  }
+  FirstPageChanged();
+}
+
+void InstallWizard::FirstPageChanged() {
+  if (page_ != Page::kFirst) return;
+  const bool install = view_.InstallChosen();
+  view_.EnableFirstPage(install);
+  view_.EnableNext(install ? !view_.Identifier().empty() : view_.ApplicationSelected());
+}
+
+void InstallWizard::SetupPathChanged() {
+  if (page_ == Page::kRun && state() == ProgramState::kScanned &&
+      view_.ChosenRunMode() == RunMode::kOneApplication) {
+    view_.EnableNext(!view_.SetupPath().empty());
+  }
+}
+
+void InstallWizard::FileDropped(std::string_view path) {
+  if (page_ == Page::kFirst) {
+    view_.SetSetupPath(path);
+    view_.SetIdentifier(IdentifierFromDroppedFile(path));
+  } else if (page_ == Page::kRun) {
+    view_.SetSetupPath(path);
+  }
 }
 
 bool InstallWizard::CheckOtherFolders(const TargetBoxes& boxes) {
@@ -270,6 +305,7 @@ void InstallWizard::OnFirstScanEnded() {
 }
 
 void InstallWizard::StartSecondScan() {
+  view_.ClearChanges();
   tree_.Reset();
   ShowPage(Page::kTree);
   view_.EnableNext(false);
@@ -323,6 +359,14 @@ bool InstallWizard::AskToStop(std::string_view question) {
   if (stop) running_->RequestStop();
   if (parked) running_->Resume();
   return stop;
+}
+
+void InstallWizard::Exit() {
+  if (running_ != nullptr && state() == ProgramState::kScanning) {
+    StopFirstScan();
+  } else {
+    view_.CloseWindow();
+  }
 }
 
 void InstallWizard::StopFirstScan() {

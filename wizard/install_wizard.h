@@ -48,7 +48,15 @@ class WizardView {
   virtual void SetProgress(int position, int maximum) = 0;
   virtual void StepProgress() = 0;
 
+  // The first page: install or uninstall chosen, the identifier, a
+  // monitored application selected in the list.
+  virtual bool InstallChosen() = 0;
   virtual std::string Identifier() = 0;
+  virtual bool ApplicationSelected() = 0;
+  // The identifier edit is enabled with install, the list with uninstall.
+  virtual void EnableFirstPage(bool install) = 0;
+  virtual void SetIdentifier(std::string_view text) = 0;
+
   virtual TargetBoxes Targets() = 0;
   // Shows the boxes' states; `enabled` false disables all of them, and
   // `lock_folders` disables the Windows and program-files boxes alone.
@@ -57,21 +65,24 @@ class WizardView {
 
   virtual RunMode ChosenRunMode() = 0;
   virtual std::string SetupPath() = 0;
+  virtual void SetSetupPath(std::string_view text) = 0;
   // The run modes, and the setup path with its Browse button.
   virtual void EnableRunPage(bool modes, bool setup_path) = 0;
   virtual void FocusSetupPath() = 0;
   // Starts the setup program the user named; false when it could not start.
   virtual bool StartSetup(std::string_view path) = 0;
 
-  // The tree page shows the changes tree as it is now.
+  // The tree page shows the changes tree as it is now; ClearChanges shows
+  // nothing, before the tree is emptied and filled by a worker.
   virtual void ShowChanges() = 0;
+  virtual void ClearChanges() = 0;
   // True while the tree was edited and not saved (the Save button).
   virtual bool ChangesEdited() = 0;
   virtual bool SaveChanges() = 0;
 
   // Empties the identifier and the setup path.
   virtual void ClearEdits() = 0;
-  // Closes the window, once a stop the user asked for at closing is done.
+  // Asks the window to close; MayClose then decides.
   virtual void CloseWindow() = 0;
 
   virtual void ShowError(std::string_view text) = 0;
@@ -94,15 +105,25 @@ class InstallWizard final : public monitoring::ScanObserver {
 
   void Next();
   void Back();
-  // The Exit button while a first scan runs: asks, then stops it or not.
-  void StopFirstScan();
+  // The Exit button: while a first scan runs it asks, then stops it or not;
+  // otherwise it closes the window.
+  void Exit();
   // Asked when the window is to close; false refuses the close.
   bool MayClose();
 
+  // Install or uninstall was chosen on the first page.
+  void InstallChoiceChanged();
+  // The identifier or the list's selection changed: Next follows.
+  void FirstPageChanged();
   // The targets page's boxes changed: the dependent boxes and Next follow.
   void TargetsChanged();
-  // A run mode was chosen, or the setup path changed.
+  // A run mode was chosen.
   void RunModeChanged();
+  // The setup path was edited: with one application chosen, Next follows.
+  void SetupPathChanged();
+  // A file dropped on the first page names the application and its setup;
+  // on the run page it is the setup.
+  void FileDropped(std::string_view path);
 
   Page page() const { return page_; }
 
@@ -120,6 +141,7 @@ class InstallWizard final : public monitoring::ScanObserver {
   bool CheckOtherFolders(const TargetBoxes& boxes);
   void CopyTargetsToSettings(const TargetBoxes& boxes);
   void ShowPage(Page page);
+  void StopFirstScan();
   // Stops the running scan after asking `question`; true when it was asked to stop.
   bool AskToStop(std::string_view question);
   threads::ProgramState state() const { return context_.program_state; }

@@ -155,6 +155,7 @@ void FileSystemScanner::ScanFileSystem(std::string_view windows_folder,
   SnapshotStore store = SnapshotStore::CreateNew(fs_, snapshot_folder, kFileSystemAfter);
   for (const std::string& target : Targets(windows_folder)) {
     if (control_.Terminated()) break;
+    if (on_target) on_target(target);
     ScanTarget(target, store);
   }
   store.Save();

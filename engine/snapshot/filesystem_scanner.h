@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,6 +64,9 @@ class FileSystemScanner {
   // it in `snapshot_folder`, partial when the scan was stopped. Throws
   // SnapshotFileError when the store cannot be saved.
   void ScanFileSystem(std::string_view windows_folder, std::string_view snapshot_folder);
+
+  // Told each target folder before it is scanned, when set.
+  std::function<void(const std::string& folder)> on_target;
 
   // Records the contents of the folder `folder_path`, whose listing has just
   // been opened, and everything below it. An excluded folder records nothing.

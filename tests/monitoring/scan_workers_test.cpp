@@ -206,7 +206,7 @@ TEST_F(ScanWorkersTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
                "Searching changes from category: HKEY_LOCAL_MACHINE...",
                "Scanning registry category: HKEY_CURRENT_USER...",
                "Searching changes from category: HKEY_CURRENT_USER...", "Scanning file system...",
-               "Searching changes from file system...", "Detecting moved files..."}));
+               "Scanning file system... C:\\Scratch\\Mon", "Searching changes from file system...", "Detecting moved files..."}));
   EXPECT_EQ(window_.steps, 5 * EnabledTargetCount(settings_));  // both scans fill the bar
   EXPECT_EQ(AllChanges(tree_),
             Sorted("<K>\\NewKey|1, <K>\\NewKey\\|3, <K>\\Existing\\V|4, "

@@ -86,19 +86,23 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
     EXPECT_EQ(text.ends_with("\\s"), english_text.ends_with("\\s")) << "trailing space";
     EXPECT_EQ(text.empty(), english_text.empty());
   }
-  // Access keys must differ among what is on screen at once: the tree page's
-  // buttons with the buttons below every page, the other pages' items
-  // likewise, and the context menu's items among themselves. Exit and Stop,
-  // which take turns on one button, are messages and not counted here.
+  // Access keys must differ among what is on screen at once: each page's
+  // controls with the buttons below every page, and each menu's items among
+  // themselves. Exit and Stop, which take turns on one button, are messages
+  // and not counted here. A control not listed counts on every page.
+  static const std::map<std::string_view, const char*> kPageOf = {
+      {"rbInstall", "first"},   {"rbUninstall", "first"}, {"btnOptions", "first"},
+      {"SWin", "targets"},      {"SProg", "targets"},     {"SRest", "targets"},
+      {"cbOthers", "targets"},  {"rbUna", "run"},         {"btnBrowse", "run"},
+      {"rbMulte", "run"},       {"rbStarted", "run"},     {"btnSave", "tree"},
+      {"btnPrint", "tree"},     {"btnExport", "tree"},    {"btnExpand", "tree"},
+      {"btnCollapse", "tree"},  {"sbString", "tree"},     {"sbHexa", "tree"},
+      {"pmiRestore", "tray menu"}, {"pmiExit", "tray menu"}};
   const auto groups_of = [](std::string_view key) -> std::vector<std::string> {
-    const std::string_view name = key.substr(key.find('/') + 1);
-    if (name.starts_with("pmi")) return {"menu"};
-    for (const char* below : {"btnBack.", "btnNext.", "btnExit.", "btnAbout."})
-      if (name.starts_with(below)) return {"pages", "tree page"};
-    for (const char* tree : {"btnSave.", "btnPrint.", "btnExport.", "btnExpand.", "btnCollapse.",
-                             "sbString.", "sbHexa."})
-      if (name.starts_with(tree)) return {"tree page"};
-    return {"pages"};
+    const std::string_view name = key.substr(key.find('/') + 1, key.find('.') - key.find('/') - 1);
+    if (const auto page = kPageOf.find(name); page != kPageOf.end()) return {page->second};
+    if (name.starts_with("pmi")) return {"tree menu"};
+    return {"first", "targets", "run", "tree", "log"};
   };
   std::map<std::string, std::map<char, std::string>> used;
   for (const auto& [key, text] : texts) {
@@ -115,7 +119,7 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TranslationTest,
-                         ::testing::Values(Translation{"German", "de"},
+                         ::testing::Values(Translation{"English", "en"}, Translation{"German", "de"},
                                            Translation{"French", "fr"}),
                          [](const auto& info) { return std::string(info.param.first); });
 

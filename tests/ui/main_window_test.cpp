@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, StartsOnTheFirstPageThenTabsSwitchesTheRadioGroupAndThePa
     EXPECT_FALSE(Checked(other));
   }
   for (const char* page : {"pnlTargets", "pnlRun", "pnlTree", "pnlLog", "pnlFirst"}) {
-    window_->ShowPage(*window_->FindComponent(page));
+    window_->ShowPanel(*window_->FindComponent(page));
     EXPECT_EQ(VisiblePages(), std::vector<std::string>{page});
   }
 }

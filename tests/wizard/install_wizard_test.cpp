@@ -10,6 +10,7 @@
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "tests/support/bytes.h"
+#include "wizard/wizard_input.h"
 
 namespace cvn::wizard {
 namespace {
@@ -26,7 +27,11 @@ class RecordingView final : public WizardView {
   void ShowStop(bool on) override { stop = on; }
   void SetProgress(int, int maximum) override { progress_max = maximum; }
   void StepProgress() override {}
+  bool InstallChosen() override { return install; }
   std::string Identifier() override { return identifier; }
+  bool ApplicationSelected() override { return false; }
+  void EnableFirstPage(bool) override {}
+  void SetIdentifier(std::string_view text) override { identifier = text; }
   TargetBoxes Targets() override { return boxes; }
   void ShowTargets(const TargetBoxes& shown, bool enabled, bool lock) override {
     boxes = shown;
@@ -36,10 +41,12 @@ class RecordingView final : public WizardView {
   void FocusOtherFolders() override {}
   RunMode ChosenRunMode() override { return mode; }
   std::string SetupPath() override { return setup_path; }
+  void SetSetupPath(std::string_view text) override { setup_path = text; }
   void EnableRunPage(bool, bool) override {}
   void FocusSetupPath() override {}
   bool StartSetup(std::string_view) override { return setup_starts; }
   void ShowChanges() override { ++changes_shown; }
+  void ClearChanges() override {}
   bool ChangesEdited() override { return edited; }
   bool SaveChanges() override { return true; }
   void ClearEdits() override { identifier.clear(); }
@@ -55,7 +62,7 @@ class RecordingView final : public WizardView {
   Page page = Page::kFirst;
   std::string status, caption, identifier = "App", setup_path;
   bool next = false, back = false, stop = false, targets_enabled = false, folders_locked = false;
-  bool setup_starts = true, edited = false, closed = false;
+  bool install = true, setup_starts = true, edited = false, closed = false;
   int progress_max = 0, changes_shown = 0;
   TargetBoxes boxes;
   RunMode mode = RunMode::kOneApplication;
@@ -223,13 +230,69 @@ TEST_F(InstallWizardTest, AStoppedFirstScanLeavesNoSnapshotAndBackReturnsToTheFi
   ChooseTargets();
   view_.answers = {Answer::kYes};
   wizard_.Next();
-  wizard_.StopFirstScan();
+  wizard_.Exit();
   PumpUntilEnded(ProgramState::kStopRequested);
   EXPECT_EQ(view_.status, "Scanning canceled. Press <Back> or <Exit>.");
   EXPECT_FALSE(Exists("C:\\Cvn\\FIS2.sns"));
   EXPECT_FALSE(Exists("C:\\Cvn\\Continue.dat"));
   wizard_.Back();
   EXPECT_EQ(wizard_.page(), Page::kFirst);
+  wizard_.Exit();
+  EXPECT_TRUE(view_.closed);
+}
+
+TEST_F(InstallWizardTest, TheFirstPageTakesADroppedSetupAndNextFollowsTheChoice) {
+  const struct {
+    const char* dropped;
+    const char* identifier;
+  } kDrops[] = {
+      {"C:\\Editor\\SeTuP.exe", "Editor"},
+      {"C:\\Tools\\install.EXE", "Tools"},
+      {"C:\\Editor\\tool.exe", "tool.exe"},
+  };
+  for (const auto& drop : kDrops) {
+    wizard_.FileDropped(drop.dropped);
+    EXPECT_EQ(view_.identifier, drop.identifier);
+    EXPECT_EQ(view_.setup_path, drop.dropped);
+  }
+  wizard_.FirstPageChanged();
+  EXPECT_TRUE(view_.next);
+  // Uninstalling is not this path: Next waits for a chosen application.
+  view_.install = false;
+  wizard_.InstallChoiceChanged();
+  EXPECT_FALSE(view_.next);
+  EXPECT_EQ(view_.status, "Choose the application identifier to uninstall or view.");
+  wizard_.Next();
+  EXPECT_EQ(wizard_.page(), Page::kFirst);
+}
+
+TEST_F(InstallWizardTest, TheSetupPathDecidesNextOnlyWhileOneApplicationWaitsForIt) {
+  ScanFirst(wizard_);
+  view_.setup_path.clear();
+  wizard_.SetupPathChanged();
+  EXPECT_FALSE(view_.next);
+  wizard_.FileDropped("C:\\Box\\setup.exe");
+  wizard_.SetupPathChanged();
+  EXPECT_TRUE(view_.next);
+  view_.mode = RunMode::kSeveralApplications;
+  wizard_.RunModeChanged();
+  wizard_.SetupPathChanged();
+  EXPECT_FALSE(view_.next);
+}
+
+TEST(WizardInputTest, TheEditsRefuseWhatAFileNameOrASetupPathCannotHold) {
+  for (const char32_t refused : U"\"*/:<>?\\|") {
+    if (refused == 0) continue;
+    EXPECT_FALSE(IdentifierAccepts(refused, false)) << static_cast<uint32_t>(refused);
+  }
+  EXPECT_TRUE(IdentifierAccepts(U'\u00e9', false));
+  EXPECT_TRUE(IdentifierAccepts(U'\b', true));
+  EXPECT_FALSE(SetupPathAccepts(U'*', false));
+  EXPECT_TRUE(SetupPathAccepts(U'\\', false));
+  // A space may not start either, but may follow.
+  EXPECT_FALSE(IdentifierAccepts(U' ', true));
+  EXPECT_TRUE(IdentifierAccepts(U' ', false));
+  EXPECT_FALSE(SetupPathAccepts(U' ', true));
 }
 
 }  // namespace
