@@ -13,6 +13,11 @@ using platform::RootKey;
 constexpr std::string_view kUserClasses = "Software\\Classes";
 constexpr std::string_view kClassesHiveSuffix = "_Classes";
 
+// Wine keeps there the code page of the last program that drew text, and its
+// font cache: every program rewrites them, so they are never an
+// installation's change (on Windows the key does not exist).
+constexpr std::string_view kWineFonts = "Software\\Wine\\Fonts";
+
 bool SamePath(std::string_view a, std::string_view b) {
   return a.size() == b.size() && text::EqualsNoCase(a, b);
 }
@@ -33,15 +38,18 @@ RegistryScope RegistryScope::Of(platform::Registry& registry, const settings::Se
 
 RegistryScope::RegistryScope(const settings::Settings& settings, std::string_view user_hive,
                              bool classes_merged) {
-  const std::string own_key(settings::kSettingsKey);
-  Close(RootKey::kCurrentUser, own_key);
-  Close(RootKey::kUsers, ".DEFAULT\\" + own_key);
+  // The program's own settings and Wine's font state, under each user's names.
+  const std::string per_user[] = {std::string(settings::kSettingsKey), std::string(kWineFonts)};
+  for (const std::string& key : per_user) {
+    Close(RootKey::kCurrentUser, key);
+    Close(RootKey::kUsers, ".DEFAULT\\" + key);
+    if (!user_hive.empty()) Close(RootKey::kUsers, std::string(user_hive) + "\\" + key);
+  }
   if (settings.scan_hkcr) Close(RootKey::kLocalMachine, "SOFTWARE\\Classes");
   if (user_hive.empty()) return;
 
   const std::string user(user_hive);
   const std::string classes_hive = user + std::string(kClassesHiveSuffix);
-  Close(RootKey::kUsers, user + "\\" + own_key);
   if (settings.scan_hkcu) {
     Close(RootKey::kUsers, user);
     Close(RootKey::kUsers, classes_hive);

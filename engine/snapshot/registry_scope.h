@@ -33,8 +33,8 @@ class RegistryScope {
                 bool classes_merged);
 
   // True for a key recorded without its values and subkeys: the program's own
-  // settings key under each of its names, and the keys another scanned hive
-  // already shows. Whole paths compare without regard to case.
+  // settings key and Wine's font state under each of their names, and the
+  // keys another scanned hive already shows. Whole paths compare without regard to case.
   bool IsClosed(platform::RootKey root, std::string_view path) const;
 
   // True for the one link that is followed: HKEY_CURRENT_USER\Software\Classes,

@@ -1,16 +1,38 @@
-// corvane.exe as a user starts it, in a process of its own, on the real
-// registry: the test finds its window, starts it a second time and presses
-// Exit. It starts and ends without HKEY_CURRENT_USER\Software\Helmwick\Corvane.
+// corvane.exe as a user runs it, in processes of its own, on the real
+// registry and disk of a Wine prefix where no other test runs: the test
+// types into its window, clicks its buttons and answers its questions, while
+// a small setup program installs something outside the window. The program
+// runs from a folder of its own (a portable copy beside corvane-cli.exe),
+// where its snapshots, archives and "Continue.dat" stay; its settings choose
+// HKEY_CURRENT_USER and the test's scratch folder as targets.
+#include "platform/win32/windows_api.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_registry.h"
+#include "settings/settings.h"
+#include "tests/support/platform_win32_sandbox.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/message_box.h"
 
 namespace cvn::ui {
 
 namespace {
 
+using platform::win32::ToWide;
+using testing::FindDescendant;
+using testing::PumpMessagesUntil;
+using testing::WindowsPath;
+using testing::WindowTextOf;
+
 constexpr wchar_t kSettingsKey[] = L"Software\\Helmwick\\Corvane";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The visible main windows of the process (of any process when `process_id` is 0).
 std::vector<HWND> MainWindowsOf(DWORD process_id) {
@@ -23,32 +45,33 @@ std::vector<HWND> MainWindowsOf(DWORD process_id) {
   return found;
 }
 
-// One run of corvane.exe, started by the constructor; terminated if the
-// test did not end it.
-class CorvaneProcess {
+// One run of a program, started by the constructor; terminated if the test
+// did not end it.
+class Process {
  public:
-  CorvaneProcess() {
-    const std::wstring path = testing::WindowsPath(CVN_CORVANE_EXE);
-    std::wstring command_line = L"\"" + path + L"\"";
+  explicit Process(const std::wstring& path, const std::wstring& arguments = {}) {
+    std::wstring command_line = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     EXPECT_TRUE(CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process_))
-        << "cannot start " << CVN_CORVANE_EXE;
+        << "cannot start " << platform::win32::ToUtf8(path);
   }
-  ~CorvaneProcess() {
+  ~Process() {
     if (process_.hProcess == nullptr) return;
     if (!Ended()) TerminateProcess(process_.hProcess, 99);
     WaitForSingleObject(process_.hProcess, INFINITE);
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
   }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
   DWORD id() const { return process_.dwProcessId; }
   // The exit code once the program has ended; empty if it goes on running.
   std::optional<DWORD> ExitCode() const {
     DWORD code = 0;
-    if (!testing::PumpMessagesUntil([&] { return Ended(); })) return std::nullopt;
+    if (!PumpMessagesUntil([&] { return Ended(); })) return std::nullopt;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
   }
@@ -58,45 +81,319 @@ class CorvaneProcess {
   PROCESS_INFORMATION process_ = {};
 };
 
+// The installations the tests make, one folder and one key each.
+constexpr const char* kLegs[] = {"Leg", "Window", "Cli", "Later"};
+
 class CorvaneExeTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NO_FATAL_FAILURE(RemoveSettings()); }
-  void TearDown() override { RemoveSettings(); }
-  static void RemoveSettings() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-    HKEY key = nullptr;
-    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  void SetUp() override {
+    // The session's desktop is up before any scan, so that what it writes
+    // when it starts is not taken for an installation's.
+    GetDesktopWindow();
+    RemoveSettings();
+    settings::Settings settings;
+    settings.scan_hkcr = settings.scan_hklm = settings.scan_hku = settings.scan_hkcc = false;
+    settings.scan_hkcu = true;
+    settings.scan_windows_folder = settings.scan_program_files = false;
+    settings.scan_system_partition = false;
+    settings.scan_other_folders = true;
+    settings.other_folders = scratch_;
+    ASSERT_TRUE(settings::SaveSettings(registry_, settings));
+    for (const std::string& folder : {program_, scratch_})
+      ASSERT_TRUE(CreateDirectoryW(ToWide(folder).c_str(), nullptr));
+    // Each installation goes into a folder of its own that is there before.
+    for (const char* leg : kLegs)
+      ASSERT_TRUE(CreateDirectoryW(ToWide(scratch_ + "\\" + leg).c_str(), nullptr));
+    for (const auto& [from, to] : {std::pair{CVN_CORVANE_EXE, "\\corvane.exe"},
+                                   std::pair{CVN_CLI_EXE, "\\corvane-cli.exe"}}) {
+      ASSERT_TRUE(CopyFileW(WindowsPath(from).c_str(), ToWide(program_ + to).c_str(), FALSE));
+    }
   }
+  void TearDown() override {
+    RemoveSettings();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Corvane");
+  }
+  static void RemoveSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+
+  bool Exists(const std::string& path) const {
+    return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  bool RunValueExists() const {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Corvane", RRF_RT_REG_SZ, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+  }
+
+  // Starts the portable corvane.exe and waits for its window.
+  HWND StartWindow(std::optional<Process>& process) {
+    process.emplace(ToWide(program_ + "\\corvane.exe"));
+    std::vector<HWND> windows;
+    EXPECT_TRUE(PumpMessagesUntil([&] {
+      windows = MainWindowsOf(process->id());
+      return !windows.empty() || process->Ended();
+    }));
+    return windows.empty() ? nullptr : windows[0];
+  }
+
+  // The installation, outside the window: a setup program that leaves its
+  // work to a child process, which makes the folder `leg`\App with a file
+  // and the value "Installed" under the sandbox's key `leg`.
+  void Install(const std::string& leg) {
+    const std::string folder = scratch_ + "\\" + leg, key = box_.key + "\\" + leg;
+    Process setup(WindowsPath(CVN_TEST_SETUP_EXE),
+                  L"\"" + ToWide(folder) + L"\" \"" + ToWide(key) + L"\"");
+    ASSERT_EQ(setup.ExitCode(), 0u);
+    ASSERT_TRUE(PumpMessagesUntil([&] {
+      return Exists(folder + "\\App\\setup.txt") &&
+             RegGetValueW(HKEY_CURRENT_USER, ToWide(key).c_str(), L"Installed", RRF_RT_REG_SZ,
+                          nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    })) << "the setup's child did not install";
+  }
+
+  // `corvane-cli ARGS` in the program folder; its standard output.
+  std::string RunCli(const std::wstring& args, DWORD expected_code = 0) {
+    const std::string out = box_.folder + "\\out.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE file = CreateFileW(ToWide(out).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = file;
+    std::wstring line = L"\"" + ToWide(program_) + L"\\corvane-cli.exe\" " + args;
+    PROCESS_INFORMATION process = {};
+    DWORD code = 0xFFFFFFFF;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      WaitForSingleObject(process.hProcess, INFINITE);
+      GetExitCodeProcess(process.hProcess, &code);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    std::string text;
+    HANDLE read = CreateFileW(ToWide(out).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    char buffer[4096];
+    for (DWORD got = 0; ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got > 0;)
+      text.append(buffer, got);
+    CloseHandle(read);
+    EXPECT_EQ(code, expected_code) << text;
+    return text;
+  }
+  // The archive of `id`, as `corvane-cli show` prints it, holds exactly one
+  // leg's installation: its folder with the file, its key with the value.
+  void ExpectArchiveOf(const std::string& id, const std::string& leg) {
+    ASSERT_TRUE(Exists(program_ + "\\" + id + ".cvn")) << id;
+    const std::string shown = RunCli(L"show " + ToWide(id));
+    EXPECT_NE(shown.find("\r\n    (+)(FOLDER) " + scratch_ + "\\" + leg +
+                         "\\App\r\n      (+)(FILE) setup.txt = "),
+              std::string::npos)
+        << shown;
+    EXPECT_TRUE(shown.ends_with("\r\n    (+)(REG KEY) HKEY_CURRENT_USER\\" + box_.key + "\\" + leg +
+                                "\r\n      (+)(REG VAL) Installed = 'yes'\r\n"))
+        << shown;
+    size_t changes = 0;
+    for (size_t at = shown.find(")("); at != std::string::npos; at = shown.find(")(", at + 1))
+      ++changes;
+    EXPECT_EQ(changes, 4u) << shown;
+  }
+
+  test::Win32Sandbox box_;
+  const std::string program_ = box_.folder + "\\Program", scratch_ = box_.folder + "\\Scratch";
+  platform::win32::Win32Registry registry_;
 };
 
-TEST_F(CorvaneExeTest, SecondStartBringsTheFirstWindowBackAndExitSavesTheSettings) {
-  CorvaneProcess first;
-  std::vector<HWND> windows;
-  ASSERT_TRUE(testing::PumpMessagesUntil([&] {
-    windows = MainWindowsOf(first.id());
-    return !windows.empty() || first.Ended();
-  }));
-  ASSERT_EQ(windows.size(), 1u) << "no main window appeared";
-  const HWND main_window = windows[0];
-  ShowWindow(main_window, SW_MINIMIZE);
-  ASSERT_TRUE(testing::PumpMessagesUntil([&] { return IsIconic(main_window) != 0; }));
+// The window's controls, found as a user finds them: by their captions.
+class Window {
+ public:
+  explicit Window(HWND main) : main_(main) {}
+
+  HWND Button(const wchar_t* caption) const { return FindDescendant(main_, L"Button", caption); }
+  void Click(const wchar_t* caption) const {
+    const HWND button = Button(caption);
+    ASSERT_NE(button, nullptr) << platform::win32::ToUtf8(caption);
+    SendMessageW(button, BM_CLICK, 0, 0);
+  }
+  // The edits in the order of the pages: the identifier, the other folders,
+  // the setup path.
+  HWND Edit(size_t index) const { return testing::DescendantsOfClass(main_, L"Edit").at(index); }
+  // Another process's edit tells its text only when asked by message.
+  std::wstring EditText(size_t index) const {
+    wchar_t text[256] = {};
+    SendMessageW(Edit(index), WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  // Waits until the status line (or another visible label) reads `text`.
+  bool StatusBecomes(const std::wstring& text) const {
+    return PumpMessagesUntil([&] {
+      const HWND label = FindDescendant(main_, L"Static", text);
+      return label != nullptr && IsWindowVisible(label);
+    });
+  }
+  // A question box of the program, once it is shown.
+  HWND Question() const {
+    HWND box = nullptr;
+    PumpMessagesUntil([&] {
+      box = FindWindowW(kMessageFormClassName, nullptr);
+      return box != nullptr && IsWindowVisible(box);
+    });
+    return box;
+  }
+  HWND main() const { return main_; }
+
+ private:
+  HWND main_;
+};
+
+constexpr wchar_t kCompleted[] =
+    L"Operations completed. Press <Next> to monitor another application or <Exit>.";
+
+TEST_F(CorvaneExeTest, AMonitoringFromTheKeyboardToTheArchiveThatTheCommandLineShows) {
+  std::optional<Process> corvane;
+  const Window window(StartWindow(corvane));
+  ASSERT_NE(window.main(), nullptr);
+  // A colon cannot name a file: it is refused as it is typed.
+  for (const wchar_t c : std::wstring(L"Quill:fern")) PostMessageW(window.Edit(0), WM_CHAR, c, 1);
+  EXPECT_TRUE(PumpMessagesUntil([&] { return window.EditText(0) == L"Quillfern"; }))
+      << platform::win32::ToUtf8(window.EditText(0));
+  EXPECT_TRUE(IsWindowEnabled(window.Button(L"&Next  >>")));
+  // Enter is Next.
+  PostMessageW(window.Edit(0), WM_KEYDOWN, VK_RETURN, 1);
+  ASSERT_TRUE(window.StatusBecomes(L"Select the targets. Press <Next> to continue."));
+  EXPECT_EQ(WindowTextOf(window.main()), L"Corvane [Quillfern] - installing");
+  window.Click(L"&Next  >>");
+  ASSERT_TRUE(window.StatusBecomes(L"Enter the setup path."));
+  window.Click(L"&Install one or more applications during this screen");
+  ASSERT_NO_FATAL_FAILURE(Install("Leg"));
+  window.Click(L"&Next  >>");
+  ASSERT_TRUE(window.StatusBecomes(kCompleted));
+  ExpectArchiveOf("Quillfern", "Leg");
+  // The tree shows more than its fixed top.
+  const HWND tree = testing::DescendantsOfClass(window.main(), WC_LISTVIEWW).back();
+  EXPECT_GT(SendMessageW(tree, LVM_GETITEMCOUNT, 0, 0), 3);
+  for (const char* gone : {"\\Continue.dat", "\\FIS1.sns", "\\HKCU.sns"})
+    EXPECT_FALSE(Exists(program_ + gone)) << gone;
+  EXPECT_FALSE(RunValueExists());
+
+  // Esc does nothing; Next starts over; Exit then closes without a question.
+  PostMessageW(tree, WM_KEYDOWN, VK_ESCAPE, 1);
+  window.Click(L"&Next  >>");
+  ASSERT_TRUE(window.StatusBecomes(L"Enter an identifier for the monitored application."));
+  EXPECT_EQ(window.EditText(0), L"");
+  window.Click(L"E&xit");
+  EXPECT_EQ(corvane->ExitCode(), 0u);
+}
+
+TEST_F(CorvaneExeTest, AMonitoringGoesOnAcrossExitsAndBetweenTheWindowAndTheCommandLine) {
+  std::optional<Process> corvane;
   {
-    CorvaneProcess second;
+    // Several applications: the window is left without a question.
+    const Window window(StartWindow(corvane));
+    ASSERT_NE(window.main(), nullptr);
+    SetWindowTextW(window.Edit(0), L"Several");
+    window.Click(L"&Next  >>");
+    window.Click(L"&Next  >>");
+    ASSERT_TRUE(window.StatusBecomes(L"Enter the setup path."));
+    window.Click(L"Install &several applications (Exit)");
+    window.Click(L"E&xit");
+    EXPECT_EQ(corvane->ExitCode(), 0u);
+  }
+  EXPECT_TRUE(Exists(program_ + "\\Continue.dat"));
+  EXPECT_TRUE(RunValueExists());
+  ASSERT_NO_FATAL_FAILURE(Install("Window"));
+  {
+    const Window window(StartWindow(corvane));
+    ASSERT_NE(window.main(), nullptr);
+    EXPECT_TRUE(window.StatusBecomes(L"Press <Next> to re-scan the targets."));
+    EXPECT_EQ(WindowTextOf(window.main()), L"Corvane [Several] - installing");
+    window.Click(L"&Next  >>");
+    ASSERT_TRUE(window.StatusBecomes(kCompleted));
+    window.Click(L"E&xit");
+    EXPECT_EQ(corvane->ExitCode(), 0u);
+  }
+  ExpectArchiveOf("Several", "Window");
+
+  // Started on the command line, finished in the window.
+  RunCli(L"start FromCli");
+  ASSERT_NO_FATAL_FAILURE(Install("Cli"));
+  {
+    const Window window(StartWindow(corvane));
+    ASSERT_NE(window.main(), nullptr);
+    EXPECT_TRUE(window.StatusBecomes(L"Press <Next> to re-scan the targets."));
+    window.Click(L"&Next  >>");
+    ASSERT_TRUE(window.StatusBecomes(kCompleted));
+    window.Click(L"E&xit");
+    EXPECT_EQ(corvane->ExitCode(), 0u);
+  }
+  ExpectArchiveOf("FromCli", "Cli");
+
+  // Started in the window, finished on the command line.
+  {
+    const Window window(StartWindow(corvane));
+    ASSERT_NE(window.main(), nullptr);
+    SetWindowTextW(window.Edit(0), L"FromWindow");
+    window.Click(L"&Next  >>");
+    window.Click(L"&Next  >>");
+    ASSERT_TRUE(window.StatusBecomes(L"Enter the setup path."));
+    window.Click(L"Install &several applications (Exit)");
+    window.Click(L"E&xit");
+    EXPECT_EQ(corvane->ExitCode(), 0u);
+  }
+  ASSERT_NO_FATAL_FAILURE(Install("Later"));
+  RunCli(L"finish");
+  ExpectArchiveOf("FromWindow", "Later");
+  EXPECT_FALSE(Exists(program_ + "\\Continue.dat"));
+  EXPECT_FALSE(RunValueExists());
+}
+
+TEST_F(CorvaneExeTest, ClosingDuringAFirstScanAsksAndYesLeavesNothingBehind) {
+  // A target big enough that the scan is still running when the questions come.
+  settings::Settings settings;
+  settings::LoadSettings(registry_, settings);
+  settings.other_folders = scratch_ + ";Z:\\usr";
+  ASSERT_TRUE(settings::SaveSettings(registry_, settings));
+  std::optional<Process> corvane;
+  const Window window(StartWindow(corvane));
+  ASSERT_NE(window.main(), nullptr);
+  SetWindowTextW(window.Edit(0), L"Closed");
+  window.Click(L"&Next  >>");
+  window.Click(L"&Next  >>");
+  EXPECT_EQ(WindowTextOf(window.Button(L"&Stop")).empty(), false);
+
+  PostMessageW(window.main(), WM_CLOSE, 0, 0);
+  HWND question = window.Question();
+  ASSERT_NE(question, nullptr);
+  EXPECT_NE(FindDescendant(question, L"Static", L"Cancel scanning ?"), nullptr);
+  SendMessageW(FindDescendant(question, L"Button", L"No"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpMessagesUntil([] { return FindWindowW(kMessageFormClassName, nullptr) == nullptr; }));
+  EXPECT_FALSE(corvane->Ended());
+  EXPECT_NE(window.Button(L"&Stop"), nullptr) << "the scan goes on";
+
+  PostMessageW(window.main(), WM_CLOSE, 0, 0);
+  question = window.Question();
+  ASSERT_NE(question, nullptr);
+  SendMessageW(FindDescendant(question, L"Button", L"Yes"), BM_CLICK, 0, 0);
+  EXPECT_EQ(corvane->ExitCode(), 0u);
+  for (const char* gone : {"\\Continue.dat", "\\FIS2.sns", "\\HKCU.sns"})
+    EXPECT_FALSE(Exists(program_ + gone)) << gone;
+  EXPECT_FALSE(RunValueExists());
+}
+
+TEST_F(CorvaneExeTest, ASecondStartBringsTheFirstWindowBack) {
+  std::optional<Process> first;
+  const HWND main_window = StartWindow(first);
+  ASSERT_NE(main_window, nullptr);
+  ShowWindow(main_window, SW_MINIMIZE);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return IsIconic(main_window) != 0; }));
+  {
+    Process second(ToWide(program_ + "\\corvane.exe"));
     EXPECT_EQ(second.ExitCode(), 0u);
   }
-  EXPECT_TRUE(testing::PumpMessagesUntil([&] { return !IsIconic(main_window); }));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return !IsIconic(main_window); }));
   EXPECT_EQ(MainWindowsOf(0).size(), 1u);
-  EXPECT_FALSE(first.Ended());
-
-  const HWND exit = testing::FindDescendant(main_window, L"Button", L"E&xit");
-  ASSERT_NE(exit, nullptr);
-  SendMessageW(exit, BM_CLICK, 0, 0);
-  EXPECT_EQ(first.ExitCode(), 0u);
-  DWORD value = 0, size = sizeof(value);
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"ScanHKLM", RRF_RT_REG_DWORD, nullptr,
-                         &value, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(value, 1u);
+  EXPECT_FALSE(first->Ended());
+  Window(main_window).Click(L"E&xit");
+  EXPECT_EQ(first->ExitCode(), 0u);
 }
 
 }  // namespace

@@ -167,6 +167,7 @@ TEST_F(RegistryScannerTest, EachLocationIsScannedOnceUnderTheNameAUserKnows) {
     Set("SOFTWARE\\helmwick\\corvane", "ScanHKLM", 4, kDword1, RootKey::kCurrentUser);
     Set(".DEFAULT\\Software\\App", "default", 1, text, RootKey::kUsers);
     Set(".DEFAULT\\Software\\Helmwick\\Corvane", "ScanHKLM", 4, kDword1, RootKey::kUsers);
+    Set("Software\\Wine\\Fonts", "Codepages", 1, text, RootKey::kCurrentUser);
     Set("Software\\Classes\\.txt", "", 1, text);
     Set(".txt", "", 1, text, RootKey::kClassesRoot);
     Set("Software\\Shared", "v", 1, text);
