@@ -287,9 +287,13 @@ void InstallWizard::StartFirstScan() {
 void InstallWizard::OnFirstScanEnded() {
   running_ = nullptr;
   view_.ShowStop(false);
-  if (state() == ProgramState::kStopRequested) {
+  // A scan that could not write its snapshots cannot be compared with: the
+  // targets page stays, with the worker's error in the status line.
+  const bool failed = state() == ProgramState::kFailed;
+  if (state() == ProgramState::kStopRequested || failed) {
     snapshot::DeleteSnapshotFiles(fs_, context_.program_folder);
-    view_.SetStatus(Text("RS_SCAN_ABORTED", "Scanning canceled. Press <Back> or <Exit>."));
+    if (!failed)
+      view_.SetStatus(Text("RS_SCAN_ABORTED", "Scanning canceled. Press <Back> or <Exit>."));
     view_.SetProgress(0, 0);
     view_.EnableBack(true);
     if (close_when_stopped_) view_.CloseWindow();
@@ -333,6 +337,10 @@ void InstallWizard::OnSecondScanEnded() {
       view_.CloseWindow();
       return;
     }
+  } else if (state() == ProgramState::kFailed) {
+    // What was compared before the error is shown, with the worker's error
+    // in the status line; an archive of part of the changes is not saved.
+    tree_.MarkEmptyBranches();
   } else {
     tree_.MarkEmptyBranches();
     // Only the fixed top: nothing to keep.

@@ -241,6 +241,30 @@ TEST_F(InstallWizardTest, AStoppedFirstScanLeavesNoSnapshotAndBackReturnsToTheFi
   EXPECT_TRUE(view_.closed);
 }
 
+TEST_F(InstallWizardTest, AFirstScanThatCannotSaveItsSnapshotsStaysOnTheTargetsPage) {
+  wizard_.Next();
+  ChooseTargets();
+  fs_.FailNextWrite(1);
+  wizard_.Next();
+  PumpUntilEnded(ProgramState::kFailed);
+  EXPECT_EQ(wizard_.page(), Page::kTargets);
+  EXPECT_NE(view_.status.find("HKCU.sns"), std::string::npos) << view_.status;
+  EXPECT_TRUE(view_.back);
+  EXPECT_FALSE(Exists("C:\\Cvn\\Continue.dat"));
+}
+
+TEST_F(InstallWizardTest, ASecondScanThatFailsSavesNoArchiveAndKeepsItsError) {
+  ScanFirst(wizard_);
+  view_.mode = RunMode::kDuringThisScreen;
+  wizard_.RunModeChanged();
+  ASSERT_TRUE(fs_.DeleteFile("C:\\Cvn\\HKCU.sns").ok());
+  wizard_.Next();
+  PumpUntilEnded(ProgramState::kMonitored);
+  EXPECT_NE(view_.status.find("HKCU"), std::string::npos) << view_.status;
+  EXPECT_FALSE(Exists("C:\\Cvn\\App.cvn"));
+  EXPECT_TRUE(view_.next);
+}
+
 TEST_F(InstallWizardTest, TheFirstPageTakesADroppedSetupAndNextFollowsTheChoice) {
   const struct {
     const char* dropped;
