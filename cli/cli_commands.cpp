@@ -1,7 +1,6 @@
 #include "cli/cli_commands.h"
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "changes/archive_loader.h"
 #include "changes/change_tree.h"
 #include "changes/export_changes.h"
+#include "changes/monitored_applications.h"
 #include "changes/save_changes_tree.h"
 #include "engine/snapshot/snapshot_store.h"
 #include "engine/threads/scan_control.h"
@@ -295,8 +295,10 @@ class Runner final : public monitoring::ScanObserver {
   }
 
   ExitCode List() {
-    std::unique_ptr<platform::FolderListing> listing;
-    if (!env_.fs.ListFolder(env_.program_folder, &listing).ok()) {
+    platform::Status listing;
+    const std::vector<changes::MonitoredApplication> applications =
+        changes::ListMonitoredApplications(env_.fs, env_.program_folder, env_.clock, &listing);
+    if (!listing.ok()) {
       env_.err << "corvane-cli: " << env_.program_folder << " cannot be listed\n";
       return ExitCode::kInvalidData;
     }
@@ -304,28 +306,12 @@ class Runner final : public monitoring::ScanObserver {
              << i18n::Translate("RS_CREATED", "Created") << '\t'
              << i18n::Translate("RS_LAST_USED", "Last used") << '\t'
              << i18n::Translate("RS_USES", "Uses") << "\n";
-    platform::FindEntry entry;
-    while (listing->Next(&entry).ok()) {
-      if (entry.attributes &
-          (platform::attr::kDirectory | platform::attr::kHidden | platform::attr::kSystem))
-        continue;
-      const std::string& name = entry.name;
-      if (name.size() <= 4 || !EndsWithCvn(name)) continue;
-      const std::string identifier = name.substr(0, name.size() - 4);
-      changes::ChangesArchive archive(env_.fs, PathInProgramFolder(identifier), env_.clock);
-      if (!archive.Open()) {
-        env_.out << identifier << "\t\t\t\n";
-        continue;
+    for (const changes::MonitoredApplication& application : applications) {
+      for (int column = 0; column < changes::kMonitoredColumnCount; ++column) {
+        env_.out << (column == 0 ? "" : "\t")
+                 << changes::ColumnText(application, column, *env_.date_format);
       }
-      std::array<uint8_t, changes::kArchiveHeaderSize> bytes;
-      archive.ReadHeader(bytes);
-      const changes::ArchiveHeader header = changes::ParseHeader(bytes);
-      env_.out << identifier << '\t' << changes::FormatDateTime(header.created, *env_.date_format)
-               << '\t'
-               << (header.last_used == 0.0
-                       ? std::string()
-                       : changes::FormatDateTime(header.last_used, *env_.date_format))
-               << '\t' << header.uses << "\n";
+      env_.out << '\n';
     }
     return ExitCode::kOk;
   }
@@ -433,12 +419,6 @@ class Runner final : public monitoring::ScanObserver {
     Runner& runner_;
     SharedAnswer shared_;
   };
-
-  static bool EndsWithCvn(std::string_view name) {
-    std::string ext(name.substr(name.size() - 4));
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".cvn";
-  }
 
   bool Interrupted() const { return env_.interrupted && env_.interrupted(); }
 

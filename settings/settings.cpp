@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <type_traits>
 #include <variant>
@@ -303,6 +304,84 @@ bool SaveColumnWidths(Registry& registry, int32_t change, int32_t before) {
   if (!key) return false;
   return platform::SetDword(registry, *key, "ChangeColumn", static_cast<uint32_t>(change)).ok() &
          platform::SetDword(registry, *key, "BeforeColumn", static_cast<uint32_t>(before)).ok();
+}
+
+// ---- The list of monitored applications ----
+
+namespace {
+
+std::string SubkeyPath(std::string_view subkey) {
+  return std::string(kSettingsKey) + "\\" + std::string(subkey);
+}
+
+// "1,0,2" for {1, 0, 2}.
+std::string JoinNumbers(const std::vector<int32_t>& numbers) {
+  std::string text;
+  for (const int32_t n : numbers) {
+    if (!text.empty()) text += ',';
+    text += std::to_string(n);
+  }
+  return text;
+}
+
+// The integers of "1,0,2"; empty when the text is anything else.
+std::vector<int32_t> SplitNumbers(std::string_view text) {
+  std::vector<int32_t> numbers;
+  while (!text.empty()) {
+    const size_t comma = std::min(text.find(','), text.size());
+    const std::string_view item = text.substr(0, comma);
+    int32_t n = 0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), n);
+    if (item.empty() || error != std::errc() || end != item.data() + item.size()) return {};
+    numbers.push_back(n);
+    // A trailing comma is a missing number.
+    if (comma == text.size()) break;
+    text.remove_prefix(comma + 1);
+    if (text.empty()) return {};
+  }
+  return numbers;
+}
+
+std::vector<int32_t> QueryNumbers(Registry& registry, RegKey& key, std::string_view name) {
+  RegValue value;
+  if (!Query(registry, key, name, &value) || !platform::regtype::IsText(value.type)) return {};
+  return SplitNumbers(platform::DataAsText(value.data));
+}
+
+}  // namespace
+
+std::optional<ListSort> LoadListSort(Registry& registry) {
+  std::unique_ptr<RegKey> key;
+  if (!registry.OpenKey(RootKey::kCurrentUser, SubkeyPath("Sort"), KeyAccess::kRead, &key).ok())
+    return std::nullopt;
+  const std::optional<int32_t> column = QueryInt(registry, *key, "SortCol");
+  const std::optional<int32_t> ascending = QueryInt(registry, *key, "Ascending");
+  if (!column || !ascending) return std::nullopt;
+  return ListSort{*column, *ascending != 0};
+}
+
+bool SaveListSort(Registry& registry, const ListSort& sort) {
+  std::unique_ptr<RegKey> key = OpenOrCreate(registry, SubkeyPath("Sort"));
+  if (!key) return false;
+  return platform::SetDword(registry, *key, "SortCol", static_cast<uint32_t>(sort.column)).ok() &
+         platform::SetDword(registry, *key, "Ascending", sort.ascending ? 1 : 0).ok();
+}
+
+ListColumns LoadListColumns(Registry& registry) {
+  ListColumns columns;
+  std::unique_ptr<RegKey> key;
+  if (!registry.OpenKey(RootKey::kCurrentUser, SubkeyPath("Columns"), KeyAccess::kRead, &key).ok())
+    return columns;
+  columns.order = QueryNumbers(registry, *key, "Order");
+  columns.sizes = QueryNumbers(registry, *key, "Sizes");
+  return columns;
+}
+
+bool SaveListColumns(Registry& registry, const ListColumns& columns) {
+  std::unique_ptr<RegKey> key = OpenOrCreate(registry, SubkeyPath("Columns"));
+  if (!key) return false;
+  return platform::SetString(registry, *key, "Order", JoinNumbers(columns.order)).ok() &
+         platform::SetString(registry, *key, "Sizes", JoinNumbers(columns.sizes)).ok();
 }
 
 }  // namespace cvn::settings

@@ -143,4 +143,28 @@ struct ColumnWidths {
 ColumnWidths LoadColumnWidths(platform::Registry& registry);
 bool SaveColumnWidths(platform::Registry& registry, int32_t change, int32_t before);
 
+// The list of monitored applications keeps its sort and its column layout in
+// subkeys of the settings key: "Sort" (values "SortCol" and "Ascending",
+// REG_DWORD) and "Columns" (values "Order" and "Sizes", REG_SZ lists of
+// integers separated by commas). Not part of load and save.
+struct ListSort {
+  int32_t column = 0;
+  bool ascending = true;
+  friend bool operator==(const ListSort&, const ListSort&) = default;
+};
+// Empty when either value is missing or not a REG_DWORD. The column is as
+// stored: the caller checks it against its columns.
+std::optional<ListSort> LoadListSort(platform::Registry& registry);
+bool SaveListSort(platform::Registry& registry, const ListSort& sort);
+
+struct ListColumns {
+  std::vector<int32_t> order;  // column indexes from left to right
+  std::vector<int32_t> sizes;  // widths by column index
+  friend bool operator==(const ListColumns&, const ListColumns&) = default;
+};
+// Each list empty when its value is missing or is not such a list. The
+// numbers are as stored: the caller checks them against its columns.
+ListColumns LoadListColumns(platform::Registry& registry);
+bool SaveListColumns(platform::Registry& registry, const ListColumns& columns);
+
 }  // namespace cvn::settings

@@ -247,7 +247,7 @@ TEST_F(CliTest, RunThenUninstallAsksFirstUndoesTheChangesAndListCountsTheUse) {
   ASSERT_EQ(Run("list"), ExitCode::kOk) << err_.str();
   EXPECT_EQ(out_.str(),
             "Name\tCreated\tLast used\tUses\n"
-            "App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\nBroken\t\t\t\n");
+            "App\t06/12/2026 10:00:00\t07/12/2026 08:30:00\t1\nBroken\tdamaged\t\t\n");
 }
 
 // Targets given to start are the first scan's and, through the continuation
