@@ -2,10 +2,13 @@
 // so that it can be looked at (tools/screenshot.sh takes its picture). Not a
 // test: it waits for a person, or for the screenshot script to end it.
 //
-//   CVN_PREVIEW_DIALOG = question | error | german | input | about
+//   CVN_PREVIEW_DIALOG   = question | error | german | input | about | shared
+//   CVN_PREVIEW_LANGUAGE = English | German | French   (shared only; default English)
 //
 // "german" shows the question with German button texts from a language file
-// held in memory.
+// held in memory. "shared" asks about an unused shared file with a long
+// folder, in a language file the build made (beside the program, or in
+// app\Translations of the build folder that holds tools\dialog_preview.exe).
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
@@ -18,12 +21,29 @@
 #include "i18n/translator.h"
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_path.h"
+#include "settings/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/input_text_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/remove_shared_dialog.h"
 
 using namespace cvn;
+
+namespace {
+
+// The path corvane.exe has in the build folder, where the build puts the
+// language files beside it; this program's own path when they are beside it.
+std::string TranslationsOwner(platform::FileSystem& disk) {
+  const std::string exe = platform::win32::ExecutablePath();
+  const std::string folder = exe.substr(0, exe.rfind('\\') + 1);
+  if (platform::IsFolder(disk, folder + "Translations")) return exe;
+  return folder + "..\\app\\corvane.exe";
+}
+
+}  // namespace
 
 int main() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -41,9 +61,19 @@ int main() {
                                           .Build();
   (void)fs.AddFile("C:\\Apps\\Corvane\\Translations\\Deutsch.lng",
                    std::string(german.begin(), german.end()));
-  i18n::Translator translator(fs, "C:\\Apps\\Corvane\\corvane.exe");
+  platform::win32::Win32FileSystem disk;
+  const bool shipped = dialog == "shared";
+  i18n::Translator translator(shipped ? static_cast<platform::FileSystem&>(disk) : fs,
+                              shipped ? TranslationsOwner(disk) : "C:\\Apps\\Corvane\\corvane.exe");
   i18n::InstallTranslator(&translator);
   platform::MemoryRegistry registry;
+  if (shipped) {
+    // The main window chooses the language of the settings.
+    settings::Settings settings;
+    const char* language = std::getenv("CVN_PREVIEW_LANGUAGE");
+    settings.language = language != nullptr ? language : "English";
+    settings::SaveSettings(registry, settings);
+  }
   ui::AppContext context;
   ui::MainWindow owner(context, registry);
   if (!owner.Create()) return 1;
@@ -66,6 +96,10 @@ int main() {
                                  .initial_text = "Editor"});
   } else if (dialog == "about") {
     ui::ShowAboutDialog(owner.hwnd());
+  } else if (dialog == "shared") {
+    ui::AskRemoveSharedFile(owner.hwnd(), "quillfern_runtime140.dll",
+                            "C:\\Program Files\\Common Files\\Quillfern Software\\Shared "
+                            "Components\\Runtime\\x64\\Release 2024\\");
   }
   i18n::InstallTranslator(nullptr);
   return 0;
