@@ -27,14 +27,15 @@ void QueueDispatcher::ProcessPending() {
 }
 
 bool QueueDispatcher::WaitAndProcess(int timeout_ms) {
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                           [&] { return !queue_.empty(); }))
-      return false;
-  }
+  if (!WaitForPending(timeout_ms)) return false;
   ProcessPending();
   return true;
+}
+
+bool QueueDispatcher::WaitForPending(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                           [&] { return !queue_.empty(); });
 }
 
 // ---- WorkerThread ----

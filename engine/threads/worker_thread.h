@@ -40,6 +40,9 @@ class QueueDispatcher final : public MainThreadDispatcher {
   // Waits up to `timeout_ms` for a call to arrive, then runs what is queued;
   // false when nothing came.
   bool WaitAndProcess(int timeout_ms);
+  // Waits up to `timeout_ms` for a call to arrive and leaves it queued: a
+  // worker that synchronizes is then held at a known point.
+  bool WaitForPending(int timeout_ms);
 
  private:
   std::mutex mutex_;
