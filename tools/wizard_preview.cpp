@@ -1,19 +1,24 @@
-// Shows one page of the main window's install path as a user reaches it,
-// by clicking its buttons, so that it can be looked at (tools/screenshot.sh
-// takes its picture). The settings live in memory and the scans cover an
-// empty HKEY_CURRENT_USER, so nothing of the machine is read or changed, and
-// what the first scan leaves in the program folder is removed again. Not a
-// test: it waits for a person, or for the script to end it.
+// Shows one page of the main window as a user reaches it, by clicking its
+// buttons, so that it can be looked at (tools/screenshot.sh takes its
+// picture). The settings and the registry live in memory and the scans cover
+// an empty HKEY_CURRENT_USER, so nothing of the machine's registry is read or
+// changed. What the pages leave in the program folder is removed again: the
+// first scan's files, and the two sample archives the uninstall pages list,
+// load and uninstall (their files are not on disk, so the log reports each
+// as not found). Not a test: it waits for a person, or for the script to end it.
 //
-//   CVN_PREVIEW_PAGE     = first | targets | run | tree   (default run)
-//   CVN_PREVIEW_LANGUAGE = English | Deutsch | Francais   (default English)
+//   CVN_PREVIEW_PAGE     = first | targets | run | tree      the install path (default run)
+//                          list | review | log               the uninstall path
+//   CVN_PREVIEW_LANGUAGE = English | German | French         (default English)
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include "changes/save_changes_tree.h"
 #include "engine/snapshot/snapshot_store.h"
 #include "i18n/translator.h"
 #include "monitoring/pending_monitoring.h"
@@ -21,7 +26,9 @@
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_path.h"
 #include "settings/settings.h"
+#include "tools/sample_changes.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 using namespace cvn;
 
@@ -36,13 +43,50 @@ void Click(ui::MainWindow& window, const char* name) {
   SendMessageW(window.FindComponent(name)->hwnd(), BM_CLICK, 0, 0);
 }
 
-// Runs the window's messages until the wizard shows `page`.
-void PumpUntil(ui::MainWindow& window, wizard::Page page) {
+// Runs the window's messages until `done` holds.
+void PumpUntil(const std::function<bool()>& done) {
   MSG message = {};
-  while (window.wizard().page() != page && GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (!done() && GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+void PumpUntil(ui::MainWindow& window, wizard::Page page) {
+  PumpUntil([&] { return window.wizard().page() == page; });
+}
+
+constexpr const char* kSamples[] = {"Quillfern", "Inkwell"};
+
+// Two archives in the program folder, of every kind of change.
+void SaveSamples(platform::FileSystem& fs, const std::string& folder,
+                 const settings::Settings& settings) {
+  changes::ChangeTree tree(settings);
+  tree.Reset();
+  tools::FillWithEveryKind(tree);
+  for (const char* name : kSamples) changes::SaveChangesTree(tree, fs, folder, name);
+}
+
+void RemoveSamples(platform::FileSystem& fs, const std::string& folder) {
+  for (const char* name : kSamples) (void)fs.DeleteFile(folder + "\\" + name + ".cvn");
+}
+
+// The uninstall path up to `page`: the list, a loaded archive, its uninstall.
+void ShowUninstallPage(ui::MainWindow& window, const std::string& page) {
+  Click(window, "rbUninstall");
+  if (page == "list") return;
+  window.LoadApplication(kSamples[0]);
+  PumpUntil(window, wizard::Page::kTree);
+  PumpUntil([&] { return IsWindowEnabled(window.FindComponent("btnNext")->hwnd()) != FALSE; });
+  if (page == "review") return;
+  // The uninstall's question gets Enter, its default answer Yes.
+  SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND box = FindWindowW(ui::kMessageFormClassName, nullptr);
+    if (box == nullptr || !IsWindowVisible(box)) return;
+    KillTimer(nullptr, timer);
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+  });
+  Click(window, "btnNext");
+  PumpUntil([&] { return IsWindowEnabled(window.FindComponent("btnNext")->hwnd()) != FALSE; });
 }
 
 }  // namespace
@@ -58,17 +102,24 @@ int main() {
   settings.language = Setting("CVN_PREVIEW_LANGUAGE", "English");
   settings.scan_hkcr = settings.scan_hklm = settings.scan_hku = settings.scan_hkcc = false;
   settings.scan_hkcu = true;
+  settings.log_level = 1 | 2 | 4;  // every line of an uninstall
   settings.scan_windows_folder = settings.scan_program_files = false;
   settings.scan_system_partition = settings.scan_other_folders = false;
   settings.other_folders = "C:\\Program Files\\Quillfern";
   settings::SaveSettings(registry, settings);
+  const std::string page = Setting("CVN_PREVIEW_PAGE", "run");
+  const bool uninstall_path = page == "list" || page == "review" || page == "log";
+  const std::string folder = ui::FolderOfPath(platform::win32::ExecutablePath());
+  if (uninstall_path) SaveSamples(fs, folder, settings);
   ui::AppContext context;
   ui::MainWindow window(context, registry);
   if (!window.Create()) return 1;
   window.Show(SW_SHOWNORMAL);
 
-  const std::string page = Setting("CVN_PREVIEW_PAGE", "run");
-  if (page != "first") {
+  if (uninstall_path) {
+    ShowUninstallPage(window, page);
+    RemoveSamples(fs, folder);
+  } else if (page != "first") {
     SetWindowTextW(window.FindComponent("edIdentif")->hwnd(), L"Quillfern");
     Click(window, "btnNext");
   }
@@ -88,7 +139,7 @@ int main() {
     }
   }
   // A preview leaves no monitoring behind.
-  monitoring::PendingMonitoring(fs, registry, context.program_folder).Abandon();
+  if (!uninstall_path) monitoring::PendingMonitoring(fs, registry, context.program_folder).Abandon();
   const int code = ui::RunMessageLoop(window.hwnd());
   i18n::InstallTranslator(nullptr);
   return code;

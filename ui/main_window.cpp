@@ -7,6 +7,7 @@
 
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
+#include "platform/locale.h"
 #include "platform/win32/win32_path.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
@@ -56,13 +57,26 @@ void MainWindow::FormCreate() {
   changes_tree_.Reset();
   tree_view_page_->Clear();
   TranslateWindow();
+  applications_ = std::make_unique<MonitoredListView>(
+      MonitoredListView::Controls{hwnd(), archives_list_->hwnd(),
+                                  [this](std::string_view name) {
+                                    return GetTextByKey(std::string(name) + ".Caption")
+                                        .value_or("");
+                                  }},
+      MonitoredListView::Source{file_system_, context_.program_folder, clock_,
+                                platform::UserDateTimeFormat()},
+      registry_);
+  applications_->LoadState();
+  FitListColumns();
   worker_context_.program_folder = context_.program_folder;
   worker_context_.windows_folder = context_.windows_folder;
   wizard::WizardView& view = *this;
-  wizard_ = std::make_unique<wizard::InstallWizard>(
-      view, context_.settings, worker_context_, file_system_, registry_, dispatcher_,
-      changes_tree_, platform::win32::ExecutablePath());
+  wizard_ = std::make_unique<wizard::Wizard>(
+      view, context_.settings, worker_context_,
+      wizard::WizardPlatform{file_system_, registry_, shell_, clock_}, dispatcher_, changes_tree_,
+      platform::win32::ExecutablePath());
   BindWizardEvents();
+  applications_->on_selection_changed = [this] { wizard_->FirstPageChanged(); };
   // A pending monitoring brings its own targets.
   wizard_->Resume();
   CopySettingsToControls();
@@ -125,6 +139,8 @@ void MainWindow::TranslateWindow() {
 
 void MainWindow::AfterTranslation() {
   SetListColumnCaptions();
+  if (applications_) applications_->ShowSortArrow();
+  log_box_->SetFont(dpi(), font_charset());
   tree_view_page_->SetColumns(tree_view_page_->ColumnWidth(0), tree_view_page_->ColumnWidth(1));
   tree_view_page_->SetFonts(font_charset(), WindowFont());
   if (SendMessageW(uninstall_choice_->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
@@ -201,6 +217,7 @@ void MainWindow::FormClose() {
   change_column_width_ = MulDiv(tree_view_page_->ColumnWidth(0), kDesignDpi, tree_columns_dpi_);
   before_column_width_ = MulDiv(tree_view_page_->ColumnWidth(1), kDesignDpi, tree_columns_dpi_);
   settings::SaveColumnWidths(registry_, change_column_width_, before_column_width_);
+  applications_->SaveState();
   settings::SaveSettings(registry_, context_.settings);
 }
 
@@ -216,6 +233,8 @@ void MainWindow::FormResize() {
 }
 
 void MainWindow::FormDpiChanged() {
+  log_box_->SetFont(dpi(), font_charset());
+  if (applications_) applications_->SetDpi(dpi());
   tree_view_page_->SetDpi(dpi());
   tree_view_page_->SetColumns(MulDiv(tree_view_page_->ColumnWidth(0), dpi(), tree_columns_dpi_),
                               MulDiv(tree_view_page_->ColumnWidth(1), dpi(), tree_columns_dpi_));
@@ -251,12 +270,17 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_NOTIFY: {
       LRESULT result = 0;
+      if (applications_ && applications_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
+        return result;
       if (tree_view_page_ &&
           tree_view_page_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
         return result;
       break;
     }
     case WM_CONTEXTMENU:
+      if (applications_ && applications_->OnContextMenu(reinterpret_cast<HWND>(wparam),
+                                                         {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))
+        return 0;
       if (tree_view_page_ &&
           tree_view_page_->OnContextMenu(reinterpret_cast<HWND>(wparam),
                                          {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))

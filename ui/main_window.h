@@ -16,15 +16,19 @@
 #include <string_view>
 
 #include "changes/change_tree.h"
+#include "changes/changes_archive.h"
 #include "engine/threads/worker_context.h"
 #include "platform/registry.h"
 #include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_shell.h"
 #include "ui/app_context.h"
 #include "ui/form.h"
+#include "ui/log_box.h"
+#include "ui/monitored_list_view.h"
 #include "ui/notification_icon.h"
 #include "ui/tree_page.h"
 #include "ui/window_dispatcher.h"
-#include "wizard/install_wizard.h"
+#include "wizard/wizard.h"
 
 namespace cvn::ui {
 
@@ -32,7 +36,7 @@ namespace cvn::ui {
 Size MainWindowMinTrackSize(int dpi);
 
 // The window draws the wizard's pages and forwards their events to the
-// InstallWizard, which decides what each does.
+// Wizard, which decides what each does.
 class MainWindow : public Form, private wizard::WizardView {
  public:
   static constexpr wchar_t kClassName[] = L"TfrmCvnMain";
@@ -56,7 +60,10 @@ class MainWindow : public Form, private wizard::WizardView {
   void ShowChangesTree(std::string identifier);
   TreePage& tree_page() { return *tree_view_page_; }
   // The wizard behind the pages; made when the window is created.
-  wizard::InstallWizard& wizard() { return *wizard_; }
+  wizard::Wizard& wizard() { return *wizard_; }
+  // Chooses uninstall and loads the archive of `identifier`, as a user
+  // selecting it and pressing Next would (a start with --uninstall ID).
+  void LoadApplication(std::string_view identifier);
 
  protected:
   void FormCreate() override;
@@ -75,6 +82,7 @@ class MainWindow : public Form, private wizard::WizardView {
   void CreateFirstPage();
   void CreateTargetsPage();
   void CreateRunPage();
+  void CreateLogPage();
   void CreateTreePage();
   void CreateBottomRow();
   void SetListColumns();
@@ -116,7 +124,6 @@ class MainWindow : public Form, private wizard::WizardView {
   void StepProgress() override;
   bool InstallChosen() override;
   std::string Identifier() override;
-  bool ApplicationSelected() override;
   void EnableFirstPage(bool install) override;
   void SetIdentifier(std::string_view text) override;
   wizard::TargetBoxes Targets() override;
@@ -128,6 +135,20 @@ class MainWindow : public Form, private wizard::WizardView {
   void EnableRunPage(bool modes, bool setup_path) override;
   void FocusSetupPath() override;
   bool StartSetup(std::string_view path) override;
+  void EnableMainPanel(bool on) override;
+  void FillApplications() override;
+  std::string SelectedApplication() override;
+  void RemoveSelectedApplication() override;
+  void StartLog() override;
+  bool Elevated() override;
+  std::string UserProfileFolder() override;
+  bool RestartElevated(std::string_view identifier) override;
+  // The uninstall's view.
+  void SetProgressMax(uint32_t max) override;
+  void AppendLogLine(std::string_view text, uninstall::LogColor color) override;
+  uninstall::RemoveAnswer AskRemoveShared(std::string_view file_name,
+                                          std::string_view folder) override;
+  void ShowUninstallEnded(std::string_view exit_caption) override;
   void ShowChanges() override;
   void ClearChanges() override;
   bool ChangesEdited() override;
@@ -156,12 +177,16 @@ class MainWindow : public Form, private wizard::WizardView {
   int32_t before_column_width_ = 152;
   int tree_columns_dpi_ = kDesignDpi;  // the DPI the tree's columns are sized for
   platform::win32::Win32FileSystem file_system_;
+  platform::win32::Win32Shell shell_;
+  changes::SystemClock clock_;
   changes::ChangeTree changes_tree_{context_.settings};
   std::unique_ptr<TreePage> tree_view_page_;
   threads::WorkerContext worker_context_{context_.settings};
   WindowDispatcher dispatcher_;
-  std::unique_ptr<wizard::InstallWizard> wizard_;
+  std::unique_ptr<wizard::Wizard> wizard_;
   std::unique_ptr<NotificationIcon> notification_icon_;
+  std::unique_ptr<LogBox> log_box_;
+  std::unique_ptr<MonitoredListView> applications_;
 
   // Components; the names that language files use are in doc/glossary.md.
   Component* outer_panel_ = nullptr;

@@ -57,7 +57,7 @@ void MainWindow::CreateComponents() {
   CreateTargetsPage();
   CreateRunPage();
   CreateTreePage();
-  log_page_ = &AddPanel("pnlLog", main_panel_, {kPageArea, kAnchorAll});
+  CreateLogPage();
   CreateBottomRow();
   SetHelpContexts();
 }
@@ -139,6 +139,9 @@ void MainWindow::CreateFirstPage() {
   options_button_ = &AddButton("btnOptions", "&Options", first_page_,
                                {{564, 6, 84, 25}, kAnchorRight | kAnchorTop}, WS_GROUP);
   SetListColumns();
+  // The list's context menu: components without windows, for the language files.
+  AddNonWindowed("pmiDelete", kCaption, "&Delete");
+  AddNonWindowed("pmiRename", kCaption, "Rena&me");
 
   // Install is chosen at start: the list waits, greyed, until uninstall is.
   SetChecked(*install_choice_, true);
@@ -232,6 +235,18 @@ void MainWindow::CreateRunPage() {
   SetChecked(*one_application_choice_, true);
 }
 
+void MainWindow::CreateLogPage() {
+  log_page_ = &AddPanel("pnlLog", main_panel_, {kPageArea, kAnchorAll});
+  AddLabel("lblLog", "Uninstallation log", log_page_, {{0, 0, 400, 15}});
+  Component& log = AddControl({.name = "reLog",
+                               .window_class = LogBox::WindowClass(),
+                               .style = LogBox::kStyle,
+                               .ex_style = LogBox::kExStyle,
+                               .parent = log_page_,
+                               .placement = {{0, 18, 656, 274}, kAnchorAll}});
+  log_box_ = std::make_unique<LogBox>(log.hwnd());
+}
+
 void MainWindow::CreateBottomRow() {
   status_label_ =
       &AddLabel("lblStatus", "Enter an identifier for the monitored application.", outer_panel_,
@@ -294,14 +309,7 @@ void MainWindow::SetListColumnCaptions() {
 }
 
 void MainWindow::FitListColumns() {
-  RECT client = {};
-  GetClientRect(archives_list_->hwnd(), &client);
-  const int fixed = Scale(2 * kDateColumnWidth + kUsesColumnWidth);
-  ListView_SetColumnWidth(archives_list_->hwnd(), 0,
-                          std::max(Scale(kMinNameColumnWidth), int(client.right) - fixed));
-  ListView_SetColumnWidth(archives_list_->hwnd(), 1, Scale(kDateColumnWidth));
-  ListView_SetColumnWidth(archives_list_->hwnd(), 2, Scale(kDateColumnWidth));
-  ListView_SetColumnWidth(archives_list_->hwnd(), 3, Scale(kUsesColumnWidth));
+  if (applications_) applications_->FitNameColumn(Scale(kMinNameColumnWidth));
 }
 
 void MainWindow::SetHelpContexts() {

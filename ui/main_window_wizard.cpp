@@ -1,4 +1,4 @@
-// The main window as the wizard's view: its events go to the InstallWizard,
+// The main window as the wizard's view: its events go to the Wizard,
 // and what the wizard decides is drawn here.
 #include "platform/win32/windows_api.h"
 
@@ -11,8 +11,10 @@
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
 #include "ui/edit_filter.h"
+#include "ui/elevation.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/remove_shared_dialog.h"
 #include "wizard/wizard_input.h"
 
 namespace cvn::ui {
@@ -150,10 +152,6 @@ std::string MainWindow::Identifier() {
   return identifier_edit_->Text();
 }
 
-bool MainWindow::ApplicationSelected() {
-  return ListView_GetSelectedCount(archives_list_->hwnd()) > 0;
-}
-
 void MainWindow::EnableFirstPage(bool install) {
   Enable(*identifier_edit_, install);
   Enable(*archives_list_, !install);
@@ -242,6 +240,66 @@ bool MainWindow::StartSetup(std::string_view path) {
   start.lpFile = file.c_str();
   start.nShow = SW_SHOWNORMAL;
   return ShellExecuteExW(&start) != FALSE;
+}
+
+void MainWindow::EnableMainPanel(bool on) {
+  Enable(*main_panel_, on);
+}
+
+void MainWindow::FillApplications() {
+  applications_->Refresh();
+}
+
+std::string MainWindow::SelectedApplication() {
+  return applications_->SelectedIdentifier().value_or("");
+}
+
+void MainWindow::RemoveSelectedApplication() {
+  applications_->RemoveSelected();
+}
+
+void MainWindow::LoadApplication(std::string_view identifier) {
+  SetCheck(*install_choice_, false);
+  SetCheck(*uninstall_choice_, true);
+  wizard_->InstallChoiceChanged();
+  if (applications_->Select(identifier)) wizard_->Next();
+}
+
+void MainWindow::StartLog() {
+  log_box_->Start();
+}
+
+bool MainWindow::Elevated() {
+  return RunsElevated();
+}
+
+std::string MainWindow::UserProfileFolder() {
+  return ui::UserProfileFolder();
+}
+
+bool MainWindow::RestartElevated(std::string_view identifier) {
+  return StartElevated(hwnd(), UninstallArguments(identifier));
+}
+
+void MainWindow::SetProgressMax(uint32_t max) {
+  SendMessageW(progress_bar_->hwnd(), PBM_SETRANGE32, 0, static_cast<LPARAM>(max));
+}
+
+void MainWindow::AppendLogLine(std::string_view text, uninstall::LogColor color) {
+  log_box_->Append(text, color);
+}
+
+uninstall::RemoveAnswer MainWindow::AskRemoveShared(std::string_view file_name,
+                                                    std::string_view folder) {
+  return AskRemoveSharedFile(hwnd(), file_name, folder);
+}
+
+void MainWindow::ShowUninstallEnded(std::string_view exit_caption) {
+  log_box_->Finish();
+  exit_button_->SetText(exit_caption);
+  SetProgress(0, 0);
+  EnableNext(true);
+  PostMessageW(hwnd(), kSettleFocusMessage, /*leave_exit=*/1, 0);
 }
 
 void MainWindow::ShowChanges() {

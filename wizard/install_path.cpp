@@ -1,26 +1,17 @@
-#include "wizard/install_wizard.h"
+#include "wizard/wizard.h"
 
 #include "changes/changes_archive.h"
 #include "changes/save_changes_tree.h"
 #include "engine/snapshot/snapshot_store.h"
-#include "i18n/translator.h"
 #include "platform/filesystem.h"
 #include "wizard/wizard_input.h"
+#include "wizard/wizard_texts.h"
 
 namespace cvn::wizard {
 
 namespace {
 
 using threads::ProgramState;
-
-std::string Text(const char* id, const char* english) {
-  return i18n::Translate(id, english);
-}
-
-std::string WithArgument(std::string text, std::string_view argument) {
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
-  return text;
-}
 
 // The other folders' text as the settings keep it: entries separated by
 // ";", each without a trailing backslash (a drive keeps its own).
@@ -37,38 +28,65 @@ std::string StoredFolders(std::string_view text) {
   return stored;
 }
 
+// The question before a running worker is stopped.
+std::string StopQuestion(ProgramState state) {
+  switch (state) {
+    case ProgramState::kScanning:
+      return Text("RS_ABORT_SCANNING", "Cancel scanning ?");
+    case ProgramState::kUninstalling:
+      return Text("RS_STOP_UNINSTALL",
+                  "It's not recommended to make an incomplete uninstall !\n"
+                  "Are you sure you want to stop the uninstalling process ?");
+    default:
+      return Text("RS_ASK_CANCEL_ALL", "Cancel all operations and exit ?");
+  }
+}
+
 }  // namespace
 
-InstallWizard::InstallWizard(WizardView& view, settings::Settings& settings,
-                             threads::WorkerContext& context, platform::FileSystem& fs,
-                             platform::Registry& registry,
-                             threads::MainThreadDispatcher& dispatcher, changes::ChangeTree& tree,
-                             std::string executable)
+Wizard::Wizard(WizardView& view, settings::Settings& settings, threads::WorkerContext& context,
+               WizardPlatform platform, threads::MainThreadDispatcher& dispatcher,
+               changes::ChangeTree& tree, std::string executable)
     : view_(view),
       settings_(settings),
       context_(context),
-      fs_(fs),
-      registry_(registry),
+      fs_(platform.fs),
+      registry_(platform.registry),
+      shell_(platform.shell),
+      clock_(platform.clock),
       dispatcher_(dispatcher),
       tree_(tree),
-      pending_(fs, registry, context.program_folder),
+      pending_(platform.fs, platform.registry, context.program_folder),
       executable_(std::move(executable)) {}
 
-void InstallWizard::ShowPage(Page page) {
+Wizard::~Wizard() = default;
+
+void Wizard::Run(threads::WorkerThread* worker, void (Wizard::*on_end)()) {
+  running_ = worker;
+  worker->SetOnTerminate([this, on_end](threads::WorkerThread&) {
+    running_ = nullptr;
+    (this->*on_end)();
+  });
+  worker->Start();
+}
+
+void Wizard::ShowPage(Page page) {
   page_ = page;
   view_.ShowPage(page);
 }
 
-void InstallWizard::Resume() {
+void Wizard::Resume() {
   monitoring::Continuation continuation;
   switch (pending_.Read(&continuation)) {
     case monitoring::PendingMonitoring::State::kNone:
+      view_.FillApplications();
       return;
     case monitoring::PendingMonitoring::State::kDamaged:
       // Nothing can be finished from it: it goes, and the user learns why.
       view_.SetStatus(pending_.ContinuePath() + ": " +
                       Text("RS_INV_FILE_FORMAT", "Invalid file format !"));
       pending_.Abandon();
+      view_.FillApplications();
       return;
     case monitoring::PendingMonitoring::State::kPending:
       break;
@@ -76,8 +94,7 @@ void InstallWizard::Resume() {
   if (!continuation.targets.empty())
     (void)monitoring::ApplyTargetList(continuation.targets, settings_);
   context_.current_identifier = continuation.identifier;
-  view_.SetCaption("Corvane [" + continuation.identifier + "] - " +
-                   Text("RS_INSTALLING", "installing"));
+  view_.SetCaption(PathCaption(continuation.identifier, false));
   ShowPage(Page::kTree);
   view_.SetStatus(Text("RS_NEXT_RESCAN", "Press <Next> to re-scan the targets."));
   const int targets = monitoring::EnabledTargetCount(settings_);
@@ -86,15 +103,17 @@ void InstallWizard::Resume() {
   SetState(ProgramState::kContinued);
 }
 
-void InstallWizard::Next() {
+void Wizard::Next() {
   switch (page_) {
     case Page::kFirst: {
-      // Uninstalling a monitored application is not part of this path.
-      if (!view_.InstallChosen()) return;
+      if (!view_.InstallChosen()) {
+        LoadSelectedApplication();
+        return;
+      }
       const std::string identifier = view_.Identifier();
       if (identifier.empty()) return;
       context_.current_identifier = identifier;
-      view_.SetCaption("Corvane [" + identifier + "] - " + Text("RS_INSTALLING", "installing"));
+      view_.SetCaption(PathCaption(identifier, false));
       const settings::Settings& s = settings_;
       view_.ShowTargets(
           {s.scan_hkcr, s.scan_hklm, s.scan_hku, s.scan_hkcu, s.scan_hkcc, s.scan_windows_folder,
@@ -138,24 +157,27 @@ void InstallWizard::Next() {
       }
       return;
     case Page::kTree:
-      if (state() == ProgramState::kContinued) {
+      if (uninstalling_path_) {
+        StartUninstall();
+      } else if (state() == ProgramState::kContinued) {
         StartSecondScan();
-      } else if (state() == ProgramState::kMonitored) {
-        if (view_.ChangesEdited()) {
-          const Answer answer = view_.Ask(Text("RS_ASK_SAVE", "Save the changes ?"), true);
-          if (answer == Answer::kCancel) return;
-          if (answer == Answer::kYes) view_.SaveChanges();
-        }
+      } else if (state() == ProgramState::kMonitored && AskSaveChanges()) {
         ReturnToFirstPage();
       }
       return;
     case Page::kLog:
+      if (running_ == nullptr) ReturnToFirstPage();
       return;
   }
 }
 
-void InstallWizard::Back() {
-  if (page_ != Page::kTargets || running_ != nullptr) return;
+void Wizard::Back() {
+  if (running_ != nullptr) return;
+  if (page_ == Page::kTree && uninstalling_path_) {
+    BackToList();
+    return;
+  }
+  if (page_ != Page::kTargets) return;
   pending_.Abandon();
   SetState(ProgramState::kIdle);
   view_.SetProgress(0, 0);
@@ -167,15 +189,31 @@ void InstallWizard::Back() {
   ShowPage(Page::kFirst);
 }
 
-void InstallWizard::ReturnToFirstPage() {
+bool Wizard::AskSaveChanges() {
+  if (!view_.ChangesEdited()) return true;
+  switch (view_.Ask(Text("RS_ASK_SAVE", "Save the changes ?"), true)) {
+    case Answer::kYes:
+      return view_.SaveChanges();
+    case Answer::kNo:
+      return true;
+    case Answer::kCancel:
+      break;
+  }
+  return false;
+}
+
+void Wizard::ReturnToFirstPage() {
   SetState(ProgramState::kIdle);
+  uninstalling_path_ = false;
+  view_.FillApplications();
+  view_.EnableBack(false);
   view_.ClearEdits();
   view_.SetCaption("Corvane");
   ShowPage(Page::kFirst);
   InstallChoiceChanged();
 }
 
-void InstallWizard::InstallChoiceChanged() {
+void Wizard::InstallChoiceChanged() {
   if (view_.InstallChosen()) {
     view_.SetStatus(
         Text("RS_ENTER_IDENTIFIER", "Enter an identifier for the monitored application."));
@@ -186,21 +224,21 @@ void InstallWizard::InstallChoiceChanged() {
   FirstPageChanged();
 }
 
-void InstallWizard::FirstPageChanged() {
+void Wizard::FirstPageChanged() {
   if (page_ != Page::kFirst) return;
   const bool install = view_.InstallChosen();
   view_.EnableFirstPage(install);
-  view_.EnableNext(install ? !view_.Identifier().empty() : view_.ApplicationSelected());
+  view_.EnableNext(install ? !view_.Identifier().empty() : !view_.SelectedApplication().empty());
 }
 
-void InstallWizard::SetupPathChanged() {
+void Wizard::SetupPathChanged() {
   if (page_ == Page::kRun && state() == ProgramState::kScanned &&
       view_.ChosenRunMode() == RunMode::kOneApplication) {
     view_.EnableNext(!view_.SetupPath().empty());
   }
 }
 
-void InstallWizard::FileDropped(std::string_view path) {
+void Wizard::FileDropped(std::string_view path) {
   if (page_ == Page::kFirst) {
     view_.SetSetupPath(path);
     view_.SetIdentifier(IdentifierFromDroppedFile(path));
@@ -209,7 +247,7 @@ void InstallWizard::FileDropped(std::string_view path) {
   }
 }
 
-bool InstallWizard::CheckOtherFolders(const TargetBoxes& boxes) {
+bool Wizard::CheckOtherFolders(const TargetBoxes& boxes) {
   std::string_view rest = boxes.other_folders_text;
   while (!rest.empty()) {
     const size_t cut = rest.find(';');
@@ -225,7 +263,7 @@ bool InstallWizard::CheckOtherFolders(const TargetBoxes& boxes) {
   return true;
 }
 
-void InstallWizard::CopyTargetsToSettings(const TargetBoxes& boxes) {
+void Wizard::CopyTargetsToSettings(const TargetBoxes& boxes) {
   settings::Settings& s = settings_;
   s.scan_hkcr = boxes.hkcr;
   s.scan_hklm = boxes.hklm;
@@ -239,7 +277,7 @@ void InstallWizard::CopyTargetsToSettings(const TargetBoxes& boxes) {
   s.other_folders = StoredFolders(boxes.other_folders_text);
 }
 
-void InstallWizard::TargetsChanged() {
+void Wizard::TargetsChanged() {
   TargetBoxes boxes = view_.Targets();
   if (boxes.system_partition) boxes.windows_folder = boxes.program_files = true;
   view_.ShowTargets(boxes, true, boxes.system_partition);
@@ -250,7 +288,7 @@ void InstallWizard::TargetsChanged() {
   view_.SetProgress(0, 5 * count);
 }
 
-void InstallWizard::RunModeChanged() {
+void Wizard::RunModeChanged() {
   switch (view_.ChosenRunMode()) {
     case RunMode::kOneApplication:
       view_.EnableNext(!view_.SetupPath().empty());
@@ -275,17 +313,14 @@ void InstallWizard::RunModeChanged() {
   }
 }
 
-void InstallWizard::StartFirstScan() {
+void Wizard::StartFirstScan() {
   // Stop works from the moment the button reads so, before the worker runs.
   SetState(ProgramState::kScanning);
-  auto* scan = new monitoring::FirstScanWorker(context_, fs_, registry_, dispatcher_, *this);
-  running_ = scan;
-  scan->SetOnTerminate([this](threads::WorkerThread&) { OnFirstScanEnded(); });
-  scan->Start();
+  Run(new monitoring::FirstScanWorker(context_, fs_, registry_, dispatcher_, *this),
+      &Wizard::OnFirstScanEnded);
 }
 
-void InstallWizard::OnFirstScanEnded() {
-  running_ = nullptr;
+void Wizard::OnFirstScanEnded() {
   view_.ShowStop(false);
   // A scan that could not write its snapshots cannot be compared with: the
   // targets page stays, with the worker's error in the status line.
@@ -308,7 +343,7 @@ void InstallWizard::OnFirstScanEnded() {
   (void)pending_.Begin({context_.current_identifier, {}}, true, executable_);
 }
 
-void InstallWizard::StartSecondScan() {
+void Wizard::StartSecondScan() {
   view_.ClearChanges();
   tree_.Reset();
   ShowPage(Page::kTree);
@@ -318,15 +353,11 @@ void InstallWizard::StartSecondScan() {
   // A crash during the scan must not resume it at the next start.
   pending_.StartSecondScan();
   SetState(ProgramState::kRescanning);
-  auto* scan =
-      new monitoring::SecondScanWorker(context_, fs_, registry_, dispatcher_, *this, tree_);
-  running_ = scan;
-  scan->SetOnTerminate([this](threads::WorkerThread&) { OnSecondScanEnded(); });
-  scan->Start();
+  Run(new monitoring::SecondScanWorker(context_, fs_, registry_, dispatcher_, *this, tree_),
+      &Wizard::OnSecondScanEnded);
 }
 
-void InstallWizard::OnSecondScanEnded() {
-  running_ = nullptr;
+void Wizard::OnSecondScanEnded() {
   view_.SetProgress(0, 0);
   snapshot::DeleteSnapshotFiles(fs_, context_.program_folder);
   if (state() == ProgramState::kStopRequested) {
@@ -361,35 +392,43 @@ void InstallWizard::OnSecondScanEnded() {
   view_.ShowStop(false);
 }
 
-bool InstallWizard::AskToStop(std::string_view question) {
-  const bool parked = running_->SafeSuspend();
+bool Wizard::AskToStop(std::string_view question) {
+  if (!running_->SafeSuspend()) return false;  // it ended meanwhile
   const bool stop = view_.Ask(question, false) == Answer::kYes;
-  if (stop) running_->RequestStop();
-  if (parked) running_->Resume();
+  if (stop) StopRunning();
+  running_->Resume();
   return stop;
 }
 
-void InstallWizard::Exit() {
-  if (running_ != nullptr && state() == ProgramState::kScanning) {
-    StopFirstScan();
-  } else {
+void Wizard::StopRunning() {
+  // A load follows its thread's request alone; the others the state too.
+  if (state() != ProgramState::kLoading) SetState(ProgramState::kStopRequested);
+  running_->Terminate();
+}
+
+void Wizard::Exit() {
+  if (running_ != nullptr && state() == ProgramState::kStopRequested) return;  // stopping
+  if (running_ == nullptr || state() == ProgramState::kRescanning) {
+    // A second scan is stopped by closing, with its own question.
     view_.CloseWindow();
+  } else if (state() == ProgramState::kLoading) {
+    StopRunning();
+  } else {
+    AskToStop(StopQuestion(state()));
   }
 }
 
-void InstallWizard::StopFirstScan() {
-  if (running_ == nullptr || state() != ProgramState::kScanning) return;
-  AskToStop(Text("RS_ABORT_SCANNING", "Cancel scanning ?"));
-}
-
-bool InstallWizard::MayClose() {
+bool Wizard::MayClose() {
   if (running_ != nullptr) {
-    const bool first = state() == ProgramState::kScanning;
-    const std::string question =
-        first ? Text("RS_ABORT_SCANNING", "Cancel scanning ?")
-              : Text("RS_ASK_CANCEL_ALL", "Cancel all operations and exit ?");
-    // The window closes once the scan has stopped, from its end handler.
-    if (AskToStop(question)) close_when_stopped_ = true;
+    // The window closes once the worker has stopped, from its end handler.
+    if (state() == ProgramState::kLoading) {
+      StopRunning();
+      close_when_stopped_ = true;
+      return false;
+    }
+    const bool stop = AskToStop(StopQuestion(state()));
+    if (running_ == nullptr) return MayClose();  // it ended while the question waited
+    if (stop) close_when_stopped_ = true;
     return false;
   }
   const bool pending =
@@ -407,17 +446,7 @@ bool InstallWizard::MayClose() {
         return false;
     }
   }
-  if (page_ == Page::kTree && view_.ChangesEdited()) {
-    switch (view_.Ask(Text("RS_ASK_SAVE", "Save the changes ?"), true)) {
-      case Answer::kYes:
-        return view_.SaveChanges();
-      case Answer::kNo:
-        return true;
-      case Answer::kCancel:
-        return false;
-    }
-  }
-  return true;
+  return page_ != Page::kTree || AskSaveChanges();
 }
 
 }  // namespace cvn::wizard

@@ -1,7 +1,7 @@
 // Every message the program looks up must stand in the English template with
 // its English text, so that translators start from the complete list. The
 // messages are found where the sources ask for them: Translate("RS_...",
-// "English text").
+// "English text"), or the wizard's Text("RS_...", "English text").
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,7 +39,7 @@ TEST(TemplateMessagesTest, EveryLookedUpMessageIsInTheTemplate) {
   EXPECT_EQ(file.ReadInteger("*SYSTEM*", "CHARSET", 0), 1);
   EXPECT_EQ(file.ReadString("*SYSTEM*", "LNG_CODE", ""), "en");
   const fs::path root = CVN_SOURCE_DIR;
-  const std::regex lookup(R"re(Translate\(\s*"(RS_\w+)"\s*,\s*"((?:[^"\\]|\\.)*)"\s*\))re");
+  const std::regex lookup(R"re((?:Translate|Text)\(\s*"(RS_\w+)"\s*,\s*"((?:[^"\\]|\\.)*)"\s*\))re");
   int lookups = 0;
   std::string missing;
   for (const char* folder :

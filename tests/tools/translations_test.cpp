@@ -97,7 +97,8 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
       {"rbMulte", "run"},       {"rbStarted", "run"},     {"btnSave", "tree"},
       {"btnPrint", "tree"},     {"btnExport", "tree"},    {"btnExpand", "tree"},
       {"btnCollapse", "tree"},  {"sbString", "tree"},     {"sbHexa", "tree"},
-      {"pmiRestore", "tray menu"}, {"pmiExit", "tray menu"}};
+      {"pmiRestore", "tray menu"}, {"pmiExit", "tray menu"},
+      {"pmiDelete", "list menu"}, {"pmiRename", "list menu"}};
   const auto groups_of = [](std::string_view key) -> std::vector<std::string> {
     const std::string_view name = key.substr(key.find('/') + 1, key.find('.') - key.find('/') - 1);
     if (const auto page = kPageOf.find(name); page != kPageOf.end()) return {page->second};

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,7 +83,7 @@ class Process {
 };
 
 // The installations the tests make, one folder and one key each.
-constexpr const char* kLegs[] = {"Leg", "Window", "Cli", "Later"};
+constexpr const char* kLegs[] = {"Leg", "Window", "Cli", "Later", "One", "Two"};
 
 class CorvaneExeTest : public ::testing::Test {
  protected:
@@ -98,6 +99,7 @@ class CorvaneExeTest : public ::testing::Test {
     settings.scan_system_partition = false;
     settings.scan_other_folders = true;
     settings.other_folders = scratch_;
+    settings.log_level = 7;  // errors, warnings and what went well
     ASSERT_TRUE(settings::SaveSettings(registry_, settings));
     for (const std::string& folder : {program_, scratch_})
       ASSERT_TRUE(CreateDirectoryW(ToWide(folder).c_str(), nullptr));
@@ -214,8 +216,20 @@ class Window {
     ASSERT_NE(button, nullptr) << platform::win32::ToUtf8(caption);
     SendMessageW(button, BM_CLICK, 0, 0);
   }
+  // A click that opens a question: sent, it would wait for the answer.
+  void ClickAndGoOn(const wchar_t* caption) const {
+    const HWND button = Button(caption);
+    ASSERT_NE(button, nullptr) << platform::win32::ToUtf8(caption);
+    PostMessageW(button, BM_CLICK, 0, 0);
+  }
   // The edits in the order of the pages: the identifier, the other folders,
   // the setup path.
+  // The list view of the page shown: the monitored applications or the tree.
+  HWND VisibleList() const {
+    for (const HWND list : testing::DescendantsOfClass(main_, WC_LISTVIEWW))
+      if (IsWindowVisible(list)) return list;
+    return nullptr;
+  }
   HWND Edit(size_t index) const { return testing::DescendantsOfClass(main_, L"Edit").at(index); }
   // Another process's edit tells its text only when asked by message.
   std::wstring EditText(size_t index) const {
@@ -269,7 +283,7 @@ TEST_F(CorvaneExeTest, AMonitoringFromTheKeyboardToTheArchiveThatTheCommandLineS
   ASSERT_TRUE(window.StatusBecomes(kCompleted));
   ExpectArchiveOf("Quillfern", "Leg");
   // The tree shows more than its fixed top.
-  const HWND tree = testing::DescendantsOfClass(window.main(), WC_LISTVIEWW).back();
+  const HWND tree = window.VisibleList();
   EXPECT_GT(SendMessageW(tree, LVM_GETITEMCOUNT, 0, 0), 3);
   for (const char* gone : {"\\Continue.dat", "\\FIS1.sns", "\\HKCU.sns"})
     EXPECT_FALSE(Exists(program_ + gone)) << gone;
@@ -377,6 +391,73 @@ TEST_F(CorvaneExeTest, ClosingDuringAFirstScanAsksAndYesLeavesNothingBehind) {
   for (const char* gone : {"\\Continue.dat", "\\FIS2.sns", "\\HKCU.sns"})
     EXPECT_FALSE(Exists(program_ + gone)) << gone;
   EXPECT_FALSE(RunValueExists());
+}
+
+TEST_F(CorvaneExeTest, AnApplicationChosenFromTheListIsUninstalledButForTheBranchLeftUnchecked) {
+  for (const char* leg : {"One", "Two"}) {
+    RunCli(L"run App" + ToWide(leg) + L" -- \"" + WindowsPath(CVN_TEST_SETUP_EXE) + L"\" \"" +
+           ToWide(scratch_ + "\\" + leg) + L"\" \"" + ToWide(box_.key + "\\" + leg) + L"\"");
+  }
+  std::optional<Process> corvane;
+  const Window window(StartWindow(corvane));
+  ASSERT_NE(window.main(), nullptr);
+  window.Click(L"&Uninstall or view changes of a monitored application");
+  const HWND list = window.VisibleList();
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_FALSE(IsWindowEnabled(window.Button(L"&Next  >>"))) << "nothing is selected yet";
+  // End, then Home: the first by name, AppOne, is selected.
+  for (const UINT key : {VK_END, VK_HOME}) PostMessageW(list, WM_KEYDOWN, key, 0);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowEnabled(window.Button(L"&Next  >>")); }));
+  window.Click(L"&Next  >>");
+  ASSERT_TRUE(window.StatusBecomes(L"Checked changes will be restored. Press <Next> to uninstall."));
+  EXPECT_EQ(WindowTextOf(window.main()), L"Corvane [AppOne] - uninstalling");
+
+  // The registry branch stays: the last row is the value, and a key that
+  // still holds a value kept is kept too.
+  window.Click(L"Expand all");
+  const HWND tree = window.VisibleList();
+  // Sent, not posted: each key is handled before the next.
+  for (const UINT key : {VK_END, VK_SPACE}) SendMessageW(tree, WM_KEYDOWN, key, 0);
+  window.ClickAndGoOn(L"&Next  >>");
+  HWND question = nullptr;
+  ASSERT_TRUE(PumpMessagesUntil([&] {
+    question = FindWindowW(kMessageFormClassName, nullptr);
+    return question != nullptr &&
+           FindDescendant(question, L"Static", L"Are you sure you want to uninstall 'AppOne' ?");
+  }));
+  SendMessageW(FindDescendant(question, L"Button", L"Yes"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(window.StatusBecomes(L"Uninstall complete."));
+
+  // The log shows each action with its result.
+  const HWND log = testing::DescendantsOfClass(window.main(), L"RICHEDIT50W").empty()
+                       ? testing::DescendantsOfClass(window.main(), L"RichEdit20W").front()
+                       : testing::DescendantsOfClass(window.main(), L"RICHEDIT50W").front();
+  std::wstring text(4096, L'\0');
+  text.resize(static_cast<size_t>(
+      SendMessageW(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  const std::string shown_log = platform::win32::ToUtf8(text);
+  EXPECT_NE(text.find(L"DELETING FILE: " + ToWide(scratch_) + L"\\One\\App\\setup.txt ... Ok"),
+            std::wstring::npos)
+      << shown_log;
+  EXPECT_FALSE(Exists(scratch_ + "\\One\\App"));
+  EXPECT_TRUE(Exists(scratch_ + "\\Two\\App"));
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, ToWide(box_.key + "\\One").c_str(), L"Installed",
+                         RRF_RT_REG_SZ, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS)
+      << shown_log;
+
+  window.Click(L"&Next  >>");
+  ASSERT_TRUE(window.StatusBecomes(L"Choose the application identifier to uninstall or view."));
+  window.Click(L"E&xit");
+  EXPECT_EQ(corvane->ExitCode(), 0u);
+  // One more use, and when.
+  const std::string listed = RunCli(L"list");
+  const size_t row = listed.find("AppOne\t");
+  ASSERT_NE(row, std::string::npos) << listed;
+  const std::string line = listed.substr(row, listed.find('\n', row) - row);
+  EXPECT_TRUE(line.ends_with("\t1")) << line;
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3);
+  EXPECT_EQ(line.find("\t\t"), std::string::npos) << "a last-used date: " << line;
 }
 
 TEST_F(CorvaneExeTest, ASecondStartBringsTheFirstWindowBack) {

@@ -1,15 +1,12 @@
 // The wizard's install path on the in-memory platform with a view that
 // records what it is told: a whole monitoring, resuming, the targets page's
 // rules, stops and the questions of closing.
-#include "wizard/install_wizard.h"
+#include "wizard/wizard.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
-#include "platform/memory/memory_filesystem.h"
-#include "platform/memory/memory_registry.h"
 #include "tests/support/bytes.h"
+#include "tests/wizard/wizard_test_support.h"
 #include "wizard/wizard_input.h"
 
 namespace cvn::wizard {
@@ -17,118 +14,12 @@ namespace {
 
 using threads::ProgramState;
 
-class RecordingView final : public WizardView {
- public:
-  void ShowPage(Page p) override { page = p; }
-  void SetStatus(std::string_view text) override { status = text; }
-  void SetCaption(std::string_view text) override { caption = text; }
-  void EnableNext(bool on) override { next = on; }
-  void EnableBack(bool on) override { back = on; }
-  void ShowStop(bool on) override { stop = on; }
-  void SetProgress(int, int maximum) override { progress_max = maximum; }
-  void StepProgress() override {}
-  bool InstallChosen() override { return install; }
-  std::string Identifier() override { return identifier; }
-  bool ApplicationSelected() override { return false; }
-  void EnableFirstPage(bool) override {}
-  void SetIdentifier(std::string_view text) override { identifier = text; }
-  TargetBoxes Targets() override { return boxes; }
-  void ShowTargets(const TargetBoxes& shown, bool enabled, bool lock) override {
-    boxes = shown;
-    targets_enabled = enabled;
-    folders_locked = lock;
-  }
-  void FocusOtherFolders() override {}
-  RunMode ChosenRunMode() override { return mode; }
-  std::string SetupPath() override { return setup_path; }
-  void SetSetupPath(std::string_view text) override { setup_path = text; }
-  void EnableRunPage(bool, bool) override {}
-  void FocusSetupPath() override {}
-  bool StartSetup(std::string_view) override { return setup_starts; }
-  void ShowChanges() override { ++changes_shown; }
-  void ClearChanges() override {}
-  bool ChangesEdited() override { return edited; }
-  bool SaveChanges() override { return true; }
-  void ClearEdits() override { identifier.clear(); }
-  void CloseWindow() override { closed = true; }
-  void ShowError(std::string_view text) override { errors.emplace_back(text); }
-  Answer Ask(std::string_view question, bool) override {
-    questions.emplace_back(question);
-    const Answer answer = answers.empty() ? Answer::kNo : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return answer;
-  }
+using testing::Boxes;
+using testing::RecordingView;
 
-  Page page = Page::kFirst;
-  std::string status, caption, identifier = "App", setup_path;
-  bool next = false, back = false, stop = false, targets_enabled = false, folders_locked = false;
-  bool install = true, setup_starts = true, edited = false, closed = false;
-  int progress_max = 0, changes_shown = 0;
-  TargetBoxes boxes;
-  RunMode mode = RunMode::kOneApplication;
-  std::vector<std::string> errors, questions;
-  std::deque<Answer> answers;
-};
+class InstallPathTest : public testing::WizardTest {};
 
-// Two hive boxes, the other folders and the system partition.
-TargetBoxes Boxes(bool hklm, bool hkcu, bool others, bool system_partition) {
-  TargetBoxes boxes;
-  boxes.hklm = hklm;
-  boxes.hkcu = hkcu;
-  boxes.other_folders = others;
-  boxes.system_partition = system_partition;
-  return boxes;
-}
-
-class InstallWizardTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(fs_.CreateFolders("C:\\Cvn").ok() && fs_.CreateFolders("C:\\Box").ok());
-  }
-  // The targets the tests choose on the targets page: HKEY_CURRENT_USER and
-  // the box folder.
-  void ChooseTargets() {
-    view_.boxes = Boxes(false, true, true, false);
-    view_.boxes.other_folders_text = "C:\\Box\\";
-  }
-  // Runs the workers' calls until the running scan's end handler gave the
-  // Exit button back, then checks the state it left.
-  void PumpUntilEnded(ProgramState state) {
-    for (int i = 0; i < 500 && !view_.stop; ++i) dispatcher_.WaitAndProcess(10);
-    for (int i = 0; i < 500 && view_.stop; ++i) dispatcher_.WaitAndProcess(10);
-    ASSERT_FALSE(view_.stop) << "the scan did not end";
-    ASSERT_EQ(context_.program_state, state) << view_.status;
-  }
-  bool Exists(const std::string& path) { return fs_.Exists(path); }
-  // Through the first scan to the run page.
-  void ScanFirst(InstallWizard& wizard) {
-    wizard.Next();
-    ChooseTargets();
-    wizard.Next();
-    PumpUntilEnded(ProgramState::kScanned);
-    ASSERT_EQ(wizard.page(), Page::kRun);
-  }
-
-  // The program's folders, set before the wizard is made.
-  bool SetFolders() {
-    settings_.program_folder = context_.program_folder = "C:\\Cvn";
-    context_.windows_folder = "C:\\Windows";
-    return true;
-  }
-
-  platform::MemoryFileSystem fs_;
-  platform::MemoryRegistry registry_;
-  settings::Settings settings_;
-  threads::WorkerContext context_{settings_};
-  const bool folders_set_ = SetFolders();
-  threads::QueueDispatcher dispatcher_;
-  changes::ChangeTree tree_{settings_};
-  RecordingView view_;
-  InstallWizard wizard_{view_,     settings_,   context_, fs_,
-                        registry_, dispatcher_, tree_,    "C:\\Cvn\\corvane.exe"};
-};
-
-TEST_F(InstallWizardTest, AMonitoringFromTheFirstPageToTheChangesSavesTheArchive) {
+TEST_F(InstallPathTest, AMonitoringFromTheFirstPageToTheChangesSavesTheArchive) {
   ScanFirst(wizard_);
   EXPECT_EQ(view_.caption, "Corvane [App] - installing");
   EXPECT_TRUE(settings_.scan_hkcu && settings_.other_folders == "C:\\Box");
@@ -152,24 +43,29 @@ TEST_F(InstallWizardTest, AMonitoringFromTheFirstPageToTheChangesSavesTheArchive
   EXPECT_EQ(view_.caption, "Corvane");
 }
 
-TEST_F(InstallWizardTest, APendingMonitoringResumesOnTheTreePageAndADamagedOneIsReported) {
+TEST_F(InstallPathTest, APendingMonitoringResumesOnTheTreePageAndADamagedOneIsReported) {
   ASSERT_TRUE(fs_.WriteFile("C:\\Cvn\\Continue.dat", cvn::test::Bytes("Pending\r\n")).ok());
   wizard_.Resume();
   EXPECT_EQ(wizard_.page(), Page::kTree);
   EXPECT_EQ(view_.status, "Press <Next> to re-scan the targets.");
   EXPECT_EQ(context_.program_state, ProgramState::kContinued);
   EXPECT_TRUE(view_.next);
+  // Next scans again; without the first scan's snapshots it reports their loss.
+  wizard_.Next();
+  PumpUntilEnded(ProgramState::kMonitored);
+  EXPECT_FALSE(Exists("C:\\Cvn\\Continue.dat"));
+  EXPECT_NE(view_.status.find(".sns\": not found"), std::string::npos) << view_.status;
 
   ASSERT_TRUE(fs_.WriteFile("C:\\Cvn\\Continue.dat", cvn::test::Bytes("\r\n")).ok());
   RecordingView fresh;
-  InstallWizard other(fresh, settings_, context_, fs_, registry_, dispatcher_, tree_, "");
+  Wizard other(fresh, settings_, context_, platform_, dispatcher_, tree_, "");
   other.Resume();
   EXPECT_EQ(other.page(), Page::kFirst);
   EXPECT_EQ(fresh.status, "C:\\Cvn\\Continue.dat: Invalid file format !");
   EXPECT_FALSE(Exists("C:\\Cvn\\Continue.dat"));
 }
 
-TEST_F(InstallWizardTest, TheTargetsDecideNextTheProgressAndTheLockedFolders) {
+TEST_F(InstallPathTest, TheTargetsDecideNextTheProgressAndTheLockedFolders) {
   const struct {
     TargetBoxes boxes;
     bool next, locked;
@@ -196,9 +92,14 @@ TEST_F(InstallWizardTest, TheTargetsDecideNextTheProgressAndTheLockedFolders) {
   EXPECT_EQ(view_.errors, std::vector<std::string>{"Invalid path: C:\\Missing"});
   EXPECT_EQ(wizard_.page(), Page::kTargets);
   EXPECT_EQ(context_.program_state, ProgramState::kIdle);
+  // The entire system partition takes in the Windows and program folders.
+  view_.boxes = Boxes(false, false, false, true);
+  wizard_.Next();
+  EXPECT_TRUE(settings_.scan_windows_folder && settings_.scan_program_files);
+  PumpUntilEnded(ProgramState::kScanned);
 }
 
-TEST_F(InstallWizardTest, ClosingAsksByStateAndCancelKeepsTheWindow) {
+TEST_F(InstallPathTest, ClosingAsksByStateAndCancelKeepsTheWindow) {
   const struct {
     RunMode mode;
     Answer answer;
@@ -211,7 +112,7 @@ TEST_F(InstallWizardTest, ClosingAsksByStateAndCancelKeepsTheWindow) {
       {RunMode::kSeveralApplications, Answer::kYes, true, true, 0},
   };
   for (const auto& r : kRows) {
-    InstallWizard wizard(view_, settings_, context_, fs_, registry_, dispatcher_, tree_, "");
+    Wizard wizard(view_, settings_, context_, platform_, dispatcher_, tree_, "");
     view_.page = Page::kFirst;
     ScanFirst(wizard);
     view_.mode = r.mode;
@@ -225,7 +126,7 @@ TEST_F(InstallWizardTest, ClosingAsksByStateAndCancelKeepsTheWindow) {
   }
 }
 
-TEST_F(InstallWizardTest, AStoppedFirstScanLeavesNoSnapshotAndBackReturnsToTheFirstPage) {
+TEST_F(InstallPathTest, AStoppedFirstScanLeavesNoSnapshotAndBackReturnsToTheFirstPage) {
   wizard_.Next();
   ChooseTargets();
   view_.answers = {Answer::kYes};
@@ -241,7 +142,23 @@ TEST_F(InstallWizardTest, AStoppedFirstScanLeavesNoSnapshotAndBackReturnsToTheFi
   EXPECT_TRUE(view_.closed);
 }
 
-TEST_F(InstallWizardTest, AFirstScanThatCannotSaveItsSnapshotsStaysOnTheTargetsPage) {
+TEST_F(InstallPathTest, ClosingDuringAFirstScanAsksAndYesClosesOnceItStopped) {
+  ASSERT_TRUE(fs_.WriteFile("C:\\Box\\a.txt", cvn::test::Bytes("a")).ok());
+  wizard_.Next();
+  ChooseTargets();
+  wizard_.Next();
+  // The scan waits for the window with its first status: closing parks it.
+  ASSERT_TRUE(dispatcher_.WaitForPending(5000));
+  view_.answers = {Answer::kYes};
+  EXPECT_FALSE(wizard_.MayClose());
+  EXPECT_EQ(view_.questions, std::vector<std::string>{"Cancel scanning ?"});
+  EXPECT_FALSE(view_.closed);
+  PumpUntilEnded(ProgramState::kStopRequested);
+  EXPECT_TRUE(view_.closed);
+  EXPECT_FALSE(Exists("C:\\Cvn\\HKCU.sns"));
+}
+
+TEST_F(InstallPathTest, AFirstScanThatCannotSaveItsSnapshotsStaysOnTheTargetsPage) {
   wizard_.Next();
   ChooseTargets();
   fs_.FailNextWrite(1);
@@ -253,7 +170,7 @@ TEST_F(InstallWizardTest, AFirstScanThatCannotSaveItsSnapshotsStaysOnTheTargetsP
   EXPECT_FALSE(Exists("C:\\Cvn\\Continue.dat"));
 }
 
-TEST_F(InstallWizardTest, ASecondScanThatFailsSavesNoArchiveAndKeepsItsError) {
+TEST_F(InstallPathTest, ASecondScanThatFailsSavesNoArchiveAndKeepsItsError) {
   ScanFirst(wizard_);
   view_.mode = RunMode::kDuringThisScreen;
   wizard_.RunModeChanged();
@@ -265,7 +182,7 @@ TEST_F(InstallWizardTest, ASecondScanThatFailsSavesNoArchiveAndKeepsItsError) {
   EXPECT_TRUE(view_.next);
 }
 
-TEST_F(InstallWizardTest, TheFirstPageTakesADroppedSetupAndNextFollowsTheChoice) {
+TEST_F(InstallPathTest, TheFirstPageTakesADroppedSetupAndNextFollowsTheChoice) {
   const struct {
     const char* dropped;
     const char* identifier;
@@ -290,7 +207,7 @@ TEST_F(InstallWizardTest, TheFirstPageTakesADroppedSetupAndNextFollowsTheChoice)
   EXPECT_EQ(wizard_.page(), Page::kFirst);
 }
 
-TEST_F(InstallWizardTest, TheSetupPathDecidesNextOnlyWhileOneApplicationWaitsForIt) {
+TEST_F(InstallPathTest, TheSetupPathDecidesNextOnlyWhileOneApplicationWaitsForIt) {
   ScanFirst(wizard_);
   view_.setup_path.clear();
   wizard_.SetupPathChanged();
