@@ -40,7 +40,16 @@ class UninstallPathTest : public testing::WizardTest {
 
 TEST_F(UninstallPathTest, TheChosenApplicationIsLoadedReviewedAndUninstalled) {
   EXPECT_TRUE(view_.next);
-  ASSERT_NO_FATAL_FAILURE(Load());
+  // While the loader runs only Stop is live.
+  const int shown_before = view_.changes_shown;
+  wizard_.Next();
+  EXPECT_EQ(view_.status, "Loading changes...");
+  EXPECT_TRUE(view_.stop);
+  EXPECT_FALSE(view_.next || view_.main_panel);
+  PumpUntilEnded(ProgramState::kIdle);
+  ASSERT_EQ(wizard_.page(), Page::kTree);
+  EXPECT_EQ(view_.changes_shown, shown_before + 1);
+  EXPECT_FALSE(view_.stop);
   EXPECT_EQ(view_.caption, "Corvane [App] - uninstalling");
   EXPECT_EQ(view_.status, "Checked changes will be restored. Press <Next> to uninstall.");
   EXPECT_TRUE(view_.back && view_.next && view_.main_panel);
@@ -54,6 +63,8 @@ TEST_F(UninstallPathTest, TheChosenApplicationIsLoadedReviewedAndUninstalled) {
   view_.answers = {Answer::kYes};
   wizard_.Next();
   EXPECT_EQ(wizard_.page(), Page::kLog);
+  EXPECT_TRUE(view_.stop);
+  EXPECT_FALSE(view_.back || view_.next);
   PumpUntilEnded(ProgramState::kUninstalled);
   EXPECT_FALSE(Exists("C:\\Box\\app.txt"));
   ASSERT_FALSE(view_.log.empty());
@@ -106,6 +117,15 @@ TEST_F(UninstallPathTest, StopDuringTheUninstallAnsweredNoGoesOnToTheEnd) {
   EXPECT_FALSE(Exists("C:\\Box\\app.txt"));
 }
 
+TEST_F(UninstallPathTest, ClosingDuringALoadStopsItWithoutAQuestion) {
+  wizard_.Next();
+  EXPECT_FALSE(wizard_.MayClose()) << "the window waits for the loader";
+  PumpUntilEnded(ProgramState::kStopRequested);
+  EXPECT_TRUE(view_.questions.empty());
+  EXPECT_TRUE(view_.closed);
+  EXPECT_EQ(wizard_.page(), Page::kFirst);
+}
+
 TEST_F(UninstallPathTest, WithoutAdministratorRightsCorvaneOffersToStartAgainWithThem) {
   view_.elevated = false;
   view_.answers = {Answer::kNo};
@@ -138,7 +158,9 @@ TEST(NeedsAdministratorTest, OnlyTheUsersOwnRegistryAndProfileAreHis) {
       {changes::NodeKind::kValueAdded, 0x80000001, "HKEY_CURRENT_USER\\Software\\App", false},
       {changes::NodeKind::kKeyAdded, 0x80000002, "HKEY_LOCAL_MACHINE\\Software", true},
       {changes::NodeKind::kFileAdded, 0, "C:\\Users\\Ada\\AppData", false},
+      {changes::NodeKind::kFileAdded, 0, "C:\\Users\\Ada", false},
       {changes::NodeKind::kFileAdded, 0, "C:\\Users\\Adam", true},
+      {changes::NodeKind::kFileAdded, 0, "C:\\Users", true},
       {changes::NodeKind::kFolderAdded, 0, "C:\\Program Files", true},
   };
   for (const auto& row : kRows) {
