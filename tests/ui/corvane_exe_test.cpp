@@ -405,8 +405,9 @@ TEST_F(CorvaneExeTest, AnApplicationChosenFromTheListIsUninstalledButForTheBranc
   const HWND list = window.VisibleList();
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
   EXPECT_FALSE(IsWindowEnabled(window.Button(L"&Next  >>"))) << "nothing is selected yet";
-  // End, then Home: the first by name, AppOne, is selected.
-  for (const UINT key : {VK_END, VK_HOME}) PostMessageW(list, WM_KEYDOWN, key, 0);
+  // End, then Home: the first by name, AppOne, is selected. Sent, so that
+  // Next is not pressed between the two.
+  for (const UINT key : {VK_END, VK_HOME}) SendMessageW(list, WM_KEYDOWN, key, 0);
   ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowEnabled(window.Button(L"&Next  >>")); }));
   window.Click(L"&Next  >>");
   ASSERT_TRUE(window.StatusBecomes(L"Checked changes will be restored. Press <Next> to uninstall."));
