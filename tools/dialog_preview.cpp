@@ -2,8 +2,9 @@
 // so that it can be looked at (tools/screenshot.sh takes its picture). Not a
 // test: it waits for a person, or for the screenshot script to end it.
 //
-//   CVN_PREVIEW_DIALOG   = question | error | german | input | about | shared
-//   CVN_PREVIEW_LANGUAGE = English | German | French   (shared only; default English)
+//   CVN_PREVIEW_DIALOG   = question | error | german | input | about | shared | options
+//   CVN_PREVIEW_LANGUAGE = English | German | French   (shared, options; default English)
+//   CVN_PREVIEW_PAGE     = 0 | 1 | 2   (options only: the page shown)
 //
 // "german" shows the question with German button texts from a language file
 // held in memory. "shared" asks about an unused shared file with a long
@@ -28,6 +29,7 @@
 #include "ui/input_text_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/options_dialog.h"
 #include "ui/remove_shared_dialog.h"
 
 using namespace cvn;
@@ -62,7 +64,7 @@ int main() {
   (void)fs.AddFile("C:\\Apps\\Corvane\\Translations\\Deutsch.lng",
                    std::string(german.begin(), german.end()));
   platform::win32::Win32FileSystem disk;
-  const bool shipped = dialog == "shared";
+  const bool shipped = dialog == "shared" || dialog == "options";
   i18n::Translator translator(shipped ? static_cast<platform::FileSystem&>(disk) : fs,
                               shipped ? TranslationsOwner(disk) : "C:\\Apps\\Corvane\\corvane.exe");
   i18n::InstallTranslator(&translator);
@@ -100,6 +102,16 @@ int main() {
     ui::AskRemoveSharedFile(owner.hwnd(), "quillfern_runtime140.dll",
                             "C:\\Program Files\\Common Files\\Quillfern Software\\Shared "
                             "Components\\Runtime\\x64\\Release 2024\\");
+  } else if (dialog == "options") {
+    settings::Settings settings;
+    settings::LoadSettings(registry, settings);
+    settings.excluded_folders.Add("C:\\Program Files\\Quillfern\\Cache");
+    settings.ignored_files.Add("C:\\Windows\\WindowsUpdate.log");
+    settings.ignored_keys.Add("HKEY_CURRENT_USER\\Software\\Quillfern\\Recent");
+    ui::OptionsDialog options(settings);
+    const char* page = std::getenv("CVN_PREVIEW_PAGE");
+    options.first_page = page != nullptr ? std::atoi(page) : 0;
+    ui::ShowOptionsDialog(options, owner.hwnd(), settings, registry);
   }
   i18n::InstallTranslator(nullptr);
   return 0;

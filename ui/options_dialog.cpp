@@ -464,7 +464,7 @@ void OptionsDialog::FormShow() {
     item.pszText = text.data();
     SendMessageW(pcOptions_->hwnd(), TCM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
-  ShowPage(0);
+  ShowPage(std::clamp(first_page, 0, static_cast<int>(pages_.size()) - 1));
 }
 
 void OptionsDialog::FormDpiChanged() {

@@ -38,6 +38,8 @@ class OptionsDialog : public ModalDialog {
   // browser and file dialog unless replaced (an empty answer adds nothing).
   std::function<std::optional<std::string>(HWND owner)> choose_folder;
   std::function<std::vector<std::string>(HWND owner)> choose_files;
+  // The page shown when the dialog opens: 0 General, 1 Scanner, 2 Uninstaller.
+  int first_page = 0;
 
  protected:
   void FormCreate() override;
