@@ -111,5 +111,32 @@ TEST_F(OptionsDialogTest, CancelAfterChangesKeepsEverySetting) {
       << "nothing was saved";
 }
 
+TEST_F(OptionsDialogTest, RemoveAndRecycleBinFollowTheirControls) {
+  settings::Settings settings = stored_;
+  const auto enabled = [this](const char* name) {
+    return IsWindowEnabled(dialog_->FindComponent(name)->hwnd()) != FALSE;
+  };
+  std::vector<DialogStep> steps = {
+      [&](HWND) {
+        EXPECT_FALSE(enabled("btnRemIgnKey"));
+        EXPECT_TRUE(enabled("cbUseRecycled"));
+        ListView_SetItemState(dialog_->FindComponent("lvIgnKeys")->hwnd(), 0, LVIS_SELECTED,
+                              LVIS_SELECTED);
+        EXPECT_TRUE(enabled("btnRemIgnKey"));
+        SendMessageW(dialog_->FindComponent("cbStergFisiere")->hwnd(), BM_SETCHECK, BST_UNCHECKED,
+                     0);
+      },
+      Click("btnRemIgnKey"), Click("cbStergFisiere"),
+      [&](HWND) {
+        EXPECT_TRUE(Rows("lvIgnKeys").empty());
+        EXPECT_FALSE(enabled("btnRemIgnKey"));
+        EXPECT_FALSE(enabled("cbUseRecycled"));
+      },
+      Click("btnOk")};
+  ASSERT_TRUE(Run(std::move(steps), settings));
+  EXPECT_TRUE(settings.ignored_keys.empty());
+  EXPECT_FALSE(settings.delete_files);
+}
+
 }  // namespace
 }  // namespace cvn::ui
