@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kSystemSection = "*SYSTEM*";
 constexpr std::string_view kMessagesSection = "RESOURCESTRING";
+constexpr std::string_view kHelpSection = "HELP";
 constexpr std::string_view kError = "(error)";
 
 bool EndsWithLng(std::string_view name) {
@@ -148,6 +149,31 @@ std::string Translator::GetString(std::string_view id, std::string_view fallback
 std::string Translator::Translate(std::string_view id, std::string_view fallback) {
   if (current_language_.empty() || current_language_ == "English") return std::string(fallback);
   return GetString(id, fallback);
+}
+
+std::string Translator::HelpText(int context) {
+  const std::string key = std::to_string(context);
+  std::string result;
+  auto read_from = [&](std::string_view language) {
+    ReadFile(language, [&](LanguageFile& file) {
+      result = ReadText(file, kHelpSection, key, {}, ReadCharset(file));
+    });
+  };
+  if (!current_language_.empty()) read_from(current_language_);
+  if (result.empty() && !text::EqualsNoCaseAscii(current_language_, "English")) {
+    for (const Language& language : languages_) {
+      if (text::EqualsNoCaseAscii(language.name, "English")) read_from(language.name);
+    }
+  }
+  return result;
+}
+
+std::string Translator::LanguageCode() {
+  std::string code = "en";
+  if (!current_language_.empty())
+    ReadFile(current_language_,
+             [&](LanguageFile& file) { code = file.ReadString(kSystemSection, "LNG_CODE", "en"); });
+  return code;
 }
 
 std::string Translator::GetHelpFile(std::string_view base) {

@@ -80,6 +80,13 @@ class Translator {
   // gives the built-in defaults without opening any file.
   std::string Translate(std::string_view id, std::string_view fallback);
 
+  // The short help text of a control's help context number, from the
+  // section HELP of the current language's file, else of the English file;
+  // empty when neither has one.
+  std::string HelpText(int context);
+  // The LNG_CODE of the current language's file ("de"); "en" without one.
+  std::string LanguageCode();
+
   // The help file beside the executable, named after it, with the language
   // code of the current language: "C:\Apps\corvane_de.hlp".
   std::string GetHelpFile(std::string_view base = {});

@@ -198,3 +198,26 @@ TEST_F(TranslatorTest, DamagedFileFallsBackToEnglishAndIsReportedOnce) {
 
 }  // namespace
 }  // namespace cvn::i18n
+
+namespace cvn::i18n {
+namespace {
+
+TEST_F(TranslatorTest, HelpTextComesFromTheLanguageThenFromEnglish) {
+  AddLanguage("English",
+              Messages("OK", 0, "en").Section("HELP").Key("19", "Install").Key("20", "Name"));
+  AddLanguage("Deutsch",
+              Messages("OK", 0, "de").Section("HELP").Key("19", std::string("\xDC") + "ber"));
+  Translator t(fs_, kExe);
+  t.SetLanguage("Deutsch");
+  EXPECT_EQ(t.LanguageCode(), "de");
+  const struct {
+    int context;
+    const char* text;
+  } cases[] = {{19, "Über"}, {20, "Name"}, {75, ""}};
+  for (const auto& c : cases) EXPECT_EQ(t.HelpText(c.context), c.text) << c.context;
+  t.SetLanguage("English");
+  EXPECT_EQ(t.HelpText(19), "Install");
+}
+
+}  // namespace
+}  // namespace cvn::i18n

@@ -114,3 +114,28 @@ TEST(LanguageSourceTest, DamagedFileIsRefused) {
 
 }  // namespace
 }  // namespace cvn::lngc
+
+namespace cvn::lngc {
+namespace {
+
+TEST(LanguageSourceTest, MissingHelpTextsNamesEveryContextWithoutAText) {
+  std::string all = "[HELP]\n";
+  for (int context = kFirstHelpContext; context <= kLastHelpContext; ++context)
+    all += std::to_string(context) + " = text " + std::to_string(context) + "\n";
+  const struct {
+    std::string source;
+    std::vector<int> missing;
+  } cases[] = {
+      {all, {}},
+      {"[HELP]\n19 = a\n20 =\n21 = \\s\n74 = z\n[Other]\n22 = b\n",
+       [] {
+         std::vector<int> v{20};
+         for (int c = 22; c < kLastHelpContext; ++c) v.push_back(c);
+         return v;
+       }()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MissingHelpTexts(c.source), c.missing);
+}
+
+}  // namespace
+}  // namespace cvn::lngc

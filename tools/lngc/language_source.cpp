@@ -1,5 +1,6 @@
 #include "tools/lngc/language_source.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "i18n/language_file.h"
@@ -134,6 +135,29 @@ std::vector<SourceSection> Parse(std::string_view source) {
   }
   return sections;
 }
+
+}  // namespace
+
+std::vector<int> MissingHelpTexts(std::string_view source) {
+  std::vector<bool> present(kLastHelpContext + 1, false);
+  for (const SourceSection& section : Parse(source)) {
+    if (!text::EqualsNoCaseAscii(section.name, "HELP")) continue;
+    for (const SourceKey& key : section.keys) {
+      int context = 0;
+      const char* end = key.name.data() + key.name.size();
+      const auto [stop, error] = std::from_chars(key.name.data(), end, context);
+      if (error != std::errc() || stop != end) continue;
+      if (context >= kFirstHelpContext && context <= kLastHelpContext && !Trim(key.value).empty())
+        present[static_cast<size_t>(context)] = true;
+    }
+  }
+  std::vector<int> missing;
+  for (int context = kFirstHelpContext; context <= kLastHelpContext; ++context)
+    if (!present[static_cast<size_t>(context)]) missing.push_back(context);
+  return missing;
+}
+
+namespace {
 
 int CharsetOf(const std::vector<SourceSection>& sections) {
   int charset = 1;

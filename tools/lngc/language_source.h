@@ -47,6 +47,15 @@ using ReadFileFn = std::function<std::optional<std::vector<uint8_t>>(const std::
 // Compiles a source into the bytes of a .lng file.
 std::vector<uint8_t> Compile(std::string_view source, const ReadFileFn& read_file);
 
+// The controls' help context numbers: every language gives each of them a
+// short text in its section HELP, keyed by the number.
+inline constexpr int kFirstHelpContext = 19;
+inline constexpr int kLastHelpContext = 74;
+// The help context numbers from kFirstHelpContext to kLastHelpContext that
+// have no text (or an empty one) in the source's section HELP, in order.
+// Throws SourceError for a source that cannot be read.
+std::vector<int> MissingHelpTexts(std::string_view source);
+
 struct Decompiled {
   std::string source;         // canonical: no comments, one blank line between sections
   std::vector<uint8_t> flag;  // the FLAG picture, when the file has one

@@ -61,6 +61,14 @@ int CompileCommand(const std::string& source_name, const std::string& output_nam
   auto read_file = [&](const std::string& name) { return ReadAll(folder / PathOf(name)); };
   std::vector<uint8_t> lng;
   try {
+    const std::string_view text(reinterpret_cast<const char*>(source->data()), source->size());
+    const std::vector<int> missing = cvn::lngc::MissingHelpTexts(text);
+    if (!missing.empty()) {
+      std::string numbers;
+      for (int context : missing)
+        numbers += (numbers.empty() ? "" : ", ") + std::to_string(context);
+      return Fail(source_name + ": no text in [HELP] for the help context numbers " + numbers);
+    }
     lng = cvn::lngc::Compile(std::string_view(reinterpret_cast<const char*>(source->data()), source->size()),
                              read_file);
   } catch (const cvn::lngc::SourceError& e) {
