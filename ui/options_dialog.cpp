@@ -624,10 +624,16 @@ bool ShowOptionsDialog(HWND owner, settings::Settings& settings, platform::Regis
 
 bool ShowOptionsDialog(OptionsDialog& dialog, HWND owner, settings::Settings& settings,
                        platform::Registry& registry) {
-  if (!dialog.Create() || dialog.ShowModal(owner) != kResultOk) return false;
+  i18n::Translator* translator = i18n::CurrentTranslator();
+  const uint8_t charset = translator != nullptr ? translator->Charset() : 0;
+  if (!dialog.Create() || dialog.ShowModal(owner) != kResultOk) {
+    // Looking at another language's labels took its character set.
+    if (translator != nullptr && translator->Charset() != charset)
+      translator->SetLanguage(translator->CurrentLanguage());
+    return false;
+  }
   settings = dialog.Result();
-  if (i18n::Translator* translator = i18n::CurrentTranslator())
-    translator->SetLanguage(settings.language);
+  if (translator != nullptr) translator->SetLanguage(settings.language);
   settings::SaveSettings(registry, settings);
   return true;
 }
