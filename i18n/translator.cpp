@@ -168,12 +168,15 @@ std::string Translator::HelpText(int context) {
   return result;
 }
 
-std::string Translator::LanguageCode() {
-  std::string code = "en";
-  if (!current_language_.empty())
-    ReadFile(current_language_,
-             [&](LanguageFile& file) { code = file.ReadString(kSystemSection, "LNG_CODE", "en"); });
-  return code;
+std::string Translator::LanguageCode() const {
+  if (current_language_.empty()) return "en";
+  // A damaged file is reported by the lookups of its texts; its code is "en".
+  try {
+    LanguageFile file(fs_, FileOf(current_language_));
+    return file.ReadString(kSystemSection, "LNG_CODE", "en");
+  } catch (const InvalidFileFormat&) {
+    return "en";
+  }
 }
 
 std::string Translator::GetHelpFile(std::string_view base) {

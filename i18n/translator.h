@@ -85,7 +85,7 @@ class Translator {
   // empty when neither has one.
   std::string HelpText(int context);
   // The LNG_CODE of the current language's file ("de"); "en" without one.
-  std::string LanguageCode();
+  std::string LanguageCode() const;
 
   // The help file beside the executable, named after it, with the language
   // code of the current language: "C:\Apps\corvane_de.hlp".

@@ -27,7 +27,15 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : kDesignDpi;
 }
 
-HFONT PopupFont(int dpi) {
+// The font of `font_source` (which carries the language's character set),
+// else the system's status-bar font.
+HFONT PopupFont(HWND font_source, int dpi) {
+  if (font_source != nullptr) {
+    LOGFONTW own = {};
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(font_source, WM_GETFONT, 0, 0));
+    if (font != nullptr && GetObjectW(font, sizeof(own), &own) == sizeof(own))
+      return CreateFontIndirectW(&own);
+  }
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof(metrics);
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -150,7 +158,7 @@ HWND ControlAt(HWND window, POINT at) {
   }
 }
 
-HWND ShowHelpPopup(std::string_view text, POINT at, HWND owner) {
+HWND ShowHelpPopup(std::string_view text, POINT at, HWND owner, HWND font_source) {
   CloseHelpPopup();
   RegisterPopupClass();
   const std::wstring wide = platform::win32::ToWide(text);
@@ -161,7 +169,7 @@ HWND ShowHelpPopup(std::string_view text, POINT at, HWND owner) {
   GetMonitorInfoW(monitor, &info);
   const int dpi = owner != nullptr ? WindowDpi(owner) : ScreenDpi();
   if (g_font != nullptr) DeleteObject(g_font);
-  g_font = PopupFont(dpi);
+  g_font = PopupFont(font_source, dpi);
 
   const int margin = ScaleForDpi(kMargin, dpi);
   const SIZE text_size = MeasureText(wide, ScaleForDpi(kMaxTextWidth, dpi));
@@ -212,7 +220,7 @@ bool ShowContextHelp(HWND control, POINT at) {
   if (translator == nullptr) return false;
   const std::string text = translator->HelpText(context);
   if (text.empty()) return false;
-  return ShowHelpPopup(text, at, GetAncestor(control, GA_ROOT)) != nullptr;
+  return ShowHelpPopup(text, at, GetAncestor(control, GA_ROOT), control) != nullptr;
 }
 
 }  // namespace cvn::ui

@@ -31,8 +31,10 @@ HWND ControlAt(HWND window, POINT at);
 
 // Shows `text` in the popup with its top-left corner near `at` (screen
 // coordinates), kept on the monitor; `owner` is the window the popup belongs
-// to (it may be null). Replaces a popup already shown and returns the new one.
-HWND ShowHelpPopup(std::string_view text, POINT at, HWND owner);
+// to (it may be null). The text is in the font of `font_source` when it has
+// one, else in the system's status-bar font. Replaces a popup already shown
+// and returns the new one.
+HWND ShowHelpPopup(std::string_view text, POINT at, HWND owner, HWND font_source = nullptr);
 // The popup now shown; null when none is.
 HWND CurrentHelpPopup();
 void CloseHelpPopup();
