@@ -11,6 +11,7 @@
 
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
+#include "ui/context_help.h"
 #include "ui/form_translation.h"
 #include "ui/input_text_dialog.h"
 #include "ui/message_box.h"
@@ -218,6 +219,7 @@ void OptionsDialog::FormCreate() {
       "The registry key '%s' does not begin with the full name of a root key "
       "(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS or "
       "HKEY_CURRENT_CONFIG). Correct or remove it.");
+  ApplyHelpContexts(*this);
   ShowPage(0);
 }
 
@@ -499,16 +501,11 @@ LRESULT OptionsDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
       }
       break;
     case WM_HELP: {
+      // The title bar's help button, then a click on a control: its short
+      // help text in a popup.
       const HELPINFO& help = *reinterpret_cast<const HELPINFO*>(lparam);
-      if (help.iContextType != HELPINFO_WINDOW) break;
-      for (const auto& component : components()) {
-        if (component->hwnd() != help.hItemHandle || component->help_context() == 0) continue;
-        i18n::Translator* translator = i18n::CurrentTranslator();
-        const std::string file = translator != nullptr ? translator->GetHelpFile() : std::string();
-        WinHelpW(hwnd(), ToWide(file).c_str(), HELP_CONTEXTPOPUP,
-                 static_cast<ULONG_PTR>(component->help_context()));
-        break;
-      }
+      if (help.iContextType == HELPINFO_WINDOW)
+        ShowContextHelp(static_cast<HWND>(help.hItemHandle), help.MousePos);
       return TRUE;
     }
     default:
