@@ -410,6 +410,12 @@ void Form::OnChange(const Component& edit, std::function<void()> handler) {
 int RunMessageLoop(HWND main_window) {
   MSG message = {};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_F1 && IsWindow(main_window) &&
+        (message.hwnd == main_window || IsChild(main_window, message.hwnd))) {
+      SendMessageW(main_window, kHelpKeyMessage, GetKeyState(VK_SHIFT) < 0,
+                   reinterpret_cast<LPARAM>(message.hwnd));
+      continue;
+    }
     if (IsWindow(main_window) && IsDialogMessageW(main_window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -159,8 +159,13 @@ class Form {
   std::vector<int> bold_ids_;
 };
 
+// Sent to `main_window` when F1 is pressed in it: wparam is non-zero with
+// Shift held, lparam the window that had the key (an HWND).
+constexpr UINT kHelpKeyMessage = WM_APP + 22;
+
 // Runs the message loop until WM_QUIT, with keyboard navigation (Tab, Enter,
-// mnemonics) for `main_window`. Returns the WM_QUIT exit code.
+// mnemonics) for `main_window`, and F1 handed to it as kHelpKeyMessage.
+// Returns the WM_QUIT exit code.
 int RunMessageLoop(HWND main_window);
 
 // The DPI of the screen a window is on; the system DPI where the system

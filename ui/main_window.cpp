@@ -11,9 +11,12 @@
 #include "platform/win32/win32_path.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
+#include "ui/context_help.h"
 #include "ui/form_translation.h"
+#include "ui/options_dialog.h"
 #include "ui/program_icon.h"
 #include "ui/single_instance.h"
+#include "ui/user_guide.h"
 
 namespace cvn::ui {
 
@@ -266,6 +269,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case kSettleFocusMessage:
       SettleFocus(wparam != 0);
       return 0;
+    case kHelpKeyMessage:
+      OnHelpKey(wparam != 0, reinterpret_cast<HWND>(lparam));
+      return 0;
     case WM_GETMINMAXINFO:
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_NOTIFY: {
@@ -285,6 +291,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
           tree_view_page_->OnContextMenu(reinterpret_cast<HWND>(wparam),
                                          {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))
         return 0;
+      if (OfferWhatsThis({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)})) return 0;
       break;
     case WM_CTLCOLORSTATIC:
       if (warning_label_ != nullptr && reinterpret_cast<HWND>(lparam) == warning_label_->hwnd()) {
@@ -311,6 +318,53 @@ LRESULT MainWindow::ColorWarningLabel(HDC dc) {
   SetTextColor(dc, RGB(255, 0, 0));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::OnHelpKey(bool shift, HWND focused) {
+  if (shift) {
+    // Below the control, where the popup hides nothing of it.
+    RECT bounds = {};
+    GetWindowRect(focused, &bounds);
+    ShowContextHelp(focused, {bounds.left, bounds.bottom});
+    return;
+  }
+  std::string missing;
+  i18n::Translator* translator = i18n::CurrentTranslator();
+  const platform::Status opened = OpenUserGuide(
+      context_.program_folder, translator ? translator->LanguageCode() : "en", &missing);
+  if (opened.ok()) return;
+  SetStatus(missing.empty() ? opened.ToString()
+                            : i18n::Translate("RS_GUIDE_MISSING", "The user guide is missing: ") +
+                                  missing);
+}
+
+bool MainWindow::OfferWhatsThis(POINT at) {
+  // A keyboard menu key gives (-1, -1): the focused control is meant.
+  HWND control = at.x == -1 && at.y == -1 ? GetFocus() : ControlAt(hwnd(), at);
+  if (control == nullptr || HelpContextOf(control) == 0) return false;
+  if (at.x == -1 && at.y == -1) {
+    RECT bounds = {};
+    GetWindowRect(control, &bounds);
+    at = {bounds.left, bounds.bottom};
+  }
+  // An edit that can be typed in keeps its own menu.
+  wchar_t class_name[16] = {};
+  GetClassNameW(control, class_name, 16);
+  if (lstrcmpiW(class_name, L"Edit") == 0 && IsWindowEnabled(control)) return false;
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 1,
+              platform::win32::ToWide(GetTextByKey("pmiWhatsThis.Caption").value_or("")).c_str());
+  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd(), nullptr));
+  DestroyMenu(menu);
+  if (chosen == 1) ShowContextHelp(control, at);
+  return true;
+}
+
+void MainWindow::OnOptionsClick() {
+  if (!ShowOptionsDialog(hwnd(), context_.settings, registry_)) return;
+  // The new language and tree font show at once.
+  TranslateWindow();
 }
 
 void MainWindow::OnAboutClick() {

@@ -165,6 +165,13 @@ class MainWindow : public Form, private wizard::WizardView {
 
   // Events.
   void OnAboutClick();
+  // After Ok the window takes the new settings at once.
+  void OnOptionsClick();
+  // F1 opens the user guide (a missing one is named in the status line);
+  // Shift+F1 shows the focused control's help text.
+  void OnHelpKey(bool shift, HWND focused);
+  // Right click on a control with a help text: the "What's This?" menu.
+  bool OfferWhatsThis(POINT at);
   void JustOneStartInstance();
   LRESULT GetMinMaxInfo(MINMAXINFO& info);
   LRESULT ColorWarningLabel(HDC dc);

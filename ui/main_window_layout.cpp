@@ -12,6 +12,8 @@
 #include "platform/win32/wide_text.h"
 #include "ui/main_window.h"
 
+#include "ui/context_help.h"
+
 namespace cvn::ui {
 
 namespace {
@@ -269,8 +271,10 @@ void MainWindow::CreateBottomRow() {
   EnableWindow(next_button_->hwnd(), FALSE);
   // The notification-area icon's menu: components without windows, for the language files.
   AddNonWindowed("pmiRestore", kCaption, "&Restore");
+  AddNonWindowed("pmiWhatsThis", kCaption, "&What's This?");
   AddNonWindowed("pmiExit", kCaption, "E&xit");
   OnClick(*about_button_, [this] { OnAboutClick(); });
+  OnClick(*options_button_, [this] { OnOptionsClick(); });
 }
 
 // Name on the left, the other columns centred.
@@ -319,6 +323,8 @@ void MainWindow::SetHelpContexts() {
     if (Component* component = FindComponent(name)) component->set_help_context(context);
   }
   about_button_->set_tag(kAboutHelpContext);
+  ApplyHelpContexts(*this);
+  SetWindowContextHelpId(about_button_->hwnd(), kAboutHelpContext);
 }
 
 void MainWindow::CopySettingsToControls() {

@@ -213,12 +213,6 @@ void OptionsDialog::FormCreate() {
   SetResultButton(cancel, kResultCancel);
   SetCancelButton(cancel);
 
-  // The warning about a hand-typed key, translated with the form.
-  msgKeyNoRoot_ = &AddNonWindowed(
-      "msgKeyNoRoot", kCaption,
-      "The registry key '%s' does not begin with the full name of a root key "
-      "(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS or "
-      "HKEY_CURRENT_CONFIG). Correct or remove it.");
   ApplyHelpContexts(*this);
   ShowPage(0);
 }
@@ -592,7 +586,12 @@ void OptionsDialog::btnClearLogClick() {
 
 void OptionsDialog::btnOkClick() {
   if (const std::optional<std::string> key = model_.FirstInvalidKey()) {
-    CustomMessageDlg(OptionsModel::Format(msgKeyNoRoot_->Text(), *key), MessageKind::kWarning,
+    const std::string warning = i18n::Translate(
+        "RS_IGN_KEY_NO_ROOT",
+        "The registry key '%s' does not begin with the full name of a root key "
+        "(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS or "
+        "HKEY_CURRENT_CONFIG). Correct or remove it.");
+    CustomMessageDlg(OptionsModel::Format(warning, *key), MessageKind::kWarning,
                      {MessageButton::kOk});
     return;
   }

@@ -100,7 +100,6 @@ class OptionsDialog : public ModalDialog {
   Component* cbAutoDelCvn_ = nullptr;
   Component* btnViewLog_ = nullptr;
   Component* btnClearLog_ = nullptr;
-  Component* msgKeyNoRoot_ = nullptr;
 };
 
 // Shows the options over `owner` (may be null) on a copy of `settings`.

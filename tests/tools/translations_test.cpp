@@ -98,7 +98,8 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
       {"btnPrint", "tree"},     {"btnExport", "tree"},    {"btnExpand", "tree"},
       {"btnCollapse", "tree"},  {"sbString", "tree"},     {"sbHexa", "tree"},
       {"pmiRestore", "tray menu"}, {"pmiExit", "tray menu"},
-      {"pmiDelete", "list menu"}, {"pmiRename", "list menu"}};
+      {"pmiDelete", "list menu"}, {"pmiRename", "list menu"},
+      {"pmiWhatsThis", "help menu"}};
   const auto groups_of = [](std::string_view key) -> std::vector<std::string> {
     const std::string_view name = key.substr(key.find('/') + 1, key.find('.') - key.find('/') - 1);
     if (const auto page = kPageOf.find(name); page != kPageOf.end()) return {page->second};

@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "tests/support/platform_win32_sandbox.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/form.h"
 #include "ui/message_box.h"
 
 namespace cvn::ui {
@@ -151,6 +152,15 @@ class CorvaneExeTest : public ::testing::Test {
     })) << "the setup's child did not install";
   }
 
+  // The language files beside corvane.exe, as a build puts them.
+  void CopyTranslations() {
+    const std::wstring translations = ToWide(program_ + "\\Translations");
+    ASSERT_TRUE(CreateDirectoryW(translations.c_str(), nullptr));
+    for (const wchar_t* file : {L"English.lng", L"German.lng", L"French.lng"}) {
+      ASSERT_TRUE(CopyFileW((WindowsPath(CVN_TRANSLATIONS_DIR) + L"\\" + file).c_str(),
+                            (translations + L"\\" + file).c_str(), FALSE));
+    }
+  }
   // `corvane-cli ARGS` in the program folder; its standard output.
   std::string RunCli(const std::wstring& args, DWORD expected_code = 0) {
     const std::string out = box_.folder + "\\out.txt";
@@ -459,6 +469,80 @@ TEST_F(CorvaneExeTest, AnApplicationChosenFromTheListIsUninstalledButForTheBranc
   EXPECT_TRUE(line.ends_with("\t1")) << line;
   EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3);
   EXPECT_EQ(line.find("\t\t"), std::string::npos) << "a last-used date: " << line;
+}
+
+TEST_F(CorvaneExeTest, OptionsOkAppliesTheLanguageAtOnceAndCancelStoresNothing) {
+  ASSERT_NO_FATAL_FAILURE(CopyTranslations());
+  std::optional<Process> corvane;
+  const Window window(StartWindow(corvane));
+  ASSERT_NE(window.main(), nullptr);
+  // Chooses `language` in the dialog and presses `button`.
+  const auto options = [&](const wchar_t* options_caption, const wchar_t* language,
+                           const wchar_t* button) {
+    window.ClickAndGoOn(options_caption);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(PumpMessagesUntil([&] {
+      dialog = FindWindowW(L"TdlgCvnOptions", nullptr);
+      return dialog != nullptr && IsWindowVisible(dialog);
+    }));
+    HWND languages = nullptr;
+    for (const HWND combo : testing::DescendantsOfClass(dialog, WC_COMBOBOXW)) {
+      if (SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(L"German")) != CB_ERR)
+        languages = combo;
+    }
+    ASSERT_NE(languages, nullptr);
+    const LRESULT index = SendMessageW(languages, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(language));
+    SendMessageW(languages, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(GetParent(languages), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(languages), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(languages));
+    const HWND pressed = FindDescendant(dialog, L"Button", button);
+    ASSERT_NE(pressed, nullptr);
+    SendMessageW(pressed, BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }));
+  };
+  ASSERT_NO_FATAL_FAILURE(options(L"&Options", L"German", L"&Ok"));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return window.Button(L"&Weiter  >>") != nullptr; }))
+      << "the window is in German at once";
+  settings::Settings stored;
+  settings::LoadSettings(registry_, stored);
+  EXPECT_EQ(stored.language, "German");
+
+  // Cancel after a change keeps every stored value.
+  ASSERT_NO_FATAL_FAILURE(options(L"&Optionen", L"French", L"&Abbrechen"));
+  settings::Settings after;
+  settings::LoadSettings(registry_, after);
+  EXPECT_EQ(after.language, "German");
+  EXPECT_NE(window.Button(L"&Weiter  >>"), nullptr);
+  window.Click(L"&Beenden");
+  EXPECT_EQ(corvane->ExitCode(), 0u);
+}
+
+TEST_F(CorvaneExeTest, ShiftF1ExplainsAControlAndF1WithoutAGuideSaysSoAndGoesOn) {
+  ASSERT_NO_FATAL_FAILURE(CopyTranslations());  // the help texts are in them
+  std::optional<Process> corvane;
+  const Window window(StartWindow(corvane));
+  ASSERT_NE(window.main(), nullptr);
+  // What the message loop makes of Shift+F1 on the Next button, in front as
+  // under the user's hands: a popup of a window in the background closes.
+  SetForegroundWindow(window.main());
+  ASSERT_TRUE(PumpMessagesUntil([&] { return GetForegroundWindow() == window.main(); }));
+  SendMessageW(window.main(), ui::kHelpKeyMessage, 1,
+               reinterpret_cast<LPARAM>(window.Button(L"&Next  >>")));
+  HWND popup = nullptr;
+  ASSERT_TRUE(PumpMessagesUntil([&] {
+    popup = FindWindowW(L"CvnHelpPopup", nullptr);
+    return popup != nullptr && IsWindowVisible(popup);
+  }));
+  EXPECT_TRUE(WindowTextOf(popup).starts_with(L"Goes on to the next step")) << WindowTextOf(popup);
+  // F1 as the user presses it, in the identifier's edit; no guide was copied.
+  PostMessageW(window.Edit(0), WM_KEYDOWN, VK_F1, 1);
+  EXPECT_TRUE(window.StatusBecomes(L"The user guide is missing: " + ToWide(program_) +
+                                   L"\\corvane_en.html"));
+  window.Click(L"E&xit");
+  EXPECT_EQ(corvane->ExitCode(), 0u);
 }
 
 TEST_F(CorvaneExeTest, ASecondStartBringsTheFirstWindowBack) {
