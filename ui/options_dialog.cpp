@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 #include "i18n/translator.h"
@@ -28,6 +29,8 @@ using platform::win32::ToWide;
 // At 96 DPI. The pages lie over the tab control's display area; the German
 // captions are the longest and have room.
 constexpr Size kClientSize = {480, 428};
+// A row of the language list: a flag and its margin.
+constexpr int kLanguageRowHeight = 22;
 constexpr Rect kTabBounds = {8, 8, 464, 376};
 constexpr Rect kPageBounds = {12, 34, 456, 346};
 constexpr int kButtonWidth = 88;
@@ -248,7 +251,8 @@ void OptionsDialog::CreateGeneralPage(Component& page) {
   AddLabel("lblLanguage", "Language", &page, {{20, 162, 240, 15}}, SS_LEFTNOWORDWRAP);
   cmbLanguages_ = &AddControl({.name = "cmbLanguages",
                                .window_class = WC_COMBOBOXW,
-                               .style = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT,
+                               .style = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT |
+                                        CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
                                .parent = &page,
                                .placement = {{20, 179, 240, 200}}});
   cmbLanguages_->set_help_context(56);
@@ -400,6 +404,44 @@ void OptionsDialog::FillLanguages() {
                                       : std::string("English"));
 }
 
+void OptionsDialog::DrawLanguage(const DRAWITEMSTRUCT& item) const {
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  const RECT& row = item.rcItem;
+  FillRect(item.hDC, &row, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item.itemID == static_cast<UINT>(-1)) return;
+  std::wstring name(
+      static_cast<size_t>(SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0)) + 1, L'\0');
+  name.resize(static_cast<size_t>(SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID,
+                                                reinterpret_cast<LPARAM>(name.data()))));
+  // The flag on the window colour, so that it keeps its own colours when selected.
+  const RECT flag_box = {row.left + Scale(1), row.top + Scale(1), row.left + Scale(38),
+                         row.top + Scale(kLanguageRowHeight) - Scale(1)};
+  FillRect(item.hDC, &flag_box, GetSysColorBrush(COLOR_WINDOW));
+  if (const i18n::Translator* translator = i18n::CurrentTranslator())
+    DrawFlag(item.hDC, translator->GetFlag(ToUtf8(name)), row.left + Scale(3), row.top + Scale(1));
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT text = row;
+  text.left += Scale(40);
+  DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &text,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(item.hDC, &row);
+}
+
+void OptionsDialog::DrawFlag(HDC dc, const std::vector<uint8_t>& bmp, int x, int y) const {
+  // A BMP file: its header, then the picture's header and bits where it says.
+  if (bmp.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return;
+  BITMAPFILEHEADER file = {};
+  std::memcpy(&file, bmp.data(), sizeof(file));
+  if (file.bfType != 0x4D42 || file.bfOffBits >= bmp.size()) return;
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(bmp.data() + sizeof(BITMAPFILEHEADER));
+  const LONG width = info->bmiHeader.biWidth, height = std::abs(info->bmiHeader.biHeight);
+  if (width <= 0 || height <= 0) return;
+  StretchDIBits(dc, x, y, Scale(static_cast<int>(width)), Scale(static_cast<int>(height)), 0, 0,
+                static_cast<int>(width), static_cast<int>(height), bmp.data() + file.bfOffBits,
+                info, DIB_RGB_COLORS, SRCCOPY);
+}
+
 void OptionsDialog::FillList(const PathListControls& controls, const settings::PathList& entries) {
   const HWND list = controls.list->hwnd();
   SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
@@ -494,6 +536,21 @@ LRESULT OptionsDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
       }
       break;
+    case WM_MEASUREITEM: {
+      auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+      if (item.CtlType != ODT_COMBOBOX) break;
+      // Every language's row, and the box itself, is as high as a flag and its margin.
+      item.itemHeight = static_cast<UINT>(Scale(kLanguageRowHeight));
+      return TRUE;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (item.CtlType != ODT_COMBOBOX || cmbLanguages_ == nullptr ||
+          item.hwndItem != cmbLanguages_->hwnd())
+        break;
+      DrawLanguage(item);
+      return TRUE;
+    }
     case WM_HELP: {
       // The title bar's help button, then a click on a control: its short
       // help text in a popup.

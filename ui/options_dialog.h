@@ -66,6 +66,8 @@ class OptionsDialog : public ModalDialog {
   void ShowPage(int index);
   void FillFonts();
   void FillLanguages();
+  void DrawLanguage(const DRAWITEMSTRUCT& item) const;
+  void DrawFlag(HDC dc, const std::vector<uint8_t>& bmp, int x, int y) const;
   void FillList(const PathListControls& controls, const settings::PathList& entries);
   void FillLists();
   void UpdateLogButtons();
