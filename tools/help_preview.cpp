@@ -57,7 +57,6 @@ int main() {
   ui::MainWindow window(context, registry);
   if (!window.Create()) return 1;
   g_window = &window;
-  ui::ApplyHelpContexts(window);
   window.Show(SW_SHOWNORMAL);
   SetTimer(nullptr, 0, 2000, ShowHelp);
   const int result = ui::RunMessageLoop(window.hwnd());

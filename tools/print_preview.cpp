@@ -26,32 +26,17 @@
 #include "platform/locale.h"
 #include "settings/settings.h"
 #include "ui/change_pictures.h"
+#include "tools/sample_changes.h"
 #include "ui/print_canvas_win32.h"
 
 using namespace cvn;
 using changes::NodeKind;
+using tools::Add;
 
 namespace {
 
 constexpr uint32_t kHkcu = 0x80000001, kHklm = 0x80000002;
 constexpr uint32_t kRegBinary = 3;
-
-void Add(changes::ChangeTree& tree, std::string_view path, std::string_view name, NodeKind kind,
-         uint32_t root_key = 0, uint32_t type = 0, std::string_view before = {},
-         std::string_view after = {}) {
-  changes::ChangeRecord record;
-  record.kind = kind;
-  record.root_key = root_key;
-  record.value_type = type;
-  const auto bytes = [](std::string_view text) {
-    return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  };
-  record.before = changes::CopyBuffer(bytes(before));
-  record.before_size = static_cast<int32_t>(before.size());
-  record.after = changes::CopyBuffer(bytes(after));
-  record.after_size = static_cast<int32_t>(after.size());
-  tree.AddToTree(path, name, record);
-}
 
 std::string Sz(std::string_view text) {
   return std::string(text) + '\0';

@@ -320,12 +320,20 @@ LRESULT MainWindow::ColorWarningLabel(HDC dc) {
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
+namespace {
+
+// Where a help text about `control` goes: below it, hiding nothing of it.
+POINT BelowControl(HWND control) {
+  RECT bounds = {};
+  GetWindowRect(control, &bounds);
+  return {bounds.left, bounds.bottom};
+}
+
+}  // namespace
+
 void MainWindow::OnHelpKey(bool shift, HWND focused) {
   if (shift) {
-    // Below the control, where the popup hides nothing of it.
-    RECT bounds = {};
-    GetWindowRect(focused, &bounds);
-    ShowContextHelp(focused, {bounds.left, bounds.bottom});
+    ShowContextHelp(focused, BelowControl(focused));
     return;
   }
   std::string missing;
@@ -340,13 +348,10 @@ void MainWindow::OnHelpKey(bool shift, HWND focused) {
 
 bool MainWindow::OfferWhatsThis(POINT at) {
   // A keyboard menu key gives (-1, -1): the focused control is meant.
-  HWND control = at.x == -1 && at.y == -1 ? GetFocus() : ControlAt(hwnd(), at);
+  const bool from_keyboard = at.x == -1 && at.y == -1;
+  HWND control = from_keyboard ? GetFocus() : ControlAt(hwnd(), at);
   if (control == nullptr || HelpContextOf(control) == 0) return false;
-  if (at.x == -1 && at.y == -1) {
-    RECT bounds = {};
-    GetWindowRect(control, &bounds);
-    at = {bounds.left, bounds.bottom};
-  }
+  if (from_keyboard) at = BelowControl(control);
   // An edit that can be typed in keeps its own menu.
   wchar_t class_name[16] = {};
   GetClassNameW(control, class_name, 16);
