@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ libgtest-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 fonts-wine nsis wixl
+  wine64 fonts-wine nsis wixl libhivex-bin python3-hivex
 )
 [ "${1:-}" = "--gui" ] && packages+=(xvfb imagemagick x11-utils xauth)
 
