@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+
 namespace cvn::ui {
 
 // A 32-bit image list (ILC_COLOR32, alpha blended, no mask) of the pictures
@@ -13,5 +15,14 @@ namespace cvn::ui {
 // The caller owns it: ImageList_Destroy, unless a control that destroys its
 // image lists took it. Null when `size` is below 1 or the system refused.
 HIMAGELIST CreateChangePictures(int size);
+
+// How much of the program's icon shows through in the background picture,
+// 0 to 255.
+inline constexpr uint32_t kBackgroundOpacity = 28;
+
+// The changes tree's background picture: an image list of one image, the
+// program's icon `size` by `size` pixels, faded almost to nothing. Owned as
+// above; null when `size` is below 1 or the system refused.
+HIMAGELIST CreateBackgroundPicture(int size);
 
 }  // namespace cvn::ui

@@ -17,6 +17,11 @@ namespace {
 using changes::kNoNode;
 using changes::NodeId;
 
+// The background picture's side and its distance from the list's lower
+// right corner, at 96 DPI.
+constexpr int kBackgroundSize = 128;
+constexpr int kBackgroundMargin = 16;
+
 // The most characters the list takes from a text request.
 constexpr size_t kLongestCellText = 4096;
 
@@ -56,6 +61,7 @@ ChangesTreeView::ChangesTreeView(HWND list, changes::ChangeTree& tree, changes::
 ChangesTreeView::~ChangesTreeView() {
   RemoveWindowSubclass(list_, ListProc, 0);
   if (pictures_ != nullptr) ImageList_Destroy(pictures_);
+  if (background_ != nullptr) ImageList_Destroy(background_);
 }
 
 // The list's own selection walks every row each time it changes in virtual
@@ -64,6 +70,12 @@ ChangesTreeView::~ChangesTreeView() {
 LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR, DWORD_PTR self) {
   auto* view = reinterpret_cast<ChangesTreeView*>(self);
+  const LRESULT result = view->HandleListMessage(hwnd, message, wparam, lparam);
+  if (view->background_ != nullptr && message != WM_PAINT) view->RepaintWhenMoved();
+  return result;
+}
+
+LRESULT ChangesTreeView::HandleListMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   // The menu key and Shift+F10: the context menu below the selected row. The
   // menu's owner is the top-level window: a panel between would hand the
   // message on as its own.
@@ -76,7 +88,7 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
                      MAKELPARAM(-1, -1));
         return 0;
       }
-      if (message == WM_KEYDOWN && view->OnKeyDown(static_cast<WORD>(wparam))) return 0;
+      if (message == WM_KEYDOWN && OnKeyDown(static_cast<WORD>(wparam))) return 0;
       break;
     case WM_KEYUP:
     case WM_SYSKEYUP:
@@ -87,24 +99,24 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
       break;
     case WM_SETFONT:
       // The window gives all its controls its font; the tree keeps its own.
-      if (view->rows_font_ != nullptr) {
-        DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(view->rows_font_), lparam);
+      if (rows_font_ != nullptr) {
+        DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(rows_font_), lparam);
         SendMessageW(ListView_GetHeader(hwnd), WM_SETFONT,
-                     reinterpret_cast<WPARAM>(view->header_font_), lparam);
+                     reinterpret_cast<WPARAM>(header_font_), lparam);
         return 0;
       }
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
-      view->OnMouseDown({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, message == WM_LBUTTONDBLCLK,
+      OnMouseDown({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, message == WM_LBUTTONDBLCLK,
                         message == WM_RBUTTONDOWN);
       return 0;
     case WM_MOUSEMOVE:
-      view->OnMouseMove({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+      OnMouseMove({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
       break;
     case WM_MOUSELEAVE:
-      view->SetHotRow(changes::TreeRows::kNoRow);
+      SetHotRow(changes::TreeRows::kNoRow);
       break;
     case WM_RBUTTONUP: {
       // The context menu, as the system would bring it up.
@@ -121,6 +133,7 @@ LRESULT CALLBACK ChangesTreeView::ListProc(HWND hwnd, UINT message, WPARAM wpara
 }
 
 void ChangesTreeView::SetDpi(int dpi) {
+  dpi_ = dpi;
   picture_size_ = ScaleForDpi(16, dpi);
   check_size_ = ScaleForDpi(13, dpi);
   indent_ = picture_size_ + ScaleForDpi(3, dpi);
@@ -131,6 +144,56 @@ void ChangesTreeView::SetDpi(int dpi) {
   SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
   ListView_SetImageList(list_, pictures_, LVSIL_SMALL);
   if (old != nullptr) ImageList_Destroy(old);
+  if (background_ != nullptr) ShowBackground(true);  // at the new size
+}
+
+void ChangesTreeView::ShowBackground(bool show) {
+  if (background_ != nullptr) ImageList_Destroy(background_);
+  background_ = nullptr;
+  if (show) {
+    background_size_ = ScaleForDpi(kBackgroundSize, dpi_);
+    background_ = CreateBackgroundPicture(background_size_);
+  }
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void ChangesTreeView::DrawBackground(HDC dc, const RECT& area) const {
+  RECT client;
+  GetClientRect(list_, &client);
+  const int margin = ScaleForDpi(kBackgroundMargin, dpi_);
+  const int left = client.right - margin - background_size_;
+  const int top = client.bottom - margin - background_size_;
+  const RECT picture = {left, top, left + background_size_, top + background_size_};
+  RECT overlap;
+  if (!IntersectRect(&overlap, &picture, &area)) return;
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, overlap.left, overlap.top, overlap.right, overlap.bottom);
+  ImageList_Draw(background_, 0, dc, left, top, ILD_TRANSPARENT);
+  RestoreDC(dc, saved);
+}
+
+void ChangesTreeView::DrawTextCell(HDC dc, size_t row, int column) {
+  RECT cell;
+  ListView_GetSubItemRect(list_, static_cast<int>(row), column, LVIR_BOUNDS, &cell);
+  cell.bottom -= 1;  // the grid line
+  FillRect(dc, &cell, GetSysColorBrush(COLOR_WINDOW));
+  DrawBackground(dc, cell);
+  const std::wstring text = CellText(rows_.At(row), column);
+  RECT text_rect = {cell.left + ScaleForDpi(6, dpi_), cell.top, cell.right - 2, cell.bottom};
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_rect,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+void ChangesTreeView::RepaintWhenMoved() {
+  RECT client;
+  GetClientRect(list_, &client);
+  const RECT place = {GetScrollPos(list_, SB_HORZ), GetScrollPos(list_, SB_VERT), client.right,
+                      client.bottom};
+  if (EqualRect(&place, &painted_place_)) return;
+  painted_place_ = place;
+  InvalidateRect(list_, nullptr, TRUE);
 }
 
 void ChangesTreeView::SetFonts(HFONT rows, HFONT header) {
@@ -318,6 +381,7 @@ void ChangesTreeView::DrawFirstColumn(HDC dc, size_t row, const RECT& row_rect, 
   RECT cell = layout.cell;
   cell.bottom -= 1;  // the grid line
   FillRect(dc, &cell, GetSysColorBrush(COLOR_WINDOW));
+  if (background_ != nullptr) DrawBackground(dc, cell);
   const int saved = SaveDC(dc);
   IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom + 1);
 
@@ -358,11 +422,21 @@ void ChangesTreeView::DrawFirstColumn(HDC dc, size_t row, const RECT& row_rect, 
 LRESULT ChangesTreeView::OnCustomDraw(NMLVCUSTOMDRAW& draw) {
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
+      // Below the last row, where no cell covers it.
+      if (background_ != nullptr) {
+        RECT client;
+        GetClientRect(list_, &client);
+        DrawBackground(draw.nmcd.hdc, client);
+      }
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
       return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
       const size_t row = draw.nmcd.dwItemSpec;
+      if (background_ != nullptr && draw.iSubItem != 0 && row < rows_.Count()) {
+        DrawTextCell(draw.nmcd.hdc, row, draw.iSubItem);
+        return CDRF_SKIPDEFAULT;
+      }
       if (draw.iSubItem != 0 || row >= rows_.Count()) {
         // Columns 1 and 2: the list draws them; the selection shows in the
         // first column only, as in a tree.

@@ -48,6 +48,9 @@ class ChangesTreeView {
   void FitLastColumn();
   // Binary data in hexadecimal digits or as text.
   void SetHex(bool hex);
+  // A faint picture of the program in the lower right corner, behind the
+  // rows; it stays there while the rows scroll.
+  void ShowBackground(bool show);
 
   // Shows the rows as the model has them now; the selected node stays
   // selected when it is still shown.
@@ -80,6 +83,13 @@ class ChangesTreeView {
   void DrawLines(HDC dc, changes::NodeId node, const RowLayout& layout) const;
   void DrawButton(HDC dc, const RECT& square, bool expanded) const;
   std::wstring CellText(changes::NodeId node, int column) const;
+  // The background picture, as much of it as lies in `area`.
+  void DrawBackground(HDC dc, const RECT& area) const;
+  // Columns 1 and 2 over the background picture.
+  void DrawTextCell(HDC dc, size_t row, int column);
+  // Scrolling moves the painted rows and the picture with them, and a new
+  // size moves the corner: then the whole list is painted again.
+  void RepaintWhenMoved();
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw);
   void OnGetDispInfo(NMLVDISPINFOW& info);
   void OnGetInfoTip(NMLVGETINFOTIPW& tip);
@@ -92,6 +102,7 @@ class ChangesTreeView {
   bool OnKeyDown(WORD key);
   // Moves the selection for the arrows, Page Up and Down, Home and End.
   bool MoveSelection(WORD key);
+  LRESULT HandleListMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                    UINT_PTR id, DWORD_PTR self);
   void ToggleCheck(size_t row);
@@ -101,6 +112,10 @@ class ChangesTreeView {
   changes::ChangeTree& tree_;
   changes::TreeRows& rows_;
   HIMAGELIST pictures_ = nullptr;
+  HIMAGELIST background_ = nullptr;  // null when not shown
+  int background_size_ = 0;
+  int dpi_ = 96;
+  RECT painted_place_ = {};  // scroll positions and client size of the last check
   HFONT rows_font_ = nullptr;
   HFONT header_font_ = nullptr;
   int picture_size_ = 16;

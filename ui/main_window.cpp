@@ -145,7 +145,7 @@ void MainWindow::AfterTranslation() {
   if (applications_) applications_->ShowSortArrow();
   log_box_->SetFont(dpi(), font_charset());
   tree_view_page_->SetColumns(tree_view_page_->ColumnWidth(0), tree_view_page_->ColumnWidth(1));
-  tree_view_page_->SetFonts(font_charset(), WindowFont());
+  tree_view_page_->ApplyLook(font_charset(), WindowFont());
   if (SendMessageW(uninstall_choice_->hwnd(), BM_GETCHECK, 0, 0) == BST_CHECKED) {
     SetStatus(i18n::Translate("RS_CHOOSE_IDENTIFIER",
                               "Choose the application identifier to uninstall or view."));
@@ -242,7 +242,7 @@ void MainWindow::FormDpiChanged() {
   tree_view_page_->SetColumns(MulDiv(tree_view_page_->ColumnWidth(0), dpi(), tree_columns_dpi_),
                               MulDiv(tree_view_page_->ColumnWidth(1), dpi(), tree_columns_dpi_));
   tree_columns_dpi_ = dpi();
-  tree_view_page_->SetFonts(font_charset(), WindowFont());
+  tree_view_page_->ApplyLook(font_charset(), WindowFont());
   if (min_track_size_.width == 0) return;  // not shown yet: FormShow sets it
   min_track_size_ = MainWindowMinTrackSize(dpi());
 }

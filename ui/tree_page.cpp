@@ -121,7 +121,7 @@ void TreePage::SetColumns(int first_width, int second_width) {
   view_->SetColumns(captions, first_width, second_width);
 }
 
-void TreePage::SetFonts(uint8_t charset, HFONT window_font) {
+void TreePage::ApplyLook(uint8_t charset, HFONT window_font) {
   const settings::Settings& settings = context_.settings;
   charset_ = charset;
   HFONT old = rows_font_, old_header = header_font_;
@@ -136,6 +136,7 @@ void TreePage::SetFonts(uint8_t charset, HFONT window_font) {
                   FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                   DEFAULT_PITCH | FF_DONTCARE, ToWide(settings.tree_font_name).c_str());
   view_->SetFonts(rows_font_, header_font_);
+  view_->ShowBackground(settings.show_background);
   if (old != nullptr) DeleteObject(old);
   if (old_header != nullptr) DeleteObject(old_header);
 }

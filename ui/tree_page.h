@@ -67,9 +67,9 @@ class TreePage {
   void SetColumns(int first_width, int second_width);
   int ColumnWidth(int column) const { return view_->ColumnWidth(column); }
   void FitLastColumn() { view_->FitLastColumn(); }
-  // The rows' font from the settings in `charset`; the header in the bold
-  // form of `window_font`.
-  void SetFonts(uint8_t charset, HFONT window_font);
+  // The rows' font from the settings in `charset` and the background picture
+  // when the settings show it; the header in the bold form of `window_font`.
+  void ApplyLook(uint8_t charset, HFONT window_font);
   // The buttons follow the settings' binary display mode.
   void CopySettingsToControls();
 

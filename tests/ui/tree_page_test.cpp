@@ -4,6 +4,10 @@
 // ignore list.
 #include <windowsx.h>
 
+#include <functional>
+#include <numeric>
+#include <vector>
+
 #include "changes/change_tree.h"
 #include "platform/win32/wide_text.h"
 #include "tests/support/platform_win32_sandbox.h"
@@ -230,6 +234,49 @@ TEST_F(TreePageTest, OddNamesAndHugeKeysArePaintedAndSearched) {
   const size_t found = Page().commands().Find("nend", changes::kNoNode, true);
   ASSERT_NE(found, changes::TreeRows::kNoRow);
   EXPECT_EQ(Tree().Data(Page().commands().rows().At(found)).name, long_name + "end");
+}
+
+// The background picture lies behind the rows in the lower right corner
+// when the settings show it, and is gone when they do not.
+TEST_F(TreePageTest, TheBackgroundPictureFollowsTheSetting) {
+  for (int i = 0; i < 200; ++i)
+    Add("HKEY_CURRENT_USER\\Software\\Many", "v" + std::to_string(i), NodeKind::kValueAdded,
+        {}, 0x80000001);
+  Page().ShowTree();
+  Page().OnExpandAllClick();
+  // The pixels of the list's lower right quarter, as the list paints them.
+  const auto corner = [this] {
+    RECT client;
+    GetClientRect(List(), &client);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(List(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    std::vector<COLORREF> pixels;
+    for (int y = client.bottom / 2; y < client.bottom; ++y)
+      for (int x = client.right / 2; x < client.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+  };
+  const auto apply = [this](bool show) {
+    context_.settings.show_background = show;
+    Page().ApplyLook(DEFAULT_CHARSET, nullptr);
+  };
+  apply(false);
+  const std::vector<COLORREF> plain = corner();
+  apply(true);
+  const std::vector<COLORREF> pictured = corner();
+  ASSERT_EQ(pictured.size(), plain.size());
+  const auto changed = std::inner_product(plain.begin(), plain.end(), pictured.begin(), size_t{0},
+                                          std::plus<>(), std::not_equal_to<>());
+  EXPECT_GT(changed, plain.size() / 20) << "the picture shows";
+  apply(false);
+  EXPECT_EQ(corner(), plain);
 }
 
 }  // namespace
