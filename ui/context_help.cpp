@@ -135,7 +135,28 @@ void ApplyHelpContexts(const Form& form) {
   }
 }
 
+namespace {
+
+// A text label: a static control that shows text, not a picture or a line.
+bool IsLabel(HWND control) {
+  wchar_t window_class[16] = {};
+  GetClassNameW(control, window_class, 16);
+  if (_wcsicmp(window_class, L"Static") != 0) return false;
+  const LONG type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
+  return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE ||
+         type == SS_LEFTNOWORDWRAP;
+}
+
+}  // namespace
+
 int HelpContextOf(HWND control) {
+  // A label explains the control it names, which the forms create right
+  // after it.
+  if (control != nullptr && GetWindowContextHelpId(control) == 0 && IsLabel(control)) {
+    const HWND named = GetWindow(control, GW_HWNDNEXT);
+    if (named != nullptr && GetWindowContextHelpId(named) != 0)
+      return static_cast<int>(GetWindowContextHelpId(named));
+  }
   for (HWND window = control; window != nullptr; window = GetAncestor(window, GA_PARENT)) {
     if (const DWORD context = GetWindowContextHelpId(window); context != 0)
       return static_cast<int>(context);

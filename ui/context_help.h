@@ -21,8 +21,9 @@ class Form;
 // as its window's context help id, so that HelpContextOf finds it.
 void ApplyHelpContexts(const Form& form);
 
-// The help context of `control`: its own context help id, else the first
-// non-zero one of its parents; 0 when none has one.
+// The help context of `control`: its own context help id; for a text label
+// without one, that of the control created right after it, the one it
+// names; else the first non-zero one of its parents; 0 when none has one.
 int HelpContextOf(HWND control);
 
 // The deepest visible descendant of `window` under the screen point `at`;

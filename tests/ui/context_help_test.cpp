@@ -54,10 +54,18 @@ TEST_F(ContextHelpTest, ShowsTheTextOfTheControlOrItsNearestParentWithAContext) 
   HWND panel = Child(window_a_, 100, 0, 43);
   HWND inner = Child(panel, 5, 5, 0);
   HWND bare = Child(window_a_, 200, 0, 0);
+  const auto label = [this](int y) {
+    return CreateWindowExW(0, L"STATIC", L"label:", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, y, 60,
+                           20, window_a_, nullptr, nullptr, nullptr);
+  };
+  HWND naming = label(60);
+  Child(window_a_, 60, 60, 24);  // the control it names
+  HWND before_bare = label(90);
+  Child(window_a_, 60, 90, 0);
   const struct {
     HWND control;
     int context;
-  } cases[] = {{own, 19}, {inner, 43}, {bare, 0}};
+  } cases[] = {{own, 19}, {inner, 43}, {bare, 0}, {naming, 24}, {before_bare, 0}};
   for (const auto& c : cases) {
     EXPECT_EQ(HelpContextOf(c.control), c.context);
     EXPECT_EQ(ShowContextHelp(c.control, {50, 50}), c.context != 0) << c.context;

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "platform/memory/memory_registry.h"
+#include "tests/support/platform_win32_sandbox.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/input_text_dialog.h"
+#include "ui/message_box.h"
 #include "ui/options_dialog.h"
+#include "uninstall/uninstall_log.h"
 
 namespace cvn::ui {
 namespace {
@@ -136,6 +139,47 @@ TEST_F(OptionsDialogTest, RemoveAndRecycleBinFollowTheirControls) {
   ASSERT_TRUE(Run(std::move(steps), settings));
   EXPECT_TRUE(settings.ignored_keys.empty());
   EXPECT_FALSE(settings.delete_files);
+}
+
+// View log and Clear log follow Log.txt on the disk; Clear log deletes it
+// only after a Yes.
+TEST_F(OptionsDialogTest, ClearLogAsksFirstAndTheLogButtonsFollowTheFile) {
+  const test::Win32Sandbox sandbox;
+  settings::Settings settings = stored_;
+  settings.program_folder = sandbox.folder;
+  const std::wstring log = test::AsciiToWide(uninstall::LogFilePath(sandbox.folder));
+  const auto exists = [&] { return GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  const auto enabled = [this](const char* name) {
+    return IsWindowEnabled(dialog_->FindComponent(name)->hwnd()) != FALSE;
+  };
+  const auto answer = [](UINT key) {
+    return [key](HWND) {
+      const HWND box = FindWindowW(kMessageFormClassName, nullptr);
+      ASSERT_NE(box, nullptr) << "no question";
+      testing::PressKey(box, key);
+    };
+  };
+  HANDLE file = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  std::vector<DialogStep> steps = {
+      [&](HWND) {
+        EXPECT_TRUE(enabled("btnViewLog"));
+        EXPECT_TRUE(enabled("btnClearLog"));
+      },
+      Click("btnClearLog"), answer(VK_ESCAPE),
+      [&](HWND) {
+        EXPECT_TRUE(exists()) << "No keeps the log";
+        EXPECT_TRUE(enabled("btnClearLog"));
+      },
+      Click("btnClearLog"), answer(VK_RETURN),
+      [&](HWND) {
+        EXPECT_FALSE(exists());
+        EXPECT_FALSE(enabled("btnViewLog"));
+        EXPECT_FALSE(enabled("btnClearLog"));
+      },
+      Click("btnCancel")};
+  EXPECT_FALSE(Run(std::move(steps), settings));
 }
 
 }  // namespace
