@@ -10,6 +10,7 @@
 #include "changes/export_changes.h"
 #include "changes/monitored_applications.h"
 #include "changes/save_changes_tree.h"
+#include "cvn/version.h"
 #include "engine/snapshot/snapshot_store.h"
 #include "engine/threads/scan_control.h"
 #include "engine/threads/worker_context.h"
@@ -56,6 +57,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
   if (name == "--help" || name == "-h" || name == "help") {
     options.command = Command::kHelp;
+  } else if (name == "--version") {
+    options.command = Command::kVersion;
   } else if (name == "start" || name == "show" || name == "run" || name == "uninstall") {
     options.command = name == "start"       ? Command::kStart
                       : name == "show"      ? Command::kShow
@@ -152,6 +155,7 @@ std::string HelpText() {
          "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of "
          "ID\n"
          "  --help                        this text\n"
+         "  --version                     the version: corvane-cli VERSION\n"
          "LIST: hives and full folder paths separated by commas, such as\n"
          "  HKLM,HKCU,C:\\Program Files,D:\\Tools (hives: HKCR, HKLM, HKU, HKCU, HKCC).\n"
          "While run waits, a first Ctrl+C once SETUP has ended stops the wait and finishes;\n"
@@ -528,6 +532,10 @@ ExitCode Execute(const Options& options, Environment& env) {
     env.out << HelpText();
     return ExitCode::kOk;
   }
+  if (options.command == Command::kVersion) {
+    env.out << "corvane-cli " << kVersion << "\n";
+    return ExitCode::kOk;
+  }
   Runner runner(env);
   if (!runner.LoadStoredSettings()) return ExitCode::kUsage;
   runner.ChooseLanguage();
@@ -545,6 +553,7 @@ ExitCode Execute(const Options& options, Environment& env) {
     case Command::kUninstall:
       return runner.Uninstall(options);
     case Command::kHelp:
+    case Command::kVersion:
       break;
   }
   return ExitCode::kOk;

@@ -30,7 +30,7 @@ enum class ExitCode : int {
   kStopped = 4,      // stopped by Ctrl+C
 };
 
-enum class Command { kHelp, kStart, kFinish, kRun, kList, kShow, kUninstall };
+enum class Command { kHelp, kVersion, kStart, kFinish, kRun, kList, kShow, kUninstall };
 
 // What to do with a shared file nothing uses any more.
 enum class SharedAnswer { kYes, kNo, kAsk };

@@ -1,5 +1,6 @@
 #include "ui/about_dialog.h"
 
+#include "cvn/version.h"
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
 #include "ui/form_translation.h"
@@ -11,6 +12,9 @@ namespace {
 
 constexpr Size kClientSize = {301, 185};
 constexpr int kIconSize = 48;
+// The program's name and version as the dialog shows them in every language:
+// the version is the build's, whatever a language file says.
+constexpr char kProgramNameAndVersion[] = "Corvane " CVN_VERSION_STRING;
 
 }  // namespace
 
@@ -54,6 +58,8 @@ void AboutDialog::FormShow() {
     FormTranslation form(*this);
     translator->TranslateForm(form);
   }
+  if (const Component* version = FindComponent("lblVersion"))
+    SetWindowTextW(version->hwnd(), platform::win32::ToWide(kProgramNameAndVersion).c_str());
 }
 
 void ShowAboutDialog(HWND owner) {

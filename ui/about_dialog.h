@@ -6,9 +6,6 @@
 
 namespace cvn::ui {
 
-// The program's name and version as the About dialog shows them.
-inline constexpr char kProgramNameAndVersion[] = "Corvane 2.35";
-
 class AboutDialog : public ModalDialog {
  public:
   static constexpr wchar_t kClassName[] = L"TdlgAboutCvn";
