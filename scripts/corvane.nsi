@@ -183,12 +183,3 @@ Function un.RemoveUserData
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Helmwick"
 FunctionEnd
-
-Function .onInit
-  SetShellVarContext current
-FunctionEnd
-
-Function un.onInit
-  SetShellVarContext current
-  !insertmacro ChooseLanguage
-FunctionEnd
