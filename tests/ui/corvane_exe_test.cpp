@@ -310,59 +310,45 @@ TEST_F(CorvaneExeTest, AMonitoringFromTheKeyboardToTheArchiveThatTheCommandLineS
 
 TEST_F(CorvaneExeTest, AMonitoringGoesOnAcrossExitsAndBetweenTheWindowAndTheCommandLine) {
   std::optional<Process> corvane;
-  {
-    // Several applications: the window is left without a question.
+  // The first scan in the window, then "several applications": the window
+  // is left without a question.
+  const auto start_in_window = [&](const wchar_t* identifier) {
     const Window window(StartWindow(corvane));
     ASSERT_NE(window.main(), nullptr);
-    SetWindowTextW(window.Edit(0), L"Several");
+    SetWindowTextW(window.Edit(0), identifier);
     window.Click(L"&Next  >>");
     window.Click(L"&Next  >>");
     ASSERT_TRUE(window.StatusBecomes(L"Enter the setup path."));
     window.Click(L"Install &several applications (Exit)");
     window.Click(L"E&xit");
     EXPECT_EQ(corvane->ExitCode(), 0u);
-  }
-  EXPECT_TRUE(Exists(program_ + "\\Continue.dat"));
-  EXPECT_TRUE(RunValueExists());
-  ASSERT_NO_FATAL_FAILURE(Install("Window"));
-  {
+  };
+  // The next start resumes with the second scan, titled with the identifier.
+  const auto finish_in_window = [&](const std::wstring& identifier) {
     const Window window(StartWindow(corvane));
     ASSERT_NE(window.main(), nullptr);
     EXPECT_TRUE(window.StatusBecomes(L"Press <Next> to re-scan the targets."));
-    EXPECT_EQ(WindowTextOf(window.main()), L"Corvane [Several] - installing");
+    EXPECT_EQ(WindowTextOf(window.main()), L"Corvane [" + identifier + L"] - installing");
     window.Click(L"&Next  >>");
     ASSERT_TRUE(window.StatusBecomes(kCompleted));
     window.Click(L"E&xit");
     EXPECT_EQ(corvane->ExitCode(), 0u);
-  }
+  };
+  ASSERT_NO_FATAL_FAILURE(start_in_window(L"Several"));
+  EXPECT_TRUE(Exists(program_ + "\\Continue.dat"));
+  EXPECT_TRUE(RunValueExists());
+  ASSERT_NO_FATAL_FAILURE(Install("Window"));
+  ASSERT_NO_FATAL_FAILURE(finish_in_window(L"Several"));
   ExpectArchiveOf("Several", "Window");
 
   // Started on the command line, finished in the window.
   RunCli(L"start FromCli");
   ASSERT_NO_FATAL_FAILURE(Install("Cli"));
-  {
-    const Window window(StartWindow(corvane));
-    ASSERT_NE(window.main(), nullptr);
-    EXPECT_TRUE(window.StatusBecomes(L"Press <Next> to re-scan the targets."));
-    window.Click(L"&Next  >>");
-    ASSERT_TRUE(window.StatusBecomes(kCompleted));
-    window.Click(L"E&xit");
-    EXPECT_EQ(corvane->ExitCode(), 0u);
-  }
+  ASSERT_NO_FATAL_FAILURE(finish_in_window(L"FromCli"));
   ExpectArchiveOf("FromCli", "Cli");
 
   // Started in the window, finished on the command line.
-  {
-    const Window window(StartWindow(corvane));
-    ASSERT_NE(window.main(), nullptr);
-    SetWindowTextW(window.Edit(0), L"FromWindow");
-    window.Click(L"&Next  >>");
-    window.Click(L"&Next  >>");
-    ASSERT_TRUE(window.StatusBecomes(L"Enter the setup path."));
-    window.Click(L"Install &several applications (Exit)");
-    window.Click(L"E&xit");
-    EXPECT_EQ(corvane->ExitCode(), 0u);
-  }
+  ASSERT_NO_FATAL_FAILURE(start_in_window(L"FromWindow"));
   ASSERT_NO_FATAL_FAILURE(Install("Later"));
   RunCli(L"finish");
   ExpectArchiveOf("FromWindow", "Later");
