@@ -129,6 +129,36 @@ class Registry {
   // own (kNotEmpty otherwise, as on Windows NT). kNotFound when missing;
   // kInvalid for the empty path (a key does not delete itself).
   virtual Status DeleteKey(RegKey& parent, std::string_view path) = 0;
+
+  // Saves the key `path` below `root` and everything below it, in the form
+  // the system saves keys in (RegSaveKeyExW: on Windows the binary hive
+  // format, under Wine its text format; doc/saved_hive_formats.md), and
+  // gives the saved file's bytes in *contents. Volatile keys are left out.
+  // The file is a temporary one that is removed before the call returns,
+  // whatever happens. Where the process's token holds the backup privilege
+  // it is enabled first. kAccessDenied without the right to save, kNotFound
+  // when the key is missing, kInvalid where this registry cannot save keys
+  // (the default), kIoError when the system cannot save this one (a special
+  // hive or view). May be called from a worker; costs one file write and read.
+  virtual Status SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) {
+    (void)root, (void)path;
+    contents->clear();
+    return Status(StatusCode::kInvalid);
+  }
+  // The number of subkeys of the subkey at `index` of `key` (a registry link
+  // counts its own, never its target's). Fails as EnumKey does. The default
+  // opens the subkey; an implementation may know a cheaper way.
+  virtual Status EnumKeySubkeyCount(RegKey& key, uint32_t index, uint32_t* count) {
+    std::string name;
+    if (Status s = EnumKey(key, index, &name); !s.ok()) return s;
+    std::unique_ptr<RegKey> subkey;
+    bool is_link = false;
+    if (Status s = OpenSubKeyOrLink(key, name, &subkey, &is_link); !s.ok()) return s;
+    RegKeyInfo info;
+    if (Status s = QueryInfoKey(*subkey, &info); !s.ok()) return s;
+    *count = info.subkey_count;
+    return Status::Ok();
+  }
 };
 
 // Helpers built on the interface.

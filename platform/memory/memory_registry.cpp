@@ -1,6 +1,8 @@
 #include "platform/memory/memory_registry.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <vector>
 
 #include "platform/text.h"
@@ -15,6 +17,8 @@ struct MemoryRegistry::Node {
   std::vector<std::shared_ptr<Node>> children;  // sorted by name without regard to case
   std::vector<RegValue> values;                 // in the order they were first set
   bool deny_open = false;
+  bool is_volatile = false;
+  Status save_failure;
   uint32_t fail_values_from = UINT32_MAX;
   uint32_t fail_keys_from = UINT32_MAX;
   Status values_failure, keys_failure;
@@ -87,6 +91,137 @@ size_t CountKeys(const auto& node) {
   size_t n = 1;
   for (const auto& child : node->children) n += CountKeys(child);
   return n;
+}
+
+
+// UTF-8 to UTF-16 code units as the Win32 platform converts text: a
+// three-byte surrogate stands for that lone unit; each byte that begins no
+// sequence becomes U+FFFD.
+std::u16string Utf16(std::string_view utf8) {
+  std::u16string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto b0 = static_cast<uint8_t>(utf8[i]);
+    const size_t length = b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3
+                          : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    char32_t cp = 0xFFFD;
+    size_t used = 1;
+    if (length == 1) {
+      cp = b0;
+    } else if (length > 1 && i + length <= utf8.size()) {
+      char32_t value = b0 & (0x7F >> length);
+      bool ok = true;
+      for (size_t k = 1; k < length && ok; ++k) {
+        const auto b = static_cast<uint8_t>(utf8[i + k]);
+        ok = (b & 0xC0) == 0x80;
+        value = value << 6 | (b & 0x3F);
+      }
+      static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (ok && value >= kSmallest[length] && value <= 0x10FFFF) {
+        cp = value;
+        used = length;
+      }
+    }
+    i += used;
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+// Code units in Wine's escaped form: ASCII as it is (a backslash and the
+// two `specials` escaped), control characters as C or octal escapes, the
+// rest as \x and hex digits (four when a hex digit follows).
+void AppendEscaped(std::u16string_view units, const char* specials, std::string& out) {
+  static const char kEscapes[33] = ".......abtnvfr.............e....";
+  char buffer[16];
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t u = units[i];
+    const char16_t next = i + 1 < units.size() ? units[i + 1] : 0;
+    if (u > 127) {
+      const bool hex_follows = next < 128 && std::isxdigit(next);
+      std::snprintf(buffer, sizeof buffer, hex_follows ? "\\x%04x" : "\\x%x", unsigned{u});
+      out += buffer;
+    } else if (u < 32) {
+      if (kEscapes[u] != '.') {
+        out += '\\';
+        out += kEscapes[u];
+      } else {
+        const bool octal_follows = next >= '0' && next <= '7';
+        std::snprintf(buffer, sizeof buffer, octal_follows ? "\\%03o" : "\\%o", unsigned{u});
+        out += buffer;
+      }
+    } else {
+      if (u == '\\' || u == specials[0] || u == specials[1]) out += '\\';
+      out += static_cast<char>(u);
+    }
+  }
+}
+
+void AppendHexBytes(std::span<const uint8_t> bytes, std::string& out) {
+  char buffer[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(buffer, sizeof buffer, "%02x", bytes[i]);
+    out += buffer;
+    if (i + 1 < bytes.size()) out += (i % 24 == 23) ? ",\\\n  " : ",";
+  }
+}
+
+std::vector<uint8_t> Utf16Bytes(std::u16string_view units) {
+  std::vector<uint8_t> bytes;
+  for (const char16_t u : units) {
+    bytes.push_back(static_cast<uint8_t>(u));
+    bytes.push_back(static_cast<uint8_t>(u >> 8));
+  }
+  return bytes;
+}
+
+void AppendValue(const RegValue& value, std::string& out) {
+  char buffer[32];
+  if (value.name.empty()) {
+    out += "@=";
+  } else {
+    out += '"';
+    AppendEscaped(Utf16(value.name), "\"\"", out);
+    out += "\"=";
+  }
+  if (regtype::IsText(value.type)) {
+    const std::u16string units =
+        Utf16(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+    if (!units.empty() && units.back() == 0) {
+      if (value.type != regtype::kSz) {
+        std::snprintf(buffer, sizeof buffer, "str(%x):", value.type);
+        out += buffer;
+      }
+      out += '"';
+      AppendEscaped(std::u16string_view(units).substr(0, units.size() - 1), "\"\"", out);
+      out += "\"\n";
+      return;
+    }
+    std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
+    out += buffer;
+    AppendHexBytes(Utf16Bytes(units), out);
+    out += '\n';
+    return;
+  }
+  if (value.type == regtype::kDword && value.data.size() == 4) {
+    const uint32_t dword = value.data[0] | uint32_t{value.data[1]} << 8 |
+                           uint32_t{value.data[2]} << 16 | uint32_t{value.data[3]} << 24;
+    std::snprintf(buffer, sizeof buffer, "dword:%08x\n", dword);
+    out += buffer;
+    return;
+  }
+  if (value.type == regtype::kBinary) {
+    out += "hex:";
+  } else {
+    std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
+    out += buffer;
+  }
+  AppendHexBytes(value.data, out);
+  out += '\n';
 }
 
 }  // namespace
@@ -199,6 +334,7 @@ Status MemoryRegistry::CreateKey(RootKey root, std::string_view path, KeyAccess 
       child->name = std::string(part);
       child->parent = current;
       child->self = child;
+      child->is_volatile = current->is_volatile;
       next = child.get();
       current->children.insert(current->LowerBound(part), std::move(child));
     }
@@ -310,6 +446,89 @@ Status MemoryRegistry::DeleteKey(RegKey& parent, std::string_view path) {
   (*it)->deleted = true;
   owner->children.erase(it);
   return Status::Ok();
+}
+
+// Keys depth first, as Wine writes them: a key with values, without
+// subkeys, or a link has a section; volatile keys are left out.
+void MemoryRegistry::AppendSaved(const Node& node, const std::string& path,
+                                 std::string& out) const {
+  if (node.is_volatile) return;
+  if (!node.values.empty() || node.children.empty() || node.is_link) {
+    out += "\n[";
+    AppendEscaped(Utf16(path), "[]", out);
+    out += "] 0\n";
+    if (node.is_link) {
+      out += "#link\n";
+      std::string target = "\\Registry\\";
+      target += RootKeyName(node.link_root);
+      target += "\\" + node.link_path;
+      out += "\"SymbolicLinkValue\"=hex(6):";
+      AppendHexBytes(Utf16Bytes(Utf16(target)), out);
+      out += '\n';
+    }
+    for (const RegValue& value : node.values) AppendValue(value, out);
+  }
+  for (const auto& child : node.children) {
+    const std::string child_path = path.empty() ? child->name : path + "\\" + child->name;
+    AppendSaved(*child, child_path, out);
+  }
+}
+
+bool MemoryRegistry::HoldsDeniedKey(const Node& node) const {
+  if (node.deny_open) return true;
+  for (const auto& child : node.children)
+    if (!child->is_link && HoldsDeniedKey(*child)) return true;
+  return false;
+}
+
+Status MemoryRegistry::SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) {
+  std::lock_guard lock(mutex_);
+  contents->clear();
+  Node* from = RootNode(root);
+  if (from == nullptr) return Status(StatusCode::kInvalid);
+  Node* node = nullptr;
+  if (Status s = Resolve(from, path, &node); !s.ok()) return s;
+  if (!node->save_failure.ok()) return node->save_failure;
+  if (HoldsDeniedKey(*node)) return Status(StatusCode::kAccessDenied, 5);
+  // Paths in the file are relative to the saved key, whose own section is "[]";
+  // a key path separator is written as an escaped backslash.
+  std::string out = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Registry\n\n#arch=win64\n";
+  std::string body;
+  AppendSaved(*node, "", body);
+  out += body;
+  ++save_count_;
+  const size_t size = std::min(out.size(), cut_saved_files_to_);
+  contents->assign(out.begin(), out.begin() + static_cast<ptrdiff_t>(size));
+  return Status::Ok();
+}
+
+void MemoryRegistry::MakeVolatile(RootKey root, std::string_view path) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (!Resolve(RootNode(root), path, &node).ok()) return;
+  std::vector<Node*> pending = {node};
+  while (!pending.empty()) {
+    Node* n = pending.back();
+    pending.pop_back();
+    n->is_volatile = true;
+    for (const auto& child : n->children) pending.push_back(child.get());
+  }
+}
+
+void MemoryRegistry::FailSave(RootKey root, std::string_view path, Status failure) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (Resolve(RootNode(root), path, &node).ok()) node->save_failure = failure;
+}
+
+void MemoryRegistry::CutSavedFiles(size_t bytes) {
+  std::lock_guard lock(mutex_);
+  cut_saved_files_to_ = bytes;
+}
+
+size_t MemoryRegistry::SaveCount() const {
+  std::lock_guard lock(mutex_);
+  return save_count_;
 }
 
 void MemoryRegistry::SetCurrentUserHive(std::string_view hive) {

@@ -13,6 +13,7 @@
 // threads at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,11 @@ class MemoryRegistry : public Registry {
                   std::span<const uint8_t> data) override;
   Status DeleteValue(RegKey& key, std::string_view name) override;
   Status DeleteKey(RegKey& parent, std::string_view path) override;
+  // Writes Wine's text form (doc/saved_hive_formats.md), as Wine saves keys:
+  // what a saved file holds is what this registry enumerates, for text data
+  // that is UTF-8. A subtree holding a key that cannot be opened is not
+  // saved (kAccessDenied), as without the backup privilege.
+  Status SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) override;
 
   // HKEY_USERS\`hive` becomes HKEY_CURRENT_USER under a second name, as it is
   // on Windows.
@@ -69,6 +75,16 @@ class MemoryRegistry : public Registry {
   // `failures` changes fail with kIoError.
   void FailChanges(size_t successes, size_t failures = 1);
 
+  // The key (it must exist) and everything created below it are volatile:
+  // saved files leave them out.
+  void MakeVolatile(RootKey root, std::string_view path);
+  // Saving the key `path` itself fails with `failure` (its subkeys save).
+  void FailSave(RootKey root, std::string_view path, Status failure = Status(StatusCode::kIoError));
+  // Every saved file is cut to its first `bytes` bytes, as a damaged one.
+  void CutSavedFiles(size_t bytes);
+  // Number of files saved so far.
+  size_t SaveCount() const;
+
   // Number of keys below and including every root; for checks in tests.
   size_t KeyCount() const;
 
@@ -82,11 +98,15 @@ class MemoryRegistry : public Registry {
   Status Open(Node* from, std::string_view path, KeyAccess access, std::unique_ptr<RegKey>* out);
   Node* RootNode(RootKey root);
   Status CheckWritable(const Key& key) const;
+  void AppendSaved(const Node& node, const std::string& path, std::string& out) const;
+  bool HoldsDeniedKey(const Node& node) const;
   bool TakeChangeFailure();
 
   mutable std::mutex mutex_;
   std::shared_ptr<Node> roots_[5];
   std::string current_user_hive_;
+  size_t cut_saved_files_to_ = static_cast<size_t>(-1);
+  size_t save_count_ = 0;
   size_t changes_before_failure_ = 0;
   size_t change_failures_ = 0;
 };

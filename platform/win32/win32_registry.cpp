@@ -154,6 +154,101 @@ Status HasSubkeys(HKEY parent, const std::wstring& path, bool* has_subkeys) {
   return Status::Ok();
 }
 
+
+// Enables the backup privilege once per process where the token holds it:
+// RegSaveKeyExW needs it on Windows. A token without it saves nothing
+// (access denied), which callers take as "walk instead".
+void EnableBackupPrivilege() {
+  static const bool enabled = [] {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+      return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    const bool ok = LookupPrivilegeValueW(nullptr, L"SeBackupPrivilege",
+                                          &privileges.Privileges[0].Luid) &&
+                    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                    GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return ok;
+  }();
+  (void)enabled;
+}
+
+// A temporary file's path, the file itself not yet there (RegSaveKeyExW
+// refuses an existing file); removed when this object goes, whatever
+// happened in between.
+class TemporaryFile {
+ public:
+  TemporaryFile() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"cvn", 0, name) == 0) return;
+    path_ = name;
+    DeleteFileW(path_.c_str());  // GetTempFileNameW made it, empty
+  }
+  ~TemporaryFile() {
+    if (!path_.empty()) DeleteFileW(path_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+Status ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* contents) {
+  UniqueHandle<FileTraits> file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return StatusFromWin32Error(GetLastError());
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size)) return StatusFromWin32Error(GetLastError());
+  if (size.QuadPart > 0x7FFFFFFF) return Status(StatusCode::kIoError);
+  contents->resize(static_cast<size_t>(size.QuadPart));
+  size_t done = 0;
+  while (done < contents->size()) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), contents->data() + done,
+                    static_cast<DWORD>(contents->size() - done), &got, nullptr))
+      return StatusFromWin32Error(GetLastError());
+    if (got == 0) break;
+    done += got;
+  }
+  contents->resize(done);
+  return Status::Ok();
+}
+
+// NtEnumerateKey's fixed part of KeyFullInformation (class 2).
+struct KeyFullInformation {
+  LARGE_INTEGER last_write_time;
+  ULONG title_index;
+  ULONG class_offset;
+  ULONG class_length;
+  ULONG subkeys;
+  ULONG max_name_length;
+  ULONG max_class_length;
+  ULONG values;
+  ULONG max_value_name_length;
+  ULONG max_value_data_length;
+  WCHAR class_name[1];
+};
+using NtEnumerateKeyFunction = LONG(NTAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
+constexpr int kKeyFullInformation = 2;
+constexpr LONG kStatusNoMoreEntries = static_cast<LONG>(0x8000001A);
+constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+
+NtEnumerateKeyFunction NtEnumerateKeyEntry() {
+  static const auto entry = reinterpret_cast<NtEnumerateKeyFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtEnumerateKey")));
+  return entry;
+}
+
+bool IsPredefined(HKEY key) {
+  return (reinterpret_cast<uintptr_t>(key) & 0xFFFFFFF0u) == 0x80000000u;
+}
 }  // namespace
 
 Status Win32Registry::OpenKey(RootKey root, std::string_view path, KeyAccess access,
@@ -354,6 +449,50 @@ Status Win32Registry::DeleteKey(RegKey& parent, std::string_view path) {
     }
   }
   return StatusFromWin32Error(rc);
+}
+
+}  // namespace cvn::platform::win32
+
+namespace cvn::platform::win32 {
+
+Status Win32Registry::SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) {
+  contents->clear();
+  const HKEY predefined = PredefinedHandle(root);
+  if (predefined == nullptr) return Status(StatusCode::kInvalid);
+  EnableBackupPrivilege();
+  UniqueRegKey opened;
+  HKEY key = predefined;
+  if (!path.empty()) {
+    HKEY handle = nullptr;
+    const LSTATUS rc = RegOpenKeyExW(predefined, ToWide(path).c_str(), 0, KEY_READ, &handle);
+    if (rc != ERROR_SUCCESS) return StatusFromWin32Error(rc);
+    opened.reset(handle);
+    key = handle;
+  }
+  TemporaryFile file;
+  if (file.path().empty()) return Status(StatusCode::kIoError);
+  LSTATUS rc = RegSaveKeyExW(key, file.path().c_str(), nullptr, REG_LATEST_FORMAT);
+  if (rc == ERROR_INVALID_PARAMETER) rc = RegSaveKeyW(key, file.path().c_str(), nullptr);
+  if (rc != ERROR_SUCCESS) return StatusFromWin32Error(rc);
+  const Status read = ReadWholeFile(file.path(), contents);
+  if (!read.ok()) contents->clear();
+  return read;
+}
+
+Status Win32Registry::EnumKeySubkeyCount(RegKey& key, uint32_t index, uint32_t* count) {
+  Win32Key* k = AsWin32Key(key);
+  if (k == nullptr) return Status(StatusCode::kInvalid);
+  const NtEnumerateKeyFunction enumerate = NtEnumerateKeyEntry();
+  if (enumerate == nullptr || IsPredefined(k->handle()))
+    return Registry::EnumKeySubkeyCount(key, index, count);
+  alignas(8) BYTE buffer[sizeof(KeyFullInformation) + 256];
+  ULONG size = 0;
+  const LONG status = enumerate(k->handle(), index, kKeyFullInformation, buffer, sizeof buffer, &size);
+  if (status == kStatusNoMoreEntries) return Status(StatusCode::kNoMoreItems, ERROR_NO_MORE_ITEMS);
+  // A long class name overflows the buffer; the fixed part is there all the same.
+  if (status < 0 && status != kStatusBufferOverflow) return Status(StatusCode::kIoError);
+  *count = reinterpret_cast<const KeyFullInformation*>(buffer)->subkeys;
+  return Status::Ok();
 }
 
 }  // namespace cvn::platform::win32

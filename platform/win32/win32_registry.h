@@ -54,6 +54,14 @@ class Win32Registry final : public Registry {
                   std::span<const uint8_t> data) override;
   Status DeleteValue(RegKey& key, std::string_view name) override;
   Status DeleteKey(RegKey& parent, std::string_view path) override;
+
+  // RegSaveKeyExW (REG_LATEST_FORMAT) into a file of the temporary folder,
+  // read back and deleted before returning; the backup privilege is enabled
+  // first where the token holds it.
+  Status SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) override;
+  // One NtEnumerateKey call (the subkey's full information) instead of
+  // opening the subkey; below a predefined root, the interface's default.
+  Status EnumKeySubkeyCount(RegKey& key, uint32_t index, uint32_t* count) override;
 };
 
 }  // namespace cvn::platform::win32

@@ -243,3 +243,43 @@ TEST_F(RegistryContractTest, DeleteKeyRemovesOnlyAKeyWithoutSubkeys) {
 
 }  // namespace
 }  // namespace cvn::test
+
+namespace cvn::test {
+namespace {
+
+// What the scanner's bulk path asks of the registry: how many subkeys each
+// subkey has (a link its own, none), and the key saved to bytes in one of
+// the two saved forms.
+TEST_F(RegistryContractTest, SubkeyCountsAndSavedKeysForTheBulkRead) {
+  MakeKey("A\\One");
+  MakeKey("A\\Two");
+  MakeKey("B");
+  MakeKey("Target\\Below");
+  ASSERT_TRUE(platform_->MakeLink("Link", "Target"));
+  std::vector<std::string> names;
+  std::vector<uint32_t> counts;
+  for (uint32_t i = 0;; ++i) {
+    uint32_t count = 99;
+    const Status s = reg().EnumKeySubkeyCount(sandbox(), i, &count);
+    if (!s.ok()) {
+      EXPECT_STATUS(kNoMoreItems, s);
+      break;
+    }
+    std::string name;
+    ASSERT_STATUS(kOk, reg().EnumKey(sandbox(), i, &name));
+    names.push_back(name);
+    counts.push_back(count);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B", "Link", "Target"}));
+  EXPECT_EQ(counts, (std::vector<uint32_t>{2, 0, 0, 1}));
+
+  std::vector<uint8_t> saved = {1};
+  EXPECT_STATUS(kNotFound, reg().SaveKey(kRoot, path_ + "\\Missing", &saved));
+  EXPECT_TRUE(saved.empty());
+  ASSERT_STATUS(kOk, reg().SaveKey(kRoot, path_, &saved));
+  const std::string head(saved.begin(), saved.begin() + std::min<size_t>(saved.size(), 23));
+  EXPECT_TRUE(head.starts_with("regf") || head == "WINE REGISTRY Version 2") << head;
+}
+
+}  // namespace
+}  // namespace cvn::test
