@@ -8,7 +8,8 @@
 #
 # --same-clone builds both packages from one clone, in two build folders of
 # different paths (half the clone work; the source path is then the same).
-# Exits 0 when both are the same, 1 when they differ.
+# Exits 0 when both are the same, 1 when they differ (the two builds are then
+# kept for a look; the folder is named).
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,8 @@ same_clone=0
 [ "${1:-}" = --same-clone ] && same_clone=1
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvane-reproducible.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+keep=0
+trap '[ $keep = 1 ] || rm -rf "$work"' EXIT
 first=$work/one/corvane
 second=$work/second-clone/src/corvane
 git clone -q --no-hardlinks "$repo" "$first"
@@ -47,4 +49,6 @@ for side in a b; do
   (cd "$work/unpacked-$side" && python3 -m zipfile -e "$work"/dist-$side/*.zip .)
 done
 diff -r "$work/unpacked-a" "$work/unpacked-b" >&2 || true
+keep=1
+echo "check-reproducible.sh: both builds are kept in $work" >&2
 exit 1

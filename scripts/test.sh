@@ -2,6 +2,7 @@
 # Builds both presets and runs every test:
 #   host     the portable core, native, with AddressSanitizer and UBSan
 #   windows  everything, cross-compiled with MinGW-w64, tests run under Wine
+#   release  scripts/check-reproducible.sh: the release package built twice, compared
 # Ends with ctest's summaries and exits non-zero when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,16 @@ for preset in host windows; do
   summary+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   rm -f "$log"
 done
+
+# The release package: two builds of HEAD give the same bytes.
+echo "=== release: reproducible package"
+started=$(date +%s)
+if bash scripts/check-reproducible.sh --same-clone; then
+  summary+=("release: the same package twice ($(($(date +%s) - started)) s)")
+else
+  failed=1
+  summary+=("release: the two packages differ or did not build")
+fi
 
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
