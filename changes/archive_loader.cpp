@@ -1,11 +1,14 @@
 #include "changes/archive_loader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 #include "changes/split_path.h"
 #include "platform/filesystem.h"
 #include "platform/registry.h"
+#include "platform/text.h"
+#include "engine/threads/scan_control.h"
 
 namespace cvn::changes {
 namespace {
@@ -136,7 +139,7 @@ class RecordReader {
 
 bool LoadChangeRecords(ChangesArchive& archive, ChangeSink& sink,
                        threads::LoadedChangeCounts& counts, threads::ScanControl& control,
-                       LoadProgress* progress) {
+                       LoadProgress* progress, Fingerprints* fingerprints) {
   RecordReader reader(archive);
   ChangeRecord tmpl;
   std::string container;
@@ -146,6 +149,15 @@ bool LoadChangeRecords(ChangesArchive& archive, ChangeSink& sink,
     const auto kind = static_cast<NodeKind>(archive.ReadInt());
     if (archive.Damaged()) return false;  // one to three bytes after the last record
     if (archive.Eof() || control.Terminated()) break;
+    if (static_cast<uint32_t>(kind) == kFingerprintRecord) {
+      archive.ReadString(name);
+      const uint32_t size = archive.ReadInt();
+      const std::span<const uint8_t> digest = archive.ReadBlock(size);
+      if (archive.Eof() || size != sizeof(platform::Sha256Digest)) return false;
+      if (fingerprints != nullptr)
+        std::copy(digest.begin(), digest.end(), (*fingerprints)[text::ToUpper(name)].begin());
+      continue;
+    }
     if (!reader.Read(kind, tmpl, container, name)) return false;  // unknown kind
     counts.Count(kind);
     // A record cut short would insert a change that was never found.
@@ -160,6 +172,30 @@ bool LoadChangeRecords(ChangesArchive& archive, ChangeSink& sink,
     control.CheckPause();
   }
   return true;
+}
+
+namespace {
+
+// Takes the changes and keeps none.
+class DiscardingSink final : public ChangeSink {
+ public:
+  void AddToTree(std::string_view, std::string_view, ChangeRecord& tmpl) override {
+    tmpl.before.reset();
+    tmpl.after.reset();
+  }
+};
+
+}  // namespace
+
+Fingerprints ReadFingerprints(platform::FileSystem& fs, const std::string& file_base) {
+  Fingerprints fingerprints;
+  ChangesArchive archive(fs, file_base);
+  if (!archive.Open()) return {};
+  DiscardingSink sink;
+  threads::LoadedChangeCounts counts;
+  threads::RunToEnd control;
+  if (!LoadChangeRecords(archive, sink, counts, control, nullptr, &fingerprints)) return {};
+  return fingerprints;
 }
 
 ArchiveLoader::ArchiveLoader(threads::WorkerContext& context, platform::FileSystem& fs,

@@ -10,12 +10,14 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "changes/change_sink.h"
 #include "changes/changes_archive.h"
 #include "engine/threads/worker_context.h"
 #include "engine/threads/worker_thread.h"
 #include "platform/filesystem.h"
+#include "platform/sha256.h"
 
 namespace cvn::changes {
 
@@ -28,13 +30,23 @@ class LoadProgress {
   virtual void SetProgress(int percent) = 0;
 };
 
+// The content fingerprints of an archive: SHA-256 digests by full file
+// path, upper-cased so that a path is looked up without regard to case.
+using Fingerprints = std::unordered_map<std::string, platform::Sha256Digest>;
+
 // Reads the records of an opened archive (position after the header) into
 // `sink`, counting them in `counts`, until the data ends or `control` is
 // terminated. Returns false when the records are damaged: a record cut
 // short, a length beyond the end, or an unknown kind. `progress` may be null.
+// Fingerprint records are not changes: they go to `fingerprints` when it
+// is given and are skipped otherwise.
 bool LoadChangeRecords(ChangesArchive& archive, ChangeSink& sink,
                        threads::LoadedChangeCounts& counts, threads::ScanControl& control,
-                       LoadProgress* progress);
+                       LoadProgress* progress, Fingerprints* fingerprints = nullptr);
+
+// The fingerprints of the archive "<file_base>.cvn"; empty when it has
+// none, is missing or is damaged before them.
+Fingerprints ReadFingerprints(platform::FileSystem& fs, const std::string& file_base);
 
 class ArchiveLoader : public threads::WorkerThread {
  public:

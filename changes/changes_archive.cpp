@@ -134,6 +134,12 @@ void ChangesArchive::SaveFile() {
   if (!s.ok()) throw ArchiveFileError("Cannot write \"" + FileName() + "\": " + s.ToString());
 }
 
+void ChangesArchive::SetVersion(uint32_t version) {
+  uint8_t bytes[4];
+  for (size_t i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(version >> (8 * i));
+  WriteAt(header::kVersion, bytes, 4);
+}
+
 void ChangesArchive::ReadHeader(std::span<uint8_t, kArchiveHeaderSize> out) {
   position_ = 0;
   if (!Remaining(kArchiveHeaderSize)) {

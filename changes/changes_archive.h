@@ -24,6 +24,10 @@ namespace cvn::changes {
 inline constexpr size_t kArchiveHeaderSize = 56;
 inline constexpr uint32_t kArchiveVersion = 200;     // written
 inline constexpr uint32_t kArchiveMaxVersion = 299;  // highest accepted
+// Written instead of 200 when the archive ends with fingerprint records.
+inline constexpr uint32_t kArchiveFingerprintVersion = 201;
+// The record kind of a file's content fingerprint (after every change).
+inline constexpr uint32_t kFingerprintRecord = 19;
 inline constexpr std::string_view kArchiveSignature = "C V N file";
 inline constexpr std::string_view kArchiveExtension = ".cvn";
 
@@ -91,6 +95,8 @@ class ChangesArchive {
   // beside it, so an existing archive is either replaced whole or left as
   // it was. Throws ArchiveFileError.
   void SaveFile();
+  // Rewrites the header's format version.
+  void SetVersion(uint32_t version);
   // Copies the 56 header bytes (position 0 onwards) into `out`.
   void ReadHeader(std::span<uint8_t, kArchiveHeaderSize> out);
   // Stamps the file with one more use, now; the records stay byte for byte

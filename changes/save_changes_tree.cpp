@@ -134,12 +134,34 @@ void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive) {
     WriteBranch(tree, drive, archive);
 }
 
+size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
+                         ChangesArchive& archive) {
+  size_t written = 0;
+  std::string path;
+  const NodeId root = tree.FileSystemRoot();
+  for (NodeId n = tree.FirstChild(root); n != kNoNode; n = tree.NextInSubtree(n, root)) {
+    const ChangeRecord& d = tree.Data(n);
+    if (d.kind != NodeKind::kFileAdded && d.kind != NodeKind::kFileChanged) continue;
+    path = platform::JoinPath(d.path, d.name);
+    platform::Sha256Digest digest;
+    // A file that is gone or locked has no fingerprint: it is handled as
+    // in an archive without any.
+    if (!fs.HashFile(path, &digest).ok()) continue;
+    archive.WriteInt(kFingerprintRecord);
+    archive.WriteString(path);
+    WriteBytes(archive, digest);
+    ++written;
+  }
+  return written;
+}
+
 void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
                      std::string_view program_folder, std::string_view identifier,
                      const Clock& clock) {
   ChangesArchive archive(fs, platform::JoinPath(program_folder, identifier), clock);
   archive.CreateHeader();
   WriteChangeRecords(tree, archive);
+  if (WriteFingerprints(tree, fs, archive) > 0) archive.SetVersion(kArchiveFingerprintVersion);
   archive.SaveFile();
 }
 

@@ -15,8 +15,16 @@ namespace cvn::changes {
 // nothing; registry key paths are written below the root key.
 void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive);
 
+// Appends a fingerprint record for every created and changed file of
+// `tree` whose content can be read now: its full path and the SHA-256 of
+// its content. Returns how many were written.
+size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
+                         ChangesArchive& archive);
+
 // Saves `tree` as "<program folder>\<identifier>.cvn", replacing any
-// earlier archive of that identifier whole (or not at all). Throws
+// earlier archive of that identifier whole (or not at all). The records
+// of the changes are followed by the fingerprints of the files created
+// and changed, read from the disk now (version 201 then). Throws
 // ArchiveFileError when the file cannot be written.
 void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
                      std::string_view program_folder, std::string_view identifier,

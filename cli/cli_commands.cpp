@@ -20,7 +20,9 @@
 #include "monitoring/scan_targets.h"
 #include "monitoring/scan_workers.h"
 #include "settings/settings.h"
+#include "uninstall/uninstall_backup.h"
 #include "uninstall/uninstall_log.h"
+#include "uninstall/uninstall_plan.h"
 #include "uninstall/uninstall_view.h"
 #include "uninstall/uninstaller.h"
 
@@ -59,10 +61,13 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     options.command = Command::kHelp;
   } else if (name == "--version") {
     options.command = Command::kVersion;
-  } else if (name == "start" || name == "show" || name == "run" || name == "uninstall") {
+  } else if (name == "start" || name == "show" || name == "run" || name == "uninstall" ||
+             name == "restore" || name == "resume") {
     options.command = name == "start"       ? Command::kStart
                       : name == "show"      ? Command::kShow
                       : name == "uninstall" ? Command::kUninstall
+                      : name == "restore"   ? Command::kRestore
+                      : name == "resume"    ? Command::kResume
                                             : Command::kRun;
     if (!take_identifier()) return Usage(name + ": a valid application identifier is required");
   } else if (name == "finish") {
@@ -74,6 +79,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
 
   const bool starts = options.command == Command::kStart || options.command == Command::kRun;
+  bool resume_given = false;
   while (next < args.size()) {
     const std::string& arg = args[next++];
     // The value of an option that takes one; empty when it is missing.
@@ -110,7 +116,16 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       options.yes = true;
     } else if (options.command == Command::kUninstall && arg == "--verbose") {
       options.verbose = true;
-    } else if (options.command == Command::kUninstall && arg == "--shared") {
+    } else if (options.command == Command::kUninstall && arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (options.command == Command::kUninstall && arg == "--delete-changed") {
+      options.delete_changed = true;
+    } else if (options.command == Command::kResume && (arg == "--finish" || arg == "--rollback")) {
+      if (resume_given) return Usage("resume: --finish or --rollback, once");
+      resume_given = true;
+      options.resume = arg == "--finish" ? ResumeMode::kFinish : ResumeMode::kRollback;
+    } else if ((options.command == Command::kUninstall || options.command == Command::kResume) &&
+               arg == "--shared") {
       const std::string answer = value();
       if (answer == "yes") {
         options.shared = SharedAnswer::kYes;
@@ -127,6 +142,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
   if (options.command == Command::kRun)
     return Usage("run: '--' and the setup program are required");
+  if (options.command == Command::kResume && !resume_given)
+    return Usage("resume: --finish or --rollback is required");
   return {options, {}};
 }
 
@@ -152,15 +169,24 @@ std::string HelpText() {
          "uses\n"
          "  show ID [--hex] [--output FILE]  the changes of ID as text, to standard output or "
          "FILE\n"
-         "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose]  undo the checked changes of "
-         "ID\n"
+         "  uninstall ID [--yes] [--shared yes|no|ask] [--verbose] [--delete-changed]  undo the "
+         "checked changes of ID;\n"
+         "                                files changed since installation are kept unless "
+         "--delete-changed;\n"
+         "                                everything removed goes into a backup first\n"
+         "  uninstall ID --dry-run        list what the uninstall would do; change nothing\n"
+         "  restore ID                    put back everything the last uninstall of ID removed\n"
+         "  resume ID --finish|--rollback  finish an uninstall of ID that was interrupted (a crash,\n"
+         "                                a power cut), or put back what it did; every command\n"
+         "                                names such an uninstall until then\n"
          "  --help                        this text\n"
          "  --version                     the version: corvane-cli VERSION\n"
          "LIST: hives and full folder paths separated by commas, such as\n"
          "  HKLM,HKCU,C:\\Program Files,D:\\Tools (hives: HKCR, HKLM, HKU, HKCU, HKCC).\n"
          "While run waits, a first Ctrl+C once SETUP has ended stops the wait and finishes;\n"
          "another Ctrl+C stops. --timeout ends the wait SECONDS after SETUP started.\n"
-         "Exit codes: 0 success, 1 uninstall ended with errors, 2 wrong usage,\n"
+         "Exit codes: 0 success, 1 uninstall ended with errors or restore incomplete, 2 wrong "
+         "usage,\n"
          "3 archive or pending monitoring missing or invalid,\n"
          "4 stopped by Ctrl+C.\n";
 }
@@ -339,10 +365,69 @@ class Runner final : public monitoring::ScanObserver {
     return ExitCode::kOk;
   }
 
-  ExitCode Uninstall(const Options& options) {
+  // Every interrupted uninstall, on the error stream.
+  void ReportUnfinished(const Options& options) {
+    for (const uninstall::UnfinishedUninstall& run :
+         uninstall::FindUnfinishedUninstalls(env_.fs, env_.program_folder)) {
+      if (options.command == Command::kResume && run.identifier == options.identifier) continue;
+      env_.err << "corvane-cli: the uninstall of " << run.identifier
+               << " was interrupted; finish it with 'resume " << run.identifier
+               << " --finish' or put back what it did with 'resume " << run.identifier
+               << " --rollback'\n";
+    }
+  }
+
+  ExitCode Restore(const Options& options) {
+    const uninstall::RestoreReport report = uninstall::RestoreLastUninstall(
+        env_.fs, env_.registry, env_.program_folder, options.identifier);
+    return ReportRestore(options.identifier, report, "no uninstall of ");
+  }
+
+  ExitCode Resume(const Options& options) {
+    std::string folder;
+    for (const uninstall::UnfinishedUninstall& run :
+         uninstall::FindUnfinishedUninstalls(env_.fs, env_.program_folder)) {
+      if (run.identifier == options.identifier) folder = run.folder;
+    }
+    if (folder.empty()) {
+      env_.err << "corvane-cli: no uninstall of " << options.identifier << " was interrupted\n";
+      return ExitCode::kInvalidData;
+    }
+    if (options.resume == ResumeMode::kRollback) {
+      return ReportRestore(options.identifier,
+                           uninstall::PutBackAndRemove(env_.fs, env_.registry, folder),
+                           "no readable backup of ");
+    }
+    Options finish = options;
+    finish.yes = true;
+    return Uninstall(finish, folder);
+  }
+
+  ExitCode ReportRestore(const std::string& identifier, const uninstall::RestoreReport& report,
+                         const char* missing) {
+    if (!report.found) {
+      env_.err << "corvane-cli: " << missing << identifier << " can be put back\n";
+      return ExitCode::kInvalidData;
+    }
+    for (const std::string& failure : report.failures)
+      env_.err << "corvane-cli: not put back: " << failure << "\n";
+    if (!report.ok()) return ExitCode::kUninstallErrors;
+    env_.out << identifier << ": put back\n";
+    return ExitCode::kOk;
+  }
+
+  ExitCode Uninstall(const Options& options, const std::string& continue_folder = {}) {
     ChangeTree tree(settings_);
     tree.SetUninstallMode(true);
     if (ExitCode code = LoadArchive(options.identifier, tree); code != ExitCode::kOk) return code;
+    if (options.delete_changed) settings_.delete_changed = true;
+    if (options.dry_run) {
+      for (const std::string& item : uninstall::ListUninstallActions(
+               settings_, context_.loaded_change_counts, tree,
+               {env_.registry, env_.fs, env_.shell}, env_.program_folder, options.identifier))
+        env_.out << item << "\n";
+      return ExitCode::kOk;
+    }
     if (!options.yes) {
       std::string question =
           i18n::Translate("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?");
@@ -360,6 +445,7 @@ class Runner final : public monitoring::ScanObserver {
     auto* engine =
         new uninstall::Uninstaller(context_, tree, {env_.registry, env_.fs, env_.shell}, log, view,
                                    env_.clock, dispatcher_, options.identifier);
+    if (!continue_folder.empty()) engine->ContinueBackup(continue_folder);
     bool log_written = true;
     const bool ended = RunWorker(
         *engine,
@@ -539,6 +625,7 @@ ExitCode Execute(const Options& options, Environment& env) {
   Runner runner(env);
   if (!runner.LoadStoredSettings()) return ExitCode::kUsage;
   runner.ChooseLanguage();
+  runner.ReportUnfinished(options);
   switch (options.command) {
     case Command::kStart:
       return runner.Start(options.identifier, options.at_logon, options.targets);
@@ -552,6 +639,10 @@ ExitCode Execute(const Options& options, Environment& env) {
       return runner.Show(options);
     case Command::kUninstall:
       return runner.Uninstall(options);
+    case Command::kRestore:
+      return runner.Restore(options);
+    case Command::kResume:
+      return runner.Resume(options);
     case Command::kHelp:
     case Command::kVersion:
       break;

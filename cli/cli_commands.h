@@ -24,13 +24,16 @@ namespace cvn::cli {
 
 enum class ExitCode : int {
   kOk = 0,
-  kUninstallErrors = 1,
+  kUninstallErrors = 1,  // also a restore that could not put everything back
   kUsage = 2,
   kInvalidData = 3,  // an archive or pending monitoring missing or invalid
   kStopped = 4,      // stopped by Ctrl+C
 };
 
-enum class Command { kHelp, kVersion, kStart, kFinish, kRun, kList, kShow, kUninstall };
+enum class Command { kHelp, kVersion, kStart, kFinish, kRun, kList, kShow, kUninstall, kRestore, kResume };
+
+// What `resume` does with an interrupted uninstall.
+enum class ResumeMode { kFinish, kRollback };
 
 // What to do with a shared file nothing uses any more.
 enum class SharedAnswer { kYes, kNo, kAsk };
@@ -77,6 +80,10 @@ struct Options {
   bool yes = false;      // no confirmation question
   bool verbose = false;  // every log line, whatever LogLevel says
   SharedAnswer shared = SharedAnswer::kAsk;
+  bool dry_run = false;         // list the actions, change nothing
+  bool delete_changed = false;  // delete files changed since installation too
+  // resume
+  ResumeMode resume = ResumeMode::kFinish;
   // run: the setup program and its arguments
   std::vector<std::string> setup;
 };

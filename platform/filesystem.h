@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sha256.h"
 #include "platform/status.h"
 
 namespace cvn::platform {
@@ -95,6 +96,16 @@ class FileSystem {
   virtual Status ReadFile(std::string_view path, std::vector<uint8_t>* data) = 0;
   // Creates or truncates a file and writes `data` to it.
   virtual Status WriteFile(std::string_view path, std::span<const uint8_t> data) = 0;
+
+  // Operations with portable defaults built on the ones above; a platform
+  // overrides them where it has a better way.
+
+  // The SHA-256 digest of a file's content. Fails as ReadFile does.
+  virtual Status HashFile(std::string_view path, Sha256Digest* digest);
+  // Appends `data` to a file, creating it when it is missing. With `flush`
+  // the data has reached the disk when this returns (a journal's record
+  // written ahead of its action).
+  virtual Status AppendFile(std::string_view path, std::span<const uint8_t> data, bool flush);
 };
 
 // Helpers built on the interface.

@@ -95,4 +95,18 @@ Status WriteFileAtomically(FileSystem& fs, std::string_view path, std::span<cons
   return s;
 }
 
+Status FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
+  std::vector<uint8_t> data;
+  if (Status s = ReadFile(path, &data); !s.ok()) return s;
+  *digest = Sha256Of(data);
+  return Status::Ok();
+}
+
+Status FileSystem::AppendFile(std::string_view path, std::span<const uint8_t> data, bool) {
+  std::vector<uint8_t> whole;
+  if (Status s = ReadFile(path, &whole); !s.ok() && s.code() != StatusCode::kNotFound) return s;
+  whole.insert(whole.end(), data.begin(), data.end());
+  return WriteFile(path, whole);
+}
+
 }  // namespace cvn::platform

@@ -150,7 +150,13 @@ constexpr StoredValue kStoredValues[] = {
     {"Language", &Settings::language, 28, 25},
     {"AutoDelCvn", &Settings::delete_archive_after_uninstall, 29, 26},
     {"ShowBckgrd", &Settings::show_background, 30, 27},
+    {"DeleteChanged", &Settings::delete_changed, 31, 31},
+    {"BackupDays", &Settings::backup_days, 32, 32},
+    {"BackupMaxSize", &Settings::backup_max_megabytes, 33, 33},
 };
+
+// Read when stored, never written: a switch set by hand.
+constexpr StoredValue kBulkRegistryRead = {"BulkRegistryRead", &Settings::bulk_registry_read, 0, 0};
 
 // The table's rows sorted by one of the two ranks.
 std::vector<const StoredValue*> InOrder(int StoredValue::*rank) {
@@ -221,6 +227,7 @@ void LoadSettings(Registry& registry, Settings& s) {
     if (row->member == Member(&Settings::excluded_folders) && !s.program_folder.empty())
       s.excluded_folders.Add(s.program_folder);
   }
+  ReadValue(registry, *key, kBulkRegistryRead, s);
 }
 
 bool SaveSettings(Registry& registry, const Settings& s) {

@@ -65,12 +65,24 @@ struct Settings {
   bool recreate_keys = true;
   bool recreate_values = true;
   bool use_recycle_bin = true;
+  // Created files whose content changed since the installation are deleted
+  // too (into the uninstall's backup); off: they are kept.
+  bool delete_changed = false;
+  // Backups of uninstalls older than this many days, or beyond this many
+  // megabytes in all, are removed, oldest first; never the newest one.
+  int32_t backup_days = 30;
+  int32_t backup_max_megabytes = 2048;
   // Scan targets.
   bool scan_hkcr = true;
   bool scan_hklm = true;
   bool scan_hkcu = true;
   bool scan_hku = false;
   bool scan_hkcc = false;
+  // Hives are saved by the system and read back from the file rather than
+  // walked key by key, where the system can save them. Read when stored
+  // ("BulkRegistryRead", a DWORD an administrator sets by hand to turn it
+  // off), never written.
+  bool bulk_registry_read = true;
   bool scan_windows_folder = true;
   bool scan_program_files = true;
   bool scan_system_partition = true;

@@ -334,17 +334,21 @@ void OptionsDialog::CreateUninstallerPage(Component& page) {
   phase("cbDecrementez", "Decrease shared dll's counter", {kRight, 68, kColumn, 19},
         &S::decrement_shared_counters, 71);
 
-  AddGroup("gbFileSystem", "File System", page, {8, 100, 440, 92});
+  AddGroup("gbFileSystem", "File System", page, {8, 100, 440, 114});
   cbStergFisiere_ = &phase("cbStergFisiere",
                            "Delete created files (shared dll's only if counter reach 0)",
                            {kLeft, 120, 420, 19}, &S::delete_files, 72);
   OnClick(*cbStergFisiere_, [this] { cbStergFisiereClick(); });
   cbUseRecycled_ = &phase("cbUseRecycled", "Use Recycle Bin", {kLeft + 18, 142, 402, 19},
                           &S::use_recycle_bin, 73);
-  phase("cbStergDirectoare", "Delete created folders", {kLeft, 164, 420, 19}, &S::delete_folders,
+  // A file changed since the installation is kept unless this is on; it
+  // then goes into the uninstall's backup like any other.
+  cbDeleteChanged_ = &phase("cbDeleteChanged", "Delete files changed since installation too",
+                            {kLeft + 18, 164, 402, 19}, &S::delete_changed, 72);
+  phase("cbStergDirectoare", "Delete created folders", {kLeft, 186, 420, 19}, &S::delete_folders,
         74);
 
-  AddGroup("gbLog", "Log", page, {8, 196, 440, 144});
+  AddGroup("gbLog", "Log", page, {8, 218, 440, 122});
   const std::pair<const char*, const char*> classes[] = {
       {"cbErrors", "Errors"}, {"cbWarnings", "Warnings"}, {"cbOk", "Successful actions"}};
   const int bits[] = {kLogErrors, kLogWarnings, kLogSuccesses};
@@ -352,15 +356,15 @@ void OptionsDialog::CreateUninstallerPage(Component& page) {
   const int widths[] = {126, 126, 160};
   for (int i = 0; i < 3; ++i) {
     Component& box =
-        AddCheckBox(classes[i].first, classes[i].second, &page, {{lefts[i], 216, widths[i], 19}});
+        AddCheckBox(classes[i].first, classes[i].second, &page, {{lefts[i], 238, widths[i], 19}});
     log_boxes_.emplace_back(&box, bits[i]);
   }
   cbAutoDelCvn_ = &AddCheckBox(
       "cbAutoDelCvn", "Automatically delete the monitored changes file if successful uninstall",
-      &page, {{kLeft, 240, 420, 34}}, BS_MULTILINE);
-  btnViewLog_ = &AddButton("btnViewLog", "View log", &page, {{kLeft, 290, 120, kButtonHeight}});
+      &page, {{kLeft, 260, 420, 34}}, BS_MULTILINE);
+  btnViewLog_ = &AddButton("btnViewLog", "View log", &page, {{kLeft, 298, 120, kButtonHeight}});
   btnClearLog_ =
-      &AddButton("btnClearLog", "Clear log", &page, {{kLeft + 128, 290, 120, kButtonHeight}});
+      &AddButton("btnClearLog", "Clear log", &page, {{kLeft + 128, 298, 120, kButtonHeight}});
   OnClick(*btnViewLog_, [this] { btnViewLogClick(); });
   OnClick(*btnClearLog_, [this] { btnClearLogClick(); });
 }
@@ -608,6 +612,7 @@ void OptionsDialog::RemoveSelected(const PathListControls& controls,
 
 void OptionsDialog::cbStergFisiereClick() {
   EnableWindow(cbUseRecycled_->hwnd(), IsChecked(*cbStergFisiere_));
+  EnableWindow(cbDeleteChanged_->hwnd(), IsChecked(*cbStergFisiere_));
 }
 
 void OptionsDialog::cmbLanguagesChange() {

@@ -98,6 +98,7 @@ class OptionsDialog : public ModalDialog {
   std::vector<std::pair<Component*, bool settings::Settings::*>> phase_boxes_;
   Component* cbStergFisiere_ = nullptr;
   Component* cbUseRecycled_ = nullptr;
+  Component* cbDeleteChanged_ = nullptr;
   std::vector<std::pair<Component*, int>> log_boxes_;
   Component* cbAutoDelCvn_ = nullptr;
   Component* btnViewLog_ = nullptr;

@@ -50,6 +50,14 @@ void Uninstaller::UpdateSharedCounter(const changes::ChangeRecord& data, std::st
   const std::string counter_deleted =
       i18n::Translate("RS_ERR_COUNTER_DEL",
                       "ERROR (counter already deleted -> application is already uninstalled?)");
+  // The interrupted run this one finishes gave it back already (and may have
+  // removed it since, as unused).
+  if (const auto done = counters_done_.find(text::ToUpper(
+          std::to_string(data.root_key) + '\\' + std::string(data.path) + '\\' + data.name));
+      done != counters_done_.end()) {
+    if (done->second <= 0) unused_shared_.push_back(data.name);
+    return;
+  }
   // A counter key that is gone has taken the counter with it: that is the
   // missing counter, not a success.
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
@@ -67,10 +75,18 @@ void Uninstaller::UpdateSharedCounter(const changes::ChangeRecord& data, std::st
   const std::optional<int64_t> count =
       GiveBackIncrement(current.type, current.data, data.AfterBytes());
   if (!count) return;
+  uint32_t number = 0;
+  if (!Ahead(
+          [&](UninstallBackup& b) {
+            return b.SaveCounter(data.root_key, data.path, data.name, current, *count);
+          },
+          &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (*count <= 0) unused_shared_.push_back(data.name);
   // Written also at zero or below: the unused-file phase removes it.
   if (!registry.SetValue(*key, data.name, current.type, EncodeCounter(current.type, *count)).ok())
-    Fail(i18n::Translate("RS_ERR", "ERROR"));
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  Done(number);
 }
 
 void Uninstaller::RemoveUnusedShared() {
@@ -82,13 +98,24 @@ void Uninstaller::RemoveUnusedShared() {
     const std::string item = i18n::Translate("RS_REM_SHARED", "DELETE SHARED FILE: ") + path;
     // The counter goes whatever the user decides about the file.
     std::unique_ptr<RegKey> key;
+    platform::RegValue counter;
+    uint32_t number = 0;
     if (platform_.registry
             .OpenKey(platform::RootKey::kLocalMachine, kSharedDllsKey, KeyAccess::kReadWrite, &key)
-            .ok()) {
-      platform_.registry.DeleteValue(*key, path);
+            .ok() &&
+        platform_.registry.QueryValue(*key, path, &counter).ok() &&
+        Ahead(
+            [&](UninstallBackup& b) {
+              return b.SaveValue(static_cast<uint32_t>(platform::RootKey::kLocalMachine),
+                                 kSharedDllsKey, path, &counter);
+            },
+            &number)) {
+      if (platform_.registry.DeleteValue(*key, path).ok()) Done(number);
     }
     const std::optional<uint32_t> attributes = fs.GetAttributes(path);
-    if (!attributes || (*attributes & platform::attr::kDirectory)) {
+    if (!attributes && files_done_.contains(text::ToUpper(path))) {
+      // The interrupted run this one finishes removed it: nothing is left to do.
+    } else if (!attributes || (*attributes & platform::attr::kDirectory)) {
       Fail(i18n::Translate(
           "RS_ERR_SHARED_DEL",
           "ERROR (shared file already deleted -> application is already uninstalled?)"));
@@ -96,8 +123,13 @@ void Uninstaller::RemoveUnusedShared() {
       if (remove_answer_ == RemoveAnswer::kYes || remove_answer_ == RemoveAnswer::kNo)
         remove_answer_ = AskRemoveShared(path);
       if (remove_answer_ == RemoveAnswer::kYes || remove_answer_ == RemoveAnswer::kYesToAll) {
+        uint32_t file_number = 0;
+        const bool saved = !backup_enabled_ ||
+                           (backup_ && backup_->SaveFile(path, *attributes, true, &file_number).ok());
         fs.SetAttributes(path, platform::attr::kArchive);
-        if (!RecycleFile(fs, platform_.shell, path)) {
+        if (saved && RecycleFile(fs, platform_.shell, path)) {
+          Done(file_number);
+        } else {
           fs.SetAttributes(path, *attributes);
           Fail(i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)"));
         }

@@ -1,8 +1,10 @@
 #include "uninstall/uninstaller.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "i18n/translator.h"
+#include "platform/text.h"
 #include "uninstall/shared_counter.h"
 
 namespace cvn::uninstall {
@@ -42,6 +44,14 @@ bool IsItemName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of("\\/") == std::string_view::npos;
 }
+
+// The results of a file kept because it changed since the installation and
+// of a folder kept because it holds one. The language sources carry them as
+// RS_KEPT_CHANGED and RS_KEPT_FOLDER in an appended [RESOURCESTRING] section,
+// which the language files do not read yet (only a section's first
+// occurrence is looked up), so they are shown in English.
+constexpr std::string_view kKeptChangedResult = "KEPT (changed since installation)";
+constexpr std::string_view kKeptFolderResult = "KEPT (holds a file changed since installation)";
 
 bool IsFile(const std::optional<uint32_t>& attributes) {
   return attributes && !(*attributes & platform::attr::kDirectory);
@@ -106,6 +116,7 @@ void Uninstaller::Execute() {
     const uint32_t maximum = ProgressMaximum();
     Synchronize([&] { view_.SetProgressMax(maximum); });
     unused_shared_.clear();
+    OpenBackup();
     RunPhases();
   } catch (...) {
     // Out of memory, say: the run did not do all it should have, so it
@@ -226,9 +237,18 @@ void Uninstaller::DeleteFolder(const ChangeRecord& data, std::string& item) {
   const std::string full = platform::JoinPath(data.path, data.name);
   item = i18n::Translate("RS_DEL_FOLDER", "DELETING FOLDER: ") + full;
   if (!IsItemName(data.name) || !IsFolder(platform_.fs.GetAttributes(full))) return NotFound();
+  if (HoldsKeptFile(full)) {
+    return Warn(std::string(kKeptFolderResult));
+  }
+  uint32_t number = 0;
+  if (!Ahead([&](UninstallBackup& b) { return b.SaveFolder(full); }, &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   // Only an empty folder goes: whatever is left in it stays with it.
-  if (!platform_.fs.RemoveFolder(full).ok())
+  if (!platform_.fs.RemoveFolder(full).ok()) {
     Fail(i18n::Translate("RS_ERR_NOT_EMPTY", "ERROR (not empty)"));
+  } else {
+    Done(number);
+  }
 }
 
 bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
@@ -247,9 +267,27 @@ bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
     Fail(i18n::Translate("RS_ERR", "ERROR"));
     return true;
   }
+  if (ChangedSinceInstall(full)) {
+    kept_.push_back(text::ToUpper(full));
+    Warn(std::string(kKeptChangedResult));
+    return true;
+  }
+  if (backup_enabled_ && !backup_) {
+    Fail(i18n::Translate("RS_ERR", "ERROR"));  // no backup could be made
+    return true;
+  }
   fs.SetAttributes(full, platform::attr::kArchive);
-  const bool gone =
-      settings_.use_recycle_bin ? RecycleFile(fs, platform_.shell, full) : fs.DeleteFile(full).ok();
+  bool gone = false;
+  if (backup_) {
+    // Into the backup: moved there, or copied when the Recycle Bin takes it.
+    uint32_t number = 0;
+    gone = backup_->SaveFile(full, *attributes, settings_.use_recycle_bin, &number).ok() &&
+           (!settings_.use_recycle_bin || RecycleFile(fs, platform_.shell, full));
+    if (gone) Done(number);
+  } else if (!backup_enabled_) {
+    gone = settings_.use_recycle_bin ? RecycleFile(fs, platform_.shell, full)
+                                     : fs.DeleteFile(full).ok();
+  }
   if (!gone) {
     // The file stays as it was, read-only or hidden included.
     fs.SetAttributes(full, *attributes);
@@ -272,21 +310,51 @@ void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
   if (!registry.QueryInfoKey(*key, &info).ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (info.subkey_count > 0)
     return Fail(i18n::Translate("RS_ERR_HAS_SUBKEY", "ERROR (has sub-keys)"));
+  // The values go with the key: the backup keeps them.
+  std::vector<platform::RegValue> values;
+  for (uint32_t index = 0;; ++index) {
+    platform::RegValue value;
+    if (!registry.EnumValue(*key, index, platform::Registry::kUnlimited, &value).ok()) break;
+    values.push_back(std::move(value));
+  }
   key.reset();
+  uint32_t number = 0;
+  if (!Ahead([&](UninstallBackup& b) { return b.SaveKey(data.root_key, KeyPath(data), values); },
+             &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   std::unique_ptr<RegKey> parent;
   Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &parent);
   if (s.ok()) s = registry.DeleteKey(*parent, data.name);
-  if (!s.ok()) Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (!s.ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  Done(number);
 }
 
 void Uninstaller::CreateKey(const ChangeRecord& data, std::string& item) {
   item = i18n::Translate("RS_CREATE_REG_KEY", "CREATING REGISTRY KEY: ") + RootAndKey(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
-  std::unique_ptr<RegKey> key;
-  if (!root || data.name.empty() ||
-      !platform_.registry.CreateKey(*root, KeyPath(data), KeyAccess::kReadWrite, &key).ok()) {
-    Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (!root || data.name.empty()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  // The first key of the path that does not exist: it and those below it
+  // are made here, and only those go again on a restore.
+  const std::string path = KeyPath(data);
+  std::string first_new;
+  for (size_t end = 0; first_new.empty();) {
+    end = path.find('\\', end + 1);
+    const std::string prefix = path.substr(0, end);
+    std::unique_ptr<RegKey> probe;
+    if (!prefix.empty() &&
+        !platform_.registry.OpenKey(*root, prefix, KeyAccess::kRead, &probe).ok())
+      first_new = prefix;
+    if (end == std::string::npos) break;
   }
+  uint32_t number = 0;
+  if (!first_new.empty() &&
+      !Ahead([&](UninstallBackup& b) { return b.SaveNewKey(data.root_key, path, first_new); },
+             &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  std::unique_ptr<RegKey> key;
+  if (!platform_.registry.CreateKey(*root, path, KeyAccess::kReadWrite, &key).ok())
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (!first_new.empty()) Done(number);
 }
 
 void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
@@ -299,8 +367,13 @@ void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
     return NotFoundOrError(s);
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
+  uint32_t number = 0;
+  if (!Ahead([&](UninstallBackup& b) { return b.SaveValue(data.root_key, data.path, data.name, &value); },
+             &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   // The unnamed value of a key without data reports "not found" here.
-  if (Status s = registry.DeleteValue(*key, data.name); !s.ok()) NotFoundOrError(s);
+  if (Status s = registry.DeleteValue(*key, data.name); !s.ok()) return NotFoundOrError(s);
+  Done(number);
 }
 
 void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
@@ -314,8 +387,16 @@ void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
   // A changed value that has been removed since stays removed.
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
+  // Writing what is there already overwrites nothing worth keeping.
+  const bool same = value.type == data.value_type && std::ranges::equal(value.data, data.BeforeBytes());
+  uint32_t number = 0;
+  if (!same &&
+      !Ahead([&](UninstallBackup& b) { return b.SaveValue(data.root_key, data.path, data.name, &value); },
+             &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
-    Fail(i18n::Translate("RS_ERR", "ERROR"));
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (!same) Done(number);
 }
 
 void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
@@ -328,8 +409,75 @@ void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
   std::unique_ptr<RegKey> key;
   if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
     return NotFoundOrError(s);
+  platform::RegValue current;
+  const bool exists = registry.QueryValue(*key, data.name, &current).ok();
+  const bool same =
+      exists && current.type == data.value_type && std::ranges::equal(current.data, data.BeforeBytes());
+  uint32_t number = 0;
+  if (!same && !Ahead(
+          [&](UninstallBackup& b) {
+            return b.SaveValue(data.root_key, data.path, data.name, exists ? &current : nullptr);
+          },
+          &number))
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
-    Fail(i18n::Translate("RS_ERR", "ERROR"));
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (!same) Done(number);
+}
+
+void Uninstaller::OpenBackup() {
+  fingerprints_ = changes::ReadFingerprints(
+      platform_.fs, platform::JoinPath(context_.program_folder, context_.current_identifier));
+  kept_.clear();
+  if (!backup_enabled_) return;
+  if (continue_folder_.empty()) {
+    backup_ = UninstallBackup::Create(platform_.fs, context_.program_folder,
+                                      context_.current_identifier, clock_.Now());
+    return;
+  }
+  Journal journal;
+  if (!ReadJournal(platform_.fs, continue_folder_, &journal)) return;
+  PutBack(platform_.fs, platform_.registry, continue_folder_, journal, /*only_unfinished=*/true);
+  for (const JournalEntry& e : journal.entries) {
+    if (!e.done) continue;
+    if (e.kind == EntryKind::kCounter) {
+      counters_done_[text::ToUpper(std::to_string(e.root) + '\\' + e.key + '\\' + e.name)] =
+          e.count;
+    }
+    if (e.kind == EntryKind::kFile) files_done_.insert(text::ToUpper(e.path));
+  }
+  backup_ = UninstallBackup::Continue(platform_.fs, continue_folder_, journal);
+}
+
+void Uninstaller::CloseBackup() {
+  if (!backup_) return;
+  backup_->End();
+  // A run that removed nothing has nothing to give back.
+  if (!backup_->HasEntries()) DeleteTree(platform_.fs, backup_->Folder());
+  backup_.reset();
+  PruneBackups(platform_.fs, context_.program_folder, clock_.Now(), settings_.backup_days,
+               uint64_t(std::max(settings_.backup_max_megabytes, 0)) << 20);
+}
+
+void Uninstaller::Done(uint32_t number) {
+  if (backup_) backup_->Done(number);
+}
+
+bool Uninstaller::ChangedSinceInstall(const std::string& path) {
+  if (settings_.delete_changed) return false;
+  const auto fingerprint = fingerprints_.find(text::ToUpper(path));
+  if (fingerprint == fingerprints_.end()) return false;
+  platform::Sha256Digest now;
+  // A file that cannot be read cannot be deleted either: its line says so.
+  if (!platform_.fs.HashFile(path, &now).ok()) return false;
+  return now != fingerprint->second;
+}
+
+bool Uninstaller::HoldsKeptFile(const std::string& path) const {
+  const std::string prefix = text::ToUpper(path) + '\\';
+  for (const std::string& kept : kept_)
+    if (kept.starts_with(prefix)) return true;
+  return false;
 }
 
 void Uninstaller::Warn(std::string result) {
@@ -368,6 +516,11 @@ void Uninstaller::StepProgress() {
 }
 
 void Uninstaller::Finish() {
+  try {
+    CloseBackup();
+  } catch (...) {
+    // The backup stays as the journal left it: a later start offers to finish it.
+  }
   const std::string archive_base =
       platform::JoinPath(context_.program_folder, context_.current_identifier);
   bool archive_deleted = false;

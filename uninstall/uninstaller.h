@@ -15,15 +15,25 @@
 // no failure stops the run. At the end the archive is stamped with one more
 // use, or, when asked for and the run was complete and without errors, sent
 // to the Recycle Bin.
+//
+// Nothing is lost: before each action that removes or overwrites anything,
+// what is there is recorded in the run's backup (uninstall_backup.h), so the
+// run can be undone, and a run cut short can be finished or rolled back. A
+// created file whose content no longer matches the fingerprint the archive
+// holds is kept, with its folders, unless DeleteChanged is on.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
+#include "changes/archive_loader.h"
 #include "changes/change_tree.h"
 #include "changes/changes_archive.h"
 #include "engine/threads/worker_context.h"
@@ -31,6 +41,7 @@
 #include "platform/filesystem.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "uninstall/uninstall_backup.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
 
@@ -64,6 +75,15 @@ class Uninstaller : public threads::WorkerThread {
               UninstallPlatform platform, UninstallLog& log, UninstallView& view,
               const changes::Clock& clock, threads::MainThreadDispatcher& dispatcher,
               std::string identifier);
+
+  // Main thread, before Start: no backup is made (a dry run on a read-only
+  // platform, or a measurement's baseline).
+  void SetBackupEnabled(bool enabled) { backup_enabled_ = enabled; }
+  // Main thread, before Start: this run finishes the interrupted run whose
+  // backup is in `folder`. The actions that run did not report done are
+  // put back first, counters it gave back are not given back twice, and
+  // this run goes on writing the same backup.
+  void ContinueBackup(std::string folder) { continue_folder_ = std::move(folder); }
 
  protected:
   void Execute() override;
@@ -108,6 +128,27 @@ class Uninstaller : public threads::WorkerThread {
   // The end of the run: the summary, the archive's deletion or its stamp.
   void Finish();
 
+  // The backup (uninstall_backup.cpp's journal).
+  void OpenBackup();
+  void CloseBackup();
+  // Writes an action's entry ahead of it through `save`; false when a
+  // backup is wanted and cannot take it: the action must not run then.
+  template <typename Save>
+  bool Ahead(Save save, uint32_t* number) {
+    if (!backup_enabled_) return true;
+    if (!backup_) return false;
+    const std::optional<uint32_t> n = save(*backup_);
+    if (!n) return false;
+    *number = *n;
+    return true;
+  }
+  void Done(uint32_t number);
+  // True when `path` is a created file whose content differs from its
+  // fingerprint and is to be kept.
+  bool ChangedSinceInstall(const std::string& path);
+  // True when a kept file lies in the folder `path`.
+  bool HoldsKeptFile(const std::string& path) const;
+
   threads::WorkerContext& context_;
   const settings::Settings& settings_;
   const changes::ChangeTree& tree_;
@@ -130,6 +171,17 @@ class Uninstaller : public threads::WorkerThread {
   RemoveAnswer remove_answer_ = RemoveAnswer::kYes;
   std::string ask_file_name_;
   std::string ask_folder_;
+
+  bool backup_enabled_ = true;
+  std::string continue_folder_;
+  std::unique_ptr<UninstallBackup> backup_;
+  changes::Fingerprints fingerprints_;
+  std::vector<std::string> kept_;  // upper-cased paths of the files kept
+  // When finishing an interrupted run: the counters it gave back (by
+  // upper-cased root, key and name) with the count it wrote, and the
+  // shared files it removed.
+  std::map<std::string, int64_t> counters_done_;
+  std::set<std::string> files_done_;
 };
 
 }  // namespace cvn::uninstall

@@ -332,6 +332,21 @@ Status MemoryFileSystem::WriteFile(std::string_view path, std::span<const uint8_
   return Status::Ok();
 }
 
+Status MemoryFileSystem::AppendFile(std::string_view path, std::span<const uint8_t> data, bool) {
+  {
+    std::lock_guard lock(mutex_);
+    Entry* file = Find(path);
+    if (file != nullptr && !file->sized && !fail_next_write_) {
+      if (file->folder || file->locked || (file->attributes & attr::kReadOnly))
+        return Status(StatusCode::kAccessDenied, 5);
+      file->data.insert(file->data.end(), data.begin(), data.end());
+      file->last_write = clock_;
+      return Status::Ok();
+    }
+  }
+  return FileSystem::AppendFile(path, data, false);
+}
+
 void MemoryFileSystem::AddDrive(std::string_view drive) {
   std::lock_guard lock(mutex_);
   if (drives_->Find(drive) != nullptr) return;

@@ -43,6 +43,7 @@ class MemoryFileSystem : public FileSystem {
   Status MoveFile(std::string_view from, std::string_view to, bool replace = false) override;
   Status ReadFile(std::string_view path, std::vector<uint8_t>* data) override;
   Status WriteFile(std::string_view path, std::span<const uint8_t> data) override;
+  Status AppendFile(std::string_view path, std::span<const uint8_t> data, bool flush) override;
 
   // Set-up for tests.
 

@@ -1,12 +1,15 @@
 #include "platform/win32/win32_filesystem.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/windows_api.h"
+
+#include <bcrypt.h>
 
 namespace cvn::platform::win32 {
 namespace {
@@ -207,6 +210,65 @@ Status Win32FileSystem::WriteFile(std::string_view path, std::span<const uint8_t
     done += written;
   }
   // Closing is where a full disk may finally show.
+  return Check(CloseHandle(file.release()));
+}
+
+namespace {
+
+// A BCrypt algorithm or hash handle, closed by its destructor.
+struct AlgorithmHandle {
+  BCRYPT_ALG_HANDLE handle = nullptr;
+  ~AlgorithmHandle() {
+    if (handle != nullptr) BCryptCloseAlgorithmProvider(handle, 0);
+  }
+};
+struct HashHandle {
+  BCRYPT_HASH_HANDLE handle = nullptr;
+  ~HashHandle() {
+    if (handle != nullptr) BCryptDestroyHash(handle);
+  }
+};
+
+}  // namespace
+
+Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
+  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return LastErrorStatus();
+  AlgorithmHandle algorithm;
+  HashHandle hash;
+  if (BCryptOpenAlgorithmProvider(&algorithm.handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0 ||
+      BCryptCreateHash(algorithm.handle, &hash.handle, nullptr, 0, nullptr, 0, 0) != 0)
+    return Status(StatusCode::kIoError);
+  std::vector<uint8_t> buffer(size_t{1} << 20);
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+      return LastErrorStatus();
+    if (read == 0) break;
+    if (BCryptHashData(hash.handle, buffer.data(), read, 0) != 0) return Status(StatusCode::kIoError);
+  }
+  if (BCryptFinishHash(hash.handle, digest->data(), static_cast<ULONG>(digest->size()), 0) != 0)
+    return Status(StatusCode::kIoError);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::AppendFile(std::string_view path, std::span<const uint8_t> data,
+                                   bool flush) {
+  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return LastErrorStatus();
+  size_t done = 0;
+  while (done < data.size()) {
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min(data.size() - done, kLargestTransfer));
+    if (!::WriteFile(file.get(), data.data() + done, chunk, &written, nullptr))
+      return LastErrorStatus();
+    if (written == 0) return Status(StatusCode::kIoError);
+    done += written;
+  }
+  if (flush && !FlushFileBuffers(file.get())) return LastErrorStatus();
   return Check(CloseHandle(file.release()));
 }
 

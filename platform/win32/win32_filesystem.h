@@ -45,6 +45,9 @@ class Win32FileSystem final : public FileSystem {
 
   Status ReadFile(std::string_view path, std::vector<uint8_t>* data) override;
   Status WriteFile(std::string_view path, std::span<const uint8_t> data) override;
+  // Through BCrypt's SHA-256, reading the file in pieces.
+  Status HashFile(std::string_view path, Sha256Digest* digest) override;
+  Status AppendFile(std::string_view path, std::span<const uint8_t> data, bool flush) override;
 };
 
 }  // namespace cvn::platform::win32

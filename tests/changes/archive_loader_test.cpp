@@ -5,6 +5,7 @@
 
 #include "changes/archive_loader.h"
 #include "tests/changes/archive_test_util.h"
+#include "tests/support/bytes.h"
 
 namespace cvn::changes {
 namespace {
@@ -105,6 +106,32 @@ TEST_F(LoadTest, WorkerLoadsOrFailsKeepingWhatWasRead) {
   ASSERT_FALSE(progress_.empty());
   EXPECT_EQ(progress_.back(), 100);
   EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+}
+
+// Created and changed files that can be read get a fingerprint after the
+// changes (version 201); the loader reads past them to the same tree.
+TEST_F(LoadTest, FingerprintsFollowTheChangesAndLoadAsNone) {
+  FillEveryKind(saved_);
+  ASSERT_TRUE(fs_.AddFile("C:\\NewDir\\a.txt", "hello").ok());
+  ASSERT_TRUE(fs_.AddFile("C:\\Data\\chg.txt", "x").ok());
+  ASSERT_TRUE(fs_.AddFile("C:\\Data\\old.txt", "gone").ok());  // deleted: none
+  Save(saved_);
+  EXPECT_EQ(ParseHeader(std::span<const uint8_t, kArchiveHeaderSize>(FileBytes().data(),
+                                                                     kArchiveHeaderSize))
+                .version,
+            kArchiveFingerprintVersion);
+  const Fingerprints fingerprints = ReadFingerprints(fs_, "C:\\Cvn\\App");
+  ASSERT_EQ(fingerprints.size(), 2u);
+  EXPECT_EQ(fingerprints.at("C:\\NEWDIR\\A.TXT"), platform::Sha256Of(cvn::test::Bytes("hello")));
+  EXPECT_EQ(fingerprints.at("C:\\DATA\\CHG.TXT"), platform::Sha256Of(cvn::test::Bytes("x")));
+  EXPECT_TRUE(Load());
+  EXPECT_EQ(Shape(tree_, tree_.Top()), Shape(saved_, saved_.Top()));
+  EXPECT_EQ(counts_.Of(NodeKind::kFileAdded), 1u);
+  // A fingerprint whose digest is not 32 bytes is damage.
+  std::vector<uint8_t> bytes = FileBytes();
+  bytes[bytes.size() - 36] = 31;
+  Put(bytes);
+  EXPECT_FALSE(Load());
 }
 
 }  // namespace

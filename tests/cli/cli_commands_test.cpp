@@ -53,6 +53,11 @@ TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
       ParseArguments(Args("uninstall App --yes --shared no --verbose")).options.value();
   EXPECT_TRUE(un.yes && un.verbose && un.shared == SharedAnswer::kNo);
   EXPECT_EQ(ParseArguments(Args("uninstall App")).options.value().shared, SharedAnswer::kAsk);
+  const Options dry = ParseArguments(Args("uninstall App --dry-run --delete-changed")).options.value();
+  EXPECT_TRUE(dry.dry_run && dry.delete_changed);
+  const Options back = ParseArguments(Args("resume App --rollback")).options.value();
+  EXPECT_TRUE(back.command == Command::kResume && back.resume == ResumeMode::kRollback);
+  EXPECT_EQ(ParseArguments(Args("restore App")).options.value().command, Command::kRestore);
 }
 
 TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
@@ -75,7 +80,10 @@ TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
                            "start App --targets HKXX",
                            "start App --targets C:\\A;D:\\B",
                            "start App --targets HKLM,,HKCU",
-                           "show App --targets HKLM"}) {
+                           "show App --targets HKLM",
+                           "resume App",
+                           "resume App --finish --rollback",
+                           "restore App --dry-run"}) {
     const ParseResult result = ParseArguments(Args(line));
     EXPECT_FALSE(result.options) << line;
     EXPECT_FALSE(result.error.empty());
@@ -290,6 +298,29 @@ TEST_F(CliTest, RunFinishesUnlessTheWaitWasCancelledOrTheSetupNeverStarted) {
     EXPECT_EQ(fs_.Exists(kCvn + "App.cvn"), !r.pending);
     fs_.DeleteFile(kCvn + "App.cvn");
   }
+}
+
+// The dry run lists what the uninstall then does and changes nothing; the
+// uninstall keeps the edited file; restore puts the rest back.
+TEST_F(CliTest, DryRunUninstallAndRestore) {
+  ASSERT_EQ(Run("run App -- setup.exe"), ExitCode::kOk) << err_.str();
+  Write(kMon + "App\\more.txt", "m");  // made after the monitoring: not the installation's
+  Write(kMon + "App\\app.txt", "edited");
+  ASSERT_EQ(Run("uninstall App --dry-run"), ExitCode::kOk) << err_.str();
+  const std::string planned = out_.str();
+  EXPECT_EQ(planned,
+            "DELETING REGISTRY VALUE: HKEY_CURRENT_USER\\Software\\CorvaneTest\\Cli\\Name\n"
+            "DELETING REGISTRY KEY: HKEY_CURRENT_USER\\Software\\CorvaneTest\\Cli\n"
+            "DELETING FILE: C:\\Scratch\\Mon\\App\\app.txt\n"
+            "DELETING FOLDER: C:\\Scratch\\Mon\\App\n");
+  EXPECT_TRUE(questions_.empty());
+  ASSERT_EQ(Run("uninstall App --yes --verbose"), ExitCode::kOk) << err_.str();
+  EXPECT_NE(out_.str().find("app.txt ... KEPT (changed since installation)\n"), std::string::npos);
+  EXPECT_EQ(Read(kMon + "App\\app.txt"), "edited");
+  EXPECT_EQ(Run("restore App"), ExitCode::kOk) << err_.str();
+  EXPECT_EQ(out_.str(), "App: put back\n");
+  EXPECT_EQ(Run("restore App"), ExitCode::kInvalidData);
+  EXPECT_EQ(Run("resume App --finish"), ExitCode::kInvalidData);
 }
 
 TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {

@@ -86,6 +86,9 @@ TEST_F(SettingsStoreTest, EveryValueRoundTrips) {
   s.scan_hku = s.scan_hkcc = s.scan_other_folders = s.binary_as_hex =
       s.delete_archive_after_uninstall = true;
   s.show_background = false;
+  s.delete_changed = true;
+  s.backup_days = 7;
+  s.backup_max_megabytes = 100;
   s.other_folders = "D:\\;E:\\Data";
   s.last_setup_folder = "C:\\Downloads\\Überprüfung\\";
   s.log_level = 5;
@@ -104,7 +107,8 @@ TEST_F(SettingsStoreTest, EveryValueRoundTrips) {
       {regtype::kDword,
        "DeleteValues DeleteKey DeleteFiles DeleteFolders RestoreValues DecSharedCounter CreateKey "
        "CreateValues UseRecycled ScanHKCR ScanHKLM ScanHKCU ScanHKUS ScanHKCC ScanWin ScanProg "
-       "ScanEntire ScanOthers LogLevel BinaryHexa ChangesTreeFontSize AutoDelCvn ShowBckgrd"},
+       "ScanEntire ScanOthers LogLevel BinaryHexa ChangesTreeFontSize AutoDelCvn ShowBckgrd "
+       "DeleteChanged BackupDays BackupMaxSize"},
       {regtype::kSz, "ScanOtherPaths LastAppRunPath ChangesTreeFont Viewer Language"},
       {regtype::kBinary, "ExcludedFolders IgnoredFiles IgnoredKeys"}};
   std::map<std::string, uint32_t> expected;

@@ -181,3 +181,23 @@ TEST_F(FileSystemContractTest, PathsLongerThan260CharactersWork) {
 
 }  // namespace
 }  // namespace cvn::test
+
+namespace cvn::test {
+namespace {
+
+// The digest is the standard SHA-256 of the content, whichever way the
+// platform computes it; appending creates, then extends.
+TEST_F(FileSystemContractTest, HashIsTheContentsSha256AndAppendExtends) {
+  const std::string path = In("h.txt");
+  EXPECT_STATUS(kOk, fs().AppendFile(path, Bytes("ab"), true));
+  EXPECT_STATUS(kOk, fs().AppendFile(path, Bytes("c"), false));
+  EXPECT_EQ(Read(path), "abc");
+  platform::Sha256Digest digest{};
+  EXPECT_STATUS(kOk, fs().HashFile(path, &digest));
+  EXPECT_EQ(platform::DigestHex(digest),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_STATUS(kNotFound, fs().HashFile(In("missing.txt"), &digest));
+}
+
+}  // namespace
+}  // namespace cvn::test
