@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build=$2; shift 2 ;;
     --from-build) from_build=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     *) echo "package.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
