@@ -7,15 +7,29 @@
 // registry link are recorded as keys without contents; the value and subkey
 // loops end at the first failing call. Every value is recorded whole,
 // whatever the size of its data.
+//
+// Bulk read: unless the settings turn it off (bulk_registry_read), a hive is
+// not walked key by key but saved by the system to a temporary file
+// (Registry::SaveKey) and read back from it (saved_hive.h), which gives the
+// same records for a fraction of the calls. What a saved file cannot give is
+// still read with the API: keys that it leaves out (volatile keys, found by
+// comparing each key's subkey count with the live registry's), the one link
+// that is followed, HKEY_CLASSES_ROOT and HKEY_CURRENT_CONFIG (views the
+// system does not save), and a key that cannot be saved (its values are read
+// and each subkey is saved on its own, two levels deep, then walked). A
+// saved file that cannot be read is reported through on_notice and its key
+// walked instead.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/snapshot/registry_scope.h"
+#include "engine/snapshot/saved_hive.h"
 #include "engine/snapshot/snapshot_store.h"
 #include "engine/snapshot/snapshot_tree.h"
 #include "engine/threads/scan_control.h"
@@ -64,23 +78,47 @@ class RegistryScanner {
   SnapshotNode* ScanRegKeyToTree(platform::RootKey root, std::string_view node_name,
                                  const std::string& path, SnapshotTree& tree);
 
+  // Told, on the scan thread, when a saved copy of a key could not be read
+  // and the key is read with the API instead: a line for the status line.
+  std::function<void(const std::string&)> on_notice;
+
  private:
   class ValueReader;
+  class Sink;
+  class StoreSink;
+  class TreeSink;
+  class SavedValues;
 
   // The key opened for reading (below `parent` by its name when there is a
   // parent, else below the root by its path); null when it cannot be opened
   // or is a link that is not followed.
   std::unique_ptr<platform::RegKey> OpenForScan(platform::RootKey root, const std::string& path,
                                                 platform::RegKey* parent, std::string_view name);
-  void ScanKeyToStore(platform::RootKey root, const std::string& path, platform::RegKey* parent,
-                      std::string_view name, SnapshotStore& store);
-  SnapshotNode* ScanKeyToTree(platform::RootKey root, std::string_view node_name,
-                              const std::string& path, platform::RegKey* parent,
-                              SnapshotTree& tree);
+  SnapshotNode* Scan(platform::RootKey root, const std::string& path, std::string_view name,
+                     Sink& sink);
+  // The key with its values and subtree, read with the API key by key.
+  SnapshotNode* Walk(platform::RootKey root, const std::string& path, std::string_view name,
+                     platform::RegKey* parent, Sink& sink);
+  void WalkValues(platform::RegKey& key, const std::string& path, SnapshotNode* node, Sink& sink);
+  // The key saved and read back; failing that, its values read with the API
+  // and each subkey read in bulk on its own (`splits` levels deep at most).
+  SnapshotNode* ReadInBulk(platform::RootKey root, const std::string& path, std::string_view name,
+                           platform::RegKey* parent, int splits, Sink& sink);
+  // The records of a saved key. `live` is the same key in the registry (null
+  // when unknown) and `live_count` its number of subkeys there (null when
+  // unknown): where that differs from the saved one, the live enumeration
+  // decides and subkeys missing from the file are walked.
+  SnapshotNode* Emit(const SavedHive& hive, const SavedKey& saved, platform::RootKey root,
+                     const std::string& path, platform::RegKey* live,
+                     const uint32_t* live_count, Sink& sink);
+  SnapshotNode* EmitChild(const SavedHive& hive, const SavedKey& child, platform::RootKey root,
+                          const std::string& parent_path, platform::RegKey* parent_live,
+                          const uint32_t* live_count, Sink& sink);
 
   platform::Registry& registry_;
   threads::ScanControl& control_;
   const RegistryScope scope_;
+  const bool bulk_;
 };
 
 }  // namespace cvn::snapshot

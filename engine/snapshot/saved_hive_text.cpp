@@ -349,7 +349,9 @@ void WineTextHive::HexBytes(Cursor& at, std::vector<uint8_t>& out) const {
   at.SkipSpaces();
   if (at.AtEnd() || at.Peek() == '\n' || at.Peek() == '\r') return;
   for (;;) {
+    const size_t start = at.pos();
     out.push_back(static_cast<uint8_t>(at.Hex(2)));
+    if (at.pos() != start + 2) Fail("byte of one digit", start);
     at.SkipSpaces();
     if (!at.Skip(",")) return;
     at.SkipSpaces();

@@ -497,8 +497,8 @@ Status MemoryRegistry::SaveKey(RootKey root, std::string_view path, std::vector<
   AppendSaved(*node, "", body);
   out += body;
   ++save_count_;
-  const size_t size = std::min(out.size(), cut_saved_files_to_);
-  contents->assign(out.begin(), out.begin() + static_cast<ptrdiff_t>(size));
+  out += saved_file_tail_;
+  contents->assign(out.begin(), out.end());
   return Status::Ok();
 }
 
@@ -521,9 +521,9 @@ void MemoryRegistry::FailSave(RootKey root, std::string_view path, Status failur
   if (Resolve(RootNode(root), path, &node).ok()) node->save_failure = failure;
 }
 
-void MemoryRegistry::CutSavedFiles(size_t bytes) {
+void MemoryRegistry::AppendToSavedFiles(std::string_view text) {
   std::lock_guard lock(mutex_);
-  cut_saved_files_to_ = bytes;
+  saved_file_tail_ = std::string(text);
 }
 
 size_t MemoryRegistry::SaveCount() const {

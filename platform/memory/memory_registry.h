@@ -80,8 +80,8 @@ class MemoryRegistry : public Registry {
   void MakeVolatile(RootKey root, std::string_view path);
   // Saving the key `path` itself fails with `failure` (its subkeys save).
   void FailSave(RootKey root, std::string_view path, Status failure = Status(StatusCode::kIoError));
-  // Every saved file is cut to its first `bytes` bytes, as a damaged one.
-  void CutSavedFiles(size_t bytes);
+  // `text` is appended to every saved file (garbage makes it a damaged one).
+  void AppendToSavedFiles(std::string_view text);
   // Number of files saved so far.
   size_t SaveCount() const;
 
@@ -105,7 +105,7 @@ class MemoryRegistry : public Registry {
   mutable std::mutex mutex_;
   std::shared_ptr<Node> roots_[5];
   std::string current_user_hive_;
-  size_t cut_saved_files_to_ = static_cast<size_t>(-1);
+  std::string saved_file_tail_;
   size_t save_count_ = 0;
   size_t changes_before_failure_ = 0;
   size_t change_failures_ = 0;

@@ -1,11 +1,13 @@
 // The scanners on the in-memory platform. The registry scanner: the records of
 // both forms, closed subtrees, keys that cannot be opened, values of any size
-// and stops. The file-system scanner: targets, the records and their data,
+// and stops, and the bulk read against the walk. The file-system scanner: targets, the records and their data,
 // exclusions, folders that cannot be listed, and stops.
 #include "engine/snapshot/filesystem_scanner.h"
 #include "engine/snapshot/registry_scanner.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "engine/snapshot/load_snapshot.h"
 #include "platform/memory/memory_filesystem.h"
@@ -240,6 +242,122 @@ TEST_F(RegistryScannerTest, PausePointAfterEveryValueAndKeyAndAStopEndsTheLoopsA
                                                          {0x11101, 1, 0, "K"},
                                                          {0, 1, 4, "", "a", kDword1},
                                                          {0, 1, 4, "", "b", kDword1}}));
+}
+
+// ---- The bulk read: the same records as the walk ----
+
+// What the walk records, read through saved files: names outside ASCII,
+// every type, empty, odd and large data, volatile keys (left out of saved
+// files), links (the one followed and others), closed keys, keys that cannot
+// be opened.
+class BulkReadTest : public RegistryScannerTest {
+ protected:
+  void SetUp() override {
+    RegistryScannerTest::SetUp();
+    registry_.SetCurrentUserHive("S-1-5-21-7");
+    Key("S-1-5-21-7_Classes\\.txt", RootKey::kUsers);
+    const std::vector<uint8_t> huge(20'000, 0x5A);
+    const std::vector<std::vector<uint8_t>> data = {
+        {}, kDword1, cvn::test::SzData("Wert ä € 日本 😀"), {'o', 'd', 'd'}, huge};
+    const uint32_t types[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 0x12345};
+    for (RootKey root : {kHKLM, RootKey::kCurrentUser}) {
+      for (uint32_t type : types)
+        for (size_t d = 0; d < data.size(); ++d)
+          Set("Software\\Ünïcödé\\日本語\\Type " + std::to_string(type),
+              "v" + std::to_string(d) + (d % 2 ? " Ω" : ""), type, data[d], root);
+      Set("Software\\Ünïcödé", "", 1, cvn::test::SzData("default"), root);
+      Key("Software\\Empty", root);
+      Set("System\\Volatile\\Inner", "x", 4, kDword1, root);
+      registry_.MakeVolatile(root, "System\\Volatile");
+      Set("System\\VolatileBelow\\V", "x", 4, kDword1, root);
+      registry_.MakeVolatile(root, "System\\VolatileBelow\\V");
+      Set("System\\ControlSet001\\Services\\S", "Start", 4, kDword1, root);
+      Set("System\\Denied\\Inner", "x", 4, kDword1, root);
+      registry_.DenyOpen(root, "System\\Denied");
+    }
+    registry_.AddLink(kHKLM, "System\\CurrentControlSet", kHKLM, "System\\ControlSet001");
+    registry_.AddLink(RootKey::kCurrentUser, "Software\\Classes", RootKey::kUsers,
+                      "S-1-5-21-7_Classes");
+    Set(std::string(settings::kSettingsKey), "Own", 4, kDword1, RootKey::kCurrentUser);
+    Set(".DEFAULT\\Software\\Default", "x", 1, cvn::test::SzData("y"), RootKey::kUsers);
+  }
+
+  struct Scans {
+    std::vector<uint8_t> store;
+    Strings tree;
+  };
+  // The first line where two dumps differ (they hold values too large to print whole).
+  static std::string FirstDifference(const Strings& got, const Strings& expected) {
+    for (size_t i = 0; i < std::min(got.size(), expected.size()); ++i)
+      if (got[i] != expected[i])
+        return "line " + std::to_string(i) + ": " + got[i].substr(0, 200) + " instead of " +
+               expected[i].substr(0, 200);
+    return got.size() == expected.size() ? "" : "lengths " + std::to_string(got.size()) + " and " +
+                                                    std::to_string(expected.size());
+  }
+  Scans ScanBoth(RootKey root, bool bulk) {
+    settings_.bulk_registry_read = bulk;
+    Scans scans;
+    scans.store = StoreBytes(root);
+    scans.tree = test::Dump(ScanToTree(root).Root());
+    return scans;
+  }
+};
+
+TEST_F(BulkReadTest, RecordsEqualTheWalksWhateverCannotBeSaved) {
+  const struct {
+    const char* what;
+    std::function<void(platform::MemoryRegistry&)> fault;
+  } cases[] = {
+      {"every key saved", [](platform::MemoryRegistry&) {}},
+      {"roots that cannot be saved, read a level lower",
+       [](platform::MemoryRegistry& r) {
+         for (RootKey root : {kHKLM, RootKey::kUsers, RootKey::kCurrentUser}) r.FailSave(root, "");
+         r.FailSave(kHKLM, "Software", platform::Status(platform::StatusCode::kAccessDenied));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.fault(registry_);
+    for (RootKey root : {kHKLM, RootKey::kUsers, RootKey::kCurrentUser}) {
+      SCOPED_TRACE(platform::RootKeyName(root));
+      const Scans walked = ScanBoth(root, false);
+      const size_t saves = registry_.SaveCount();
+      const Scans bulk = ScanBoth(root, true);
+      EXPECT_GT(registry_.SaveCount(), saves) << "no saved file read";
+      EXPECT_EQ(FirstDifference(bulk.tree, walked.tree), "");
+      EXPECT_TRUE(bulk.store == walked.store) << "the store forms differ";
+    }
+  }
+}
+
+TEST_F(BulkReadTest, DamagedSavedFileIsToldAndTheKeyWalked) {
+  const Scans walked = ScanBoth(kHKLM, false);
+  registry_.AppendToSavedFiles("\n\"broken\"=hex:0g\n");
+  settings_.bulk_registry_read = true;
+  RegistryScanner scanner(registry_, settings_, to_end_);
+  Strings notices;
+  scanner.on_notice = [&](const std::string& text) { notices.push_back(text); };
+  SnapshotTree tree;
+  tree.SetRoot(scanner.ScanRegKeyToTree(kHKLM, "", "", tree));
+  EXPECT_EQ(FirstDifference(test::Dump(tree.Root()), walked.tree), "");
+  // One line for each saved file (a hive with a key that cannot be opened is
+  // saved in parts).
+  ASSERT_FALSE(notices.empty());
+  for (const std::string& notice : notices) {
+    EXPECT_TRUE(notice.starts_with("HKEY_LOCAL_MACHINE\\") &&
+                notice.find(": its saved copy cannot be read (saved registry file damaged: ") !=
+                    std::string::npos)
+        << notice;
+  }
+}
+
+TEST_F(BulkReadTest, ClassesRootAndCurrentConfigAreWalkedAndTheSettingTurnsTheBulkReadOff) {
+  Set("Software\\Classes\\.txt", "", 1, cvn::test::SzData("txtfile"));
+  for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentConfig})
+    EXPECT_EQ(ScanBoth(root, true).store, ScanBoth(root, false).store);
+  ScanBoth(kHKLM, false);
+  EXPECT_EQ(registry_.SaveCount(), 0u);
 }
 
 using platform::MakeFileTime;
