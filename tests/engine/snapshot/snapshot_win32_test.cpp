@@ -1,7 +1,11 @@
 // The scanners on the real registry and file system (under Wine): what they
 // record and load back is what the platform shows, with names outside the
 // ANSI code page, the attributes the real file system lists and the whole
-// of HKEY_CURRENT_USER read from its root.
+// of HKEY_CURRENT_USER read from its root; and the bulk read against the walk.
+
+// Before <windows.h>, whose macros rename DeleteFile and friends.
+#include "platform/platform_wrappers.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/snapshot/filesystem_scanner.h"
@@ -13,6 +17,9 @@
 #include "tests/platform/status_assertions.h"
 #include "tests/support/bytes.h"
 #include "tests/support/platform_win32_sandbox.h"
+#include "tests/engine/snapshot/registry_generator.h"
+
+#include <cstdlib>
 
 namespace cvn::snapshot {
 
@@ -179,6 +186,112 @@ TEST_F(SnapshotWin32Test, ProgramFilesDirIsAFolderThatCanBeListed) {
   ASSERT_FALSE(program_files.empty());
   std::unique_ptr<platform::FolderListing> listing;
   EXPECT_TRUE(fs_.ListFolder(program_files, &listing).ok()) << "'" << program_files << "'";
+}
+
+// Counts the keys saved for the scanner.
+class CountingRegistry final : public platform::RegistryWrapper {
+ public:
+  using RegistryWrapper::RegistryWrapper;
+  platform::Status SaveKey(RootKey root, std::string_view path,
+                           std::vector<uint8_t>* contents) override {
+    const platform::Status saved = target().SaveKey(root, path, contents);
+    saves += saved.ok();
+    return saved;
+  }
+  platform::Status EnumKeySubkeyCount(platform::RegKey& key, uint32_t index,
+                                      uint32_t* count) override {
+    return target().EnumKeySubkeyCount(key, index, count);
+  }
+  size_t saves = 0;
+};
+
+// One line a record: the path of a key, "path|name|type|data" of a value.
+std::vector<std::string> RecordLines(platform::FileSystem& fs, const std::string& folder,
+                                     std::span<const uint8_t> bytes) {
+  EXPECT_TRUE(fs.WriteFile(folder + "\\LINES.sns", bytes).ok());
+  SnapshotStore store = SnapshotStore::Open(fs, folder, "LINES");
+  std::vector<std::string> lines;
+  std::string path;
+  for (SnapshotRecord r; store.ReadRecord(&r);) {
+    if (r.flags & flags::kFullPath) path = std::string(r.path_text);
+    if (r.flags & flags::kRelativePath) path += "\\" + std::string(r.path_text);
+    lines.push_back((r.flags & flags::kContainer)
+                        ? path
+                        : path + "|" + std::string(r.name) + "|" + std::to_string(r.value) + "|" +
+                              Hex(r.data).substr(0, 64));
+  }
+  return lines;
+}
+
+// The bulk read against the walk on the real registry, whole hives, with
+// generated content below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER (names
+// outside ASCII, every type, empty and large values, volatile keys, links):
+// record for record the same. CVN_BULK_TEST_VALUES sets how many values are
+// generated (by default 20,000, which keeps the test within seconds; the
+// benchmark uses 200,000).
+TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
+  const char* asked = std::getenv("CVN_BULK_TEST_VALUES");
+  const size_t count = asked != nullptr ? std::strtoul(asked, nullptr, 10) : 20'000;
+  const std::wstring machine_key = L"Software\\CorvaneBulkTest";
+  cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, machine_key);
+  const auto made = cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, machine_key, count,
+                                                L"\\Registry\\Machine\\Software\\Wine");
+  ASSERT_EQ(made.values, count);
+  cvn::test::GenerateRegistry(HKEY_CURRENT_USER, cvn::test::AsciiToWide(box_.key) + L"\\Generated",
+                              count / 10, L"\\Registry\\Machine\\Software\\Wine");
+  settings_.scan_hku = true;
+
+  CountingRegistry counting(registry_);
+  for (const RootKey root : {RootKey::kLocalMachine, RootKey::kUsers, RootKey::kCurrentUser}) {
+    SCOPED_TRACE(std::string(platform::RootKeyName(root)));
+    std::vector<uint8_t> forms[2];
+    std::vector<std::string> notices;
+    for (const bool bulk : {false, true}) {
+      settings_.bulk_registry_read = bulk;
+      RegistryScanner scanner(counting, settings_, control_);
+      scanner.on_notice = [&](const std::string& text) { notices.push_back(text); };
+      SnapshotStore store = SnapshotStore::CreateNew(fs_, box_.folder, "HIVE");
+      const size_t saves = counting.saves;
+      scanner.ScanRegKey(root, "", store);
+      EXPECT_EQ(counting.saves > saves, bulk);
+      forms[bulk].assign(store.Bytes().begin(), store.Bytes().end());
+    }
+    EXPECT_EQ(notices, std::vector<std::string>{});
+    if (forms[0] == forms[1]) continue;
+    const auto walked = RecordLines(fs_, box_.folder, forms[0]);
+    const auto bulk = RecordLines(fs_, box_.folder, forms[1]);
+    size_t i = 0;
+    while (i < walked.size() && i < bulk.size() && walked[i] == bulk[i]) ++i;
+    ADD_FAILURE() << "first difference at record " << i << " of " << walked.size() << ": walk "
+                  << (i < walked.size() ? walked[i] : "(end)") << ", bulk "
+                  << (i < bulk.size() ? bulk[i] : "(end)");
+  }
+  cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, machine_key);
+}
+
+// A scan leaves no saved file behind, finished or stopped.
+TEST_F(SnapshotWin32Test, BulkReadLeavesNoTemporaryFile) {
+  auto temporary_files = [] {
+    wchar_t folder[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, folder);
+    size_t n = 0;
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((std::wstring(folder) + L"cvn*.tmp").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) ++n;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return n;
+  };
+  const size_t before = temporary_files();
+  Set("Box", "x", platform::regtype::kDword, "1234");
+  RegistryScanner scanner(registry_, settings_, control_);
+  SnapshotTree tree;
+  tree.SetRoot(scanner.ScanRegKeyToTree(RootKey::kCurrentUser, "", "", tree));
+  EXPECT_NE(tree.Root(), nullptr);
+  test::StopAfter stop(3);
+  RegistryScanner stopped(registry_, settings_, stop);
+  SnapshotTree partial;
+  partial.SetRoot(stopped.ScanRegKeyToTree(RootKey::kCurrentUser, "", "", partial));
+  EXPECT_EQ(temporary_files(), before);
 }
 
 }  // namespace
