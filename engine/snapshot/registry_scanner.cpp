@@ -61,6 +61,8 @@ class RegistryScanner::Sink {
                      uint32_t type, std::span<const uint8_t> data) = 0;
   // A child key whose records are complete.
   virtual void Child(SnapshotNode* parent, SnapshotNode* child) = 0;
+  // About `bytes` bytes of records follow.
+  virtual void Expect(size_t bytes) { (void)bytes; }
 };
 
 class RegistryScanner::StoreSink final : public Sink {
@@ -75,6 +77,7 @@ class RegistryScanner::StoreSink final : public Sink {
     store_.Add(path, name, data, type, 0);
   }
   void Child(SnapshotNode*, SnapshotNode*) override {}
+  void Expect(size_t bytes) override { store_.Reserve(bytes); }
 
  private:
   SnapshotStore& store_;
@@ -233,6 +236,9 @@ SnapshotNode* RegistryScanner::ReadInBulk(RootKey root, const std::string& path,
       }
       return Walk(root, path, name, parent, sink);
     }
+    // The records take about as many bytes as the saved file (pages of the
+    // room reserved are not touched until used).
+    sink.Expect(bytes.size());
     const auto live = OpenForScan(root, path, parent, name);
     platform::RegKeyInfo info;
     const bool counted = live != nullptr && registry_.QueryInfoKey(*live, &info).ok();

@@ -73,6 +73,9 @@ class SnapshotStore {
   // the other bits follow from the path, the name and the data.
   void Add(std::string_view path, std::string_view name, std::span<const uint8_t> data,
            uint32_t value, uint32_t record_flags);
+  // Room for `bytes` more bytes of records, so that a stream whose size is
+  // known ahead grows without being copied.
+  void Reserve(size_t bytes) { stream_.reserve(stream_.size() + bytes); }
   // Writes the whole stream in one piece, replacing any file of that name.
   // Throws SnapshotFileError when that fails.
   void Save();

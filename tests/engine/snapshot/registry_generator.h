@@ -111,7 +111,7 @@ inline GeneratedRegistry GenerateRegistry(HKEY root, const std::wstring& path, s
           break;
         default:
           // Text without its terminator, and now and then a large value.
-          if (n % 1000 == 11) {
+          if (n % 20000 == 11) {
             data.assign(200'000, static_cast<BYTE>(n));
             Set(key, name, REG_BINARY, data.data(), data.size());
           } else {
