@@ -93,6 +93,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     } else if (options.command == Command::kShow && arg == "--output") {
       options.output = value();
       if (options.output.empty()) return Usage("show: --output needs a file name");
+    } else if ((starts || options.command == Command::kFinish) && arg == "--no-bulk") {
+      options.no_bulk = true;
     } else if (starts && arg == "--at-logon") {
       options.at_logon = true;
     } else if (starts && arg == "--targets") {
@@ -181,6 +183,8 @@ std::string HelpText() {
          "                                names such an uninstall until then\n"
          "  --help                        this text\n"
          "  --version                     the version: corvane-cli VERSION\n"
+         "start, finish and run take --no-bulk: read each hive key by key rather than from a\n"
+         "  copy the system saves (slower; the same records).\n"
          "LIST: hives and full folder paths separated by commas, such as\n"
          "  HKLM,HKCU,C:\\Program Files,D:\\Tools (hives: HKCR, HKLM, HKU, HKCU, HKCC).\n"
          "While run waits, a first Ctrl+C once SETUP has ended stops the wait and finishes;\n"
@@ -201,6 +205,9 @@ class Runner final : public monitoring::ScanObserver {
     context_.program_folder = env.program_folder;
     context_.windows_folder = env.windows_folder;
   }
+
+  // The scans walk every hive key by key (--no-bulk).
+  void ReadKeyByKey() { settings_.bulk_registry_read = false; }
 
   // Reads the settings of the window program; false (reported) when a
   // stored value has the wrong type.
@@ -624,6 +631,7 @@ ExitCode Execute(const Options& options, Environment& env) {
   }
   Runner runner(env);
   if (!runner.LoadStoredSettings()) return ExitCode::kUsage;
+  if (options.no_bulk) runner.ReadKeyByKey();
   runner.ChooseLanguage();
   runner.ReportUnfinished(options);
   switch (options.command) {

@@ -71,6 +71,8 @@ struct Options {
   bool at_logon = false;
   // start, run: targets for this monitoring instead of the stored ones
   std::string targets;
+  // start, finish, run: every hive read key by key, none from a saved copy
+  bool no_bulk = false;
   // run
   SetupWait wait;
   // show
