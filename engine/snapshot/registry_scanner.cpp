@@ -326,12 +326,12 @@ SnapshotNode* RegistryScanner::EmitChild(const SavedHive& hive, const SavedKey& 
     if (scope_.FollowsLink(root, path)) return Walk(root, path, child.name, parent_live, sink);
     return sink.Key(path, child.name);
   }
-  // The live key is opened only where subkeys are to be counted.
+  // The live key is opened only where subkeys are to be counted. The file
+  // says it is no link, so it opens as it is.
   std::unique_ptr<platform::RegKey> live;
   if (parent_live != nullptr && live_count != nullptr &&
       (child.child_count > 0 || *live_count > 0)) {
-    bool is_link = false;
-    if (!registry_.OpenSubKeyOrLink(*parent_live, child.name, &live, &is_link).ok() || is_link)
+    if (!registry_.OpenSubKey(*parent_live, child.name, platform::KeyAccess::kRead, &live).ok())
       live.reset();
   }
   return Emit(hive, child, root, path, live.get(), live != nullptr ? live_count : nullptr, sink);
