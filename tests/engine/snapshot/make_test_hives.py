@@ -4,7 +4,9 @@
     make_test_hives.py OUT_FOLDER [VALUE_COUNT]
 
 Writes OUT_FOLDER/generated.hiv and OUT_FOLDER/generated.txt, the keys and
-values hivex enumerates, one a line, depth first, names and data in hex:
+values hivex enumerates, one a line, depth first, names and data in hex;
+and big_data.hiv with big_data.txt, a hive made here whose one value is
+split into segments as Windows writes large values:
     K <depth> <name as UTF-8>
     V <name as UTF-8> <type> <data>
 Text-type data (types 1, 2, 7) is given as the registry's W functions deliver
@@ -134,6 +136,44 @@ def dump(h, node, depth, out):
         dump(h, child, depth + 1, out)
 
 
+def big_data_hive(path, size):
+    """A hive whose root holds one value of `size` bytes split into "db"
+    segments, as Windows writes values over 16,344 bytes (hivex never does)."""
+    cells = bytearray()
+
+    def cell(data):
+        at = len(cells) + 32  # offsets count from the bin's start, past its header
+        length = (4 + len(data) + 7) // 8 * 8
+        cells.extend(struct.pack("<i", -length) + data.ljust(length - 4, b"\0"))
+        return at
+
+    data = bytes(i * 13 % 256 for i in range(size))
+    segments = [data[i:i + 16344] for i in range(0, size, 16344)]
+    segment_cells = [cell(segment) for segment in segments]
+    segment_list = cell(b"".join(struct.pack("<I", c) for c in segment_cells))
+    db = cell(struct.pack("<2sHI", b"db", len(segments), segment_list))
+    name = b"big"
+    vk = cell(struct.pack("<2sHIIIHH", b"vk", len(name), size, db, 3, 1, 0) + name)
+    value_list = cell(struct.pack("<I", vk))
+    root_name = b"ROOT"
+    root = cell(struct.pack(
+        "<2sHQIIIIIIIIIIIIIIIHH", b"nk", 0x2C, 0, 0, 0xFFFFFFFF, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF,
+        1, value_list, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, len(name), size, 0, len(root_name), 0)
+        + root_name)
+    bin_size = (32 + len(cells) + 4095) // 4096 * 4096
+    free = bin_size - 32 - len(cells)
+    header = struct.pack("<4sIIQI", b"hbin", 0, bin_size, 0, 0).ljust(32, b"\0")
+    hbin = header + bytes(cells) + struct.pack("<i", free).ljust(free, b"\0")
+    base = bytearray(4096)
+    struct.pack_into("<4sIIQIIIIIII", base, 0, b"regf", 1, 1, 0, 1, 5, 0, 1, root, bin_size, 1)
+    checksum = 0
+    for at in range(0, 508, 4):
+        checksum ^= struct.unpack_from("<I", base, at)[0]
+    struct.pack_into("<I", base, 508, checksum)
+    with open(path, "wb") as f:
+        f.write(bytes(base) + hbin)
+
+
 def main():
     folder = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 400
@@ -148,6 +188,13 @@ def main():
     saved = hivex.Hivex(hive)
     dump(saved, saved.root(), 0, out)
     with open(os.path.join(folder, "generated.txt"), "w", encoding="utf-8") as f:
+        f.write("\n".join(out) + "\n")
+    big = os.path.join(folder, "big_data.hiv")
+    big_data_hive(big, 40_000)
+    out = []
+    saved = hivex.Hivex(big)
+    dump(saved, saved.root(), 0, out)
+    with open(os.path.join(folder, "big_data.txt"), "w", encoding="utf-8") as f:
         f.write("\n".join(out) + "\n")
 
 

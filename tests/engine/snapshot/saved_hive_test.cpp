@@ -158,8 +158,10 @@ std::string GeneratedFolder() {
   return std::string(CVN_TEST_OUTPUT_DIR) + "/saved_hive_test_files";
 }
 
-// A hive of `values` generated values and what hivex reads from it.
-std::vector<uint8_t> GeneratedHive(int values, std::vector<std::string>* listing = nullptr) {
+// A hive of `values` generated values, or (`name` "big_data") one whose value
+// is split into segments, and what hivex reads from it.
+std::vector<uint8_t> GeneratedHive(int values, std::vector<std::string>* listing = nullptr,
+                                   const std::string& name = "generated") {
   const std::string folder = GeneratedFolder() + "/" + std::to_string(values);
   const std::string command =
       std::string("/usr/bin/python3 ") + CVN_MAKE_TEST_HIVES + " " + folder + " " +
@@ -167,20 +169,23 @@ std::vector<uint8_t> GeneratedHive(int values, std::vector<std::string>* listing
   EXPECT_EQ(std::system(command.c_str()), 0)
       << command << " (needs python3-hivex: scripts/install-deps.sh)";
   if (listing != nullptr) {
-    std::ifstream in(folder + "/generated.txt");
+    std::ifstream in(folder + "/" + name + ".txt");
     for (std::string line; std::getline(in, line);) listing->push_back(line);
   }
-  return ReadAll(folder + "/generated.hiv");
+  return ReadAll(folder + "/" + name + ".hiv");
 }
 
 TEST(SavedHiveRegfTest, RecordsEqualWhatHivexReads) {
-  std::vector<std::string> expected;
-  const std::vector<uint8_t> hive = GeneratedHive(400, &expected);
-  ASSERT_FALSE(hive.empty());
-  ASSERT_GT(expected.size(), 400u);
-  const std::vector<std::string> dumped = Dump(hive, true);
-  ASSERT_EQ(dumped.size(), expected.size());
-  for (size_t i = 0; i < dumped.size(); ++i) ASSERT_EQ(dumped[i], expected[i]) << "line " << i;
+  for (const char* name : {"generated", "big_data"}) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> expected;
+    const std::vector<uint8_t> hive = GeneratedHive(400, &expected, name);
+    ASSERT_FALSE(hive.empty());
+    ASSERT_FALSE(expected.empty());
+    const std::vector<std::string> dumped = Dump(hive, true);
+    ASSERT_EQ(dumped.size(), expected.size());
+    for (size_t i = 0; i < dumped.size(); ++i) ASSERT_EQ(dumped[i], expected[i]) << "line " << i;
+  }
 }
 
 // ---- Damaged files never crash a reader ----
