@@ -407,7 +407,8 @@ std::unique_ptr<UninstallBackup> UninstallBackup::Continue(FileSystem& fs, std::
 }
 
 std::optional<uint32_t> UninstallBackup::Append(std::string line) {
-  line += '\n';
+  line = pending_done_ + line + '\n';
+  pending_done_.clear();
   const Status s = fs_.AppendFile(
       manifest_, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()), true);
   if (!s.ok()) return std::nullopt;
@@ -466,11 +467,9 @@ std::optional<uint32_t> UninstallBackup::SaveCounter(uint32_t root, std::string_
 }
 
 void UninstallBackup::Done(uint32_t number) {
-  // Not flushed: a "done" lost in a power cut only makes its action be
-  // put back and done again.
-  const std::string line = "done\t" + std::to_string(number) + "\n";
-  fs_.AppendFile(manifest_, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()),
-                 false);
+  // Written with the next line: a "done" lost in a crash only makes its
+  // action be put back and done again.
+  pending_done_ += "done\t" + std::to_string(number) + "\n";
 }
 
 void UninstallBackup::End() {

@@ -4,7 +4,8 @@
 // holding "manifest.txt" and the files the run removed. Before an action
 // removes or overwrites anything, one line describing what is there now is
 // appended to the manifest and flushed to the disk; the action follows, and
-// a "done" line after it. A file is moved into the folder instead of being
+// a "done" line after it (written with the next line, since a lost one only
+// makes the action be put back and done again). A file is moved into the folder instead of being
 // deleted (a rename on the same volume); registry data is written into the
 // line itself. The run ends with an "end" line.
 //
@@ -124,6 +125,7 @@ class UninstallBackup {
   std::string manifest_;
   uint32_t next_ = 1;
   bool continued_ = false;
+  std::string pending_done_;  // "done" lines not yet written
 };
 
 // What putting a backup back could not do, one line each; empty when all went back.
