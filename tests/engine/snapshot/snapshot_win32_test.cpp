@@ -245,6 +245,7 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
   for (const RootKey root : {RootKey::kLocalMachine, RootKey::kUsers, RootKey::kCurrentUser}) {
     SCOPED_TRACE(std::string(platform::RootKeyName(root)));
     std::vector<uint8_t> forms[2];
+    std::vector<std::string> trees[2];
     std::vector<std::string> notices;
     for (const bool bulk : {false, true}) {
       settings_.bulk_registry_read = bulk;
@@ -255,8 +256,12 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
       scanner.ScanRegKey(root, "", store);
       EXPECT_EQ(counting.saves > saves, bulk);
       forms[bulk].assign(store.Bytes().begin(), store.Bytes().end());
+      SnapshotTree tree;
+      tree.SetRoot(scanner.ScanRegKeyToTree(root, "", "", tree));
+      trees[bulk] = Dump(tree.Root());
     }
     EXPECT_EQ(notices, std::vector<std::string>{});
+    EXPECT_TRUE(trees[0] == trees[1]) << "the tree forms differ";
     if (forms[0] == forms[1]) continue;
     const auto walked = RecordLines(fs_, box_.folder, forms[0]);
     const auto bulk = RecordLines(fs_, box_.folder, forms[1]);
