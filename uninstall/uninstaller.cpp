@@ -45,14 +45,6 @@ bool IsItemName(std::string_view name) {
          name.find_first_of("\\/") == std::string_view::npos;
 }
 
-// The results of a file kept because it changed since the installation and
-// of a folder kept because it holds one. The language sources carry them as
-// RS_KEPT_CHANGED and RS_KEPT_FOLDER in an appended [RESOURCESTRING] section,
-// which the language files do not read yet (only a section's first
-// occurrence is looked up), so they are shown in English.
-constexpr std::string_view kKeptChangedResult = "KEPT (changed since installation)";
-constexpr std::string_view kKeptFolderResult = "KEPT (holds a file changed since installation)";
-
 bool IsFile(const std::optional<uint32_t>& attributes) {
   return attributes && !(*attributes & platform::attr::kDirectory);
 }
@@ -238,7 +230,8 @@ void Uninstaller::DeleteFolder(const ChangeRecord& data, std::string& item) {
   item = i18n::Translate("RS_DEL_FOLDER", "DELETING FOLDER: ") + full;
   if (!IsItemName(data.name) || !IsFolder(platform_.fs.GetAttributes(full))) return NotFound();
   if (HoldsKeptFile(full)) {
-    return Warn(std::string(kKeptFolderResult));
+    return Warn(
+        i18n::Translate("RS_KEPT_FOLDER", "KEPT (holds a file changed since installation)"));
   }
   uint32_t number = 0;
   if (!Ahead([&](UninstallBackup& b) { return b.SaveFolder(full); }, &number))
@@ -269,7 +262,7 @@ bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
   }
   if (ChangedSinceInstall(full)) {
     kept_.push_back(text::ToUpper(full));
-    Warn(std::string(kKeptChangedResult));
+    Warn(i18n::Translate("RS_KEPT_CHANGED", "KEPT (changed since installation)"));
     return true;
   }
   if (backup_enabled_ && !backup_) {
@@ -368,8 +361,11 @@ void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
   uint32_t number = 0;
-  if (!Ahead([&](UninstallBackup& b) { return b.SaveValue(data.root_key, data.path, data.name, &value); },
-             &number))
+  if (!Ahead(
+          [&](UninstallBackup& b) {
+            return b.SaveValue(data.root_key, data.path, data.name, &value);
+          },
+          &number))
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
   // The unnamed value of a key without data reports "not found" here.
   if (Status s = registry.DeleteValue(*key, data.name); !s.ok()) return NotFoundOrError(s);
@@ -388,11 +384,14 @@ void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
   // Writing what is there already overwrites nothing worth keeping.
-  const bool same = value.type == data.value_type && std::ranges::equal(value.data, data.BeforeBytes());
+  const bool same =
+      value.type == data.value_type && std::ranges::equal(value.data, data.BeforeBytes());
   uint32_t number = 0;
-  if (!same &&
-      !Ahead([&](UninstallBackup& b) { return b.SaveValue(data.root_key, data.path, data.name, &value); },
-             &number))
+  if (!same && !Ahead(
+                   [&](UninstallBackup& b) {
+                     return b.SaveValue(data.root_key, data.path, data.name, &value);
+                   },
+                   &number))
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
@@ -411,14 +410,15 @@ void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
     return NotFoundOrError(s);
   platform::RegValue current;
   const bool exists = registry.QueryValue(*key, data.name, &current).ok();
-  const bool same =
-      exists && current.type == data.value_type && std::ranges::equal(current.data, data.BeforeBytes());
+  const bool same = exists && current.type == data.value_type &&
+                    std::ranges::equal(current.data, data.BeforeBytes());
   uint32_t number = 0;
   if (!same && !Ahead(
-          [&](UninstallBackup& b) {
-            return b.SaveValue(data.root_key, data.path, data.name, exists ? &current : nullptr);
-          },
-          &number))
+                   [&](UninstallBackup& b) {
+                     return b.SaveValue(data.root_key, data.path, data.name,
+                                        exists ? &current : nullptr);
+                   },
+                   &number))
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
   if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
     return Fail(i18n::Translate("RS_ERR", "ERROR"));

@@ -45,6 +45,20 @@ TEST(LanguageSourceTest, CompiledFileReadsBackInItsCodePageAndDecompilesToItsSou
             (std::vector<std::string>{"Caption", "btnNext.Caption", "lblStatus.Caption"}));
 }
 
+// Texts appended at the end of a source under a section named again join
+// that section.
+TEST(LanguageSourceTest, ASectionNamedAgainGoesOn) {
+  const std::string source = std::string(kPolish) +
+                             "\n[frmCvnMain]\nbtnBack.Caption = << &Wstecz\n"
+                             "\n[resourcestring]\nRS_LATER = dopisane\n";
+  i18n::LanguageFile file("Polski.lng", Compile(source, NoFiles));
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_ASK_SAVE", ""), "Zapisa\xE6 zmiany ?");
+  EXPECT_EQ(file.ReadString("RESOURCESTRING", "RS_LATER", ""), "dopisane");
+  EXPECT_EQ(file.ReadSectionKeys("frmCvnMain"),
+            (std::vector<std::string>{"Caption", "btnNext.Caption", "lblStatus.Caption",
+                                      "btnBack.Caption"}));
+}
+
 TEST(LanguageSourceTest, AnyLanguageFileSurvivesDecompilingAndCompiling) {
   // Bytes with no character in code page 1252, control bytes, backslashes,
   // spaces at both ends, a lone double-byte lead: all must come back exactly.
@@ -62,7 +76,6 @@ TEST(LanguageSourceTest, AnyLanguageFileSurvivesDecompilingAndCompiling) {
            "berpr\xFC"
            "fung");
   writer.Section("frmCvnMain");  // an empty section
-  writer.Section("RESOURCESTRING").Key("RS_AGAIN", "a section may come twice");
   const std::vector<uint8_t> lng = writer.Build();
 
   const Decompiled source = Decompile(lng, "x.flag.bmp");

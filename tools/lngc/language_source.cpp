@@ -99,8 +99,11 @@ struct SourceSection {
   std::vector<SourceKey> keys;
 };
 
+// A section named again goes on where it left off: texts added later at the
+// end of a source land in the section they belong to.
 std::vector<SourceSection> Parse(std::string_view source) {
   std::vector<SourceSection> sections;
+  size_t current = 0;
   int line_number = 0;
   size_t start = 0;
   while (start <= source.size()) {
@@ -117,21 +120,24 @@ std::vector<SourceSection> Parse(std::string_view source) {
       std::string name(trimmed.substr(1, trimmed.size() - 2));
       if (name.size() > i18n::kNameSize)
         throw SourceError(line_number, "section name longer than 36 bytes");
-      sections.push_back({std::move(name), {}});
+      current = 0;
+      while (current < sections.size() && !text::EqualsNoCaseAscii(sections[current].name, name))
+        ++current;
+      if (current == sections.size()) sections.push_back({std::move(name), {}});
       continue;
     }
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos)
       throw SourceError(line_number, "expected [section] or key = value");
     if (sections.empty()) throw SourceError(line_number, "a key before the first [section]");
-    SourceKey key{line_number, sections.back().name, std::string(Trim(line.substr(0, eq))), {}};
+    SourceKey key{line_number, sections[current].name, std::string(Trim(line.substr(0, eq))), {}};
     if (key.name.empty()) throw SourceError(line_number, "a key without a name");
     if (key.name.size() > i18n::kNameSize)
       throw SourceError(line_number, "key name longer than 36 bytes");
     std::string_view value = line.substr(eq + 1);
     if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     key.value = std::string(value);
-    sections.back().keys.push_back(std::move(key));
+    sections[current].keys.push_back(std::move(key));
   }
   return sections;
 }
