@@ -2,8 +2,10 @@
 // so that it can be looked at (tools/screenshot.sh takes its picture). Not a
 // test: it waits for a person, or for the screenshot script to end it.
 //
-//   CVN_PREVIEW_DIALOG   = question | error | german | input | about | shared | options
-//   CVN_PREVIEW_LANGUAGE = English | German | French   (shared, options; default English)
+//   CVN_PREVIEW_DIALOG   = question | error | german | input | about | shared | options |
+//                          uninstall | actions
+//   CVN_PREVIEW_LANGUAGE = English | German | French   (shared, options, uninstall, actions;
+//                          default English)
 //   CVN_PREVIEW_PAGE     = 0 | 1 | 2   (options only: the page shown)
 //
 // "german" shows the question with German button texts from a language file
@@ -26,11 +28,13 @@
 #include "platform/win32/win32_path.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
+#include "ui/actions_dialog.h"
 #include "ui/input_text_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/options_dialog.h"
 #include "ui/remove_shared_dialog.h"
+#include "wizard/wizard_texts.h"
 
 using namespace cvn;
 
@@ -64,7 +68,8 @@ int main() {
   (void)fs.AddFile("C:\\Apps\\Corvane\\Translations\\Deutsch.lng",
                    std::string(german.begin(), german.end()));
   platform::win32::Win32FileSystem disk;
-  const bool shipped = dialog == "shared" || dialog == "options";
+  const bool shipped =
+      dialog == "shared" || dialog == "options" || dialog == "uninstall" || dialog == "actions";
   i18n::Translator translator(shipped ? static_cast<platform::FileSystem&>(disk) : fs,
                               shipped ? TranslationsOwner(disk) : "C:\\Apps\\Corvane\\corvane.exe");
   i18n::InstallTranslator(&translator);
@@ -102,6 +107,19 @@ int main() {
     ui::AskRemoveSharedFile(owner.hwnd(), "quillfern_runtime140.dll",
                             "C:\\Program Files\\Common Files\\Quillfern Software\\Shared "
                             "Components\\Runtime\\x64\\Release 2024\\");
+  } else if (dialog == "uninstall") {
+    ui::CustomMessageDlg(
+        wizard::WithArgument(
+            i18n::Translate("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?"),
+            "Quillfern"),
+        ui::MessageKind::kConfirmation, {B::kYes, B::kNo, B::kShowActions});
+  } else if (dialog == "actions") {
+    std::vector<std::string> actions;
+    for (int i = 1; i <= 40; ++i)
+      actions.push_back("DELETING FILE: C:\\Program Files\\Quillfern\\Templates\\Letters\\letter-" +
+                        std::to_string(i) + ".qft");
+    actions.push_back("DELETING REGISTRY KEY: HKEY_CURRENT_USER\\Software\\Quillfern");
+    ui::ShowActionsDialog(owner.hwnd(), actions);
   } else if (dialog == "options") {
     settings::Settings settings;
     settings::LoadSettings(registry, settings);

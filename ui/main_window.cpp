@@ -6,8 +6,8 @@
 #include <string>
 
 #include "i18n/translator.h"
-#include "platform/win32/wide_text.h"
 #include "platform/locale.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_path.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
@@ -61,11 +61,11 @@ void MainWindow::FormCreate() {
   tree_view_page_->Clear();
   TranslateWindow();
   applications_ = std::make_unique<MonitoredListView>(
-      MonitoredListView::Controls{hwnd(), archives_list_->hwnd(),
-                                  [this](std::string_view name) {
-                                    return GetTextByKey(std::string(name) + ".Caption")
-                                        .value_or("");
-                                  }},
+      MonitoredListView::Controls{
+          hwnd(), archives_list_->hwnd(),
+          [this](std::string_view name) {
+            return GetTextByKey(std::string(name) + ".Caption").value_or("");
+          }},
       MonitoredListView::Source{file_system_, context_.program_folder, clock_,
                                 platform::UserDateTimeFormat()},
       registry_);
@@ -80,6 +80,8 @@ void MainWindow::FormCreate() {
       platform::win32::ExecutablePath());
   BindWizardEvents();
   applications_->on_selection_changed = [this] { wizard_->FirstPageChanged(); };
+  applications_->can_restore = [this](const std::string& id) { return wizard_->CanRestore(id); };
+  applications_->on_restore = [this](const std::string& id) { wizard_->RestoreLastUninstall(id); };
   // A pending monitoring brings its own targets.
   wizard_->Resume();
   CopySettingsToControls();
@@ -276,7 +278,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return GetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_NOTIFY: {
       LRESULT result = 0;
-      if (applications_ && applications_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
+      if (applications_ &&
+          applications_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
         return result;
       if (tree_view_page_ &&
           tree_view_page_->OnNotify(*reinterpret_cast<const NMHDR*>(lparam), &result))
@@ -284,8 +287,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     }
     case WM_CONTEXTMENU:
-      if (applications_ && applications_->OnContextMenu(reinterpret_cast<HWND>(wparam),
-                                                         {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))
+      if (applications_ &&
+          applications_->OnContextMenu(reinterpret_cast<HWND>(wparam),
+                                       {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}))
         return 0;
       if (tree_view_page_ &&
           tree_view_page_->OnContextMenu(reinterpret_cast<HWND>(wparam),
@@ -341,9 +345,9 @@ void MainWindow::OnHelpKey(bool shift, HWND focused) {
   const platform::Status opened = OpenUserGuide(
       context_.program_folder, translator ? translator->LanguageCode() : "en", &missing);
   if (opened.ok()) return;
-  SetStatus(missing.empty() ? opened.ToString()
-                            : i18n::Translate("RS_GUIDE_MISSING", "The user guide is missing: ") +
-                                  missing);
+  SetStatus(missing.empty()
+                ? opened.ToString()
+                : i18n::Translate("RS_GUIDE_MISSING", "The user guide is missing: ") + missing);
 }
 
 bool MainWindow::OfferWhatsThis(POINT at) {
@@ -382,7 +386,8 @@ void MainWindow::JustOneStartInstance() {
 
 void MainWindow::MinimizeToNotificationArea() {
   // Without an icon to come back by, the window stays on the taskbar.
-  if (!notification_icon_ || !notification_icon_->Show(platform::win32::ToWide(settings::kAppTitle)))
+  if (!notification_icon_ ||
+      !notification_icon_->Show(platform::win32::ToWide(settings::kAppTitle)))
     return;
   ShowWindow(hwnd(), SW_HIDE);
 }
@@ -411,8 +416,9 @@ void MainWindow::OnNotificationIcon(UINT mouse_message) {
   GetCursorPos(&cursor);
   // The menu closes when the user clicks elsewhere only if the window is in front.
   SetForegroundWindow(hwnd());
-  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
-      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, cursor.x, cursor.y, 0, hwnd(), nullptr));
+  const UINT chosen =
+      static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                       cursor.x, cursor.y, 0, hwnd(), nullptr));
   DestroyMenu(menu);
   if (chosen == kRestore) RestoreFromNotificationArea();
   if (chosen == kExit) {

@@ -157,6 +157,8 @@ class MainWindow : public Form, private wizard::WizardView {
   void CloseWindow() override;
   void ShowError(std::string_view text) override;
   wizard::Answer Ask(std::string_view question, bool with_cancel) override;
+  wizard::UninstallAnswer AskUninstall(std::string_view question) override;
+  void ShowActions(const std::vector<std::string>& actions) override;
 
   // The notification area while minimised.
   void MinimizeToNotificationArea();

@@ -144,6 +144,7 @@ void MainWindow::CreateFirstPage() {
   // The list's context menu: components without windows, for the language files.
   AddNonWindowed("pmiDelete", kCaption, "&Delete");
   AddNonWindowed("pmiRename", kCaption, "Rena&me");
+  AddNonWindowed("pmiUndoUninstall", kCaption, "Restore &last uninstall");
 
   // Install is chosen at start: the list waits, greyed, until uninstall is.
   SetChecked(*install_choice_, true);

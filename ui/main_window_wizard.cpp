@@ -10,6 +10,7 @@
 
 #include "i18n/translator.h"
 #include "platform/win32/wide_text.h"
+#include "ui/actions_dialog.h"
 #include "ui/edit_filter.h"
 #include "ui/elevation.h"
 #include "ui/main_window.h"
@@ -58,9 +59,9 @@ void MainWindow::BindWizardEvents() {
   OnClick(*install_choice_, [this] { wizard_->InstallChoiceChanged(); });
   OnClick(*uninstall_choice_, [this] { wizard_->InstallChoiceChanged(); });
   OnChange(*identifier_edit_, [this] { wizard_->FirstPageChanged(); });
-  for (Component* box : {hkcr_check_, hklm_check_, hku_check_, hkcu_check_, hkcc_check_,
-                         windows_folder_check_, program_files_check_, system_partition_check_,
-                         other_folders_check_}) {
+  for (Component* box :
+       {hkcr_check_, hklm_check_, hku_check_, hkcu_check_, hkcc_check_, windows_folder_check_,
+        program_files_check_, system_partition_check_, other_folders_check_}) {
     OnClick(*box, [this] { wizard_->TargetsChanged(); });
   }
   for (Component* mode :
@@ -74,8 +75,8 @@ void MainWindow::BindWizardEvents() {
 void MainWindow::OnBrowseClick() {
   wchar_t file[MAX_PATH] = {};
   const std::wstring title = ToWide(i18n::Translate("RS_SEARCH", "Search"));
-  const std::wstring filter = DialogFilter(i18n::Translate(
-      "RS_SETUP_FILTER", "Applications (*.exe)|*.exe|All files (*.*)|*.*"));
+  const std::wstring filter = DialogFilter(
+      i18n::Translate("RS_SETUP_FILTER", "Applications (*.exe)|*.exe|All files (*.*)|*.*"));
   const std::wstring folder = ToWide(context_.settings.last_setup_folder);
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
@@ -164,16 +165,11 @@ void MainWindow::SetIdentifier(std::string_view text) {
 }
 
 wizard::TargetBoxes MainWindow::Targets() {
-  return {IsChecked(*hkcr_check_),
-          IsChecked(*hklm_check_),
-          IsChecked(*hku_check_),
-          IsChecked(*hkcu_check_),
-          IsChecked(*hkcc_check_),
-          IsChecked(*windows_folder_check_),
-          IsChecked(*program_files_check_),
-          IsChecked(*system_partition_check_),
-          IsChecked(*other_folders_check_),
-          other_folders_edit_->Text()};
+  return {IsChecked(*hkcr_check_),          IsChecked(*hklm_check_),
+          IsChecked(*hku_check_),           IsChecked(*hkcu_check_),
+          IsChecked(*hkcc_check_),          IsChecked(*windows_folder_check_),
+          IsChecked(*program_files_check_), IsChecked(*system_partition_check_),
+          IsChecked(*other_folders_check_), other_folders_edit_->Text()};
 }
 
 void MainWindow::ShowTargets(const wizard::TargetBoxes& boxes, bool enabled, bool lock_folders) {
@@ -340,6 +336,19 @@ wizard::Answer MainWindow::Ask(std::string_view question, bool with_cancel) {
   if (result == MessageButtonResult(MessageButton::kYes)) return wizard::Answer::kYes;
   if (result == MessageButtonResult(MessageButton::kNo) || !with_cancel) return wizard::Answer::kNo;
   return wizard::Answer::kCancel;
+}
+
+wizard::UninstallAnswer MainWindow::AskUninstall(std::string_view question) {
+  const int result =
+      CustomMessageDlg(question, MessageKind::kConfirmation,
+                       {MessageButton::kYes, MessageButton::kNo, MessageButton::kShowActions});
+  if (result == kResultYes) return wizard::UninstallAnswer::kYes;
+  if (result == kResultShowActions) return wizard::UninstallAnswer::kShowActions;
+  return wizard::UninstallAnswer::kNo;
+}
+
+void MainWindow::ShowActions(const std::vector<std::string>& actions) {
+  ShowActionsDialog(hwnd(), actions);
 }
 
 }  // namespace cvn::ui

@@ -75,6 +75,8 @@ std::string ButtonCaption(MessageButton button) {
       return i18n::Translate("RS_DLG_NOTOALL", "NoToAll");
     case MessageButton::kYesToAll:
       return i18n::Translate("RS_DLG_YESTOALL", "YesToAll");
+    case MessageButton::kShowActions:
+      return i18n::Translate("RS_DLG_SHOWACTIONS", "Show what will be done");
   }
   return {};
 }
@@ -391,8 +393,8 @@ class MessageBoxWindow {
 
 int MessageButtonResult(MessageButton button) {
   static constexpr int kResults[kMessageButtonCount] = {
-      kResultYes,   kResultNo,     kResultOk,  kResultCancel,  kResultAbort,
-      kResultRetry, kResultIgnore, kResultAll, kResultNoToAll, kResultYesToAll};
+      kResultYes,    kResultNo,  kResultOk,      kResultCancel,   kResultAbort,      kResultRetry,
+      kResultIgnore, kResultAll, kResultNoToAll, kResultYesToAll, kResultShowActions};
   return kResults[static_cast<int>(button)];
 }
 

@@ -21,18 +21,19 @@ enum class MessageKind : uint8_t {
 
 // The buttons, in the order the box lays them out from left to right.
 enum class MessageButton : uint8_t {
-  kYes,       // result 6
-  kNo,        // 7
-  kOk,        // 1
-  kCancel,    // 2
-  kAbort,     // 3
-  kRetry,     // 4
-  kIgnore,    // 5
-  kAll,       // 8
-  kNoToAll,   // 9
-  kYesToAll,  // 10
+  kYes,          // result 6
+  kNo,           // 7
+  kOk,           // 1
+  kCancel,       // 2
+  kAbort,        // 3
+  kRetry,        // 4
+  kIgnore,       // 5
+  kAll,          // 8
+  kNoToAll,      // 9
+  kYesToAll,     // 10
+  kShowActions,  // 11, "Show what will be done"
 };
-inline constexpr int kMessageButtonCount = 10;
+inline constexpr int kMessageButtonCount = 11;
 
 // A set of buttons: {MessageButton::kYes, MessageButton::kNo}.
 class MessageButtons {

@@ -32,6 +32,8 @@ inline constexpr int kResultNo = 7;
 inline constexpr int kResultAll = 8;
 inline constexpr int kResultNoToAll = 9;
 inline constexpr int kResultYesToAll = 10;
+// A result of the program's own: "Show what will be done".
+inline constexpr int kResultShowActions = 11;
 
 // Shows `dialog`, gives `focus` (may be null) the keyboard focus and
 // dispatches this thread's messages until `ended` holds or the dialog is

@@ -314,17 +314,21 @@ HMENU MonitoredListView::MakeMenu() const {
     int id;
     const char* name;
     const char* english;
+    bool enabled;
   };
-  static constexpr Item kItems[] = {{kMonitoredMenuDelete, "pmiDelete", "&Delete"},
-                                    {kMonitoredMenuRename, "pmiRename", "Rena&me"}};
-  const bool enabled = SelectedRow() >= 0;
+  const std::optional<std::string> selected = SelectedIdentifier();
+  const Item items[] = {{kMonitoredMenuDelete, "pmiDelete", "&Delete", selected.has_value()},
+                        {kMonitoredMenuRename, "pmiRename", "Rena&me", selected.has_value()},
+                        {kMonitoredMenuRestore, "pmiUndoUninstall", "Restore &last uninstall",
+                         selected && can_restore && can_restore(*selected)}};
   HMENU menu = CreatePopupMenu();
-  for (const Item& item : kItems) {
+  for (const Item& item : items) {
     std::string caption = controls_.menu_caption ? controls_.menu_caption(item.name) : "";
     if (caption.empty()) caption = item.english;
     if (item.id == kMonitoredMenuDelete && caption.find('\t') == std::string::npos)
       caption += "\tDel";
-    AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), static_cast<UINT_PTR>(item.id),
+    if (item.id == kMonitoredMenuRestore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (item.enabled ? 0 : MF_GRAYED), static_cast<UINT_PTR>(item.id),
                 ToWide(caption).c_str());
   }
   return menu;
@@ -355,6 +359,10 @@ void MonitoredListView::RunMenuCommand(int id) {
       break;
     case kMonitoredMenuRename:
       RenameSelected();
+      break;
+    case kMonitoredMenuRestore:
+      if (const std::optional<std::string> selected = SelectedIdentifier(); selected && on_restore)
+        on_restore(*selected);
       break;
     default:
       break;

@@ -32,6 +32,7 @@ namespace cvn::ui {
 enum MonitoredMenuItem : int {
   kMonitoredMenuDelete = 1,
   kMonitoredMenuRename,
+  kMonitoredMenuRestore,
 };
 
 class MonitoredListView {
@@ -110,6 +111,10 @@ class MonitoredListView {
 
   // The selection changed (lvCvnFilesSelectItem).
   std::function<void()> on_selection_changed;
+  // "Restore last uninstall": offered for an application that `can_restore`
+  // says has an uninstall to put back; `on_restore` puts it back.
+  std::function<bool(const std::string&)> can_restore;
+  std::function<void(const std::string&)> on_restore;
 
  private:
   int ColumnCount() const;

@@ -80,6 +80,7 @@ void Wizard::Resume() {
   switch (pending_.Read(&continuation)) {
     case monitoring::PendingMonitoring::State::kNone:
       view_.FillApplications();
+      OfferUnfinishedUninstall();
       return;
     case monitoring::PendingMonitoring::State::kDamaged:
       // Nothing can be finished from it: it goes, and the user learns why.

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "platform/text.h"
+#include "uninstall/uninstall_backup.h"
+#include "uninstall/uninstall_plan.h"
 #include "uninstall/uninstaller.h"
 #include "wizard/wizard.h"
 #include "wizard/wizard_texts.h"
@@ -26,7 +28,8 @@ bool InsideFolder(std::string_view path, std::string_view folder) {
 }  // namespace
 
 bool NeedsAdministrator(const changes::ChangeTree& tree, std::string_view profile_folder) {
-  for (NodeId node = tree.Top(); node != changes::kNoNode; node = tree.NextInSubtree(node, tree.Top())) {
+  for (NodeId node = tree.Top(); node != changes::kNoNode;
+       node = tree.NextInSubtree(node, tree.Top())) {
     const changes::ChangeRecord& data = tree.Data(node);
     if (changes::IsRegistryChange(data.kind) && data.root_key != kCurrentUserHandle) return true;
     if (changes::IsFileSystemChange(data.kind) && !InsideFolder(data.path, profile_folder))
@@ -47,7 +50,10 @@ void Wizard::SetProgress(int percent) {
 
 void Wizard::LoadSelectedApplication() {
   const std::string identifier = view_.SelectedApplication();
-  if (identifier.empty()) return;
+  if (!identifier.empty()) LoadApplication(identifier);
+}
+
+void Wizard::LoadApplication(const std::string& identifier) {
   view_.SetProgress(0, 100);
   context_.current_identifier = identifier;
   view_.SetCaption(PathCaption(identifier, true));
@@ -59,6 +65,7 @@ void Wizard::LoadSelectedApplication() {
     view_.SetCaption("Corvane");
     view_.RemoveSelectedApplication();
     FirstPageChanged();
+    unfinished_backup_.clear();  // offered again at the next start
     return;
   }
   view_.EnableNext(false);
@@ -81,8 +88,8 @@ void Wizard::OnLoadEnded() {
       break;
     case ProgramState::kStopRequested:
       tree_.Reset();
-      view_.SetStatus(Text("RS_CHOOSE_IDENTIFIER",
-                           "Choose the application identifier to uninstall or view."));
+      view_.SetStatus(
+          Text("RS_CHOOSE_IDENTIFIER", "Choose the application identifier to uninstall or view."));
       view_.SetCaption("Corvane");
       break;
     default:
@@ -101,6 +108,10 @@ void Wizard::OnLoadEnded() {
   view_.EnableNext(true);
   if (close_when_stopped_) {
     view_.CloseWindow();
+  } else if (!unfinished_backup_.empty()) {
+    // An interrupted uninstall the user chose to finish: no more questions.
+    if (uninstalling_path_) RunUninstall();
+    unfinished_backup_.clear();
   } else if (uninstalling_path_ && !view_.Elevated()) {
     OfferElevation();
   }
@@ -123,16 +134,35 @@ void Wizard::OfferElevation() {
 
 void Wizard::StartUninstall() {
   if (!AskSaveChanges()) return;
-  std::string question = WithArgument(
-      Text("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?"),
-      context_.current_identifier);
+  std::string question =
+      WithArgument(Text("RS_ASK_UNINSTALL", "Are you sure you want to uninstall '%s' ?"),
+                   context_.current_identifier);
   if (!view_.Elevated() && NeedsAdministrator(tree_, view_.UserProfileFolder())) {
     question = Text("RS_NOT_ELEVATED",
                     "Without administrator rights the changes outside your user profile will "
                     "fail and stay.") +
                "\n" + question;
   }
-  if (view_.Ask(question, false) != Answer::kYes) return;
+  if (ConfirmUninstall(question)) RunUninstall();
+}
+
+bool Wizard::ConfirmUninstall(std::string_view question) {
+  for (;;) {
+    switch (view_.AskUninstall(question)) {
+      case UninstallAnswer::kYes:
+        return true;
+      case UninstallAnswer::kShowActions:
+        view_.ShowActions(uninstall::ListUninstallActions(
+            settings_, context_.loaded_change_counts, tree_, {registry_, fs_, shell_},
+            context_.program_folder, context_.current_identifier));
+        break;
+      case UninstallAnswer::kNo:
+        return false;
+    }
+  }
+}
+
+void Wizard::RunUninstall() {
   view_.StartLog();
   ShowPage(Page::kLog);
   view_.EnableBack(false);
@@ -140,16 +170,69 @@ void Wizard::StartUninstall() {
   view_.ShowStop(true);
   log_ = std::make_unique<uninstall::UninstallLog>(settings_, view_);
   SetState(ProgramState::kUninstalling);
-  Run(new uninstall::Uninstaller(context_, tree_, {registry_, fs_, shell_}, *log_, view_, clock_,
-                                 dispatcher_, context_.current_identifier),
-      &Wizard::OnUninstallEnded);
+  auto* engine = new uninstall::Uninstaller(context_, tree_, {registry_, fs_, shell_}, *log_, view_,
+                                            clock_, dispatcher_, context_.current_identifier);
+  if (!unfinished_backup_.empty()) engine->ContinueBackup(unfinished_backup_);
+  Run(engine, &Wizard::OnUninstallEnded);
+}
+
+void Wizard::OfferUnfinishedUninstall() {
+  const std::vector<uninstall::UnfinishedUninstall> unfinished =
+      uninstall::FindUnfinishedUninstalls(fs_, context_.program_folder);
+  if (unfinished.empty()) return;
+  // One at a time: the others are offered at the following starts.
+  const uninstall::UnfinishedUninstall& run = unfinished.front();
+  const std::string question = WithArgument(
+      Text("RS_ASK_UNFINISHED",
+           "The uninstall of '%s' was interrupted before its end.\n"
+           "Yes finishes it, No puts back what it did; Cancel asks again at the next start."),
+      run.identifier);
+  switch (view_.Ask(question, true)) {
+    case Answer::kYes:
+      unfinished_backup_ = run.folder;
+      LoadApplication(run.identifier);
+      break;
+    case Answer::kNo:
+      ReportPutBack(run.identifier, uninstall::PutBackAndRemove(fs_, registry_, run.folder));
+      break;
+    default:
+      break;
+  }
+}
+
+bool Wizard::CanRestore(std::string_view identifier) const {
+  return uninstall::HasUninstallBackup(fs_, context_.program_folder, identifier);
+}
+
+void Wizard::RestoreLastUninstall(const std::string& identifier) {
+  if (identifier.empty() || !CanRestore(identifier)) return;
+  const std::string question = WithArgument(
+      Text("RS_ASK_RESTORE", "Put back everything the last uninstall of '%s' removed or changed ?"),
+      identifier);
+  if (view_.Ask(question, false) != Answer::kYes) return;
+  ReportPutBack(identifier, uninstall::RestoreLastUninstall(fs_, registry_, context_.program_folder,
+                                                            identifier));
+}
+
+void Wizard::ReportPutBack(const std::string& identifier, const uninstall::RestoreReport& report) {
+  if (report.ok()) {
+    view_.SetStatus(WithArgument(
+        Text("RS_PUT_BACK", "Everything the uninstall of '%s' removed or changed is back."),
+        identifier));
+    return;
+  }
+  std::string text = WithArgument(
+      Text("RS_NOT_PUT_BACK",
+           "Not everything the uninstall of '%s' removed or changed could be put back:"),
+      identifier);
+  for (const std::string& failure : report.failures) text += "\n" + failure;
+  view_.ShowError(text);
 }
 
 void Wizard::OnUninstallEnded() {
   // Reports the end in the log, stamps the state and gives the window its
   // controls back; a Log.txt that cannot be written is said in the status line.
-  const platform::Status written =
-      uninstall::WriteLogFile({context_, fs_, clock_}, *log_, view_);
+  const platform::Status written = uninstall::WriteLogFile({context_, fs_, clock_}, *log_, view_);
   if (!written.ok())
     view_.SetStatus(uninstall::LogFilePath(context_.program_folder) + ": " + written.ToString());
   if (close_when_stopped_) view_.CloseWindow();

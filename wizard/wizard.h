@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "changes/archive_loader.h"
 #include "changes/change_tree.h"
@@ -24,6 +25,7 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "settings/settings.h"
+#include "uninstall/uninstall_backup.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
 
@@ -32,6 +34,8 @@ namespace cvn::wizard {
 enum class Page { kFirst, kTargets, kRun, kTree, kLog };
 enum class RunMode { kOneApplication, kSeveralApplications, kDuringThisScreen };
 enum class Answer { kYes, kNo, kCancel };
+// The uninstall question's answers; kShowActions: "Show what will be done".
+enum class UninstallAnswer { kYes, kNo, kShowActions };
 
 // The nine target check boxes and the other folders' text.
 struct TargetBoxes {
@@ -109,6 +113,11 @@ class WizardView : public uninstall::UninstallView {
 
   virtual void ShowError(std::string_view text) = 0;
   virtual Answer Ask(std::string_view question, bool with_cancel) = 0;
+  // The uninstall question: Yes, No or "Show what will be done".
+  virtual UninstallAnswer AskUninstall(std::string_view question) = 0;
+  // The actions an uninstall would take, one a line, until the user closes
+  // them.
+  virtual void ShowActions(const std::vector<std::string>& actions) = 0;
 };
 
 // What the wizard's workers work on.
@@ -136,7 +145,9 @@ class Wizard final : public monitoring::ScanObserver, public changes::LoadProgre
 
   // At start-up: a pending monitoring resumes on the tree page; a damaged
   // continuation file is reported in the status line and removed. Without
-  // one, the list of monitored applications is filled.
+  // one, the list of monitored applications is filled, and an uninstall
+  // that a crash or a power cut interrupted is offered to be finished (Yes)
+  // or rolled back (No); Cancel leaves it for the next start.
   void Resume();
 
   void Next();
@@ -156,6 +167,10 @@ class Wizard final : public monitoring::ScanObserver, public changes::LoadProgre
   void TargetsChanged();
   // A run mode was chosen.
   void RunModeChanged();
+  // The list's "Restore last uninstall": whether the application has an
+  // uninstall to put back, and, after asking, putting it back.
+  bool CanRestore(std::string_view identifier) const;
+  void RestoreLastUninstall(const std::string& identifier);
   // The setup path was edited: with one application chosen, Next follows.
   void SetupPathChanged();
   // A file dropped on the first page names the application and its setup;
@@ -173,9 +188,17 @@ class Wizard final : public monitoring::ScanObserver, public changes::LoadProgre
  private:
   // The uninstall path (uninstall_path.cpp).
   void LoadSelectedApplication();
+  void LoadApplication(const std::string& identifier);
   void OnLoadEnded();
   void OfferElevation();
   void StartUninstall();
+  // Asks the uninstall question until it is answered Yes or No, showing
+  // the actions when asked to; true on Yes.
+  bool ConfirmUninstall(std::string_view question);
+  void RunUninstall();
+  void OfferUnfinishedUninstall();
+  // Tells how putting back what an uninstall of `identifier` did went.
+  void ReportPutBack(const std::string& identifier, const uninstall::RestoreReport& report);
   void OnUninstallEnded();
   void BackToList();
   // Asks "Save the changes ?" when the tree was edited; false on Cancel.
@@ -213,11 +236,13 @@ class Wizard final : public monitoring::ScanObserver, public changes::LoadProgre
   changes::ChangeTree& tree_;
   monitoring::PendingMonitoring pending_;
   std::string executable_;
-  threads::WorkerThread* running_ = nullptr;  // frees itself when it ends
+  threads::WorkerThread* running_ = nullptr;      // frees itself when it ends
   std::unique_ptr<uninstall::UninstallLog> log_;  // of the last uninstall
   Page page_ = Page::kFirst;
   bool uninstalling_path_ = false;  // the tree shows a loaded archive
   bool close_when_stopped_ = false;
+  // The backup of an interrupted uninstall that the loading archive finishes.
+  std::string unfinished_backup_;
 };
 
 }  // namespace cvn::wizard

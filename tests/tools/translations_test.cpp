@@ -98,7 +98,7 @@ TEST_P(TranslationTest, HoldsTheTemplatesKeysWithItsMarksAndUniqueAccessKeys) {
       {"btnPrint", "tree"},     {"btnExport", "tree"},    {"btnExpand", "tree"},
       {"btnCollapse", "tree"},  {"sbString", "tree"},     {"sbHexa", "tree"},
       {"pmiRestore", "tray menu"}, {"pmiExit", "tray menu"},
-      {"pmiDelete", "list menu"}, {"pmiRename", "list menu"},
+      {"pmiDelete", "list menu"}, {"pmiRename", "list menu"}, {"pmiUndoUninstall", "list menu"},
       {"pmiWhatsThis", "help menu"}};
   const auto groups_of = [](std::string_view key) -> std::vector<std::string> {
     const std::string_view name = key.substr(key.find('/') + 1, key.find('.') - key.find('/') - 1);

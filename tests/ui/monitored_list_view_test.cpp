@@ -179,6 +179,7 @@ class MonitoredListViewTest : public testing::WindowTest {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
       wchar_t text[64] = {};
       GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+      if (text[0] == 0) continue;  // a separator
       items.push_back(platform::win32::ToUtf8(text) +
                       (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED ? " (grey)" : ""));
     }
@@ -306,9 +307,18 @@ TEST_F(MonitoredListViewTest, RenameKeepsTheRowAndRefusesTheNameOfAnotherArchive
 
 TEST_F(MonitoredListViewTest, DeleteAsksFirstAndRemovesTheArchiveOnlyOnYes) {
   view_->Refresh();
-  EXPECT_EQ(Menu(), (std::vector<std::string>{"&L\303\266schen\tDel (grey)", "Rena&me (grey)"}));
+  EXPECT_EQ(Menu(), (std::vector<std::string>{"&L\303\266schen\tDel (grey)", "Rena&me (grey)",
+                                              "Restore &last uninstall (grey)"}));
   Select(2);
-  EXPECT_EQ(Menu(), (std::vector<std::string>{"&L\303\266schen\tDel", "Rena&me"}));
+  EXPECT_EQ(Menu(), (std::vector<std::string>{"&L\303\266schen\tDel", "Rena&me",
+                                              "Restore &last uninstall (grey)"}));
+  // "Restore last uninstall" for an application with an uninstall to put back.
+  std::string restored;
+  view_->can_restore = [](const std::string& id) { return id == "Gamma"; };
+  view_->on_restore = [&](const std::string& id) { restored = id; };
+  EXPECT_EQ(Menu().back(), "Restore &last uninstall");
+  view_->RunMenuCommand(kMonitoredMenuRestore);
+  EXPECT_EQ(restored, "Gamma");
 
   // The Del key asks too; No keeps everything.
   std::wstring question;

@@ -4,8 +4,13 @@
 // administrator rights.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "tests/support/bytes.h"
 #include "tests/wizard/wizard_test_support.h"
+#include "uninstall/uninstall_backup.h"
 
 namespace cvn::wizard {
 namespace {
@@ -31,10 +36,37 @@ class UninstallPathTest : public testing::WizardTest {
     wizard_.InstallChoiceChanged();
   }
   // Loads "App" onto the tree page.
-  void Load() {
-    wizard_.Next();
+  void Load(Wizard& wizard) {
+    wizard.Next();
     PumpUntilEnded(ProgramState::kIdle);
-    ASSERT_EQ(wizard_.page(), Page::kTree);
+    ASSERT_EQ(wizard.page(), Page::kTree);
+  }
+  void Load() { Load(wizard_); }
+  // Loads "App" and uninstalls it, then makes the run look cut short by a
+  // power cut: its backup's journal loses its last line.
+  void UninstallAndInterrupt(Wizard& wizard) {
+    view_.selected = "App";
+    ASSERT_NO_FATAL_FAILURE(Load(wizard));
+    view_.answers = {Answer::kYes};
+    wizard.Next();
+    PumpUntilEnded(ProgramState::kUninstalled);
+    const std::vector<std::string> backups = uninstall::BackupFolders(fs_, "C:\\Cvn", "App");
+    ASSERT_FALSE(backups.empty());
+    const std::string manifest = backups.back() + "\\" + std::string(uninstall::kManifestName);
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(fs_.ReadFile(manifest, &data).ok());
+    std::string text(data.begin(), data.end());
+    ASSERT_TRUE(text.ends_with("\n"));
+    text.erase(text.rfind('\n', text.size() - 2) + 1);
+    ASSERT_TRUE(fs_.WriteFile(manifest, test::Bytes(text)).ok());
+    ASSERT_EQ(uninstall::FindUnfinishedUninstalls(fs_, "C:\\Cvn").size(), 1u);
+  }
+  // A new start of the window: a wizard on the same program folder.
+  std::unique_ptr<Wizard> Restart() {
+    context_.program_state = ProgramState::kIdle;
+    view_.questions.clear();
+    return std::make_unique<Wizard>(view_, settings_, context_, platform_, dispatcher_, tree_,
+                                    "C:\\Cvn\\corvane.exe");
   }
 };
 
@@ -145,6 +177,58 @@ TEST_F(UninstallPathTest, WithoutAdministratorRightsCorvaneOffersToStartAgainWit
   PumpUntilEnded(ProgramState::kIdle);
   EXPECT_EQ(view_.restarted_with, "App");
   EXPECT_TRUE(view_.closed);
+}
+
+// "Show what will be done" lists the actions and asks again; after the
+// uninstall, "Restore last uninstall" puts everything back.
+TEST_F(UninstallPathTest, TheActionsCanBeSeenFirstAndTheUninstallIsPutBackOnRequest) {
+  ASSERT_NO_FATAL_FAILURE(Load());
+  EXPECT_FALSE(wizard_.CanRestore("App"));
+  view_.answers = {Answer::kCancel, Answer::kYes};  // Show what will be done, then Yes
+  wizard_.Next();
+  EXPECT_EQ(view_.questions.size(), 2u) << "asked again after the list";
+  EXPECT_EQ(view_.actions, std::vector<std::string>{"DELETING FILE: C:\\Box\\app.txt"});
+  PumpUntilEnded(ProgramState::kUninstalled);
+  EXPECT_FALSE(Exists("C:\\Box\\app.txt"));
+
+  ASSERT_TRUE(wizard_.CanRestore("App"));
+  view_.answers = {Answer::kNo};
+  wizard_.RestoreLastUninstall("App");
+  EXPECT_FALSE(Exists("C:\\Box\\app.txt")) << "No puts nothing back";
+  view_.answers = {Answer::kYes};
+  wizard_.RestoreLastUninstall("App");
+  EXPECT_TRUE(Exists("C:\\Box\\app.txt"));
+  EXPECT_EQ(view_.status, "Everything the uninstall of 'App' removed or changed is back.");
+  EXPECT_FALSE(wizard_.CanRestore("App"));
+}
+
+// An uninstall cut short is offered at the next start: No rolls it back,
+// Yes finishes it, Cancel leaves it for later.
+TEST_F(UninstallPathTest, AnInterruptedUninstallIsRolledBackOrFinishedAtTheNextStart) {
+  ASSERT_NO_FATAL_FAILURE(UninstallAndInterrupt(wizard_));
+  std::unique_ptr<Wizard> wizard = Restart();
+  view_.answers = {Answer::kCancel};
+  wizard->Resume();
+  ASSERT_EQ(view_.questions.size(), 1u);
+  EXPECT_TRUE(view_.questions[0].starts_with("The uninstall of 'App' was interrupted"));
+  EXPECT_EQ(uninstall::FindUnfinishedUninstalls(fs_, "C:\\Cvn").size(), 1u);
+
+  wizard = Restart();
+  view_.answers = {Answer::kNo};
+  wizard->Resume();
+  EXPECT_TRUE(Exists("C:\\Box\\app.txt")) << "rolled back";
+  EXPECT_TRUE(uninstall::FindUnfinishedUninstalls(fs_, "C:\\Cvn").empty());
+
+  ASSERT_NO_FATAL_FAILURE(UninstallAndInterrupt(*wizard));
+  ASSERT_TRUE(fs_.WriteFile("C:\\Box\\app.txt", test::Bytes("app")).ok());  // as if not yet done
+  wizard = Restart();
+  view_.answers = {Answer::kYes};
+  wizard->Resume();
+  EXPECT_EQ(view_.questions.size(), 1u) << "finishing asks nothing more";
+  PumpUntilEnded(ProgramState::kUninstalled);
+  EXPECT_EQ(wizard->page(), Page::kLog);
+  EXPECT_FALSE(Exists("C:\\Box\\app.txt"));
+  EXPECT_TRUE(uninstall::FindUnfinishedUninstalls(fs_, "C:\\Cvn").empty());
 }
 
 TEST(NeedsAdministratorTest, OnlyTheUsersOwnRegistryAndProfileAreHis) {

@@ -82,6 +82,19 @@ class RecordingView final : public WizardView {
     return answer;
   }
 
+  // Show what will be done, when the next answer is Cancel.
+  UninstallAnswer AskUninstall(std::string_view question) override {
+    switch (Ask(question, false)) {
+      case Answer::kYes:
+        return UninstallAnswer::kYes;
+      case Answer::kCancel:
+        return UninstallAnswer::kShowActions;
+      default:
+        return UninstallAnswer::kNo;
+    }
+  }
+  void ShowActions(const std::vector<std::string>& shown) override { actions = shown; }
+
   Page page = Page::kFirst;
   std::string status, caption, identifier = "App", setup_path;
   bool next = false, back = false, stop = false, targets_enabled = false, folders_locked = false;
@@ -93,7 +106,7 @@ class RecordingView final : public WizardView {
   int progress_max = 0, changes_shown = 0;
   TargetBoxes boxes;
   RunMode mode = RunMode::kOneApplication;
-  std::vector<std::string> errors, questions;
+  std::vector<std::string> errors, questions, actions;
   std::deque<Answer> answers;
 };
 
