@@ -101,8 +101,8 @@ LRESULT ChangesTreeView::HandleListMessage(HWND hwnd, UINT message, WPARAM wpara
       // The window gives all its controls its font; the tree keeps its own.
       if (rows_font_ != nullptr) {
         DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(rows_font_), lparam);
-        SendMessageW(ListView_GetHeader(hwnd), WM_SETFONT,
-                     reinterpret_cast<WPARAM>(header_font_), lparam);
+        SendMessageW(ListView_GetHeader(hwnd), WM_SETFONT, reinterpret_cast<WPARAM>(header_font_),
+                     lparam);
         return 0;
       }
       break;
@@ -110,7 +110,7 @@ LRESULT ChangesTreeView::HandleListMessage(HWND hwnd, UINT message, WPARAM wpara
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
       OnMouseDown({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, message == WM_LBUTTONDBLCLK,
-                        message == WM_RBUTTONDOWN);
+                  message == WM_RBUTTONDOWN);
       return 0;
     case WM_MOUSEMOVE:
       OnMouseMove({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
