@@ -245,7 +245,7 @@ SnapshotNode* RegistryScanner::ReadInBulk(RootKey root, const std::string& path,
     // A volatile key saves as an empty file: its own values are missing.
     if (counted && info.value_count != CountValues(*hive, hive->Root()))
       return Walk(root, path, name, parent, sink);
-    return Emit(*hive, hive->Root(), root, path, live.get(),
+    return Emit(*hive, hive->Root(), root, path, name, live.get(),
                 counted ? &info.subkey_count : nullptr, sink);
   }
   if (splits == kMostSplits) return Walk(root, path, name, parent, sink);
@@ -273,11 +273,10 @@ SnapshotNode* RegistryScanner::ReadInBulk(RootKey root, const std::string& path,
 }
 
 SnapshotNode* RegistryScanner::Emit(const SavedHive& hive, const SavedKey& saved, RootKey root,
-                                    const std::string& path, platform::RegKey* live,
-                                    const uint32_t* live_count, Sink& sink) {
-  const size_t last = path.rfind('\\');
-  SnapshotNode* node =
-      sink.Key(path, last == std::string::npos ? path : std::string_view(path).substr(last + 1));
+                                    const std::string& path, std::string_view name,
+                                    platform::RegKey* live, const uint32_t* live_count,
+                                    Sink& sink) {
+  SnapshotNode* node = sink.Key(path, name);
   if (scope_.IsClosed(root, path)) return node;
   SavedValues values(sink, node, path, control_);
   hive.ReadValues(saved, values);
@@ -298,10 +297,10 @@ SnapshotNode* RegistryScanner::Emit(const SavedHive& hive, const SavedKey& saved
   // live enumeration gives the keys and their order; those the file has are
   // read from it, the others walked.
   const SavedKey* unmatched = saved.first_child;
-  std::string name;
-  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*live, i, &name).ok(); ++i) {
+  std::string subkey;
+  for (uint32_t i = 0; !control_.Terminated() && registry_.EnumKey(*live, i, &subkey).ok(); ++i) {
     const SavedKey* match = unmatched;
-    while (match != nullptr && match->name != name) match = match->next;
+    while (match != nullptr && match->name != subkey) match = match->next;
     SnapshotNode* child;
     if (match != nullptr) {
       unmatched = match->next;
@@ -309,7 +308,7 @@ SnapshotNode* RegistryScanner::Emit(const SavedHive& hive, const SavedKey& saved
       const bool counted = registry_.EnumKeySubkeyCount(*live, i, &count).ok();
       child = EmitChild(hive, *match, root, path, live, counted ? &count : nullptr, sink);
     } else {
-      child = Walk(root, SubkeyPath(path, name), name, live, sink);
+      child = Walk(root, SubkeyPath(path, subkey), subkey, live, sink);
     }
     sink.Child(node, child);
     control_.CheckPause();
@@ -334,7 +333,8 @@ SnapshotNode* RegistryScanner::EmitChild(const SavedHive& hive, const SavedKey& 
     if (!registry_.OpenSubKey(*parent_live, child.name, platform::KeyAccess::kRead, &live).ok())
       live.reset();
   }
-  return Emit(hive, child, root, path, live.get(), live != nullptr ? live_count : nullptr, sink);
+  return Emit(hive, child, root, path, child.name, live.get(),
+              live != nullptr ? live_count : nullptr, sink);
 }
 
 }  // namespace cvn::snapshot

@@ -109,7 +109,7 @@ class RegistryScanner {
   // unknown): where that differs from the saved one, the live enumeration
   // decides and subkeys missing from the file are walked.
   SnapshotNode* Emit(const SavedHive& hive, const SavedKey& saved, platform::RootKey root,
-                     const std::string& path, platform::RegKey* live,
+                     const std::string& path, std::string_view name, platform::RegKey* live,
                      const uint32_t* live_count, Sink& sink);
   SnapshotNode* EmitChild(const SavedHive& hive, const SavedKey& child, platform::RootKey root,
                           const std::string& parent_path, platform::RegKey* parent_live,
