@@ -63,6 +63,10 @@ class RegistryScanner::Sink {
   virtual void Child(SnapshotNode* parent, SnapshotNode* child) = 0;
   // About `bytes` bytes of records follow.
   virtual void Expect(size_t bytes) { (void)bytes; }
+  // Remembers where the records end, and drops those written since. (The
+  // tree form drops nothing: a node that is not linked is not in the tree.)
+  virtual void MarkEnd() {}
+  virtual void CutBackToMark() {}
 };
 
 class RegistryScanner::StoreSink final : public Sink {
@@ -78,9 +82,12 @@ class RegistryScanner::StoreSink final : public Sink {
   }
   void Child(SnapshotNode*, SnapshotNode*) override {}
   void Expect(size_t bytes) override { store_.Reserve(bytes); }
+  void MarkEnd() override { mark_ = store_.End(); }
+  void CutBackToMark() override { store_.CutBackTo(mark_); }
 
  private:
   SnapshotStore& store_;
+  SnapshotStore::Mark mark_;
 };
 
 class RegistryScanner::TreeSink final : public Sink {
@@ -224,10 +231,24 @@ SnapshotNode* RegistryScanner::ReadInBulk(RootKey root, const std::string& path,
                                           int splits, Sink& sink) {
   std::vector<uint8_t> bytes;
   if (registry_.SaveKey(root, path, &bytes).ok()) {
-    std::unique_ptr<SavedHive> hive;
+    // The values are decoded once, as they are written: a damaged one met
+    // on the way drops what was written from the file and walks the key.
+    sink.MarkEnd();
     try {
-      hive = ParseSavedHive(bytes);
+      const auto hive = ParseSavedHive(bytes, SavedHiveCheck::kKeysOnly);
+      // The records take about as many bytes as the saved file (pages of
+      // the room reserved are not touched until used).
+      sink.Expect(bytes.size());
+      const auto live = OpenForScan(root, path, parent, name);
+      platform::RegKeyInfo info;
+      const bool counted = live != nullptr && registry_.QueryInfoKey(*live, &info).ok();
+      // A volatile key saves as an empty file: its own values are missing.
+      if (counted && info.value_count != CountValues(*hive, hive->Root()))
+        return Walk(root, path, name, parent, sink);
+      return Emit(*hive, hive->Root(), root, path, name, live.get(),
+                  counted ? &info.subkey_count : nullptr, sink);
     } catch (const SavedHiveError& e) {
+      sink.CutBackToMark();
       if (on_notice) {
         std::string where(platform::RootKeyName(root));
         if (!path.empty()) where += "\\" + path;
@@ -236,17 +257,6 @@ SnapshotNode* RegistryScanner::ReadInBulk(RootKey root, const std::string& path,
       }
       return Walk(root, path, name, parent, sink);
     }
-    // The records take about as many bytes as the saved file (pages of the
-    // room reserved are not touched until used).
-    sink.Expect(bytes.size());
-    const auto live = OpenForScan(root, path, parent, name);
-    platform::RegKeyInfo info;
-    const bool counted = live != nullptr && registry_.QueryInfoKey(*live, &info).ok();
-    // A volatile key saves as an empty file: its own values are missing.
-    if (counted && info.value_count != CountValues(*hive, hive->Root()))
-      return Walk(root, path, name, parent, sink);
-    return Emit(*hive, hive->Root(), root, path, name, live.get(),
-                counted ? &info.subkey_count : nullptr, sink);
   }
   if (splits == kMostSplits) return Walk(root, path, name, parent, sink);
 

@@ -50,16 +50,20 @@ SavedHiveFormat DetectSavedHiveFormat(std::span<const uint8_t> bytes) {
   return SavedHiveFormat::kUnknown;
 }
 
-std::unique_ptr<SavedHive> ParseSavedHive(std::span<const uint8_t> bytes) {
+std::unique_ptr<SavedHive> ParseSavedHive(std::span<const uint8_t> bytes, SavedHiveCheck check) {
+  std::unique_ptr<SavedHive> hive;
   switch (DetectSavedHiveFormat(bytes)) {
     case SavedHiveFormat::kRegf:
-      return ParseRegfHive(bytes);
-    case SavedHiveFormat::kWineText:
-      return ParseWineTextHive(bytes);
-    case SavedHiveFormat::kUnknown:
+      hive = ParseRegfHive(bytes, SavedHiveCheck::kKeysOnly);
       break;
+    case SavedHiveFormat::kWineText:
+      hive = ParseWineTextHive(bytes, SavedHiveCheck::kKeysOnly);
+      break;
+    case SavedHiveFormat::kUnknown:
+      throw SavedHiveError("saved registry file of an unknown format");
   }
-  throw SavedHiveError("saved registry file of an unknown format");
+  if (check == SavedHiveCheck::kWhole) hive->CheckAllValues();
+  return hive;
 }
 
 namespace saved_hive_detail {

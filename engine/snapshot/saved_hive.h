@@ -11,8 +11,9 @@
 //
 // Parsing checks the whole file once, every value decoded, and throws
 // SavedHiveError on anything it cannot read; a SavedHive that was made is
-// then read without any further failure. No parser reads past its data,
-// whatever the input.
+// then read without any further failure. Asked to check the keys only, it
+// leaves the values to ReadValues, which then throws SavedHiveError itself.
+// No parser reads past its data, whatever the input.
 #pragma once
 
 #include <cstddef>
@@ -56,19 +57,20 @@ class SavedValueSink {
 class SavedHive {
  public:
   virtual ~SavedHive() = default;
+  // Every key's values decoded once into a sink that keeps nothing: a file
+  // that passes this reads without failure afterwards. Throws SavedHiveError.
+  void CheckAllValues();
   const SavedKey& Root() const { return *root_; }
   // Passes the values of `key` (a key of this hive) to `sink`. The texts and
-  // data passed are valid during the call only.
+  // data passed are valid during the call only. Throws SavedHiveError on a
+  // damaged value unless CheckAllValues passed.
   virtual void ReadValues(const SavedKey& key, SavedValueSink& sink) const = 0;
-  // Keys and values in the file, for measurements and checks.
+  // Keys and values in the file, for measurements and checks (counted by
+  // CheckAllValues).
   size_t KeyCount() const { return key_count_; }
   size_t ValueCount() const { return value_count_; }
 
  protected:
-  // Every key's values decoded once into a sink that keeps nothing: a file
-  // that passes this reads without failure afterwards.
-  void CheckAllValues();
-
   Arena arena_;
   SavedKey* root_ = nullptr;
   size_t key_count_ = 0;
@@ -76,12 +78,15 @@ class SavedHive {
 };
 
 enum class SavedHiveFormat { kUnknown, kWineText, kRegf };
+// How much parsing checks: the whole file, or its keys only.
+enum class SavedHiveCheck { kWhole, kKeysOnly };
 // The format the first bytes announce.
 SavedHiveFormat DetectSavedHiveFormat(std::span<const uint8_t> bytes);
 
 // Parses a saved file of either format. The hive refers to `bytes`, which
 // must outlive it. Throws SavedHiveError.
-std::unique_ptr<SavedHive> ParseSavedHive(std::span<const uint8_t> bytes);
+std::unique_ptr<SavedHive> ParseSavedHive(std::span<const uint8_t> bytes,
+                                          SavedHiveCheck check = SavedHiveCheck::kWhole);
 
 namespace saved_hive_detail {
 // UTF-16 code units to UTF-8 as the platform converts them: a pair of

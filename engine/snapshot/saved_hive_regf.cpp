@@ -103,7 +103,6 @@ void RegfHive::Parse() {
   root_ = Key(U32(bytes_, kRootCellAt), 0);
   seen_.clear();
   seen_.shrink_to_fit();
-  CheckAllValues();
 }
 
 std::span<const uint8_t> RegfHive::Cell(uint32_t offset, size_t least) const {
@@ -239,9 +238,10 @@ void RegfHive::ValueData(std::span<const uint8_t> vk, std::vector<uint8_t>& out)
 
 }  // namespace
 
-std::unique_ptr<SavedHive> ParseRegfHive(std::span<const uint8_t> bytes) {
+std::unique_ptr<SavedHive> ParseRegfHive(std::span<const uint8_t> bytes, SavedHiveCheck check) {
   auto hive = std::make_unique<RegfHive>(bytes);
   hive->Parse();
+  if (check == SavedHiveCheck::kWhole) hive->CheckAllValues();
   return hive;
 }
 

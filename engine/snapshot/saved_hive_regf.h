@@ -13,6 +13,7 @@ namespace cvn::snapshot {
 // Throws SavedHiveError when `bytes` is not a readable hive. Every offset is
 // checked against the file, a key met twice (a loop) is an error, and the
 // hive refers to `bytes`, which must outlive it.
-std::unique_ptr<SavedHive> ParseRegfHive(std::span<const uint8_t> bytes);
+std::unique_ptr<SavedHive> ParseRegfHive(std::span<const uint8_t> bytes,
+                                         SavedHiveCheck check = SavedHiveCheck::kWhole);
 
 }  // namespace cvn::snapshot

@@ -220,7 +220,6 @@ void WineTextHive::Parse() {
   open_.clear();
   last_child_.clear();
   seen_.clear();
-  CheckAllValues();
 }
 
 void WineTextHive::HeaderPath(Cursor& at, std::vector<std::string>& elements) {
@@ -364,9 +363,10 @@ void WineTextHive::HexBytes(Cursor& at, std::vector<uint8_t>& out) const {
 
 }  // namespace
 
-std::unique_ptr<SavedHive> ParseWineTextHive(std::span<const uint8_t> bytes) {
+std::unique_ptr<SavedHive> ParseWineTextHive(std::span<const uint8_t> bytes, SavedHiveCheck check) {
   auto hive = std::make_unique<WineTextHive>(bytes);
   hive->Parse();
+  if (check == SavedHiveCheck::kWhole) hive->CheckAllValues();
   return hive;
 }
 

@@ -12,6 +12,7 @@ namespace cvn::snapshot {
 
 // Throws SavedHiveError when `bytes` is not a whole, readable file of this
 // form. The hive refers to `bytes`, which must outlive it.
-std::unique_ptr<SavedHive> ParseWineTextHive(std::span<const uint8_t> bytes);
+std::unique_ptr<SavedHive> ParseWineTextHive(std::span<const uint8_t> bytes,
+                                             SavedHiveCheck check = SavedHiveCheck::kWhole);
 
 }  // namespace cvn::snapshot

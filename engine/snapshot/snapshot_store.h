@@ -76,6 +76,17 @@ class SnapshotStore {
   // Room for `bytes` more bytes of records, so that a stream whose size is
   // known ahead grows without being copied.
   void Reserve(size_t bytes) { stream_.reserve(stream_.size() + bytes); }
+  // The end of the stream as it stands, and going back to it: the records
+  // written since are dropped.
+  struct Mark {
+    size_t size = 0;
+    std::string last_path;
+  };
+  Mark End() const { return {stream_.size(), last_path_}; }
+  void CutBackTo(const Mark& mark) {
+    stream_.resize(mark.size);
+    last_path_ = mark.last_path;
+  }
   // Writes the whole stream in one piece, replacing any file of that name.
   // Throws SnapshotFileError when that fails.
   void Save();
