@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fixed_clock.h"
+#include "uninstall/uninstall_backup.h"
 
 namespace cvn::cli {
 namespace {
@@ -321,6 +322,24 @@ TEST_F(CliTest, DryRunUninstallAndRestore) {
   EXPECT_EQ(out_.str(), "App: put back\n");
   EXPECT_EQ(Run("restore App"), ExitCode::kInvalidData);
   EXPECT_EQ(Run("resume App --finish"), ExitCode::kInvalidData);
+}
+
+// An uninstall cut short is named by every command until resume rolls it
+// back (or finishes it).
+TEST_F(CliTest, AnInterruptedUninstallIsNamedUntilResumed) {
+  Write(kMon + "gone.txt", "g");
+  auto backup = uninstall::UninstallBackup::Create(fs_, "C:\\Cvn", "App", clock_.Now());
+  uint32_t number = 0;
+  ASSERT_TRUE(backup->SaveFile(kMon + "gone.txt", 0x20, false, &number).ok());
+  backup.reset();  // the crash: no "end"
+  ASSERT_EQ(Run("list"), ExitCode::kOk);
+  EXPECT_EQ(err_.str(),
+            "corvane-cli: the uninstall of App was interrupted; finish it with 'resume App "
+            "--finish' or put back what it did with 'resume App --rollback'\n");
+  EXPECT_EQ(Run("resume App --rollback"), ExitCode::kOk) << err_.str();
+  EXPECT_EQ(Read(kMon + "gone.txt"), "g");
+  EXPECT_EQ(Run("list"), ExitCode::kOk);
+  EXPECT_EQ(err_.str(), "");
 }
 
 TEST_F(CliTest, UninstallWithAnErrorExitsWithOne) {
