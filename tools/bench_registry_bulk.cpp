@@ -43,7 +43,8 @@ double MedianSeconds(const std::function<void()>& run) {
   for (int i = 0; i < kRuns; ++i) {
     const auto start = std::chrono::steady_clock::now();
     run();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
   return times[kRuns / 2];
@@ -122,7 +123,8 @@ size_t FirstScan(platform::Registry& registry, platform::FileSystem& fs, bool bu
     SnapshotStore store = SnapshotStore::CreateNew(fs, kOutFolder, "BENCH");
     scanner.ScanRegKey(root, "", store);
     bytes += store.Bytes().size();
-    if (records != nullptr) records->insert(records->end(), store.Bytes().begin(), store.Bytes().end());
+    if (records != nullptr)
+      records->insert(records->end(), store.Bytes().begin(), store.Bytes().end());
   }
   return bytes;
 }
@@ -163,12 +165,14 @@ int Run(size_t values) {
       MedianSeconds([&] { items_with_links = BareWalkOfBothHives(true); });
   const double bulk = MedianSeconds([&] { bulk_bytes = FirstScan(registry, fs, true); });
   const double walk = MedianSeconds([&] { walk_bytes = FirstScan(registry, fs, false); });
-  std::printf("HKLM+HKU: %zu keys and values in a bare walk (%zu following links); %zu bytes of"
-              " records (bulk), %zu (walk)\n",
-              items, items_with_links, bulk_bytes, walk_bytes);
-  std::printf("  bare API walk %.3f s (%.3f s following links), first scan walked %.3f s (ratio %.2f),"
-              " first scan bulk %.3f s\n",
-              bare, bare_with_links, walk, walk / bare, bulk);
+  std::printf(
+      "HKLM+HKU: %zu keys and values in a bare walk (%zu following links); %zu bytes of"
+      " records (bulk), %zu (walk)\n",
+      items, items_with_links, bulk_bytes, walk_bytes);
+  std::printf(
+      "  bare API walk %.3f s (%.3f s following links), first scan walked %.3f s (ratio %.2f),"
+      " first scan bulk %.3f s\n",
+      bare, bare_with_links, walk, walk / bare, bulk);
   std::printf("  bulk / bare walk: %.3f (%.3f against the walk following links); target <= 0.15\n",
               bulk / bare, bulk / bare_with_links);
 

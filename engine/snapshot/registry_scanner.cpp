@@ -214,8 +214,8 @@ SnapshotNode* RegistryScanner::Walk(RootKey root, const std::string& path, std::
   return node;
 }
 
-void RegistryScanner::WalkValues(platform::RegKey& key, const std::string& path,
-                                 SnapshotNode* node, Sink& sink) {
+void RegistryScanner::WalkValues(platform::RegKey& key, const std::string& path, SnapshotNode* node,
+                                 Sink& sink) {
   ValueReader values(registry_, key);
   platform::RegValue value;
   for (uint32_t i = 0; !control_.Terminated() && values.Read(i, &value); ++i) {
@@ -326,8 +326,8 @@ SnapshotNode* RegistryScanner::Emit(const SavedHive& hive, const SavedKey& saved
   return node;
 }
 
-SnapshotNode* RegistryScanner::EmitChild(const SavedHive& hive, const SavedKey& child,
-                                         RootKey root, const std::string& parent_path,
+SnapshotNode* RegistryScanner::EmitChild(const SavedHive& hive, const SavedKey& child, RootKey root,
+                                         const std::string& parent_path,
                                          platform::RegKey* parent_live, const uint32_t* live_count,
                                          Sink& sink) {
   const std::string path = SubkeyPath(parent_path, child.name);

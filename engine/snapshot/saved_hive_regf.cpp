@@ -25,8 +25,8 @@ constexpr uint16_t kKeyLink = 0x0010;
 constexpr uint16_t kKeyCompressedName = 0x0020;
 
 // Value ("vk") fields.
-constexpr size_t kVkNameLength = 2, kVkDataSize = 4, kVkDataOffset = 8, kVkType = 12,
-                 kVkFlags = 16, kVkName = 20;
+constexpr size_t kVkNameLength = 2, kVkDataSize = 4, kVkDataOffset = 8, kVkType = 12, kVkFlags = 16,
+                 kVkName = 20;
 constexpr uint16_t kValueCompressedName = 0x0001;
 constexpr uint32_t kDataInOffset = 0x80000000u;
 // The most data one cell carries when a value is split into segments ("db").

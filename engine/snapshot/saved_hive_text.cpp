@@ -108,16 +108,35 @@ class Cursor {
     if (AtEnd() || Peek() == '\n') Fail("unterminated escape", pos_);
     const uint8_t e = Take();
     switch (e) {
-      case 'a': units.push_back(7); return;
-      case 'b': units.push_back(8); return;
-      case 'e': units.push_back(0x1B); return;
-      case 'f': units.push_back(0x0C); return;
-      case 'n': units.push_back(0x0A); return;
-      case 'r': units.push_back(0x0D); return;
-      case 't': units.push_back(0x09); return;
-      case 'v': units.push_back(0x0B); return;
-      case 'x': units.push_back(static_cast<char16_t>(Hex(4))); return;
-      default: break;
+      case 'a':
+        units.push_back(7);
+        return;
+      case 'b':
+        units.push_back(8);
+        return;
+      case 'e':
+        units.push_back(0x1B);
+        return;
+      case 'f':
+        units.push_back(0x0C);
+        return;
+      case 'n':
+        units.push_back(0x0A);
+        return;
+      case 'r':
+        units.push_back(0x0D);
+        return;
+      case 't':
+        units.push_back(0x09);
+        return;
+      case 'v':
+        units.push_back(0x0B);
+        return;
+      case 'x':
+        units.push_back(static_cast<char16_t>(Hex(4)));
+        return;
+      default:
+        break;
     }
     if (e >= '0' && e <= '7') {
       uint32_t value = e - '0';
@@ -136,7 +155,10 @@ class Cursor {
 
   char32_t Utf8CodePoint() {
     const uint8_t b0 = Take();
-    const int length = (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    const int length = (b0 & 0xE0) == 0xC0   ? 2
+                       : (b0 & 0xF0) == 0xE0 ? 3
+                       : (b0 & 0xF8) == 0xF0 ? 4
+                                             : 0;
     if (length == 0 || end_ - pos_ < static_cast<size_t>(length - 1)) return 0xFFFD;
     char32_t cp = b0 & (0x7F >> length);
     for (int k = 1; k < length; ++k) {
@@ -322,7 +344,8 @@ void WineTextHive::ReadValue(Cursor& at, SavedValueSink& sink) const {
   } else if (!hex_type && at.Skip("dword:")) {
     type = platform::regtype::kDword;
     const uint32_t value = at.Hex(8);
-    for (int shift = 0; shift < 32; shift += 8) data_.push_back(static_cast<uint8_t>(value >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+      data_.push_back(static_cast<uint8_t>(value >> shift));
   } else if (hex_type || at.Skip("hex:")) {
     type = platform::regtype::kBinary;
     if (hex_type) {

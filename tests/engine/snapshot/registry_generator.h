@@ -47,8 +47,8 @@ inline GeneratedRegistry GenerateRegistry(HKEY root, const std::wstring& path, s
   GeneratedRegistry made;
   HKEY base = Create(root, path);
   if (base == nullptr) return made;
-  static const wchar_t* const kNames[] = {L"Schlüssel", L"日本語のキー", L"Ключ", L"Emoji\U0001F600",
-                                          L"Ελληνικά", L"plain"};
+  static const wchar_t* const kNames[] = {L"Schlüssel",       L"日本語のキー", L"Ключ",
+                                          L"Emoji\U0001F600", L"Ελληνικά",     L"plain"};
   constexpr size_t kValuesPerKey = 50;
   const size_t key_count = value_count / kValuesPerKey + 1;
   std::vector<BYTE> data;

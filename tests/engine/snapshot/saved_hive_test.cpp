@@ -163,9 +163,8 @@ std::string GeneratedFolder() {
 std::vector<uint8_t> GeneratedHive(int values, std::vector<std::string>* listing = nullptr,
                                    const std::string& name = "generated") {
   const std::string folder = GeneratedFolder() + "/" + std::to_string(values);
-  const std::string command =
-      std::string("/usr/bin/python3 ") + CVN_MAKE_TEST_HIVES + " " + folder + " " +
-      std::to_string(values);
+  const std::string command = std::string("/usr/bin/python3 ") + CVN_MAKE_TEST_HIVES + " " +
+                              folder + " " + std::to_string(values);
   EXPECT_EQ(std::system(command.c_str()), 0)
       << command << " (needs python3-hivex: scripts/install-deps.sh)";
   if (listing != nullptr) {
