@@ -12,6 +12,9 @@
 // default: medians of 5. The peak working set of each
 // scan is measured in a process of its own (GetProcessMemoryInfo). The
 // generated keys are removed at the end.
+// Before <windows.h>, whose macros rename DeleteFile and friends.
+#include "platform/platform_wrappers.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -129,6 +132,44 @@ size_t FirstScan(platform::Registry& registry, platform::FileSystem& fs, bool bu
   return bytes;
 }
 
+// Counts the registry calls a scan makes (each a round trip to the system).
+class CountingRegistry final : public platform::RegistryWrapper {
+ public:
+  using RegistryWrapper::RegistryWrapper;
+  platform::Status OpenSubKey(platform::RegKey& parent, std::string_view path,
+                              platform::KeyAccess access,
+                              std::unique_ptr<platform::RegKey>* out) override {
+    ++opens;
+    return RegistryWrapper::OpenSubKey(parent, path, access, out);
+  }
+  platform::Status OpenSubKeyOrLink(platform::RegKey& parent, std::string_view name,
+                                    std::unique_ptr<platform::RegKey>* out,
+                                    bool* is_link) override {
+    ++opens;
+    return RegistryWrapper::OpenSubKeyOrLink(parent, name, out, is_link);
+  }
+  platform::Status EnumKey(platform::RegKey& key, uint32_t index, std::string* name) override {
+    ++enumerations;
+    return RegistryWrapper::EnumKey(key, index, name);
+  }
+  platform::Status EnumValue(platform::RegKey& key, uint32_t index, size_t capacity,
+                             platform::RegValue* value, size_t* needed) override {
+    ++enumerations;
+    return RegistryWrapper::EnumValue(key, index, capacity, value, needed);
+  }
+  platform::Status SaveKey(RootKey root, std::string_view path,
+                           std::vector<uint8_t>* contents) override {
+    ++saves;
+    return target().SaveKey(root, path, contents);
+  }
+  platform::Status EnumKeySubkeyCount(platform::RegKey& key, uint32_t index,
+                                      uint32_t* count) override {
+    ++counts;
+    return target().EnumKeySubkeyCount(key, index, count);
+  }
+  size_t opens = 0, enumerations = 0, saves = 0, counts = 0;
+};
+
 size_t PeakWorkingSet() {
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
@@ -188,6 +229,15 @@ int Run(size_t values) {
     while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
     std::printf("  RECORDS DIFFER at %zu: bulk %s, walk %s\n", i, i < a.size() ? a[i].c_str() : "-",
                 i < b.size() ? b[i].c_str() : "-");
+  }
+
+  // The calls each makes (an open is closed again: one call more).
+  for (const bool bulk : {true, false}) {
+    CountingRegistry counting(registry);
+    FirstScan(counting, fs, bulk);
+    std::printf("  calls of the %s: %zu opens, %zu enumerations, %zu subkey counts, %zu saves\n",
+                bulk ? "bulk read" : "walk", counting.opens, counting.enumerations,
+                counting.counts, counting.saves);
   }
 
   // Where the bulk read's time goes: saving HKLM, then parsing the file.
