@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/text.h"
 
 namespace cvn::changes {
 namespace {
@@ -135,7 +136,7 @@ void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive) {
 }
 
 size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
-                         ChangesArchive& archive) {
+                         ChangesArchive& archive, const Fingerprints* known) {
   size_t written = 0;
   std::string path;
   const NodeId root = tree.FileSystemRoot();
@@ -144,9 +145,15 @@ size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
     if (d.kind != NodeKind::kFileAdded && d.kind != NodeKind::kFileChanged) continue;
     path = platform::JoinPath(d.path, d.name);
     platform::Sha256Digest digest;
-    // A file that is gone or locked has no fingerprint: it is handled as
-    // in an archive without any.
-    if (!fs.HashFile(path, &digest).ok()) continue;
+    if (known != nullptr) {
+      const auto found = known->find(text::ToUpper(path));
+      if (found == known->end()) continue;
+      digest = found->second;
+    } else if (!fs.HashFile(path, &digest).ok()) {
+      // A file that is gone or locked has no fingerprint: it is handled as
+      // in an archive without any.
+      continue;
+    }
     archive.WriteInt(kFingerprintRecord);
     archive.WriteString(path);
     WriteBytes(archive, digest);
@@ -157,11 +164,12 @@ size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
 
 void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
                      std::string_view program_folder, std::string_view identifier,
-                     const Clock& clock) {
+                     const Clock& clock, const Fingerprints* known) {
   ChangesArchive archive(fs, platform::JoinPath(program_folder, identifier), clock);
   archive.CreateHeader();
   WriteChangeRecords(tree, archive);
-  if (WriteFingerprints(tree, fs, archive) > 0) archive.SetVersion(kArchiveFingerprintVersion);
+  if (WriteFingerprints(tree, fs, archive, known) > 0)
+    archive.SetVersion(kArchiveFingerprintVersion);
   archive.SaveFile();
 }
 

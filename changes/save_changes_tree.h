@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "changes/archive_loader.h"
 #include "changes/change_tree.h"
 #include "changes/changes_archive.h"
 #include "platform/filesystem.h"
@@ -16,18 +17,22 @@ namespace cvn::changes {
 void WriteChangeRecords(const ChangeTree& tree, ChangesArchive& archive);
 
 // Appends a fingerprint record for every created and changed file of
-// `tree` whose content can be read now: its full path and the SHA-256 of
-// its content. Returns how many were written.
+// `tree`: its full path and the SHA-256 of its content as it can be read
+// now, or, with `known`, the digest `known` holds for it (none when it holds
+// none). Returns how many were written.
 size_t WriteFingerprints(const ChangeTree& tree, platform::FileSystem& fs,
-                         ChangesArchive& archive);
+                         ChangesArchive& archive, const Fingerprints* known = nullptr);
 
 // Saves `tree` as "<program folder>\<identifier>.cvn", replacing any
 // earlier archive of that identifier whole (or not at all). The records
 // of the changes are followed by the fingerprints of the files created
-// and changed, read from the disk now (version 201 then). Throws
-// ArchiveFileError when the file cannot be written.
+// and changed (version 201 then): read from the disk now when the
+// monitoring ends, and `known`, those of the earlier archive, when an
+// edited tree is saved again, so that a file changed since the
+// installation still shows as changed. Throws ArchiveFileError when the
+// file cannot be written.
 void SaveChangesTree(const ChangeTree& tree, platform::FileSystem& fs,
                      std::string_view program_folder, std::string_view identifier,
-                     const Clock& clock = SystemClock());
+                     const Clock& clock = SystemClock(), const Fingerprints* known = nullptr);
 
 }  // namespace cvn::changes

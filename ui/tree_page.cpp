@@ -373,7 +373,11 @@ void TreePage::OnSaveClick() {
 bool TreePage::Save() {
   try {
     Busy busy(controls_.owner);
-    changes::SaveChangesTree(tree_, fs_, context_.program_folder, identifier_);
+    // The fingerprints stay those taken when the monitoring ended.
+    const changes::Fingerprints known = changes::ReadFingerprints(
+        fs_, platform::JoinPath(context_.program_folder, identifier_));
+    changes::SaveChangesTree(tree_, fs_, context_.program_folder, identifier_,
+                             changes::SystemClock(), &known);
   } catch (const changes::ArchiveFileError&) {
     ShowError(i18n::Translate("RS_ERR_SAVING", "Error saving changes tree !"));
     return false;

@@ -134,5 +134,18 @@ TEST_F(LoadTest, FingerprintsFollowTheChangesAndLoadAsNone) {
   EXPECT_FALSE(Load());
 }
 
+// A tree saved again after an edit keeps the fingerprints taken when the
+// monitoring ended: a file edited since must still show as changed.
+TEST_F(LoadTest, SavingAgainKeepsTheFingerprintsOfTheMonitoring) {
+  FillEveryKind(saved_);
+  ASSERT_TRUE(fs_.AddFile("C:\\NewDir\\a.txt", "hello").ok());
+  Save(saved_);
+  const Fingerprints first = ReadFingerprints(fs_, "C:\\Cvn\\App");
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_TRUE(fs_.WriteFile("C:\\NewDir\\a.txt", cvn::test::Bytes("edited")).ok());
+  SaveChangesTree(saved_, fs_, "C:\\Cvn", "App", clock_, &first);
+  EXPECT_EQ(ReadFingerprints(fs_, "C:\\Cvn\\App"), first);
+}
+
 }  // namespace
 }  // namespace cvn::changes
