@@ -78,6 +78,12 @@ bool ScanWorker::CancelRequested() const {
   return context_.program_state == ProgramState::kStopRequested;
 }
 
+void ScanWorker::ShowNotice(const std::string& text) {
+  // It stays while the hive is walked instead, with the count of items.
+  status_ = text;
+  UpdateStatus();
+}
+
 void ScanWorker::UpdateStatus() {
   items_ = 0;
   last_report_ = std::chrono::steady_clock::now();
@@ -127,6 +133,7 @@ void FirstScanWorker::Execute() {
   bool failed = false;
   try {
     RegistryScanner registry_scanner(registry_, settings, *this);
+    registry_scanner.on_notice = [this](const std::string& text) { ShowNotice(text); };
     for (const Hive& hive : kHives) {
       if (Terminated()) break;
       if (!(settings.*hive.setting)) continue;
@@ -182,6 +189,7 @@ void SecondScanWorker::Execute() {
 
 bool SecondScanWorker::RescanHives() {
   RegistryScanner scanner(registry_, context_.settings, *this);
+  scanner.on_notice = [this](const std::string& text) { ShowNotice(text); };
   for (const Hive& hive : kHives) {
     if (!(context_.settings.*hive.setting)) continue;
     status_ = ScanRegText() + std::string(hive.status_suffix);

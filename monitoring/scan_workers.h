@@ -63,6 +63,9 @@ class ScanWorker : public threads::WorkerThread {
   // Shows status_ in the status line (through Synchronize); the item count
   // starts again.
   void UpdateStatus();
+  // A notice of the registry scanner (a saved hive it could not read) in
+  // the status line.
+  void ShowNotice(const std::string& text);
   // The file-system scanner names each target folder in the status line.
   void NameTargets(snapshot::FileSystemScanner& scanner);
   // Advances the progress bar unless the thread is terminated (through Synchronize).

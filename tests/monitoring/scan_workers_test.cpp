@@ -219,6 +219,25 @@ TEST_F(ScanWorkersTest, WholeMonitoringFindsExactlyTheInstallersChanges) {
     EXPECT_FALSE(SnapshotExists(name)) << name;
 }
 
+// A hive whose saved copy cannot be read is walked instead, and the status
+// line says so.
+TEST_F(ScanWorkersTest, ASavedHiveThatCannotBeReadIsSaidAndWalked) {
+  registry_.AppendToSavedFiles("\n[damaged");
+  ASSERT_EQ(FirstScan(), ProgramState::kScanned);
+  const auto said = [this] {
+    return std::any_of(window_.statuses.begin(), window_.statuses.end(), [](const std::string& s) {
+      return s.find("its saved copy cannot be read") != std::string::npos;
+    });
+  };
+  EXPECT_TRUE(said());
+  MakeInstallerChanges();
+  window_.statuses.clear();
+  EXPECT_EQ(Run(NewSecondScan()), ProgramState::kIdle);
+  EXPECT_TRUE(said());
+  const Strings changes = AllChanges(tree_);
+  EXPECT_NE(std::find(changes.begin(), changes.end(), "<K>\\NewKey|1"), changes.end());
+}
+
 // The window saves its settings when it closes, in the middle of a
 // monitoring; under the user's SID in HKEY_USERS that is still no change.
 TEST_F(ScanWorkersTest, SavingTheSettingsDuringAMonitoringIsNoChange) {
