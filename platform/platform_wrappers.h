@@ -102,6 +102,12 @@ class RegistryWrapper : public Registry {
   Status DeleteKey(RegKey& parent, std::string_view path) override {
     return target_.DeleteKey(parent, path);
   }
+  Status SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) override {
+    return target_.SaveKey(root, path, contents);
+  }
+  Status EnumKeySubkeyCount(RegKey& key, uint32_t index, uint32_t* count) override {
+    return target_.EnumKeySubkeyCount(key, index, count);
+  }
 
  private:
   Registry& target_;

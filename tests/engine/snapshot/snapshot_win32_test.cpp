@@ -198,10 +198,6 @@ class CountingRegistry final : public platform::RegistryWrapper {
     saves += saved.ok();
     return saved;
   }
-  platform::Status EnumKeySubkeyCount(platform::RegKey& key, uint32_t index,
-                                      uint32_t* count) override {
-    return target().EnumKeySubkeyCount(key, index, count);
-  }
   size_t saves = 0;
 };
 
