@@ -23,36 +23,12 @@ fail() {
   exit 1
 }
 
-mkdir -p "$state"
-state=$(cd "$state" && pwd)
-prefix=$state/prefix  # where wine-run.sh keeps the prefix of STATE_DIR
-drive_c=$prefix/drive_c
-checks=$state/checks
-export WINEPREFIX=$prefix
-
 wine() { "$wine_run" "$state" "$@"; }
 cli() { wine 'C:\Corvane\corvane-cli.exe' "$@"; }
 
-for wineserver in "${WINE:+$(dirname "${WINE:-}")/wineserver}" /usr/lib/wine/wineserver \
-                  "$(command -v wineserver || true)"; do
-  [ -n "$wineserver" ] && [ -x "$wineserver" ] && break
-done
-[ -x "$wineserver" ] || fail "wineserver not found"
-
-# A new prefix for every run, its display keys made in a session of their
-# own (see round_trip.sh), then one session to the end.
-if [ -d "$prefix" ]; then
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w
-fi
-rm -rf "$prefix" "$checks"
-mkdir -p "$checks"
-wine cmd /c ver >/dev/null
-"$wineserver" -w
-wine rundll32.exe user32.dll,GetDesktopWindow
-"$wineserver" -w
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null; "$wineserver" -w' EXIT
+# shellcheck source=../support/wine_session.sh
+source "$here/../support/wine_session.sh"
+new_wine_session "$state"
 
 user_start_menu=$(wine cmd /c echo '%APPDATA%' | tr -d '\r')'\Microsoft\Windows\Start Menu'
 others=("C:\ProgramData\Microsoft\Windows\Start Menu" "$user_start_menu")

@@ -21,47 +21,12 @@ fail() {
   exit 1
 }
 
-mkdir -p "$state"
-state=$(cd "$state" && pwd)
-prefix=$state/prefix  # where wine-run.sh keeps the prefix of STATE_DIR
-drive_c=$prefix/drive_c
-checks=$state/checks
-export WINEPREFIX=$prefix
-
 wine() { "$wine_run" "$state" "$@"; }
 cli() { wine 'C:\Corvane\corvane-cli.exe' "$@"; }
 
-# The wineserver of the Wine that wine-run.sh picks.
-for wineserver in "${WINE:+$(dirname "${WINE:-}")/wineserver}" /usr/lib/wine/wineserver \
-                  "$(command -v wineserver || true)"; do
-  [ -n "$wineserver" ] && [ -x "$wineserver" ] && break
-done
-[ -x "$wineserver" ] || fail "wineserver not found"
-
-# A new prefix for every run; the server a stopped run left goes first.
-if [ -d "$prefix" ]; then
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w
-fi
-rm -rf "$prefix" "$checks"
-mkdir -p "$checks"
-# The first run makes the prefix and ends its Wine session.
-wine cmd /c ver >/dev/null
-"$wineserver" -w
-
-# The first window of a Wine session registers the display devices: the
-# first in a prefix adds keys under HKLM\System\CurrentControlSet\Control
-# (Video, DeviceClasses, ServiceCurrent), HKLM\Hardware\DEVICEMAP\VIDEO and
-# HKCU\Software\Wine\Temporary System Parameters; every later session writes
-# its time into the display adapter's DriverDateData again. A Windows machine
-# has done the first long before an installation: so does this prefix, in a
-# session of its own. In the test's session corvane-cli opens the desktop
-# before its first scan, so the second is not taken for the installer's; the
-# session lasts from there to the end.
-wine rundll32.exe user32.dll,GetDesktopWindow
-"$wineserver" -w
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null; "$wineserver" -w' EXIT
+# shellcheck source=../support/wine_session.sh
+source "$here/../support/wine_session.sh"
+new_wine_session "$state"
 
 user_start_menu=$(wine cmd /c echo '%APPDATA%' | tr -d '\r')'\Microsoft\Windows\Start Menu'
 user=${user_start_menu#'C:\users\'}

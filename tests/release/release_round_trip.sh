@@ -31,10 +31,6 @@ fail() {
 
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
-prefix=$state/prefix  # where wine-run.sh keeps the prefix of STATE_DIR
-drive_c=$prefix/drive_c
-checks=$state/checks
-export WINEPREFIX=$prefix
 
 # The package, from this build's program files.
 bash "$src/scripts/package.sh" --from-build "$build" --out "$state/dist" >/dev/null
@@ -54,26 +50,9 @@ german() {
 wine() { german "$wine_run" "$state" "$@"; }
 cli() { wine 'C:\Portable\corvane-cli.exe' "$@"; }
 
-for wineserver in "${WINE:+$(dirname "${WINE:-}")/wineserver}" /usr/lib/wine/wineserver \
-                  "$(command -v wineserver || true)"; do
-  [ -n "$wineserver" ] && [ -x "$wineserver" ] && break
-done
-[ -x "$wineserver" ] || fail "wineserver not found"
-
-# A new prefix for every run, its display devices registered in a session of
-# their own before the test's (see tests/installers/round_trip.sh).
-if [ -d "$prefix" ]; then
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w
-fi
-rm -rf "$prefix" "$checks"
-mkdir -p "$checks"
-wine cmd /c ver >/dev/null
-"$wineserver" -w
-wine rundll32.exe user32.dll,GetDesktopWindow
-"$wineserver" -w
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null; "$wineserver" -w' EXIT
+# shellcheck source=../support/wine_session.sh
+source "$src/tests/support/wine_session.sh"
+new_wine_session "$state"
 
 mkdir -p "$drive_c/Portable" "$drive_c/Setup"
 (cd "$drive_c/Portable" && python3 -m zipfile -e "$state/dist/corvane-$version-portable.zip" .)
