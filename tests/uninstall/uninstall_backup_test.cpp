@@ -282,7 +282,9 @@ TEST(UninstallBackupTest, ARunCutAnywhereIsFinishedOrRolledBack) {
   }
 }
 
-TEST(UninstallBackupTest, JournalIgnoresALineCutShort) {
+// A damaged line (data that is not hexadecimal digits) and a line cut short
+// by a power cut are left out; the lines around them are read.
+TEST(UninstallBackupTest, JournalIgnoresADamagedLineAndALineCutShort) {
   platform::MemoryFileSystem fs;
   auto backup = UninstallBackup::Create(fs, "C:\\P", "App", changes::MakeDateTime(2026, 1, 2));
   ASSERT_TRUE(backup);
@@ -292,7 +294,9 @@ TEST(UninstallBackupTest, JournalIgnoresALineCutShort) {
   ASSERT_TRUE(n);
   backup->Done(*n);
   ASSERT_TRUE(backup->SaveFolder("C:\\Dir"));
-  const std::string torn = "folder\t3\tC:\\Cut";
+  const std::string torn =
+      "value\t7\t2147483649\tSoft\\K\tw\t1\tZZ\nvalue\t8\t2147483649\tSoft\\K\tw\t1\t123\n"
+      "folder\t3\tC:\\Cut";
   ASSERT_TRUE(fs.AppendFile(backup->Folder() + "\\manifest.txt",
                             std::span(reinterpret_cast<const uint8_t*>(torn.data()), torn.size()),
                             true)
