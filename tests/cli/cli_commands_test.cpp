@@ -59,6 +59,9 @@ TEST(ParseArgumentsTest, OptionsLandInTheirFields) {
   const Options back = ParseArguments(Args("resume App --rollback")).options.value();
   EXPECT_TRUE(back.command == Command::kResume && back.resume == ResumeMode::kRollback);
   EXPECT_EQ(ParseArguments(Args("restore App")).options.value().command, Command::kRestore);
+  EXPECT_TRUE(ParseArguments(Args("finish --no-bulk")).options.value().no_bulk);
+  EXPECT_TRUE(ParseArguments(Args("run App --no-bulk -- s.exe")).options.value().no_bulk);
+  EXPECT_FALSE(ParseArguments(Args("start App")).options.value().no_bulk);
 }
 
 TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
@@ -84,7 +87,8 @@ TEST(ParseArgumentsTest, WrongUsageIsRefusedWithOneLine) {
                            "show App --targets HKLM",
                            "resume App",
                            "resume App --finish --rollback",
-                           "restore App --dry-run"}) {
+                           "restore App --dry-run",
+                           "uninstall App --no-bulk"}) {
     const ParseResult result = ParseArguments(Args(line));
     EXPECT_FALSE(result.options) << line;
     EXPECT_FALSE(result.error.empty());
