@@ -21,14 +21,36 @@ Status MemoryShell::RemoveTree(const std::string& path) {
   return fs_.RemoveFolder(path);
 }
 
-Status MemoryShell::RecycleFile(std::string_view path) {
-  const std::string whole(path);
-  Status s = RemoveTree(whole);
+Status MemoryShell::Recycle(const std::string& path) {
+  Status s = RemoveTree(path);
   if (s.ok()) {
     std::lock_guard lock(mutex_);
-    recycled_.push_back(whole);
+    recycled_.push_back(path);
   }
   return s;
+}
+
+Status MemoryShell::RecycleFile(std::string_view path) {
+  {
+    std::lock_guard lock(mutex_);
+    ++operations_;
+  }
+  return Recycle(std::string(path));
+}
+
+std::vector<Status> MemoryShell::RecycleFiles(std::span<const std::string> paths) {
+  {
+    std::lock_guard lock(mutex_);
+    ++operations_;
+  }
+  std::vector<Status> results;
+  for (const std::string& path : paths) results.push_back(Recycle(path));
+  return results;
+}
+
+int MemoryShell::Operations() const {
+  std::lock_guard lock(mutex_);
+  return operations_;
 }
 
 std::vector<std::string> MemoryShell::Recycled() const {

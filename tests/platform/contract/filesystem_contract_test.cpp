@@ -156,11 +156,17 @@ TEST_F(FileSystemContractTest, ReadOnlyFilesStayButAllRecycledItemsLeaveTheirPla
   EXPECT_TRUE(Attr(In("locked.ini")) & attr::kReadOnly);
   EXPECT_STATUS(kAccessDenied, fs().DeleteFile(In("locked.ini")));
   EXPECT_EQ(Read(In("locked.ini")), "ro");
-  for (const char* name : {"App", "locked.ini"}) {
-    SCOPED_TRACE(name);
-    ASSERT_STATUS(kOk, platform_->shell().RecycleFile(In(name)));
-    EXPECT_FALSE(fs().GetAttributes(In(name)));
-  }
+  ASSERT_STATUS(kOk, platform_->shell().RecycleFile(In("App")));
+  EXPECT_FALSE(fs().GetAttributes(In("App")));
+  // Many at once: each item has its own status.
+  Write(In("data.bin"), "data");
+  const std::vector<std::string> paths{In("locked.ini"), In("missing.txt"), In("data.bin")};
+  const std::vector<Status> results = platform_->shell().RecycleFiles(paths);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_STATUS(kOk, results[0]);
+  EXPECT_STATUS(kNotFound, results[1]);
+  EXPECT_STATUS(kOk, results[2]);
+  EXPECT_EQ(Names(sandbox_), std::vector<std::string>{});
 }
 
 TEST_F(FileSystemContractTest, PathsLongerThan260CharactersWork) {
