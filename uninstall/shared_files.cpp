@@ -147,6 +147,7 @@ RemoveAnswer Uninstaller::AskRemoveShared(const std::string& path) {
   ask_file_name_ = cut == std::string::npos ? path : path.substr(cut + 1);
   ask_folder_ = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
   RemoveAnswer answer = RemoveAnswer::kNo;
+  Deliver();  // the question comes after the lines before it
   Synchronize([&] { answer = view_.AskRemoveShared(ask_file_name_, ask_folder_); });
   // Anything but the four answers keeps the file.
   if (answer != RemoveAnswer::kYes && answer != RemoveAnswer::kYesToAll &&

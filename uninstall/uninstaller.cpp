@@ -105,6 +105,9 @@ void Uninstaller::Execute() {
   context_.program_state = threads::ProgramState::kUninstalling;
   error_count_ = 0;
   try {
+    undelivered_lines_.clear();
+    undelivered_steps_ = 0;
+    last_delivery_ = std::chrono::steady_clock::now();
     const uint32_t maximum = ProgressMaximum();
     Synchronize([&] { view_.SetProgressMax(maximum); });
     unused_shared_.clear();
@@ -153,6 +156,7 @@ void Uninstaller::RunPhases() {
     SetStatus(i18n::Translate("RS_DEL_FILES", "Deleting files..."));
     BuildSharedNames();
     ProcessBranch(file_system, changes::NodeKind::kFileAdded);
+    RecycleBatch();
     shared_names_.clear();
   }
   if (settings_.decrement_shared_counters && !Terminated()) {
@@ -172,6 +176,21 @@ void Uninstaller::RunPhase(bool enabled, const std::string& status, NodeId branc
   if (!enabled || Terminated()) return;
   SetStatus(status);
   ProcessBranch(branch, kind);
+  items_key_.reset();
+}
+
+Status Uninstaller::OpenKeyOfItems(platform::RootKey root, std::string_view path, RegKey** key) {
+  if (!items_key_ || items_key_root_ != root || items_key_path_ != path) {
+    items_key_.reset();
+    if (Status s =
+            OpenKeyOrRoot(platform_.registry, root, path, KeyAccess::kReadWrite, &items_key_);
+        !s.ok())
+      return s;
+    items_key_root_ = root;
+    items_key_path_ = path;
+  }
+  *key = items_key_.get();
+  return Status::Ok();
 }
 
 void Uninstaller::ProcessBranch(NodeId node, changes::NodeKind kind) {
@@ -191,8 +210,7 @@ void Uninstaller::ProcessBranch(NodeId node, changes::NodeKind kind) {
   result_ = i18n::Translate("RS_OK", "Ok");
   std::string item;
   if (!HandleNode(data, item)) return;
-  log_line_ = item + " ... " + result_;
-  AddLogLine();
+  LogItem(item);
 }
 
 bool Uninstaller::HandleNode(const ChangeRecord& data, std::string& item) {
@@ -269,23 +287,35 @@ bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
     Fail(i18n::Translate("RS_ERR", "ERROR"));  // no backup could be made
     return true;
   }
-  fs.SetAttributes(full, platform::attr::kArchive);
-  bool gone = false;
+  // A read-only file cannot be deleted; moving or recycling it needs nothing.
+  if (*attributes & platform::attr::kReadOnly) fs.SetAttributes(full, platform::attr::kArchive);
+  std::optional<uint32_t> backup_number;
   if (backup_) {
     // Into the backup: moved there, or copied when the Recycle Bin takes it.
     uint32_t number = 0;
-    gone = backup_->SaveFile(full, *attributes, settings_.use_recycle_bin, &number).ok() &&
-           (!settings_.use_recycle_bin || RecycleFile(fs, platform_.shell, full));
-    if (gone) Done(number);
-  } else if (!backup_enabled_) {
-    gone = settings_.use_recycle_bin ? RecycleFile(fs, platform_.shell, full)
-                                     : fs.DeleteFile(full).ok();
+    if (backup_->SaveFile(full, *attributes, settings_.use_recycle_bin, &number).ok()) {
+      backup_number = number;
+    } else {
+      return FileStays(full, *attributes);
+    }
   }
-  if (!gone) {
-    // The file stays as it was, read-only or hidden included.
-    fs.SetAttributes(full, *attributes);
-    Fail(i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)"));
+  if (settings_.use_recycle_bin) {
+    recycle_batch_.push_back({full, *attributes, backup_number});
+    item_waits_for_bin_ = true;
+    return true;
   }
+  if (backup_number) {
+    Done(*backup_number);
+  } else if (!fs.DeleteFile(full).ok()) {
+    return FileStays(full, *attributes);
+  }
+  return true;
+}
+
+bool Uninstaller::FileStays(const std::string& path, uint32_t attributes) {
+  // The file stays as it was, read-only or hidden included.
+  platform_.fs.SetAttributes(path, attributes);
+  Fail(i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)"));
   return true;
 }
 
@@ -315,8 +345,8 @@ void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
   if (!Ahead([&](UninstallBackup& b) { return b.SaveKey(data.root_key, KeyPath(data), values); },
              &number))
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  std::unique_ptr<RegKey> parent;
-  Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &parent);
+  RegKey* parent = nullptr;
+  Status s = OpenKeyOfItems(*root, data.path, &parent);
   if (s.ok()) s = registry.DeleteKey(*parent, data.name);
   if (!s.ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
   Done(number);
@@ -355,9 +385,8 @@ void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
   item = i18n::Translate("RS_DEL_REG_VAL", "DELETING REGISTRY VALUE: ") + ValueText(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   if (!root) return NotFound();
-  std::unique_ptr<RegKey> key;
-  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
-    return NotFoundOrError(s);
+  RegKey* key = nullptr;
+  if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
   uint32_t number = 0;
@@ -377,9 +406,8 @@ void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
   item = i18n::Translate("RS_RESTORE_REG_VAL", "RESTORING REGISTRY VALUE: ") + ValueText(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   if (!root) return NotFound();
-  std::unique_ptr<RegKey> key;
-  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
-    return NotFoundOrError(s);
+  RegKey* key = nullptr;
+  if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   // A changed value that has been removed since stays removed.
   platform::RegValue value;
   if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
@@ -405,9 +433,8 @@ void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
   if (!root) return NotFound();
   // The key phase has re-created deleted keys; a key still missing is
   // not re-created here.
-  std::unique_ptr<RegKey> key;
-  if (Status s = OpenKeyOrRoot(registry, *root, data.path, KeyAccess::kReadWrite, &key); !s.ok())
-    return NotFoundOrError(s);
+  RegKey* key = nullptr;
+  if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   platform::RegValue current;
   const bool exists = registry.QueryValue(*key, data.name, &current).ok();
   const bool same = exists && current.type == data.value_type &&
@@ -503,19 +530,84 @@ void Uninstaller::NotFoundOrError(const Status& status) {
   }
 }
 
+void Uninstaller::LogItem(const std::string& item) {
+  if (recycle_batch_.empty()) {
+    log_line_ = item + " ... " + result_;
+    return AddLogLine();
+  }
+  HeldLine line{item, result_, log_class_, std::nullopt};
+  if (item_waits_for_bin_) line.recycling = recycle_batch_.size() - 1;
+  item_waits_for_bin_ = false;
+  held_lines_.push_back(std::move(line));
+  if (recycle_batch_.size() >= kRecycleBatch) RecycleBatch();
+}
+
+void Uninstaller::RecycleBatch() {
+  if (recycle_batch_.empty()) return;
+  std::vector<std::string> paths;
+  paths.reserve(recycle_batch_.size());
+  for (const Recycling& file : recycle_batch_) paths.push_back(file.path);
+  const std::vector<Status> results = platform_.shell.RecycleFiles(paths);
+  const std::string in_use = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
+  for (HeldLine& line : held_lines_) {
+    if (!line.recycling) continue;
+    const Recycling& file = recycle_batch_[*line.recycling];
+    // The shell may report a failure for an item it did move.
+    if (results[*line.recycling].ok() || !platform_.fs.GetAttributes(file.path)) {
+      if (file.backup_number) Done(*file.backup_number);
+      continue;
+    }
+    platform_.fs.SetAttributes(file.path, file.attributes);
+    line.result = in_use;
+    line.log_class = LogClass::kError;
+    ++error_count_;
+  }
+  recycle_batch_.clear();
+  for (HeldLine& line : held_lines_)
+    undelivered_lines_.push_back({line.item + " ... " + line.result, line.log_class});
+  held_lines_.clear();
+  DeliverSometimes();
+}
+
 void Uninstaller::AddLogLine() {
-  Synchronize([this] { log_.AddLogLine(log_line_, log_class_); });
+  undelivered_lines_.push_back({log_line_, log_class_});
+  DeliverSometimes();
 }
 
 void Uninstaller::SetStatus(const std::string& text) {
+  Deliver();
   Synchronize([&] { view_.SetStatus(text); });
 }
 
 void Uninstaller::StepProgress() {
-  Synchronize([this] { view_.StepProgress(); });
+  ++undelivered_steps_;
+  DeliverSometimes();
+}
+
+void Uninstaller::DeliverSometimes() {
+  if (std::chrono::steady_clock::now() - last_delivery_ >= kDeliveryInterval) Deliver();
+}
+
+void Uninstaller::Deliver() {
+  last_delivery_ = std::chrono::steady_clock::now();
+  if (undelivered_lines_.empty() && undelivered_steps_ == 0) return;
+  // Taken out first: a window that fails to take them does not get them twice.
+  const std::vector<LogEntry> lines = std::move(undelivered_lines_);
+  undelivered_lines_.clear();
+  const uint32_t steps = std::exchange(undelivered_steps_, 0);
+  Synchronize([&] {
+    for (uint32_t i = 0; i < steps; ++i) view_.StepProgress();
+    for (const LogEntry& entry : lines) log_.AddLogLine(entry.line, entry.log_class);
+  });
 }
 
 void Uninstaller::Finish() {
+  try {
+    RecycleBatch();  // a run cut short by an exception leaves no file half-handled
+    Deliver();
+  } catch (...) {
+    ++error_count_;  // the run or its log is not whole
+  }
   try {
     CloseBackup();
   } catch (...) {
@@ -533,6 +625,7 @@ void Uninstaller::Finish() {
                                       archive_base + std::string(changes::kArchiveExtension));
       }
       AddLogLine();
+      Deliver();
     }
   } catch (...) {
     // The summary could not be shown; the archive is still stamped below.

@@ -23,6 +23,7 @@
 // holds is kept, with its folders, unless DeleteChanged is on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -99,8 +100,15 @@ class Uninstaller : public threads::WorkerThread {
   // Acts on one checked node; false when it is to be left out of the log.
   bool HandleNode(const changes::ChangeRecord& data, std::string& item);
 
+  // The key that holds the registry items being handled, opened once for
+  // all of them: they follow each other, being siblings in the tree. The
+  // key stays open until the phase ends.
+  platform::Status OpenKeyOfItems(platform::RootKey root, std::string_view path,
+                                  platform::RegKey** key);
   void DeleteFolder(const changes::ChangeRecord& data, std::string& item);
   bool DeleteFile(const changes::ChangeRecord& data, std::string& item);
+  // A file that could not be removed: its attributes back, and its error.
+  bool FileStays(const std::string& path, uint32_t attributes);
   void DeleteKey(const changes::ChangeRecord& data, std::string& item);
   void CreateKey(const changes::ChangeRecord& data, std::string& item);
   void DeleteValue(const changes::ChangeRecord& data, std::string& item);
@@ -122,7 +130,17 @@ class Uninstaller : public threads::WorkerThread {
   // found)" when the item is not there, "ERROR" otherwise (access denied
   // is a failure, not an absence).
   void NotFoundOrError(const platform::Status& status);
+  // Logs `item` with the outcome set, or holds its line while a batch of
+  // files waits for the Recycle Bin, so that the log keeps the tree's order.
+  void LogItem(const std::string& item);
   void AddLogLine();
+  // Hands the window what it has not been shown yet (log lines and progress
+  // steps): now, or once kDeliveryInterval has passed since the last time.
+  void Deliver();
+  void DeliverSometimes();
+  // Sends the files waiting for the Recycle Bin in one operation, settles
+  // each one's outcome and logs the lines held meanwhile.
+  void RecycleBatch();
   void SetStatus(const std::string& text);
   void StepProgress();
   // The end of the run: the summary, the archive's deletion or its stamp.
@@ -157,6 +175,21 @@ class Uninstaller : public threads::WorkerThread {
   UninstallView& view_;
   const changes::Clock& clock_;
 
+  // A hand-over to the main thread costs more than most items, so the
+  // window gets the log and the progress in chunks, a few times a second.
+  static constexpr std::chrono::milliseconds kDeliveryInterval{50};
+  struct LogEntry {
+    std::string line;
+    LogClass log_class;
+  };
+  std::vector<LogEntry> undelivered_lines_;
+  uint32_t undelivered_steps_ = 0;
+  std::chrono::steady_clock::time_point last_delivery_;
+
+  std::unique_ptr<platform::RegKey> items_key_;
+  platform::RootKey items_key_root_ = platform::RootKey::kLocalMachine;
+  std::string items_key_path_;
+
   std::string log_line_;
   LogClass log_class_ = LogClass::kSuccess;
   std::string result_;  // the result text of the item being handled
@@ -171,6 +204,26 @@ class Uninstaller : public threads::WorkerThread {
   RemoveAnswer remove_answer_ = RemoveAnswer::kYes;
   std::string ask_file_name_;
   std::string ask_folder_;
+
+  // The files sent to the Recycle Bin in one shell operation: enough to
+  // spare the operation's cost per file, few enough for a lively log.
+  static constexpr size_t kRecycleBatch = 256;
+  // Files waiting to be sent to the Recycle Bin together, and the log
+  // lines held until they are.
+  struct Recycling {
+    std::string path;
+    uint32_t attributes = 0;
+    std::optional<uint32_t> backup_number;
+  };
+  struct HeldLine {
+    std::string item;
+    std::string result;
+    LogClass log_class = LogClass::kSuccess;
+    std::optional<size_t> recycling;  // the index of its file in the batch
+  };
+  std::vector<Recycling> recycle_batch_;
+  std::vector<HeldLine> held_lines_;
+  bool item_waits_for_bin_ = false;  // the item being handled joined the batch
 
   bool backup_enabled_ = true;
   std::string continue_folder_;

@@ -18,6 +18,7 @@
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
+#include "platform/platform_wrappers.h"
 #include "settings/settings.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fixed_clock.h"
@@ -55,10 +56,7 @@ class RecordingView : public UninstallView {
  public:
   void SetStatus(std::string_view text) override { statuses.emplace_back(OnMain(text)); }
   void SetProgressMax(uint32_t max) override { progress_max = OnMain(max); }
-  void StepProgress() override {
-    OnMain(++steps);
-    if (on_step) on_step(steps);
-  }
+  void StepProgress() override { OnMain(++steps); }
   void AppendLogLine(std::string_view text, LogColor color) override {
     texts.emplace_back(OnMain(text));
     colors.push_back(color);
@@ -83,7 +81,6 @@ class RecordingView : public UninstallView {
   std::deque<RemoveAnswer> answers;
   std::string exit_caption;
   int ended = 0;
-  std::function<void(int)> on_step;  // with the number of steps so far
 
  private:
   template <typename T>
@@ -219,32 +216,28 @@ class UninstallTest : public ::testing::Test {
     log.Clear();
     bool ended = false;
     threads::ProgramState state_at_end = threads::ProgramState::kIdle;
-    auto* engine =
-        new Uninstaller(context, tree, {registry, fs, shell}, log, view, clock, dispatcher, "App");
+    auto* engine = new Uninstaller(context, tree, {hooked_registry, fs, shell}, log, view, clock,
+                                   dispatcher, "App");
+    stop_run = [this, engine] {
+      context.program_state = threads::ProgramState::kStopRequested;
+      engine->Terminate();
+    };
     engine->SetOnTerminate([&](threads::WorkerThread&) {
       state_at_end = context.program_state;
       log_file_status = WriteLogFile({context, fs, clock, kLogDateFormat}, log, view);
       ended = true;
     });
     engine->Start();
-    for (int i = 0; i < 60000 && !ended; ++i) {
-      dispatcher.WaitAndProcess(10);
-      if (!ended && stop_wanted) {
-        // The main window stops the engine as the wizard does: it parks the
-        // worker at its pause point, the user says Yes, the worker goes on.
-        stop_wanted = false;
-        EXPECT_TRUE(engine->SafeSuspend());
-        context.program_state = threads::ProgramState::kStopRequested;
-        engine->Terminate();
-        engine->Resume();
-      }
-    }
+    for (int i = 0; i < 60000 && !ended; ++i) dispatcher.WaitAndProcess(10);
     EXPECT_TRUE(ended) << "the engine did not end";
     return state_at_end;
   }
-  // Makes the next run stop once its progress has made `step` steps.
-  void StopAtStep(int step) {
-    view.on_step = [this, step](int steps) { stop_wanted = stop_wanted || steps == step; };
+  // Makes the next run stop, as the window's Stop does, right after its
+  // `count`th deletion of a registry value.
+  void StopAfterDeletedValues(int count) {
+    hooked_registry.after_delete = [this, count](int deleted) {
+      if (deleted == count) stop_run();
+    };
   }
 
   std::string LogText() {
@@ -263,6 +256,19 @@ class UninstallTest : public ::testing::Test {
   settings::Settings settings;
   threads::WorkerContext context{settings};
   platform::MemoryRegistry registry;
+  // The registry the engine works on: `registry`, with a hook after each
+  // deletion of a value.
+  struct HookedRegistry : platform::RegistryWrapper {
+    using RegistryWrapper::RegistryWrapper;
+    platform::Status DeleteValue(RegKey& key, std::string_view name) override {
+      const platform::Status s = RegistryWrapper::DeleteValue(key, name);
+      if (after_delete) after_delete(++deleted);
+      return s;
+    }
+    int deleted = 0;
+    std::function<void(int)> after_delete;  // on the worker, with the count so far
+  } hooked_registry{registry};
+  std::function<void()> stop_run;  // stops the running engine as the window's Stop does
   platform::MemoryFileSystem fs;
   platform::MemoryShell shell{fs};
   changes::ChangeTree tree{settings};
@@ -271,7 +277,6 @@ class UninstallTest : public ::testing::Test {
   FixedClock clock;
   threads::QueueDispatcher dispatcher;
   platform::Status log_file_status;
-  bool stop_wanted = false;
 };
 
 }  // namespace cvn::uninstall::test

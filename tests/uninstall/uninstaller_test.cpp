@@ -221,6 +221,42 @@ TEST_P(CreatedFilesTest, GoWhateverTheirAttributesUnlessInUse) {
 
 INSTANTIATE_TEST_SUITE_P(RecycledOrDeleted, CreatedFilesTest, ::testing::Bool());
 
+// The values of one key are handled through one open key; a key of the
+// same path under another root is not that key.
+TEST_F(DezinstalerTest, EachValueIsHandledInItsOwnKey) {
+  for (RootKey root : {kHkcu, kHklm}) {
+    for (const char* name : {"a", "b"}) CreatedValue(root, "Software\\X", name);
+  }
+  SaveArchive();
+
+  EXPECT_EQ(Run(), threads::ProgramState::kIdle);
+
+  for (RootKey root : {kHkcu, kHklm}) {
+    for (const char* name : {"a", "b"}) EXPECT_EQ(Value(root, "Software\\X", name).type, kNone);
+  }
+  EXPECT_EQ(LinesEndingWith("... Ok").size(), 4u);
+}
+
+// Many files go to the Recycle Bin in a few shell operations, and each still
+// gets its own line with its own outcome, in the tree's order.
+TEST_F(DezinstalerTest, FilesGoToTheRecycleBinTogetherAndKeepTheirOwnLines) {
+  settings.use_recycle_bin = true;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 300; ++i) {
+    const std::string path = "C:\\App\\f" + std::to_string(1000 + i) + ".txt";
+    Created(path);
+    expected.push_back("DELETING FILE: " + path + (i == 280 ? " ... ERROR (in use)" : " ... Ok"));
+  }
+  fs.LockFile("C:\\App\\f1280.txt");
+  SaveArchive();
+
+  EXPECT_EQ(Run(), threads::ProgramState::kIdle);
+
+  EXPECT_EQ(view.texts, expected);
+  EXPECT_EQ(shell.Recycled().size(), 299u);
+  EXPECT_LE(shell.Operations(), 3);
+}
+
 // A created file replaced by a folder since is not that file (sending it to
 // the Recycle Bin would take the folder's contents along), nor the other
 // way round. Names a scan never records, as a damaged archive could hold
@@ -283,7 +319,7 @@ TEST_F(DezinstalerTest, StopEndsTheRunAfterTheCurrentItemWithoutSummaryAndStillS
   for (const char* name : {"a", "b", "c", "d"}) CreatedValue(kHkcu, "Software\\X", name);
   Created("C:\\App\\a.txt");
   SaveArchive();
-  StopAtStep(2);
+  StopAfterDeletedValues(2);
 
   EXPECT_EQ(Run(), threads::ProgramState::kStopRequested);
 
@@ -300,7 +336,7 @@ TEST_F(DezinstalerTest, UnexpectedFailureEndsTheRunAsIncomplete) {
   for (const char* name : {"a", "b"}) CreatedValue(kHkcu, "Software\\X", name);
   SaveArchive();
   settings.delete_archive_after_uninstall = true;
-  view.on_step = [](int) { throw std::runtime_error("the window is gone"); };
+  hooked_registry.after_delete = [](int) { throw std::runtime_error("out of memory"); };
 
   EXPECT_EQ(Run(), threads::ProgramState::kIdle);
 
