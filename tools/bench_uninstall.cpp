@@ -1,17 +1,21 @@
-// The cost of the uninstall's backup: an installation of 10,000 created
-// files in 100 folders is uninstalled once without a backup (the files
-// deleted) and once with it (the files moved into the backup, the journal
-// written ahead of every action), and the same files are moved by a bare
-// loop of renames. Prints the times and the ratios. On Windows it runs on
-// the real file system in a folder below the current one; elsewhere on the
-// in-memory platform.
+// The speed of an uninstall against the bare deletions of the same items.
+// An installation of ITEMS created items (half of them files in folders of
+// a hundred, half registry keys of nine values each) is uninstalled as a
+// user runs it, with its backup, once with the Recycle Bin off and once
+// with it on. The same items are then deleted bare: the keys with one tree
+// deletion, the files and folders one by one (or, with the bin on, all the
+// files in one shell operation). Prints the times and the ratios; one more
+// run without the backup shows what the backup costs. On Windows it runs on
+// the real file system below the current folder and in HKEY_CURRENT_USER;
+// elsewhere on the in-memory platform.
 //
-//   bench_uninstall [FILES]
+//   bench_uninstall [ITEMS]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "changes/change_tree.h"
 #include "changes/save_changes_tree.h"
@@ -33,6 +37,12 @@
 namespace {
 
 using namespace cvn;
+using changes::NodeKind;
+using platform::RootKey;
+
+constexpr int kPerFolder = 100;
+constexpr int kValuesPerKey = 9;
+constexpr const char* kBenchKey = "Software\\CorvaneBench";
 
 class QuietView final : public uninstall::UninstallView {
  public:
@@ -59,46 +69,75 @@ struct Bench {
   std::string root;  // the installation's folder
   std::string program_folder;
   int files;
+  int keys;
 
-  std::string FolderOf(int i) const { return root + "\\D" + std::to_string(i / 100); }
-  std::string FileOf(int i) const { return FolderOf(i) + "\\f" + std::to_string(i) + ".dat"; }
+  std::string FolderOf(int i) const { return root + "\\D" + std::to_string(i / kPerFolder); }
+  std::string FileName(int i) const { return "f" + std::to_string(i) + ".dat"; }
+  std::string FileOf(int i) const { return FolderOf(i) + "\\" + FileName(i); }
+  std::string KeyName(int k) const { return "K" + std::to_string(k); }
+  std::string ValueName(int v) const { return "V" + std::to_string(v); }
 
   void Install() {
     fs.CreateFolder(root);
     const std::vector<uint8_t> content(1024, 'x');
     for (int i = 0; i < files; ++i) {
-      if (i % 100 == 0) fs.CreateFolder(FolderOf(i));
+      if (i % kPerFolder == 0) fs.CreateFolder(FolderOf(i));
       fs.WriteFile(FileOf(i), content);
+    }
+    for (int k = 0; k < keys; ++k) {
+      std::unique_ptr<platform::RegKey> key;
+      registry.CreateKey(RootKey::kCurrentUser, std::string(kBenchKey) + "\\" + KeyName(k),
+                         platform::KeyAccess::kReadWrite, &key);
+      for (int v = 0; v < kValuesPerKey; ++v)
+        platform::SetString(registry, *key, ValueName(v), "installed value " + ValueName(v));
     }
   }
 
-  // One uninstall of every created file and folder; its time.
-  double Uninstall(bool backup) {
+  // The changes tree a monitoring of Install records.
+  void Record(changes::ChangeTree& tree, threads::WorkerContext& context) const {
+    auto add = [&](NodeKind kind, const std::string& path, const std::string& name,
+                   const std::string& tree_path) {
+      changes::ChangeRecord record;
+      record.kind = kind;
+      record.path = path;
+      if (kind == NodeKind::kFileAdded) {
+        record.after = changes::TextBuffer("10:00 01/02/24 1024");
+        record.after_size = 20;
+      }
+      if (kind == NodeKind::kKeyAdded || kind == NodeKind::kValueAdded)
+        record.root_key = static_cast<uint32_t>(RootKey::kCurrentUser);
+      tree.AddToTree(tree_path, name, record);
+      context.loaded_change_counts.Count(kind);
+    };
+    const size_t cut = root.rfind('\\');
+    add(NodeKind::kFolderAdded, root.substr(0, cut), root.substr(cut + 1), root.substr(0, cut));
+    for (int i = 0; i < files; ++i) {
+      if (i % kPerFolder == 0) {
+        add(NodeKind::kFolderAdded, root, "D" + std::to_string(i / kPerFolder), root);
+      }
+      add(NodeKind::kFileAdded, FolderOf(i), FileName(i), FolderOf(i));
+    }
+    const std::string hkcu = "HKEY_CURRENT_USER\\";
+    add(NodeKind::kKeyAdded, "Software", "CorvaneBench", hkcu + "Software");
+    for (int k = 0; k < keys; ++k) {
+      add(NodeKind::kKeyAdded, kBenchKey, KeyName(k), hkcu + kBenchKey);
+      const std::string key = std::string(kBenchKey) + "\\" + KeyName(k);
+      for (int v = 0; v < kValuesPerKey; ++v)
+        add(NodeKind::kValueAdded, key, ValueName(v), hkcu + key);
+    }
+  }
+
+  // One uninstall of every created item; its time.
+  double Uninstall(bool backup, bool recycle) {
     settings::Settings settings;
-    settings.use_recycle_bin = false;
+    settings.use_recycle_bin = recycle;
     settings.log_level = 0;
     changes::ChangeTree tree(settings);
     tree.Reset();
     tree.SetUninstallMode(true);
     threads::WorkerContext context(settings);
     context.program_folder = program_folder;
-    auto add = [&](changes::NodeKind kind, const std::string& folder, const std::string& name) {
-      changes::ChangeRecord record;
-      record.kind = kind;
-      record.path = folder;
-      if (kind == changes::NodeKind::kFileAdded) {
-        record.after = changes::TextBuffer("10:00 01/02/24 1024");
-        record.after_size = 20;
-      }
-      tree.AddToTree(folder, name, record);
-      context.loaded_change_counts.Count(kind);
-    };
-    const size_t cut = root.rfind('\\');
-    add(changes::NodeKind::kFolderAdded, root.substr(0, cut), root.substr(cut + 1));
-    for (int i = 0; i < files; ++i) {
-      if (i % 100 == 0) add(changes::NodeKind::kFolderAdded, root, "D" + std::to_string(i / 100));
-      add(changes::NodeKind::kFileAdded, FolderOf(i), "f" + std::to_string(i) + ".dat");
-    }
+    Record(tree, context);
     changes::SaveChangesTree(tree, fs, program_folder, "Bench");
     QuietView view;
     uninstall::UninstallLog log(settings, view);
@@ -115,11 +154,24 @@ struct Bench {
     });
   }
 
-  double BareMoves() {
-    const std::string target = program_folder + "\\moved";
-    fs.CreateFolder(target);
+  // The same items deleted with no log, no backup and no checks: the keys
+  // in one tree deletion, the files one by one or all in one shell
+  // operation, then the folders.
+  double BareDeletions(bool recycle) {
     return Seconds([&] {
-      for (int i = 0; i < files; ++i) fs.MoveFile(FileOf(i), target + "\\" + std::to_string(i));
+      std::unique_ptr<platform::RegKey> software;
+      registry.OpenKey(RootKey::kCurrentUser, "Software", platform::KeyAccess::kReadWrite,
+                       &software);
+      platform::DeleteKeyTree(registry, *software, "CorvaneBench");
+      if (recycle) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < files; ++i) paths.push_back(FileOf(i));
+        shell.RecycleFiles(paths);
+      } else {
+        for (int i = 0; i < files; ++i) fs.DeleteFile(FileOf(i));
+      }
+      for (int i = 0; i < files; i += kPerFolder) fs.RemoveFolder(FolderOf(i));
+      fs.RemoveFolder(root);
     });
   }
 
@@ -127,13 +179,26 @@ struct Bench {
     uninstall::DeleteTree(fs, root);
     uninstall::DeleteTree(fs, program_folder);
     fs.CreateFolder(program_folder);
+    std::unique_ptr<platform::RegKey> software;
+    if (registry
+            .OpenKey(RootKey::kCurrentUser, "Software", platform::KeyAccess::kReadWrite, &software)
+            .ok())
+      platform::DeleteKeyTree(registry, *software, "CorvaneBench");
+  }
+
+  template <typename Run>
+  double Measure(Run run) {
+    Install();
+    const double seconds = run();
+    Clean();
+    return seconds;
   }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
+  const int items = argc > 1 ? std::atoi(argv[1]) : 10000;
 #ifdef _WIN32
   platform::win32::Win32FileSystem fs;
   platform::win32::Win32Registry registry;
@@ -147,23 +212,24 @@ int main(int argc, char** argv) {
 #endif
   uninstall::DeleteTree(fs, base);
   fs.CreateFolder(base);
-  Bench bench{fs, registry, shell, base + "\\App", base + "\\Corvane", files};
+  // Half files (and their folders), half keys (and their values).
+  const int files = items / 2 * kPerFolder / (kPerFolder + 1);
+  const int keys = items / 2 / (kValuesPerKey + 1);
+  Bench bench{fs, registry, shell, base + "\\App", base + "\\Corvane", files, keys};
   fs.CreateFolder(bench.program_folder);
 
-  bench.Install();
-  const double without = bench.Uninstall(false);
-  bench.Clean();
-  bench.Install();
-  const double with = bench.Uninstall(true);
-  bench.Clean();
-  bench.Install();
-  const double moves = bench.BareMoves();
-  bench.Clean();
+  const double off = bench.Measure([&] { return bench.Uninstall(true, false); });
+  const double bare_off = bench.Measure([&] { return bench.BareDeletions(false); });
+  const double on = bench.Measure([&] { return bench.Uninstall(true, true); });
+  const double bare_on = bench.Measure([&] { return bench.BareDeletions(true); });
+  const double no_backup = bench.Measure([&] { return bench.Uninstall(false, false); });
   uninstall::DeleteTree(fs, base);
 
-  std::printf("%d files: uninstall without backup %.3f s, with backup %.3f s, bare moves %.3f s\n",
-              files, without, with, moves);
-  std::printf("with / without backup: %.2f; backup's extra time / bare moves: %.2f\n",
-              with / without, (with - without) / moves);
+  std::printf("%d items (%d files, %d keys of %d values)\n", items, files, keys, kValuesPerKey);
+  std::printf("Recycle Bin off: uninstall %.3f s, bare deletions %.3f s, ratio %.2f\n", off,
+              bare_off, off / bare_off);
+  std::printf("Recycle Bin on:  uninstall %.3f s, bare deletions %.3f s, ratio %.2f\n", on, bare_on,
+              on / bare_on);
+  std::printf("the backup's share (bin off): %.2f\n", (off - no_backup) / off);
   return 0;
 }
