@@ -12,6 +12,9 @@
 // default: medians of 5. The peak working set of each
 // scan is measured in a process of its own (GetProcessMemoryInfo). The
 // generated keys are removed at the end.
+//
+//   bench_registry_bulk.exe --generate VALUES   only adds the values (for
+//   bench_registry_bulk.exe --remove            tools/bench_monitoring.sh)
 // Before <windows.h>, whose macros rename DeleteFile and friends.
 #include "platform/platform_wrappers.h"
 
@@ -266,6 +269,18 @@ int main(int argc, char** argv) {
     cvn::platform::win32::Win32FileSystem fs;
     cvn::snapshot::FirstScan(registry, fs, std::string(argv[2]) == "bulk");
     std::printf("%zu\n", cvn::snapshot::PeakWorkingSet());
+    return 0;
+  }
+  if (argc == 3 && std::string(argv[1]) == "--generate") {
+    const auto made = cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, cvn::snapshot::kBenchKey,
+                                                  std::strtoul(argv[2], nullptr, 10),
+                                                  L"\\Registry\\Machine\\Software\\Wine");
+    std::printf("Generated below HKLM\\Software\\CorvaneBench: %zu keys, %zu values\n",
+                made.keys, made.values);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--remove") {
+    cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, cvn::snapshot::kBenchKey);
     return 0;
   }
   return cvn::snapshot::Run(argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200'000);
