@@ -23,6 +23,16 @@ namespace {
 constexpr std::string_view kManifestHeading = "CVN backup 1";
 constexpr std::string_view kFilesFolder = "files";
 
+// Stored files are spread over subfolders of this many: a name looked up
+// in a folder of thousands costs a scan of the folder on some systems.
+constexpr uint32_t kFilesPerFolder = 256;
+
+// Where the backup keeps the file of entry `number`, below its folder.
+std::string StoredFileName(uint32_t number) {
+  return std::string(kFilesFolder) + "\\" + std::to_string(number / kFilesPerFolder) + "\\" +
+         std::to_string(number);
+}
+
 // Fields are separated by tabs; a field's own tabs, line ends and percent
 // signs are written as %09, %0A, %0D and %25.
 std::string Escape(std::string_view text) {
@@ -409,20 +419,45 @@ std::unique_ptr<UninstallBackup> UninstallBackup::Continue(FileSystem& fs, std::
 std::optional<uint32_t> UninstallBackup::Append(std::string line) {
   line = pending_done_ + line + '\n';
   pending_done_.clear();
+  if (holding_) {
+    held_ += line;
+    return next_++;
+  }
   const Status s = fs_.AppendFile(
       manifest_, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()), true);
   if (!s.ok()) return std::nullopt;
   return next_++;
 }
 
+void UninstallBackup::HoldEntries() { holding_ = true; }
+
+bool UninstallBackup::WriteHeldEntries() {
+  holding_ = false;
+  const std::string lines = std::exchange(held_, {});
+  if (lines.empty()) return true;
+  return fs_.AppendFile(manifest_,
+                        std::span(reinterpret_cast<const uint8_t*>(lines.data()), lines.size()),
+                        true)
+      .ok();
+}
+
 Status UninstallBackup::SaveFile(std::string_view path, uint32_t attributes, bool keep,
                                  uint32_t* number) {
-  const std::string stored = std::string(kFilesFolder) + "\\" + std::to_string(next_);
-  const std::optional<uint32_t> n =
-      Append(Line({"file", std::to_string(next_), path, std::to_string(attributes), stored}));
+  const std::optional<uint32_t> n = SaveFileEntry(path, attributes);
   if (!n) return Status(StatusCode::kIoError);
   *number = *n;
-  const std::string target = platform::JoinPath(folder_, stored);
+  return StoreFile(*n, path, keep);
+}
+
+std::optional<uint32_t> UninstallBackup::SaveFileEntry(std::string_view path,
+                                                       uint32_t attributes) {
+  return Append(Line({"file", std::to_string(next_), path, std::to_string(attributes),
+                      StoredFileName(next_)}));
+}
+
+Status UninstallBackup::StoreFile(uint32_t number, std::string_view path, bool keep) {
+  const std::string target = platform::JoinPath(folder_, StoredFileName(number));
+  MakeFolders(fs_, target.substr(0, target.rfind('\\')));
   if (!keep) return fs_.MoveFile(path, target);
   std::vector<uint8_t> data;
   Status s = fs_.ReadFile(path, &data);

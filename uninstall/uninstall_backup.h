@@ -102,6 +102,10 @@ class UninstallBackup {
   // file left where it was, as the move or copy does.
   platform::Status SaveFile(std::string_view path, uint32_t attributes, bool keep,
                             uint32_t* number);
+  // SaveFile in two steps, for many files at once: the entries of all of
+  // them (within HoldEntries), then each file, stored as SaveFile stores it.
+  std::optional<uint32_t> SaveFileEntry(std::string_view path, uint32_t attributes);
+  platform::Status StoreFile(uint32_t number, std::string_view path, bool keep);
   std::optional<uint32_t> SaveFolder(std::string_view path);
   // `current` is the value there now, or null when there is none.
   std::optional<uint32_t> SaveValue(uint32_t root, std::string_view key, std::string_view name,
@@ -113,6 +117,12 @@ class UninstallBackup {
   std::optional<uint32_t> SaveCounter(uint32_t root, std::string_view key, std::string_view name,
                                       const platform::RegValue& current, int64_t count);
   void Done(uint32_t number);
+  // Entries saved from HoldEntries on are kept back and written all at
+  // once, with one flush, by WriteHeldEntries; they must not be acted on
+  // before it returns true. Writing one entry per action would cost a
+  // flush each.
+  void HoldEntries();
+  bool WriteHeldEntries();
   // The run has reached its end.
   void End();
 
@@ -126,6 +136,8 @@ class UninstallBackup {
   uint32_t next_ = 1;
   bool continued_ = false;
   std::string pending_done_;  // "done" lines not yet written
+  bool holding_ = false;
+  std::string held_;  // entries held back, with their line ends
 };
 
 // What putting a backup back could not do, one line each; empty when all went back.
