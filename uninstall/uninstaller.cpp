@@ -156,7 +156,7 @@ void Uninstaller::RunPhases() {
     SetStatus(i18n::Translate("RS_DEL_FILES", "Deleting files..."));
     BuildSharedNames();
     ProcessBranch(file_system, changes::NodeKind::kFileAdded);
-    RecycleBatch();
+    RemoveFileBatch();
     shared_names_.clear();
   }
   if (settings_.decrement_shared_counters && !Terminated()) {
@@ -287,35 +287,9 @@ bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
     Fail(i18n::Translate("RS_ERR", "ERROR"));  // no backup could be made
     return true;
   }
-  // A read-only file cannot be deleted; moving or recycling it needs nothing.
-  if (*attributes & platform::attr::kReadOnly) fs.SetAttributes(full, platform::attr::kArchive);
-  std::optional<uint32_t> backup_number;
-  if (backup_) {
-    // Into the backup: moved there, or copied when the Recycle Bin takes it.
-    uint32_t number = 0;
-    if (backup_->SaveFile(full, *attributes, settings_.use_recycle_bin, &number).ok()) {
-      backup_number = number;
-    } else {
-      return FileStays(full, *attributes);
-    }
-  }
-  if (settings_.use_recycle_bin) {
-    recycle_batch_.push_back({full, *attributes, backup_number});
-    item_waits_for_bin_ = true;
-    return true;
-  }
-  if (backup_number) {
-    Done(*backup_number);
-  } else if (!fs.DeleteFile(full).ok()) {
-    return FileStays(full, *attributes);
-  }
-  return true;
-}
-
-bool Uninstaller::FileStays(const std::string& path, uint32_t attributes) {
-  // The file stays as it was, read-only or hidden included.
-  platform_.fs.SetAttributes(path, attributes);
-  Fail(i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)"));
+  // The file goes with others, a batch at a time (RemoveFileBatch).
+  file_batch_.push_back({full, *attributes, std::nullopt});
+  item_in_batch_ = true;
   return true;
 }
 
@@ -531,42 +505,75 @@ void Uninstaller::NotFoundOrError(const Status& status) {
 }
 
 void Uninstaller::LogItem(const std::string& item) {
-  if (recycle_batch_.empty()) {
+  if (file_batch_.empty()) {
     log_line_ = item + " ... " + result_;
     return AddLogLine();
   }
   HeldLine line{item, result_, log_class_, std::nullopt};
-  if (item_waits_for_bin_) line.recycling = recycle_batch_.size() - 1;
-  item_waits_for_bin_ = false;
+  if (item_in_batch_) line.file = file_batch_.size() - 1;
+  item_in_batch_ = false;
   held_lines_.push_back(std::move(line));
-  if (recycle_batch_.size() >= kRecycleBatch) RecycleBatch();
+  if (file_batch_.size() >= kFileBatch) RemoveFileBatch();
 }
 
-void Uninstaller::RecycleBatch() {
-  if (recycle_batch_.empty()) return;
-  std::vector<std::string> paths;
-  paths.reserve(recycle_batch_.size());
-  for (const Recycling& file : recycle_batch_) paths.push_back(file.path);
-  const std::vector<Status> results = platform_.shell.RecycleFiles(paths);
+void Uninstaller::RemoveFileBatch() {
+  if (file_batch_.empty()) return;
+  std::vector<bool> gone(file_batch_.size(), false);
+  if (StoreBatchInBackup()) {
+    const bool recycle = settings_.use_recycle_bin;
+    std::vector<std::string> to_bin;
+    std::vector<size_t> binned;
+    for (size_t i = 0; i < file_batch_.size(); ++i) {
+      BatchFile& file = file_batch_[i];
+      // A read-only file could not be deleted, nor later its copy in the backup.
+      if (file.attributes & platform::attr::kReadOnly)
+        platform_.fs.SetAttributes(file.path, platform::attr::kArchive);
+      const bool taken =
+          !backup_ || backup_->StoreFile(*file.backup_number, file.path, recycle).ok();
+      if (recycle) {
+        if (taken) {
+          to_bin.push_back(file.path);
+          binned.push_back(i);
+        }
+      } else {
+        gone[i] = backup_ ? taken : platform_.fs.DeleteFile(file.path).ok();
+      }
+    }
+    const std::vector<Status> results =
+        to_bin.empty() ? std::vector<Status>() : platform_.shell.RecycleFiles(to_bin);
+    for (size_t k = 0; k < binned.size(); ++k) {
+      // The shell may report a failure for an item it did move.
+      gone[binned[k]] = results[k].ok() || !platform_.fs.GetAttributes(to_bin[k]);
+    }
+  }
   const std::string in_use = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
   for (HeldLine& line : held_lines_) {
-    if (!line.recycling) continue;
-    const Recycling& file = recycle_batch_[*line.recycling];
-    // The shell may report a failure for an item it did move.
-    if (results[*line.recycling].ok() || !platform_.fs.GetAttributes(file.path)) {
+    if (!line.file) continue;
+    const BatchFile& file = file_batch_[*line.file];
+    if (gone[*line.file]) {
       if (file.backup_number) Done(*file.backup_number);
       continue;
     }
+    // The file stays as it was, read-only or hidden included.
     platform_.fs.SetAttributes(file.path, file.attributes);
     line.result = in_use;
     line.log_class = LogClass::kError;
     ++error_count_;
   }
-  recycle_batch_.clear();
+  file_batch_.clear();
   for (HeldLine& line : held_lines_)
     undelivered_lines_.push_back({line.item + " ... " + line.result, line.log_class});
   held_lines_.clear();
   DeliverSometimes();
+}
+
+bool Uninstaller::StoreBatchInBackup() {
+  if (!backup_) return true;
+  // The entries of the whole batch go ahead of its files, with one flush.
+  backup_->HoldEntries();
+  for (BatchFile& file : file_batch_)
+    file.backup_number = backup_->SaveFileEntry(file.path, file.attributes);
+  return backup_->WriteHeldEntries();
 }
 
 void Uninstaller::AddLogLine() {
@@ -603,7 +610,7 @@ void Uninstaller::Deliver() {
 
 void Uninstaller::Finish() {
   try {
-    RecycleBatch();  // a run cut short by an exception leaves no file half-handled
+    RemoveFileBatch();  // a run cut short by an exception leaves no file half-handled
     Deliver();
   } catch (...) {
     ++error_count_;  // the run or its log is not whole

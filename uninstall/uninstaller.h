@@ -107,8 +107,6 @@ class Uninstaller : public threads::WorkerThread {
                                   platform::RegKey** key);
   void DeleteFolder(const changes::ChangeRecord& data, std::string& item);
   bool DeleteFile(const changes::ChangeRecord& data, std::string& item);
-  // A file that could not be removed: its attributes back, and its error.
-  bool FileStays(const std::string& path, uint32_t attributes);
   void DeleteKey(const changes::ChangeRecord& data, std::string& item);
   void CreateKey(const changes::ChangeRecord& data, std::string& item);
   void DeleteValue(const changes::ChangeRecord& data, std::string& item);
@@ -131,16 +129,20 @@ class Uninstaller : public threads::WorkerThread {
   // is a failure, not an absence).
   void NotFoundOrError(const platform::Status& status);
   // Logs `item` with the outcome set, or holds its line while a batch of
-  // files waits for the Recycle Bin, so that the log keeps the tree's order.
+  // files waits to be removed, so that the log keeps the tree's order.
   void LogItem(const std::string& item);
   void AddLogLine();
   // Hands the window what it has not been shown yet (log lines and progress
   // steps): now, or once kDeliveryInterval has passed since the last time.
   void Deliver();
   void DeliverSometimes();
-  // Sends the files waiting for the Recycle Bin in one operation, settles
-  // each one's outcome and logs the lines held meanwhile.
-  void RecycleBatch();
+  // Removes the files waiting in the batch: their backup entries in one
+  // write, then the files (the Recycle Bin takes them in one operation);
+  // settles each one's outcome and logs the lines held meanwhile.
+  void RemoveFileBatch();
+  // Writes the batch's backup entries; false when they could not be
+  // written and no file may go.
+  bool StoreBatchInBackup();
   void SetStatus(const std::string& text);
   void StepProgress();
   // The end of the run: the summary, the archive's deletion or its stamp.
@@ -205,12 +207,12 @@ class Uninstaller : public threads::WorkerThread {
   std::string ask_file_name_;
   std::string ask_folder_;
 
-  // The files sent to the Recycle Bin in one shell operation: enough to
-  // spare the operation's cost per file, few enough for a lively log.
-  static constexpr size_t kRecycleBatch = 256;
-  // Files waiting to be sent to the Recycle Bin together, and the log
-  // lines held until they are.
-  struct Recycling {
+  // The created files are removed a batch at a time: their backup entries
+  // in one write with one flush, and with the Recycle Bin in one shell
+  // operation. Big enough to spare those costs per file, small enough for
+  // a lively log.
+  static constexpr size_t kFileBatch = 256;
+  struct BatchFile {
     std::string path;
     uint32_t attributes = 0;
     std::optional<uint32_t> backup_number;
@@ -219,11 +221,11 @@ class Uninstaller : public threads::WorkerThread {
     std::string item;
     std::string result;
     LogClass log_class = LogClass::kSuccess;
-    std::optional<size_t> recycling;  // the index of its file in the batch
+    std::optional<size_t> file;  // the index of its file in the batch
   };
-  std::vector<Recycling> recycle_batch_;
+  std::vector<BatchFile> file_batch_;
   std::vector<HeldLine> held_lines_;
-  bool item_waits_for_bin_ = false;  // the item being handled joined the batch
+  bool item_in_batch_ = false;  // the item being handled joined the batch
 
   bool backup_enabled_ = true;
   std::string continue_folder_;

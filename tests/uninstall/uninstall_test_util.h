@@ -216,8 +216,8 @@ class UninstallTest : public ::testing::Test {
     log.Clear();
     bool ended = false;
     threads::ProgramState state_at_end = threads::ProgramState::kIdle;
-    auto* engine = new Uninstaller(context, tree, {hooked_registry, fs, shell}, log, view, clock,
-                                   dispatcher, "App");
+    auto* engine = new Uninstaller(context, tree, {hooked_registry, counting_fs, shell}, log, view,
+                                   clock, dispatcher, "App");
     stop_run = [this, engine] {
       context.program_state = threads::ProgramState::kStopRequested;
       engine->Terminate();
@@ -270,6 +270,16 @@ class UninstallTest : public ::testing::Test {
   } hooked_registry{registry};
   std::function<void()> stop_run;  // stops the running engine as the window's Stop does
   platform::MemoryFileSystem fs;
+  // The file system the engine works on: `fs`, counting the flushed writes.
+  struct CountingFileSystem : platform::FileSystemWrapper {
+    using FileSystemWrapper::FileSystemWrapper;
+    platform::Status AppendFile(std::string_view path, std::span<const uint8_t> data,
+                                bool flush) override {
+      if (flush) ++flushes;
+      return FileSystemWrapper::AppendFile(path, data, flush);
+    }
+    int flushes = 0;
+  } counting_fs{fs};
   platform::MemoryShell shell{fs};
   changes::ChangeTree tree{settings};
   RecordingView view;
