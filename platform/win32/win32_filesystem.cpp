@@ -215,19 +215,26 @@ Status Win32FileSystem::WriteFile(std::string_view path, std::span<const uint8_t
 
 namespace {
 
-// A BCrypt algorithm or hash handle, closed by its destructor.
-struct AlgorithmHandle {
-  BCRYPT_ALG_HANDLE handle = nullptr;
-  ~AlgorithmHandle() {
-    if (handle != nullptr) BCryptCloseAlgorithmProvider(handle, 0);
-  }
-};
+// A BCrypt hash handle, destroyed by its destructor.
 struct HashHandle {
   BCRYPT_HASH_HANDLE handle = nullptr;
   ~HashHandle() {
     if (handle != nullptr) BCryptDestroyHash(handle);
   }
 };
+
+// The SHA-256 provider, opened once and kept for the process's life:
+// opening it costs more than hashing a small file. Threads may share it to
+// make hashes. Null when it cannot be opened.
+BCRYPT_ALG_HANDLE Sha256Provider() {
+  static const BCRYPT_ALG_HANDLE provider = [] {
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
+      return BCRYPT_ALG_HANDLE{nullptr};
+    return handle;
+  }();
+  return provider;
+}
 
 }  // namespace
 
@@ -236,18 +243,21 @@ Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) return LastErrorStatus();
-  AlgorithmHandle algorithm;
+  const BCRYPT_ALG_HANDLE provider = Sha256Provider();
   HashHandle hash;
-  if (BCryptOpenAlgorithmProvider(&algorithm.handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0 ||
-      BCryptCreateHash(algorithm.handle, &hash.handle, nullptr, 0, nullptr, 0, 0) != 0)
+  if (provider == nullptr ||
+      BCryptCreateHash(provider, &hash.handle, nullptr, 0, nullptr, 0, 0) != 0)
     return Status(StatusCode::kIoError);
-  std::vector<uint8_t> buffer(size_t{1} << 20);
+  // One buffer for each thread, made once: a new one for each small file
+  // would cost more than reading it.
+  thread_local std::vector<uint8_t> buffer(size_t{1} << 20);
   for (;;) {
     DWORD read = 0;
     if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
       return LastErrorStatus();
     if (read == 0) break;
-    if (BCryptHashData(hash.handle, buffer.data(), read, 0) != 0) return Status(StatusCode::kIoError);
+    if (BCryptHashData(hash.handle, buffer.data(), read, 0) != 0)
+      return Status(StatusCode::kIoError);
   }
   if (BCryptFinishHash(hash.handle, digest->data(), static_cast<ULONG>(digest->size()), 0) != 0)
     return Status(StatusCode::kIoError);
