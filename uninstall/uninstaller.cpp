@@ -176,20 +176,23 @@ void Uninstaller::RunPhase(bool enabled, const std::string& status, NodeId branc
   if (!enabled || Terminated()) return;
   SetStatus(status);
   ProcessBranch(branch, kind);
+  ChangeValueBatch();
   items_key_.reset();
 }
 
-Status Uninstaller::OpenKeyOfItems(platform::RootKey root, std::string_view path, RegKey** key) {
+Status Uninstaller::OpenKeyOfItems(platform::RootKey root, std::string_view path,
+                                   std::shared_ptr<RegKey>* key) {
   if (!items_key_ || items_key_root_ != root || items_key_path_ != path) {
     items_key_.reset();
-    if (Status s =
-            OpenKeyOrRoot(platform_.registry, root, path, KeyAccess::kReadWrite, &items_key_);
+    std::unique_ptr<RegKey> opened;
+    if (Status s = OpenKeyOrRoot(platform_.registry, root, path, KeyAccess::kReadWrite, &opened);
         !s.ok())
       return s;
+    items_key_ = std::move(opened);
     items_key_root_ = root;
     items_key_path_ = path;
   }
-  *key = items_key_.get();
+  *key = items_key_;
   return Status::Ok();
 }
 
@@ -319,7 +322,7 @@ void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
   if (!Ahead([&](UninstallBackup& b) { return b.SaveKey(data.root_key, KeyPath(data), values); },
              &number))
     return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  RegKey* parent = nullptr;
+  std::shared_ptr<RegKey> parent;
   Status s = OpenKeyOfItems(*root, data.path, &parent);
   if (s.ok()) s = registry.DeleteKey(*parent, data.name);
   if (!s.ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
@@ -355,75 +358,95 @@ void Uninstaller::CreateKey(const ChangeRecord& data, std::string& item) {
 }
 
 void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
-  platform::Registry& registry = platform_.registry;
   item = i18n::Translate("RS_DEL_REG_VAL", "DELETING REGISTRY VALUE: ") + ValueText(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   if (!root) return NotFound();
-  RegKey* key = nullptr;
+  std::shared_ptr<RegKey> key;
   if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   platform::RegValue value;
-  if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
-  uint32_t number = 0;
-  if (!Ahead(
-          [&](UninstallBackup& b) {
-            return b.SaveValue(data.root_key, data.path, data.name, &value);
-          },
-          &number))
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  // The unnamed value of a key without data reports "not found" here.
-  if (Status s = registry.DeleteValue(*key, data.name); !s.ok()) return NotFoundOrError(s);
-  Done(number);
+  if (Status s = platform_.registry.QueryValue(*key, data.name, &value); !s.ok())
+    return NotFoundOrError(s);
+  // The unnamed value of a key without data reports "not found" when deleted.
+  BatchValue(key, data, std::move(value), /*same=*/false, /*deletes=*/true);
 }
 
 void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
-  platform::Registry& registry = platform_.registry;
   item = i18n::Translate("RS_RESTORE_REG_VAL", "RESTORING REGISTRY VALUE: ") + ValueText(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   if (!root) return NotFound();
-  RegKey* key = nullptr;
+  std::shared_ptr<RegKey> key;
   if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   // A changed value that has been removed since stays removed.
   platform::RegValue value;
-  if (Status s = registry.QueryValue(*key, data.name, &value); !s.ok()) return NotFoundOrError(s);
+  if (Status s = platform_.registry.QueryValue(*key, data.name, &value); !s.ok())
+    return NotFoundOrError(s);
   // Writing what is there already overwrites nothing worth keeping.
   const bool same =
       value.type == data.value_type && std::ranges::equal(value.data, data.BeforeBytes());
-  uint32_t number = 0;
-  if (!same && !Ahead(
-                   [&](UninstallBackup& b) {
-                     return b.SaveValue(data.root_key, data.path, data.name, &value);
-                   },
-                   &number))
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  if (!same) Done(number);
+  BatchValue(key, data, std::move(value), same, /*deletes=*/false);
 }
 
 void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
-  platform::Registry& registry = platform_.registry;
   item = i18n::Translate("RS_CREATE_REG_VAL", "CREATING REGISTRY VALUE: ") + ValueText(data);
   const std::optional<platform::RootKey> root = ToRootKey(data.root_key);
   if (!root) return NotFound();
   // The key phase has re-created deleted keys; a key still missing is
   // not re-created here.
-  RegKey* key = nullptr;
+  std::shared_ptr<RegKey> key;
   if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
   platform::RegValue current;
-  const bool exists = registry.QueryValue(*key, data.name, &current).ok();
-  const bool same = exists && current.type == data.value_type &&
-                    std::ranges::equal(current.data, data.BeforeBytes());
-  uint32_t number = 0;
-  if (!same && !Ahead(
-                   [&](UninstallBackup& b) {
-                     return b.SaveValue(data.root_key, data.path, data.name,
-                                        exists ? &current : nullptr);
-                   },
-                   &number))
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  if (!registry.SetValue(*key, data.name, data.value_type, data.BeforeBytes()).ok())
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  if (!same) Done(number);
+  if (!platform_.registry.QueryValue(*key, data.name, &current).ok()) {
+    BatchValue(key, data, std::nullopt, /*same=*/false, /*deletes=*/false);
+    return;
+  }
+  const bool same =
+      current.type == data.value_type && std::ranges::equal(current.data, data.BeforeBytes());
+  BatchValue(key, data, std::move(current), same, /*deletes=*/false);
+}
+
+void Uninstaller::BatchValue(std::shared_ptr<RegKey> key, const ChangeRecord& data,
+                             std::optional<platform::RegValue> current, bool same, bool deletes) {
+  value_batch_.push_back({std::move(key), &data, std::move(current), !same, deletes, std::nullopt});
+  item_in_batch_ = true;
+}
+
+void Uninstaller::ChangeValueBatch() {
+  if (value_batch_.empty()) return;
+  std::vector<BatchOutcome> outcomes(value_batch_.size());
+  // The entries of the whole batch go ahead of its changes, with one flush.
+  bool written = !backup_enabled_;
+  if (backup_) {
+    backup_->HoldEntries();
+    for (PendingValue& v : value_batch_) {
+      if (!v.needs_entry) continue;
+      v.backup_number = backup_->SaveValue(v.data->root_key, v.data->path, v.data->name,
+                                           v.current ? &*v.current : nullptr);
+    }
+    written = backup_->WriteHeldEntries();
+  }
+  platform::Registry& registry = platform_.registry;
+  for (size_t i = 0; i < value_batch_.size() && !Terminated(); ++i) {
+    const PendingValue& v = value_batch_[i];
+    BatchOutcome& outcome = outcomes[i];
+    outcome.tried = true;
+    if (!written) {
+      outcome.failure = i18n::Translate("RS_ERR", "ERROR");
+      continue;
+    }
+    const Status s = v.deletes ? registry.DeleteValue(*v.key, v.data->name)
+                               : registry.SetValue(*v.key, v.data->name, v.data->value_type,
+                                                   v.data->BeforeBytes());
+    if (s.ok()) {
+      if (v.backup_number) Done(*v.backup_number);
+    } else if (v.deletes && s.code() == StatusCode::kNotFound) {
+      outcome.failure = i18n::Translate("RS_FAIL_NOT_FND", "FAILS (not found)");
+      outcome.log_class = LogClass::kWarning;
+    } else {
+      outcome.failure = i18n::Translate("RS_ERR", "ERROR");
+    }
+  }
+  value_batch_.clear();
+  LogHeldLines(outcomes);
 }
 
 void Uninstaller::OpenBackup() {
@@ -505,26 +528,30 @@ void Uninstaller::NotFoundOrError(const Status& status) {
 }
 
 void Uninstaller::LogItem(const std::string& item) {
-  if (file_batch_.empty()) {
+  const size_t batched = file_batch_.size() + value_batch_.size();
+  if (batched == 0) {
     log_line_ = item + " ... " + result_;
     return AddLogLine();
   }
   HeldLine line{item, result_, log_class_, std::nullopt};
-  if (item_in_batch_) line.file = file_batch_.size() - 1;
+  if (item_in_batch_) line.batched = batched - 1;
   item_in_batch_ = false;
   held_lines_.push_back(std::move(line));
-  if (file_batch_.size() >= kFileBatch) RemoveFileBatch();
+  if (file_batch_.size() >= kBatchSize) RemoveFileBatch();
+  if (value_batch_.size() >= kBatchSize) ChangeValueBatch();
 }
 
 void Uninstaller::RemoveFileBatch() {
   if (file_batch_.empty()) return;
+  std::vector<BatchOutcome> outcomes(file_batch_.size());
   std::vector<bool> gone(file_batch_.size(), false);
   if (StoreBatchInBackup()) {
     const bool recycle = settings_.use_recycle_bin;
     std::vector<std::string> to_bin;
     std::vector<size_t> binned;
-    for (size_t i = 0; i < file_batch_.size(); ++i) {
-      BatchFile& file = file_batch_[i];
+    for (size_t i = 0; i < file_batch_.size() && !Terminated(); ++i) {
+      const BatchFile& file = file_batch_[i];
+      outcomes[i].tried = true;
       // A read-only file could not be deleted, nor later its copy in the backup.
       if (file.attributes & platform::attr::kReadOnly)
         platform_.fs.SetAttributes(file.path, platform::attr::kArchive);
@@ -545,24 +572,39 @@ void Uninstaller::RemoveFileBatch() {
       // The shell may report a failure for an item it did move.
       gone[binned[k]] = results[k].ok() || !platform_.fs.GetAttributes(to_bin[k]);
     }
+  } else {
+    for (BatchOutcome& outcome : outcomes) outcome.tried = true;
   }
-  const std::string in_use = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
-  for (HeldLine& line : held_lines_) {
-    if (!line.file) continue;
-    const BatchFile& file = file_batch_[*line.file];
-    if (gone[*line.file]) {
+  for (size_t i = 0; i < file_batch_.size(); ++i) {
+    const BatchFile& file = file_batch_[i];
+    if (!outcomes[i].tried) continue;
+    if (gone[i]) {
       if (file.backup_number) Done(*file.backup_number);
       continue;
     }
     // The file stays as it was, read-only or hidden included.
     platform_.fs.SetAttributes(file.path, file.attributes);
-    line.result = in_use;
-    line.log_class = LogClass::kError;
-    ++error_count_;
+    outcomes[i].failure = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
   }
   file_batch_.clear();
-  for (HeldLine& line : held_lines_)
-    undelivered_lines_.push_back({line.item + " ... " + line.result, line.log_class});
+  LogHeldLines(outcomes);
+}
+
+void Uninstaller::LogHeldLines(const std::vector<BatchOutcome>& outcomes) {
+  for (const HeldLine& line : held_lines_) {
+    if (!line.batched) {
+      undelivered_lines_.push_back({line.item + " ... " + line.result, line.log_class});
+      continue;
+    }
+    const BatchOutcome& outcome = outcomes[*line.batched];
+    if (!outcome.tried) continue;  // a stop came first: the item was left as it is
+    if (outcome.failure.empty()) {
+      undelivered_lines_.push_back({line.item + " ... " + line.result, line.log_class});
+      continue;
+    }
+    if (outcome.log_class == LogClass::kError) ++error_count_;
+    undelivered_lines_.push_back({line.item + " ... " + outcome.failure, outcome.log_class});
+  }
   held_lines_.clear();
   DeliverSometimes();
 }
@@ -610,7 +652,11 @@ void Uninstaller::Deliver() {
 
 void Uninstaller::Finish() {
   try {
-    RemoveFileBatch();  // a run cut short by an exception leaves no file half-handled
+    // A run cut short by an exception leaves what it had put off as it is:
+    // the backup entries written for it are put back harmlessly.
+    file_batch_.clear();
+    value_batch_.clear();
+    held_lines_.clear();
     Deliver();
   } catch (...) {
     ++error_count_;  // the run or its log is not whole

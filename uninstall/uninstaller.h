@@ -104,7 +104,7 @@ class Uninstaller : public threads::WorkerThread {
   // all of them: they follow each other, being siblings in the tree. The
   // key stays open until the phase ends.
   platform::Status OpenKeyOfItems(platform::RootKey root, std::string_view path,
-                                  platform::RegKey** key);
+                                  std::shared_ptr<platform::RegKey>* key);
   void DeleteFolder(const changes::ChangeRecord& data, std::string& item);
   bool DeleteFile(const changes::ChangeRecord& data, std::string& item);
   void DeleteKey(const changes::ChangeRecord& data, std::string& item);
@@ -112,6 +112,14 @@ class Uninstaller : public threads::WorkerThread {
   void DeleteValue(const changes::ChangeRecord& data, std::string& item);
   void RestoreValue(const changes::ChangeRecord& data, std::string& item);
   void CreateValue(const changes::ChangeRecord& data, std::string& item);
+  // Puts off the change of a value in `key` to its batch: deleted, or set
+  // to its data before the installation. `current` is there now; `same`
+  // when it is what the change would write (no backup entry is needed).
+  void BatchValue(std::shared_ptr<platform::RegKey> key, const changes::ChangeRecord& data,
+                  std::optional<platform::RegValue> current, bool same, bool deletes);
+  // Writes the batch's backup entries in one flush, then changes the
+  // values; logs the lines held meanwhile.
+  void ChangeValueBatch();
   void UpdateSharedCounter(const changes::ChangeRecord& data, std::string& item);
 
   // Shared files (shared_files.cpp).
@@ -143,6 +151,10 @@ class Uninstaller : public threads::WorkerThread {
   // Writes the batch's backup entries; false when they could not be
   // written and no file may go.
   bool StoreBatchInBackup();
+  struct BatchOutcome;
+  // Logs the lines held while a batch waited, each batched item's with
+  // its outcome; items a stop kept from being tried are not logged.
+  void LogHeldLines(const std::vector<BatchOutcome>& outcomes);
   void SetStatus(const std::string& text);
   void StepProgress();
   // The end of the run: the summary, the archive's deletion or its stamp.
@@ -188,7 +200,7 @@ class Uninstaller : public threads::WorkerThread {
   uint32_t undelivered_steps_ = 0;
   std::chrono::steady_clock::time_point last_delivery_;
 
-  std::unique_ptr<platform::RegKey> items_key_;
+  std::shared_ptr<platform::RegKey> items_key_;
   platform::RootKey items_key_root_ = platform::RootKey::kLocalMachine;
   std::string items_key_path_;
 
@@ -207,25 +219,39 @@ class Uninstaller : public threads::WorkerThread {
   std::string ask_file_name_;
   std::string ask_folder_;
 
-  // The created files are removed a batch at a time: their backup entries
-  // in one write with one flush, and with the Recycle Bin in one shell
-  // operation. Big enough to spare those costs per file, small enough for
-  // a lively log.
-  static constexpr size_t kFileBatch = 256;
+  // Files are removed and values changed a batch at a time: the backup
+  // entries of a batch in one write with one flush, and with the Recycle
+  // Bin its files in one shell operation. Big enough to spare those costs
+  // per item, small enough for a lively log.
+  static constexpr size_t kBatchSize = 256;
   struct BatchFile {
     std::string path;
     uint32_t attributes = 0;
     std::optional<uint32_t> backup_number;
   };
+  struct PendingValue {
+    std::shared_ptr<platform::RegKey> key;
+    const changes::ChangeRecord* data = nullptr;
+    std::optional<platform::RegValue> current;
+    bool needs_entry = true;
+    bool deletes = false;
+    std::optional<uint32_t> backup_number;
+  };
+  struct BatchOutcome {
+    bool tried = false;
+    std::string failure;  // empty when it was done
+    LogClass log_class = LogClass::kError;
+  };
   struct HeldLine {
     std::string item;
     std::string result;
     LogClass log_class = LogClass::kSuccess;
-    std::optional<size_t> file;  // the index of its file in the batch
+    std::optional<size_t> batched;  // the index of its item in the batch
   };
   std::vector<BatchFile> file_batch_;
+  std::vector<PendingValue> value_batch_;
   std::vector<HeldLine> held_lines_;
-  bool item_in_batch_ = false;  // the item being handled joined the batch
+  bool item_in_batch_ = false;  // the item being handled joined a batch
 
   bool backup_enabled_ = true;
   std::string continue_folder_;

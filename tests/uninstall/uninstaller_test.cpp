@@ -243,20 +243,26 @@ TEST_P(CreatedFilesTest, GoInBatchesAndKeepTheirOwnLines) {
 
 INSTANTIATE_TEST_SUITE_P(RecycledOrDeleted, CreatedFilesTest, ::testing::Bool());
 
-// The values of one key are handled through one open key; a key of the
-// same path under another root is not that key.
-TEST_F(DezinstalerTest, EachValueIsHandledInItsOwnKey) {
+// The values of one key are handled through one open key, and their backup
+// entries written a batch at a time; a key of the same path under another
+// root is not that key.
+TEST_F(DezinstalerTest, ValuesAreChangedInBatchesEachInItsOwnKey) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 150; ++i) names.push_back("v" + std::to_string(1000 + i));
   for (RootKey root : {kHkcu, kHklm}) {
-    for (const char* name : {"a", "b"}) CreatedValue(root, "Software\\X", name);
+    for (const std::string& name : names) CreatedValue(root, "Software\\X", name);
   }
   SaveArchive();
 
   EXPECT_EQ(Run(), threads::ProgramState::kIdle);
 
   for (RootKey root : {kHkcu, kHklm}) {
-    for (const char* name : {"a", "b"}) EXPECT_EQ(Value(root, "Software\\X", name).type, kNone);
+    for (const std::string& name : names) {
+      EXPECT_EQ(Value(root, "Software\\X", name).type, kNone) << name;
+    }
   }
-  EXPECT_EQ(LinesEndingWith("... Ok").size(), 4u);
+  EXPECT_EQ(LinesEndingWith("... Ok").size(), 300u);
+  EXPECT_LT(counting_fs.flushes, 10);
 }
 
 // A created file replaced by a folder since is not that file (sending it to
