@@ -91,6 +91,11 @@ class FileSystem {
   // is replaced in one step (the way to save a file atomically); without it
   // an existing target gives kAlreadyExists.
   virtual Status MoveFile(std::string_view from, std::string_view to, bool replace = false) = 0;
+  // Gives the file `from` a second name `to`, which must not exist (a hard
+  // link): both names share one content and no data is copied. Fails where
+  // the volume has no links or the names are on different volumes; a
+  // caller that needs a copy then makes one.
+  virtual Status LinkFile(std::string_view from, std::string_view to) = 0;
 
   // Reads a whole file.
   virtual Status ReadFile(std::string_view path, std::vector<uint8_t>* data) = 0;

@@ -40,6 +40,9 @@ class FileSystemWrapper : public FileSystem {
   Status MoveFile(std::string_view from, std::string_view to, bool replace = false) override {
     return target_.MoveFile(from, to, replace);
   }
+  Status LinkFile(std::string_view from, std::string_view to) override {
+    return target_.LinkFile(from, to);
+  }
   Status ReadFile(std::string_view path, std::vector<uint8_t>* data) override {
     return target_.ReadFile(path, data);
   }
@@ -124,6 +127,7 @@ class ReadOnlyFileSystem final : public FileSystemWrapper {
   Status MoveFile(std::string_view, std::string_view, bool = false) override {
     return Status::Ok();
   }
+  Status LinkFile(std::string_view, std::string_view) override { return Status::Ok(); }
   Status WriteFile(std::string_view, std::span<const uint8_t>) override { return Status::Ok(); }
   Status AppendFile(std::string_view, std::span<const uint8_t>, bool) override {
     return Status::Ok();

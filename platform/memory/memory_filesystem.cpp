@@ -261,6 +261,17 @@ Status MemoryFileSystem::DeleteFile(std::string_view path) {
   return Status::Ok();
 }
 
+Status MemoryFileSystem::LinkFile(std::string_view from, std::string_view to) {
+  const std::optional<uint32_t> attributes = GetAttributes(from);
+  if (!attributes) return Status(StatusCode::kNotFound, 2);
+  if (*attributes & attr::kDirectory) return Status(StatusCode::kAccessDenied, 5);
+  if (GetAttributes(to)) return Status(StatusCode::kAlreadyExists, 183);
+  std::vector<uint8_t> data;
+  if (Status s = ReadFile(from, &data); !s.ok()) return s;
+  if (Status s = WriteFile(to, data); !s.ok()) return s;
+  return SetAttributes(to, *attributes);
+}
+
 Status MemoryFileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
   std::lock_guard lock(mutex_);
   Entry *from_parent, *to_parent;
@@ -370,10 +381,12 @@ Status MemoryFileSystem::CreateFolders(std::string_view path) {
   return Status::Ok();
 }
 
-Status MemoryFileSystem::AddFile(std::string_view path, std::string_view data, uint64_t last_write) {
+Status MemoryFileSystem::AddFile(std::string_view path, std::string_view data,
+                                 uint64_t last_write) {
   const std::string absolute = Absolute(path);
   if (Status s = CreateFolders(absolute.substr(0, absolute.rfind('\\'))); !s.ok()) return s;
-  Status s = WriteFile(absolute, std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()));
+  Status s =
+      WriteFile(absolute, std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()));
   if (s.ok() && last_write != 0) s = SetLastWrite(absolute, last_write);
   return s;
 }

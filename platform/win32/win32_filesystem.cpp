@@ -170,6 +170,10 @@ Status Win32FileSystem::MoveFile(std::string_view from, std::string_view to, boo
   return Check(MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), flags));
 }
 
+Status Win32FileSystem::LinkFile(std::string_view from, std::string_view to) {
+  return Check(CreateHardLinkW(SystemPath(to).c_str(), SystemPath(from).c_str(), nullptr));
+}
+
 Status Win32FileSystem::ReadFile(std::string_view path, std::vector<uint8_t>* data) {
   data->clear();
   UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,

@@ -42,6 +42,7 @@ class Win32FileSystem final : public FileSystem {
   Status RemoveFolder(std::string_view path) override;
   Status DeleteFile(std::string_view path) override;
   Status MoveFile(std::string_view from, std::string_view to, bool replace = false) override;
+  Status LinkFile(std::string_view from, std::string_view to) override;
 
   Status ReadFile(std::string_view path, std::vector<uint8_t>* data) override;
   Status WriteFile(std::string_view path, std::span<const uint8_t> data) override;

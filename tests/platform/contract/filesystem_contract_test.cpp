@@ -169,6 +169,18 @@ TEST_F(FileSystemContractTest, ReadOnlyFilesStayButAllRecycledItemsLeaveTheirPla
   EXPECT_EQ(Names(sandbox_), std::vector<std::string>{});
 }
 
+// A second name shares the file's content and outlives the first.
+TEST_F(FileSystemContractTest, ALinkedFileKeepsItsContentWhenTheFirstNameGoes) {
+  Write(In("a.txt"), "content");
+  Write(In("taken.txt"), "other");
+  ASSERT_STATUS(kOk, fs().LinkFile(In("a.txt"), In("b.txt")));
+  EXPECT_STATUS(kAlreadyExists, fs().LinkFile(In("a.txt"), In("taken.txt")));
+  EXPECT_STATUS(kNotFound, fs().LinkFile(In("missing.txt"), In("c.txt")));
+  ASSERT_STATUS(kOk, fs().DeleteFile(In("a.txt")));
+  EXPECT_EQ(Read(In("b.txt")), "content");
+  EXPECT_EQ(Read(In("taken.txt")), "other");
+}
+
 TEST_F(FileSystemContractTest, PathsLongerThan260CharactersWork) {
   std::string folder = sandbox_;
   while (folder.size() < 300) {
