@@ -457,8 +457,12 @@ std::optional<uint32_t> UninstallBackup::SaveFileEntry(std::string_view path,
 
 Status UninstallBackup::StoreFile(uint32_t number, std::string_view path, bool keep) {
   const std::string target = platform::JoinPath(folder_, StoredFileName(number));
-  MakeFolders(fs_, target.substr(0, target.rfind('\\')));
+  const std::string folder = target.substr(0, target.rfind('\\'));
+  if (folder != made_folder_ && MakeFolders(fs_, folder).ok()) made_folder_ = folder;
   if (!keep) return fs_.MoveFile(path, target);
+  // A second name for the file keeps its content once the Recycle Bin has
+  // taken the first; only where there can be none is the content copied.
+  if (fs_.LinkFile(path, target).ok()) return Status::Ok();
   std::vector<uint8_t> data;
   Status s = fs_.ReadFile(path, &data);
   if (s.ok()) s = fs_.WriteFile(target, data);

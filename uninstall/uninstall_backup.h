@@ -98,8 +98,9 @@ class UninstallBackup {
   // run then. Done(number) follows a successful action.
 
   // Moves the file into the backup: this is its deletion. With `keep`,
-  // copies it instead (a file the Recycle Bin then takes). Fails, with the
-  // file left where it was, as the move or copy does.
+  // leaves it in place and gives the backup a second name for it (a hard
+  // link), or a copy where there can be none: a file the Recycle Bin then
+  // takes. Fails, with the file left where it was, as the move or copy does.
   platform::Status SaveFile(std::string_view path, uint32_t attributes, bool keep,
                             uint32_t* number);
   // SaveFile in two steps, for many files at once: the entries of all of
@@ -136,6 +137,7 @@ class UninstallBackup {
   uint32_t next_ = 1;
   bool continued_ = false;
   std::string pending_done_;  // "done" lines not yet written
+  std::string made_folder_;  // the folder of stored files made last
   bool holding_ = false;
   std::string held_;  // entries held back, with their line ends
 };

@@ -96,6 +96,9 @@ class CutFileSystem final : public platform::FileSystemWrapper {
   Status MoveFile(std::string_view f, std::string_view t, bool r = false) override {
     CUT_THEN(FileSystemWrapper::MoveFile(f, t, r));
   }
+  Status LinkFile(std::string_view f, std::string_view t) override {
+    CUT_THEN(FileSystemWrapper::LinkFile(f, t));
+  }
   Status WriteFile(std::string_view p, std::span<const uint8_t> d) override {
     CUT_THEN(FileSystemWrapper::WriteFile(p, d));
   }
