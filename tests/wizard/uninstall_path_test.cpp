@@ -150,8 +150,11 @@ TEST_F(UninstallPathTest, StopDuringTheUninstallAnsweredNoGoesOnToTheEnd) {
 }
 
 TEST_F(UninstallPathTest, ClosingDuringALoadStopsItWithoutAQuestion) {
+  gated_fs_.hold_worker_reads = true;
   wizard_.Next();
+  gated_fs_.WaitForHeldRead();
   EXPECT_FALSE(wizard_.MayClose()) << "the window waits for the loader";
+  gated_fs_.LetReadsGo();
   PumpUntilEnded(ProgramState::kStopRequested);
   EXPECT_TRUE(view_.questions.empty());
   EXPECT_TRUE(view_.closed);

@@ -5,13 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/memory/memory_filesystem.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
+#include "platform/platform_wrappers.h"
 #include "tests/support/fixed_clock.h"
 #include "wizard/wizard.h"
 
@@ -159,6 +164,35 @@ class WizardTest : public ::testing::Test {
   }
 
   platform::MemoryFileSystem fs_;
+  // The file system the wizard works on: `fs_`, where a worker's read of a
+  // file can be made to wait (hold_worker_reads) until the test lets it go.
+  struct GatedFileSystem : platform::FileSystemWrapper {
+    using FileSystemWrapper::FileSystemWrapper;
+    platform::Status ReadFile(std::string_view path, std::vector<uint8_t>* data) override {
+      if (std::this_thread::get_id() != main_thread && hold_worker_reads) {
+        std::unique_lock lock(mutex);
+        waiting = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return !hold_worker_reads; });
+      }
+      return FileSystemWrapper::ReadFile(path, data);
+    }
+    // Returns once a worker waits in a read.
+    void WaitForHeldRead() {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [this] { return waiting; });
+    }
+    void LetReadsGo() {
+      std::lock_guard lock(mutex);
+      hold_worker_reads = false;
+      changed.notify_all();
+    }
+    const std::thread::id main_thread = std::this_thread::get_id();
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<bool> hold_worker_reads = false;
+    bool waiting = false;
+  } gated_fs_{fs_};
   platform::MemoryRegistry registry_;
   settings::Settings settings_;
   threads::WorkerContext context_{settings_};
@@ -168,7 +202,7 @@ class WizardTest : public ::testing::Test {
   platform::MemoryShell shell_{fs_};
   test::FixedClock clock_;
   RecordingView view_;
-  WizardPlatform platform_{fs_, registry_, shell_, clock_};
+  WizardPlatform platform_{gated_fs_, registry_, shell_, clock_};
   Wizard wizard_{view_, settings_, context_, platform_, dispatcher_, tree_, "C:\\Cvn\\corvane.exe"};
 };
 
