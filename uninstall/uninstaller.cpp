@@ -176,7 +176,7 @@ void Uninstaller::RunPhase(bool enabled, const std::string& status, NodeId branc
   if (!enabled || Terminated()) return;
   SetStatus(status);
   ProcessBranch(branch, kind);
-  ChangeValueBatch();
+  ChangeRegistryBatch();
   items_key_.reset();
 }
 
@@ -308,6 +308,11 @@ void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
     return NotFoundOrError(s);
   platform::RegKeyInfo info;
   if (!registry.QueryInfoKey(*key, &info).ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  if (info.subkey_count > 0 && !registry_batch_.empty()) {
+    // Its subkeys may be waiting in the batch: they go first.
+    ChangeRegistryBatch();
+    if (!registry.QueryInfoKey(*key, &info).ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  }
   if (info.subkey_count > 0)
     return Fail(i18n::Translate("RS_ERR_HAS_SUBKEY", "ERROR (has sub-keys)"));
   // The values go with the key: the backup keeps them.
@@ -318,15 +323,12 @@ void Uninstaller::DeleteKey(const ChangeRecord& data, std::string& item) {
     values.push_back(std::move(value));
   }
   key.reset();
-  uint32_t number = 0;
-  if (!Ahead([&](UninstallBackup& b) { return b.SaveKey(data.root_key, KeyPath(data), values); },
-             &number))
-    return Fail(i18n::Translate("RS_ERR", "ERROR"));
   std::shared_ptr<RegKey> parent;
-  Status s = OpenKeyOfItems(*root, data.path, &parent);
-  if (s.ok()) s = registry.DeleteKey(*parent, data.name);
-  if (!s.ok()) return Fail(i18n::Translate("RS_ERR", "ERROR"));
-  Done(number);
+  if (!OpenKeyOfItems(*root, data.path, &parent).ok())
+    return Fail(i18n::Translate("RS_ERR", "ERROR"));
+  PendingChange change(std::move(parent), data, PendingChange::Action::kDeleteKey);
+  change.key_values = std::move(values);
+  PutOff(std::move(change));
 }
 
 void Uninstaller::CreateKey(const ChangeRecord& data, std::string& item) {
@@ -366,8 +368,9 @@ void Uninstaller::DeleteValue(const ChangeRecord& data, std::string& item) {
   platform::RegValue value;
   if (Status s = platform_.registry.QueryValue(*key, data.name, &value); !s.ok())
     return NotFoundOrError(s);
-  // The unnamed value of a key without data reports "not found" when deleted.
-  BatchValue(key, data, std::move(value), /*same=*/false, /*deletes=*/true);
+  PendingChange change(std::move(key), data, PendingChange::Action::kDeleteValue);
+  change.current = std::move(value);
+  PutOff(std::move(change));
 }
 
 void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
@@ -383,7 +386,10 @@ void Uninstaller::RestoreValue(const ChangeRecord& data, std::string& item) {
   // Writing what is there already overwrites nothing worth keeping.
   const bool same =
       value.type == data.value_type && std::ranges::equal(value.data, data.BeforeBytes());
-  BatchValue(key, data, std::move(value), same, /*deletes=*/false);
+  PendingChange change(std::move(key), data, PendingChange::Action::kSetValue);
+  change.current = std::move(value);
+  change.needs_entry = !same;
+  PutOff(std::move(change));
 }
 
 void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
@@ -394,58 +400,72 @@ void Uninstaller::CreateValue(const ChangeRecord& data, std::string& item) {
   // not re-created here.
   std::shared_ptr<RegKey> key;
   if (Status s = OpenKeyOfItems(*root, data.path, &key); !s.ok()) return NotFoundOrError(s);
+  PendingChange change(std::move(key), data, PendingChange::Action::kSetValue);
   platform::RegValue current;
-  if (!platform_.registry.QueryValue(*key, data.name, &current).ok()) {
-    BatchValue(key, data, std::nullopt, /*same=*/false, /*deletes=*/false);
-    return;
+  if (platform_.registry.QueryValue(*change.key, data.name, &current).ok()) {
+    change.needs_entry =
+        current.type != data.value_type || !std::ranges::equal(current.data, data.BeforeBytes());
+    change.current = std::move(current);
   }
-  const bool same =
-      current.type == data.value_type && std::ranges::equal(current.data, data.BeforeBytes());
-  BatchValue(key, data, std::move(current), same, /*deletes=*/false);
+  PutOff(std::move(change));
 }
 
-void Uninstaller::BatchValue(std::shared_ptr<RegKey> key, const ChangeRecord& data,
-                             std::optional<platform::RegValue> current, bool same, bool deletes) {
-  value_batch_.push_back({std::move(key), &data, std::move(current), !same, deletes, std::nullopt});
+void Uninstaller::PutOff(PendingChange change) {
+  registry_batch_.push_back(std::move(change));
   item_in_batch_ = true;
 }
 
-void Uninstaller::ChangeValueBatch() {
-  if (value_batch_.empty()) return;
-  std::vector<BatchOutcome> outcomes(value_batch_.size());
+void Uninstaller::ChangeRegistryBatch() {
+  if (registry_batch_.empty()) return;
+  std::vector<BatchOutcome> outcomes(registry_batch_.size());
   // The entries of the whole batch go ahead of its changes, with one flush.
   bool written = !backup_enabled_;
   if (backup_) {
     backup_->HoldEntries();
-    for (PendingValue& v : value_batch_) {
-      if (!v.needs_entry) continue;
-      v.backup_number = backup_->SaveValue(v.data->root_key, v.data->path, v.data->name,
-                                           v.current ? &*v.current : nullptr);
+    for (PendingChange& c : registry_batch_) {
+      if (!c.needs_entry) continue;
+      const ChangeRecord& d = *c.data;
+      c.backup_number =
+          c.action == PendingChange::Action::kDeleteKey
+              ? backup_->SaveKey(d.root_key, KeyPath(d), c.key_values)
+              : backup_->SaveValue(d.root_key, d.path, d.name, c.current ? &*c.current : nullptr);
     }
     written = backup_->WriteHeldEntries();
   }
   platform::Registry& registry = platform_.registry;
-  for (size_t i = 0; i < value_batch_.size() && !Terminated(); ++i) {
-    const PendingValue& v = value_batch_[i];
+  for (size_t i = 0; i < registry_batch_.size() && !Terminated(); ++i) {
+    const PendingChange& c = registry_batch_[i];
+    const ChangeRecord& d = *c.data;
     BatchOutcome& outcome = outcomes[i];
     outcome.tried = true;
     if (!written) {
       outcome.failure = i18n::Translate("RS_ERR", "ERROR");
       continue;
     }
-    const Status s = v.deletes ? registry.DeleteValue(*v.key, v.data->name)
-                               : registry.SetValue(*v.key, v.data->name, v.data->value_type,
-                                                   v.data->BeforeBytes());
+    Status s;
+    switch (c.action) {
+      case PendingChange::Action::kDeleteValue:
+        s = registry.DeleteValue(*c.key, d.name);
+        break;
+      case PendingChange::Action::kSetValue:
+        s = registry.SetValue(*c.key, d.name, d.value_type, d.BeforeBytes());
+        break;
+      case PendingChange::Action::kDeleteKey:
+        s = registry.DeleteKey(*c.key, d.name);
+        break;
+    }
     if (s.ok()) {
-      if (v.backup_number) Done(*v.backup_number);
-    } else if (v.deletes && s.code() == StatusCode::kNotFound) {
+      if (c.backup_number) Done(*c.backup_number);
+    } else if (c.action == PendingChange::Action::kDeleteValue &&
+               s.code() == StatusCode::kNotFound) {
+      // The unnamed value of a key without data reports "not found" here.
       outcome.failure = i18n::Translate("RS_FAIL_NOT_FND", "FAILS (not found)");
       outcome.log_class = LogClass::kWarning;
     } else {
       outcome.failure = i18n::Translate("RS_ERR", "ERROR");
     }
   }
-  value_batch_.clear();
+  registry_batch_.clear();
   LogHeldLines(outcomes);
 }
 
@@ -528,7 +548,7 @@ void Uninstaller::NotFoundOrError(const Status& status) {
 }
 
 void Uninstaller::LogItem(const std::string& item) {
-  const size_t batched = file_batch_.size() + value_batch_.size();
+  const size_t batched = file_batch_.size() + registry_batch_.size();
   if (batched == 0) {
     log_line_ = item + " ... " + result_;
     return AddLogLine();
@@ -538,7 +558,7 @@ void Uninstaller::LogItem(const std::string& item) {
   item_in_batch_ = false;
   held_lines_.push_back(std::move(line));
   if (file_batch_.size() >= kBatchSize) RemoveFileBatch();
-  if (value_batch_.size() >= kBatchSize) ChangeValueBatch();
+  if (registry_batch_.size() >= kBatchSize) ChangeRegistryBatch();
 }
 
 void Uninstaller::RemoveFileBatch() {
@@ -655,7 +675,7 @@ void Uninstaller::Finish() {
     // A run cut short by an exception leaves what it had put off as it is:
     // the backup entries written for it are put back harmlessly.
     file_batch_.clear();
-    value_batch_.clear();
+    registry_batch_.clear();
     held_lines_.clear();
     Deliver();
   } catch (...) {

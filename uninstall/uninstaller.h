@@ -112,14 +112,12 @@ class Uninstaller : public threads::WorkerThread {
   void DeleteValue(const changes::ChangeRecord& data, std::string& item);
   void RestoreValue(const changes::ChangeRecord& data, std::string& item);
   void CreateValue(const changes::ChangeRecord& data, std::string& item);
-  // Puts off the change of a value in `key` to its batch: deleted, or set
-  // to its data before the installation. `current` is there now; `same`
-  // when it is what the change would write (no backup entry is needed).
-  void BatchValue(std::shared_ptr<platform::RegKey> key, const changes::ChangeRecord& data,
-                  std::optional<platform::RegValue> current, bool same, bool deletes);
-  // Writes the batch's backup entries in one flush, then changes the
-  // values; logs the lines held meanwhile.
-  void ChangeValueBatch();
+  struct PendingChange;
+  // Puts off a change of the registry to the batch (ChangeRegistryBatch).
+  void PutOff(PendingChange change);
+  // Writes the batch's backup entries in one flush, then makes its changes
+  // in order; logs the lines held meanwhile.
+  void ChangeRegistryBatch();
   void UpdateSharedCounter(const changes::ChangeRecord& data, std::string& item);
 
   // Shared files (shared_files.cpp).
@@ -229,12 +227,20 @@ class Uninstaller : public threads::WorkerThread {
     uint32_t attributes = 0;
     std::optional<uint32_t> backup_number;
   };
-  struct PendingValue {
+  // A change of the registry waiting in the batch, with what its backup
+  // entry needs.
+  struct PendingChange {
+    enum class Action { kDeleteValue, kSetValue, kDeleteKey };
+    PendingChange(std::shared_ptr<platform::RegKey> key, const changes::ChangeRecord& data,
+                  Action action)
+        : key(std::move(key)), data(&data), action(action) {}
+    // The key of the value, or the parent of the key to delete.
     std::shared_ptr<platform::RegKey> key;
-    const changes::ChangeRecord* data = nullptr;
-    std::optional<platform::RegValue> current;
-    bool needs_entry = true;
-    bool deletes = false;
+    const changes::ChangeRecord* data;
+    Action action;
+    std::optional<platform::RegValue> current;   // the value there now
+    std::vector<platform::RegValue> key_values;  // the values of the key to delete
+    bool needs_entry = true;                     // false when the value is already as it will be
     std::optional<uint32_t> backup_number;
   };
   struct BatchOutcome {
@@ -249,7 +255,7 @@ class Uninstaller : public threads::WorkerThread {
     std::optional<size_t> batched;  // the index of its item in the batch
   };
   std::vector<BatchFile> file_batch_;
-  std::vector<PendingValue> value_batch_;
+  std::vector<PendingChange> registry_batch_;
   std::vector<HeldLine> held_lines_;
   bool item_in_batch_ = false;  // the item being handled joined a batch
 
