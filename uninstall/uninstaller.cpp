@@ -105,8 +105,6 @@ void Uninstaller::Execute() {
   context_.program_state = threads::ProgramState::kUninstalling;
   error_count_ = 0;
   try {
-    undelivered_lines_.clear();
-    undelivered_steps_ = 0;
     last_delivery_ = std::chrono::steady_clock::now();
     const uint32_t maximum = ProgressMaximum();
     Synchronize([&] { view_.SetProgressMax(maximum); });
