@@ -16,6 +16,7 @@
 #include "tests/support/fixed_clock.h"
 #include "tests/support/platform_win32_sandbox.h"
 #include "uninstall/shared_counter.h"
+#include "uninstall/uninstall_backup.h"
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_view.h"
 #include "uninstall/uninstaller.h"
@@ -117,6 +118,27 @@ TEST_F(UninstallWin32Test, AFileHeldOpenStaysAndIsLoggedAsInUse) {
     EXPECT_TRUE(fs_.GetAttributes(used));
   }
   CloseHandle(handle);
+}
+
+// Files sent to the Recycle Bin together leave a second name in the backup,
+// from which a restore brings back their content.
+TEST_F(UninstallWin32Test, RecycledFilesComeBackFromTheBackup) {
+  const std::vector<std::string> files{AddFile("a.txt"), AddFile("b.dll")};
+  settings_.use_recycle_bin = true;
+  Run();
+  for (const std::string& file : files) EXPECT_FALSE(fs_.GetAttributes(file)) << file;
+  EXPECT_EQ(log_.Lines(),
+            (std::vector<std::string>{
+                "DELETING FILE: " + files[0] + " ... Ok", "DELETING FILE: " + files[1] + " ... Ok",
+                "DELETING FOLDER: " + app_ + " ... Ok", "Uninstall complete without errors"}));
+
+  const RestoreReport report = RestoreLastUninstall(fs_, registry_, box_.folder, "App");
+  EXPECT_TRUE(report.ok()) << ::testing::PrintToString(report.failures);
+  for (const std::string& file : files) {
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(fs_.ReadFile(file, &data).ok()) << file;
+    EXPECT_EQ(data, std::vector<uint8_t>{'x'});
+  }
 }
 
 TEST_F(UninstallWin32Test, SharedFileListedUnderItsShortNameIsKept) {
