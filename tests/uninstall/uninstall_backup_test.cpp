@@ -153,6 +153,8 @@ class Installed : public UninstallTest {
     AddItem(kFolderAdded, "C:", "App");
     MakeKey(kHkcu, "Software\\App");
     CreatedValue(kHkcu, "Software\\App", "Name");
+    // Written after the monitoring: it goes with its key, and comes back with it.
+    SetValue(kHkcu, "Software\\App", "Later", kDword, DwordData(7));
     AddValue(kKeyAdded, kHkcu, "Software", "App");
     SetValue(kHkcu, "Software\\Old", "Setting", kSz, SzData("new"));
     AddValue(kValueChanged, kHkcu, "Software\\Old", "Setting", kSz, SzData("old"), SzData("new"));
