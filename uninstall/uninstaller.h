@@ -21,6 +21,11 @@
 // run can be undone, and a run cut short can be finished or rolled back. A
 // created file whose content no longer matches the fingerprint the archive
 // holds is kept, with its folders, unless DeleteChanged is on.
+//
+// Files, values and created keys are acted on in batches, in the tree's
+// order: the backup entries of a batch are written ahead of it with one
+// flush, and the files of a batch go to the Recycle Bin in one operation.
+// A stop ends the run after the item in hand; the rest of its batch stays.
 #pragma once
 
 #include <chrono>
@@ -134,8 +139,8 @@ class Uninstaller : public threads::WorkerThread {
   // found)" when the item is not there, "ERROR" otherwise (access denied
   // is a failure, not an absence).
   void NotFoundOrError(const platform::Status& status);
-  // Logs `item` with the outcome set, or holds its line while a batch of
-  // files waits to be removed, so that the log keeps the tree's order.
+  // Logs `item` with the outcome set, or holds its line while a batch
+  // waits, so that the log keeps the tree's order.
   void LogItem(const std::string& item);
   void AddLogLine();
   // Hands the window what it has not been shown yet (log lines and progress
