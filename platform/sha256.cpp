@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace cvn::platform {
 namespace {
 
@@ -103,14 +105,6 @@ Sha256Digest Sha256Of(std::span<const uint8_t> data) {
   return hash.Final();
 }
 
-std::string DigestHex(const Sha256Digest& digest) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
+std::string DigestHex(const Sha256Digest& digest) { return text::HexDigits(digest); }
 
 }  // namespace cvn::platform

@@ -155,4 +155,15 @@ size_t Utf16Length(std::string_view s) {
   return n;
 }
 
+std::string HexDigits(std::span<const uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (uint8_t byte : bytes) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
 }  // namespace cvn::text

@@ -1,6 +1,8 @@
 // Text helpers shared by the whole program. Text is UTF-8 in std::string.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,5 +32,8 @@ void AppendUtf8(char32_t cp, std::string& out);
 bool IsValidUtf8(std::string_view s);
 // Length of `s` in UTF-16 code units (invalid bytes count one each).
 size_t Utf16Length(std::string_view s);
+
+// Two lower-case hexadecimal digits for each byte.
+std::string HexDigits(std::span<const uint8_t> bytes);
 
 }  // namespace cvn::text

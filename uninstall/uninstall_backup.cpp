@@ -59,23 +59,13 @@ int HexDigit(char c) {
 std::string Unescape(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() + 0 && HexDigit(text[i + 1]) >= 0 &&
+    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
         HexDigit(text[i + 2]) >= 0) {
       out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
       i += 2;
     } else {
       out += text[i];
     }
-  }
-  return out;
-}
-
-std::string Hex(std::span<const uint8_t> data) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : data) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
   }
   return out;
 }
@@ -480,14 +470,14 @@ std::optional<uint32_t> UninstallBackup::SaveValue(uint32_t root, std::string_vi
   if (current == nullptr)
     return Append(Line({"novalue", std::to_string(next_), std::to_string(root), key, name}));
   return Append(Line({"value", std::to_string(next_), std::to_string(root), key, name,
-                      std::to_string(current->type), Hex(current->data)}));
+                      std::to_string(current->type), text::HexDigits(current->data)}));
 }
 
 std::optional<uint32_t> UninstallBackup::SaveKey(uint32_t root, std::string_view key,
                                                  const std::vector<RegValue>& values) {
   std::string line = Line({"key", std::to_string(next_), std::to_string(root), key});
   for (const RegValue& v : values) {
-    line += '\t' + Escape(v.name) + '\t' + std::to_string(v.type) + '\t' + Hex(v.data);
+    line += '\t' + Escape(v.name) + '\t' + std::to_string(v.type) + '\t' + text::HexDigits(v.data);
   }
   return Append(std::move(line));
 }
@@ -502,7 +492,7 @@ std::optional<uint32_t> UninstallBackup::SaveCounter(uint32_t root, std::string_
                                                      std::string_view name,
                                                      const RegValue& current, int64_t count) {
   return Append(Line({"counter", std::to_string(next_), std::to_string(root), key, name,
-                      std::to_string(current.type), Hex(current.data), std::to_string(count)}));
+                      std::to_string(current.type), text::HexDigits(current.data), std::to_string(count)}));
 }
 
 void UninstallBackup::Done(uint32_t number) {
