@@ -31,6 +31,7 @@
 #include "engine/snapshot/snapshot_store.h"
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
+#include "tests/engine/snapshot/record_lines.h"
 #include "tests/engine/snapshot/registry_generator.h"
 
 #include <psapi.h>
@@ -96,20 +97,6 @@ size_t BareWalkOfBothHives(bool follow_links) {
   std::vector<BYTE> data(8192);
   return BareWalk(HKEY_LOCAL_MACHINE, L"", follow_links, names, data) +
          BareWalk(HKEY_USERS, L"", follow_links, names, data);
-}
-
-// The records of a stream, one a line, for telling where two differ.
-std::vector<std::string> RecordLines(platform::FileSystem& fs, std::span<const uint8_t> bytes) {
-  fs.WriteFile(std::string(kOutFolder) + "\\LINES.sns", bytes);
-  SnapshotStore store = SnapshotStore::Open(fs, kOutFolder, "LINES");
-  std::vector<std::string> lines;
-  std::string path;
-  for (SnapshotRecord r; store.ReadRecord(&r);) {
-    if (r.flags & flags::kFullPath) path = std::string(r.path_text);
-    if (r.flags & flags::kRelativePath) path += "\\" + std::string(r.path_text);
-    lines.push_back((r.flags & flags::kContainer) ? path : path + "|" + std::string(r.name));
-  }
-  return lines;
 }
 
 // The first scan of both hives, as the scan thread makes it; returns the
@@ -227,7 +214,8 @@ int Run(size_t values) {
   if (bulk_records == walk_records) {
     std::printf("  the bulk read's records equal the walk's\n");
   } else {
-    const auto a = RecordLines(fs, bulk_records), b = RecordLines(fs, walk_records);
+    const auto a = cvn::test::RecordLines(fs, kOutFolder, bulk_records),
+               b = cvn::test::RecordLines(fs, kOutFolder, walk_records);
     size_t i = 0;
     while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
     std::printf("  RECORDS DIFFER at %zu: bulk %s, walk %s\n", i, i < a.size() ? a[i].c_str() : "-",
@@ -275,8 +263,8 @@ int main(int argc, char** argv) {
     const auto made = cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, cvn::snapshot::kBenchKey,
                                                   std::strtoul(argv[2], nullptr, 10),
                                                   L"\\Registry\\Machine\\Software\\Wine");
-    std::printf("Generated below HKLM\\Software\\CorvaneBench: %zu keys, %zu values\n",
-                made.keys, made.values);
+    std::printf("Generated below HKLM\\Software\\CorvaneBench: %zu keys, %zu values\n", made.keys,
+                made.values);
     return 0;
   }
   if (argc == 2 && std::string(argv[1]) == "--remove") {

@@ -17,6 +17,7 @@
 #include "tests/platform/status_assertions.h"
 #include "tests/support/bytes.h"
 #include "tests/support/platform_win32_sandbox.h"
+#include "tests/engine/snapshot/record_lines.h"
 #include "tests/engine/snapshot/registry_generator.h"
 
 #include <cstdlib>
@@ -201,24 +202,6 @@ class CountingRegistry final : public platform::RegistryWrapper {
   size_t saves = 0;
 };
 
-// One line a record: the path of a key, "path|name|type|data" of a value.
-std::vector<std::string> RecordLines(platform::FileSystem& fs, const std::string& folder,
-                                     std::span<const uint8_t> bytes) {
-  EXPECT_TRUE(fs.WriteFile(folder + "\\LINES.sns", bytes).ok());
-  SnapshotStore store = SnapshotStore::Open(fs, folder, "LINES");
-  std::vector<std::string> lines;
-  std::string path;
-  for (SnapshotRecord r; store.ReadRecord(&r);) {
-    if (r.flags & flags::kFullPath) path = std::string(r.path_text);
-    if (r.flags & flags::kRelativePath) path += "\\" + std::string(r.path_text);
-    lines.push_back((r.flags & flags::kContainer)
-                        ? path
-                        : path + "|" + std::string(r.name) + "|" + std::to_string(r.value) + "|" +
-                              Hex(r.data).substr(0, 64));
-  }
-  return lines;
-}
-
 // The bulk read against the walk on the real registry, whole hives, with
 // generated content below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER (names
 // outside ASCII, every type, empty and large values, volatile keys, links):
@@ -259,8 +242,8 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
     EXPECT_EQ(notices, std::vector<std::string>{});
     EXPECT_TRUE(trees[0] == trees[1]) << "the tree forms differ";
     if (forms[0] == forms[1]) continue;
-    const auto walked = RecordLines(fs_, box_.folder, forms[0]);
-    const auto bulk = RecordLines(fs_, box_.folder, forms[1]);
+    const auto walked = cvn::test::RecordLines(fs_, box_.folder, forms[0]);
+    const auto bulk = cvn::test::RecordLines(fs_, box_.folder, forms[1]);
     size_t i = 0;
     while (i < walked.size() && i < bulk.size() && walked[i] == bulk[i]) ++i;
     ADD_FAILURE() << "first difference at record " << i << " of " << walked.size() << ": walk "
