@@ -22,9 +22,25 @@ import hivex
 TEXT_TYPES = (1, 2, 7)
 
 
+def write_hive(path, root_at, cells):
+    """A hive file: the base block, then one bin holding `cells` (offsets
+    count from the bin's start, past its 32-byte header) and a free cell."""
+    bin_size = (32 + len(cells) + 4095) // 4096 * 4096
+    free = bin_size - 32 - len(cells)
+    header = struct.pack("<4sIIQI", b"hbin", 0, bin_size, 0, 0).ljust(32, b"\0")
+    hbin = header + cells + struct.pack("<i", free).ljust(free, b"\0")
+    base = bytearray(4096)
+    struct.pack_into("<4sIIQIIIIIII", base, 0, b"regf", 1, 1, 0, 1, 5, 0, 1, root_at, bin_size, 1)
+    checksum = 0
+    for at in range(0, 508, 4):
+        checksum ^= struct.unpack_from("<I", base, at)[0]
+    struct.pack_into("<I", base, 508, checksum)
+    with open(path, "wb") as f:
+        f.write(bytes(base) + hbin)
+
+
 def empty_hive(path):
     """A hive with a root key and nothing else, for hivex to fill."""
-    bin_size = 4096
     root_at, sk_at = 0x20, 0x20 + 88
     name = b"ROOT"
     nk = struct.pack(
@@ -36,18 +52,7 @@ def empty_hive(path):
     sk = struct.pack("<2sHIIII", b"sk", 0, sk_at, sk_at, 1, len(descriptor)) + descriptor
     sk_size = (4 + len(sk) + 7) // 8 * 8
     sk_cell = struct.pack("<i", -sk_size) + sk.ljust(sk_size - 4, b"\0")
-    header = struct.pack("<4sIIQI", b"hbin", 0, bin_size, 0, 0).ljust(32, b"\0")
-    used = header + nk_cell + sk_cell
-    free = struct.pack("<i", bin_size - len(used)).ljust(bin_size - len(used), b"\0")
-    hbin = used + free
-    base = bytearray(4096)
-    struct.pack_into("<4sIIQIIIIIII", base, 0, b"regf", 1, 1, 0, 1, 5, 0, 1, root_at, bin_size, 1)
-    checksum = 0
-    for at in range(0, 508, 4):
-        checksum ^= struct.unpack_from("<I", base, at)[0]
-    struct.pack_into("<I", base, 508, checksum)
-    with open(path, "wb") as f:
-        f.write(bytes(base) + hbin)
+    write_hive(path, root_at, nk_cell + sk_cell)
 
 
 def utf16(text, terminators=1):
@@ -160,18 +165,7 @@ def big_data_hive(path, size):
         "<2sHQIIIIIIIIIIIIIIIHH", b"nk", 0x2C, 0, 0, 0xFFFFFFFF, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF,
         1, value_list, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, len(name), size, 0, len(root_name), 0)
         + root_name)
-    bin_size = (32 + len(cells) + 4095) // 4096 * 4096
-    free = bin_size - 32 - len(cells)
-    header = struct.pack("<4sIIQI", b"hbin", 0, bin_size, 0, 0).ljust(32, b"\0")
-    hbin = header + bytes(cells) + struct.pack("<i", free).ljust(free, b"\0")
-    base = bytearray(4096)
-    struct.pack_into("<4sIIQIIIIIII", base, 0, b"regf", 1, 1, 0, 1, 5, 0, 1, root, bin_size, 1)
-    checksum = 0
-    for at in range(0, 508, 4):
-        checksum ^= struct.unpack_from("<I", base, at)[0]
-    struct.pack_into("<I", base, 508, checksum)
-    with open(path, "wb") as f:
-        f.write(bytes(base) + hbin)
+    write_hive(path, root, bytes(cells))
 
 
 def main():
