@@ -37,6 +37,15 @@ inline std::string_view RootKeyName(RootKey root) {
   return RootKeyName(static_cast<uint32_t>(root));
 }
 
+// The key below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER that holds the
+// machine's and the user's classes, which HKEY_CLASSES_ROOT shows merged.
+inline constexpr std::string_view kClassesKey = "Software\\Classes";
+// `path` below HKEY_CLASSES_ROOT as a path below HKEY_LOCAL_MACHINE.
+inline std::string MachineClassesPath(std::string_view path) {
+  return path.empty() ? std::string(kClassesKey)
+                      : std::string(kClassesKey) + "\\" + std::string(path);
+}
+
 // Value types, with their registry numbers.
 namespace regtype {
 inline constexpr uint32_t kNone = 0;
@@ -134,6 +143,9 @@ class Registry {
   // the system saves keys in (RegSaveKeyExW: on Windows the binary hive
   // format, under Wine its text format; doc/saved_hive_formats.md), and
   // gives the saved file's bytes in *contents. Volatile keys are left out.
+  // HKEY_CLASSES_ROOT saves as the machine's classes (kClassesKey below
+  // HKEY_LOCAL_MACHINE): the view it shows while the user has no classes of
+  // their own (kClassesKey below HKEY_CURRENT_USER empty or missing).
   // The file is a temporary one that is removed before the call returns,
   // whatever happens. Where the process's token holds the backup privilege
   // it is enabled first. kAccessDenied without the right to save, kNotFound

@@ -187,13 +187,26 @@ SnapshotNode* RegistryScanner::ScanRegKeyToTree(RootKey root, std::string_view n
 
 SnapshotNode* RegistryScanner::Scan(RootKey root, const std::string& path, std::string_view name,
                                     Sink& sink) {
-  // HKEY_CLASSES_ROOT merges two keys and HKEY_CURRENT_CONFIG is a link:
-  // views that no saved file shows as they are.
-  const bool saveable = root != RootKey::kClassesRoot && root != RootKey::kCurrentConfig;
+  // HKEY_CURRENT_CONFIG is a link and HKEY_CLASSES_ROOT merges the user's
+  // classes into the machine's: views that no saved file shows as they are,
+  // except the classes while the user has none.
+  const bool saveable =
+      root == RootKey::kClassesRoot ? !UserHasClasses() : root != RootKey::kCurrentConfig;
   if (!bulk_ || !saveable || scope_.IsClosed(root, path)) {
     return Walk(root, path, name, nullptr, sink);
   }
   return ReadInBulk(root, path, name, nullptr, 0, sink);
+}
+
+bool RegistryScanner::UserHasClasses() {
+  std::unique_ptr<platform::RegKey> classes;
+  const platform::Status opened = registry_.OpenKey(RootKey::kCurrentUser, platform::kClassesKey,
+                                                    platform::KeyAccess::kRead, &classes);
+  if (opened.code() == StatusCode::kNotFound) return false;
+  platform::RegKeyInfo info;
+  // A key that cannot be read may hold anything.
+  if (!opened.ok() || !registry_.QueryInfoKey(*classes, &info).ok()) return true;
+  return info.subkey_count > 0 || info.value_count > 0;
 }
 
 // ---- The walk ----

@@ -14,11 +14,12 @@
 // same records for a fraction of the calls. What a saved file cannot give is
 // still read with the API: keys that it leaves out (volatile keys, found by
 // comparing each key's subkey count with the live registry's), the one link
-// that is followed, HKEY_CLASSES_ROOT and HKEY_CURRENT_CONFIG (views the
-// system does not save), and a key that cannot be saved (its values are read
-// and each subkey is saved on its own, two levels deep, then walked). A
-// saved file that cannot be read is reported through on_notice and its key
-// walked instead.
+// that is followed, HKEY_CURRENT_CONFIG and HKEY_CLASSES_ROOT (views the
+// system does not save; the classes are read from the machine's saved
+// classes while the user has none of their own), and a key that cannot be
+// saved (its values are read and each subkey is saved on its own, two levels
+// deep, then walked). A saved file that cannot be read is reported through
+// on_notice and its key walked instead.
 #pragma once
 
 #include <array>
@@ -96,6 +97,9 @@ class RegistryScanner {
                                                 platform::RegKey* parent, std::string_view name);
   SnapshotNode* Scan(platform::RootKey root, const std::string& path, std::string_view name,
                      Sink& sink);
+  // Whether HKEY_CURRENT_USER\Software\Classes holds anything (or cannot be
+  // read): then HKEY_CLASSES_ROOT shows more than the machine's classes.
+  bool UserHasClasses();
   // The key with its values and subtree, read with the API key by key.
   SnapshotNode* Walk(platform::RootKey root, const std::string& path, std::string_view name,
                      platform::RegKey* parent, Sink& sink);

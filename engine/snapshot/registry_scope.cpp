@@ -10,7 +10,6 @@ namespace {
 
 using platform::RootKey;
 
-constexpr std::string_view kUserClasses = "Software\\Classes";
 constexpr std::string_view kClassesHiveSuffix = "_Classes";
 
 // Wine keeps there the code page of the last program that drew text, and its
@@ -45,7 +44,7 @@ RegistryScope::RegistryScope(const settings::Settings& settings, std::string_vie
     Close(RootKey::kUsers, ".DEFAULT\\" + key);
     if (!user_hive.empty()) Close(RootKey::kUsers, std::string(user_hive) + "\\" + key);
   }
-  if (settings.scan_hkcr) Close(RootKey::kLocalMachine, "SOFTWARE\\Classes");
+  if (settings.scan_hkcr) Close(RootKey::kLocalMachine, std::string(platform::kClassesKey));
   if (user_hive.empty()) return;
 
   const std::string user(user_hive);
@@ -55,8 +54,8 @@ RegistryScope::RegistryScope(const settings::Settings& settings, std::string_vie
     Close(RootKey::kUsers, classes_hive);
   }
   if (settings.scan_hkcr && classes_merged) {
-    Close(RootKey::kCurrentUser, std::string(kUserClasses));
-    Close(RootKey::kUsers, user + "\\" + std::string(kUserClasses));
+    Close(RootKey::kCurrentUser, std::string(platform::kClassesKey));
+    Close(RootKey::kUsers, user + "\\" + std::string(platform::kClassesKey));
     Close(RootKey::kUsers, classes_hive);
   }
 }
@@ -72,7 +71,7 @@ bool RegistryScope::IsClosed(RootKey root, std::string_view path) const {
 }
 
 bool RegistryScope::FollowsLink(RootKey root, std::string_view path) const {
-  return root == RootKey::kCurrentUser && SamePath(path, kUserClasses);
+  return root == RootKey::kCurrentUser && SamePath(path, platform::kClassesKey);
 }
 
 }  // namespace cvn::snapshot

@@ -484,6 +484,13 @@ bool MemoryRegistry::HoldsDeniedKey(const Node& node) const {
 Status MemoryRegistry::SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) {
   std::lock_guard lock(mutex_);
   contents->clear();
+  // As on Windows, the classes save as the machine's.
+  std::string machine_classes;
+  if (root == RootKey::kClassesRoot) {
+    machine_classes = MachineClassesPath(path);
+    root = RootKey::kLocalMachine;
+    path = machine_classes;
+  }
   Node* from = RootNode(root);
   if (from == nullptr) return Status(StatusCode::kInvalid);
   Node* node = nullptr;

@@ -457,6 +457,14 @@ namespace cvn::platform::win32 {
 
 Status Win32Registry::SaveKey(RootKey root, std::string_view path, std::vector<uint8_t>* contents) {
   contents->clear();
+  // The merged view of the classes has no file of its own; the machine's
+  // classes are what it shows while the user has none.
+  std::string machine_classes;
+  if (root == RootKey::kClassesRoot) {
+    machine_classes = MachineClassesPath(path);
+    root = RootKey::kLocalMachine;
+    path = machine_classes;
+  }
   const HKEY predefined = PredefinedHandle(root);
   if (predefined == nullptr) return Status(StatusCode::kInvalid);
   EnableBackupPrivilege();

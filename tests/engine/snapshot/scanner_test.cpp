@@ -360,12 +360,50 @@ TEST_F(BulkReadTest, DamagedSavedFileIsToldAndTheKeyWalked) {
   }
 }
 
-TEST_F(BulkReadTest, ClassesRootAndCurrentConfigAreWalkedAndTheSettingTurnsTheBulkReadOff) {
-  Set("Software\\Classes\\.txt", "", 1, cvn::test::SzData("txtfile"));
-  for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentConfig})
-    EXPECT_EQ(ScanBoth(root, true).store, ScanBoth(root, false).store);
+// HKEY_CLASSES_ROOT is read from the machine's saved classes only while the
+// user has none of their own; HKEY_CURRENT_CONFIG, a link, is always walked.
+TEST_F(BulkReadTest, ClassesRootIsSavedOnlyWhileItShowsTheMachinesClassesAlone) {
+  const auto txt = cvn::test::SzData("txtfile");
+  Set("Software\\Classes\\.txt", "", 1, txt);
+  Set(".txt", "", 1, txt, RootKey::kClassesRoot);
+  // The view with the user's classes merged in (HKCU\Software\Classes\.txt).
+  Set(".user", "", 1, cvn::test::SzData("userfile"), RootKey::kClassesRoot);
+  const auto user_classes = [&] { return Key("S-1-5-21-7_Classes", RootKey::kUsers); };
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    bool saved;
+  } cases[] = {
+      {"the user has classes", [] {}, false},
+      {"the user has none",
+       [&] {
+         ASSERT_TRUE(platform::DeleteKeyTree(registry_, *user_classes(), ".txt").ok());
+         std::unique_ptr<platform::RegKey> view;
+         ASSERT_TRUE(
+             registry_.OpenKey(RootKey::kClassesRoot, "", platform::KeyAccess::kReadWrite, &view)
+                 .ok());
+         ASSERT_TRUE(platform::DeleteKeyTree(registry_, *view, ".user").ok());
+       },
+       true},
+      {"the user's classes cannot be read (empty or not)",
+       [&] { registry_.DenyOpen(RootKey::kUsers, "S-1-5-21-7_Classes"); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.make();
+    const Scans walked = ScanBoth(RootKey::kClassesRoot, false);
+    const size_t saves = registry_.SaveCount();
+    const Scans bulk = ScanBoth(RootKey::kClassesRoot, true);
+    EXPECT_EQ(registry_.SaveCount() > saves, c.saved);
+    EXPECT_EQ(FirstDifference(bulk.tree, walked.tree), "");
+    EXPECT_TRUE(bulk.store == walked.store);
+  }
+  EXPECT_EQ(ScanBoth(RootKey::kCurrentConfig, true).store,
+            ScanBoth(RootKey::kCurrentConfig, false).store);
+  const size_t saves = registry_.SaveCount();
+  ScanBoth(RootKey::kCurrentConfig, true);
   ScanBoth(kHKLM, false);
-  EXPECT_EQ(registry_.SaveCount(), 0u);
+  EXPECT_EQ(registry_.SaveCount(), saves);
 }
 
 using platform::MakeFileTime;

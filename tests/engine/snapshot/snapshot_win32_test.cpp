@@ -202,9 +202,10 @@ class CountingRegistry final : public platform::RegistryWrapper {
   size_t saves = 0;
 };
 
-// The bulk read against the walk on the real registry, whole hives, with
-// generated content below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER (names
-// outside ASCII, every type, empty and large values, volatile keys, links):
+// The bulk read against the walk on the real registry, whole hives and the
+// classes, with generated content below HKEY_LOCAL_MACHINE, its classes and
+// HKEY_CURRENT_USER (names outside ASCII, every type, empty and large values,
+// volatile keys, links):
 // record for record the same. CVN_BULK_TEST_VALUES sets how many values are
 // generated: by default 200,000, as on the large registry the bulk read is
 // meant for (about 20 seconds here; 0 compares a fresh registry).
@@ -218,10 +219,17 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
   ASSERT_EQ(made.values, count);
   cvn::test::GenerateRegistry(HKEY_CURRENT_USER, cvn::test::AsciiToWide(box_.key) + L"\\Generated",
                               count / 10, L"\\Registry\\Machine\\Software\\Wine");
+  const std::wstring classes_key = L"Software\\Classes\\CorvaneBulkTest";
+  cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, classes_key);
+  cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, classes_key, count / 10,
+                              L"\\Registry\\Machine\\Software\\Wine");
   settings_.scan_hku = true;
 
   CountingRegistry counting(registry_);
-  for (const RootKey root : {RootKey::kLocalMachine, RootKey::kUsers, RootKey::kCurrentUser}) {
+  // The test prefix's user has no classes of their own, so that
+  // HKEY_CLASSES_ROOT is read from the machine's saved classes too.
+  for (const RootKey root :
+       {RootKey::kLocalMachine, RootKey::kUsers, RootKey::kCurrentUser, RootKey::kClassesRoot}) {
     SCOPED_TRACE(std::string(platform::RootKeyName(root)));
     std::vector<uint8_t> forms[2];
     std::vector<std::string> trees[2];
@@ -251,6 +259,7 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
                   << (i < bulk.size() ? bulk[i] : "(end)");
   }
   cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, machine_key);
+  cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, classes_key);
 }
 
 // A scan leaves no saved file behind, finished or stopped.
