@@ -6,8 +6,11 @@
 // deletion, the files and folders one by one (or, with the bin on, all the
 // files in one shell operation). Prints the times and the ratios; one more
 // run without the backup shows what the backup costs. On Windows it runs on
-// the real file system below the current folder and in HKEY_CURRENT_USER;
-// elsewhere on the in-memory platform.
+// the real file system below the current folder and in HKEY_CURRENT_USER,
+// and the same items are deleted once more the way a user would by hand:
+// "reg delete" of the key, then "rd /s" of the folder, each a process of its
+// own (two empty processes are timed too, to show what starting them
+// costs); elsewhere on the in-memory platform.
 //
 //   bench_uninstall [ITEMS]
 #include <chrono>
@@ -25,6 +28,8 @@
 #include "uninstall/uninstaller.h"
 
 #ifdef _WIN32
+#include "platform/win32/wide_text.h"
+#include "platform/win32/windows_api.h"
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
@@ -175,6 +180,31 @@ struct Bench {
     });
   }
 
+#ifdef _WIN32
+  // Runs `command` as a process of its own and waits for it to end.
+  static void Run(const std::string& command) {
+    std::wstring line = platform::win32::ToWide(command);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process)) {
+      std::fprintf(stderr, "cannot run %s\n", command.c_str());
+      std::exit(1);
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+
+  // The same items deleted by hand: the key with "reg delete", the files
+  // and folders with "rd /s". The time of the first is kept in *reg.
+  double ByHand(double* reg) {
+    *reg = Seconds([&] { Run("reg.exe delete HKCU\\" + std::string(kBenchKey) + " /f"); });
+    return *reg + Seconds([&] { Run("cmd.exe /c rd /s /q \"" + root + "\""); });
+  }
+#endif
+
   void Clean() {
     uninstall::DeleteTree(fs, root);
     uninstall::DeleteTree(fs, program_folder);
@@ -223,6 +253,18 @@ int main(int argc, char** argv) {
   const double on = bench.Measure([&] { return bench.Uninstall(true, true); });
   const double bare_on = bench.Measure([&] { return bench.BareDeletions(true); });
   const double no_backup = bench.Measure([&] { return bench.Uninstall(false, false); });
+#ifdef _WIN32
+  double reg_delete = 0;
+  const double by_hand = bench.Measure([&] { return bench.ByHand(&reg_delete); });
+  if (fs.GetAttributes(bench.root)) {
+    std::fprintf(stderr, "rd /s left the folder %s\n", bench.root.c_str());
+    return 1;
+  }
+  const double empty_processes = Seconds([] {
+    Bench::Run("cmd.exe /c rem");
+    Bench::Run("cmd.exe /c rem");
+  });
+#endif
   uninstall::DeleteTree(fs, base);
 
   std::printf("%d items (%d files, %d keys of %d values)\n", items, files, keys, kValuesPerKey);
@@ -231,5 +273,11 @@ int main(int argc, char** argv) {
   std::printf("Recycle Bin on:  uninstall %.3f s, bare deletions %.3f s, ratio %.2f\n", on, bare_on,
               on / bare_on);
   std::printf("the backup's share (bin off): %.2f\n", (off - no_backup) / off);
+#ifdef _WIN32
+  std::printf("by hand: %.3f s (reg delete %.3f s, rd /s %.3f s; starting two processes %.3f s)\n",
+              by_hand, reg_delete, by_hand - reg_delete, empty_processes);
+  std::printf("uninstall / by hand: %.2f with the Recycle Bin off, %.2f with it on\n",
+              off / by_hand, on / by_hand);
+#endif
   return 0;
 }
