@@ -107,6 +107,17 @@ class FileSystem {
 
   // The SHA-256 digest of a file's content. Fails as ReadFile does.
   virtual Status HashFile(std::string_view path, Sha256Digest* digest);
+  // Takes the file `from` only if its content still has the digest
+  // `expected`: moves it to `to`, or with `link` gives it `to` as a second
+  // name (LinkFile). `to` must not exist. *unchanged tells whether the
+  // content was read and matched; a file that differs is left as it is and
+  // the call succeeds. Fails as HashFile does, and as MoveFile or LinkFile
+  // do once the content matched. The default hashes, then takes the file by
+  // its name; a platform may read and take it through one opening that
+  // lets nobody write to it in between. Wrappers keep the default, so that
+  // it is built on their own calls.
+  virtual Status TakeFileIfUnchanged(std::string_view from, std::string_view to,
+                                     const Sha256Digest& expected, bool link, bool* unchanged);
   // Appends `data` to a file, creating it when it is missing. With `flush`
   // the data has reached the disk when this returns (a journal's record
   // written ahead of its action).

@@ -102,6 +102,16 @@ Status FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
   return Status::Ok();
 }
 
+Status FileSystem::TakeFileIfUnchanged(std::string_view from, std::string_view to,
+                                       const Sha256Digest& expected, bool link, bool* unchanged) {
+  *unchanged = false;
+  Sha256Digest digest;
+  if (Status s = HashFile(from, &digest); !s.ok()) return s;
+  if (digest != expected) return Status::Ok();
+  *unchanged = true;
+  return link ? LinkFile(from, to) : MoveFile(from, to);
+}
+
 Status FileSystem::AppendFile(std::string_view path, std::span<const uint8_t> data, bool) {
   std::vector<uint8_t> whole;
   if (Status s = ReadFile(path, &whole); !s.ok() && s.code() != StatusCode::kNotFound) return s;

@@ -445,16 +445,24 @@ std::optional<uint32_t> UninstallBackup::SaveFileEntry(std::string_view path,
                       StoredFileName(next_)}));
 }
 
-Status UninstallBackup::StoreFile(uint32_t number, std::string_view path, bool keep) {
+Status UninstallBackup::StoreFile(uint32_t number, std::string_view path, bool keep,
+                                  const platform::Sha256Digest* fingerprint, bool* changed) {
   const std::string target = platform::JoinPath(folder_, StoredFileName(number));
   const std::string folder = target.substr(0, target.rfind('\\'));
   if (folder != made_folder_ && MakeFolders(fs_, folder).ok()) made_folder_ = folder;
-  if (!keep) return fs_.MoveFile(path, target);
+  bool unchanged = true;
+  Status s;
+  if (fingerprint != nullptr) {
+    s = fs_.TakeFileIfUnchanged(path, target, *fingerprint, keep, &unchanged);
+  } else {
+    s = keep ? fs_.LinkFile(path, target) : fs_.MoveFile(path, target);
+  }
+  if (changed != nullptr) *changed = s.ok() && !unchanged;
   // A second name for the file keeps its content once the Recycle Bin has
   // taken the first; only where there can be none is the content copied.
-  if (fs_.LinkFile(path, target).ok()) return Status::Ok();
+  if (s.ok() || !keep || !unchanged) return s;
   std::vector<uint8_t> data;
-  Status s = fs_.ReadFile(path, &data);
+  s = fs_.ReadFile(path, &data);
   if (s.ok()) s = fs_.WriteFile(target, data);
   if (!s.ok()) fs_.DeleteFile(target);
   return s;

@@ -105,8 +105,13 @@ class UninstallBackup {
                             uint32_t* number);
   // SaveFile in two steps, for many files at once: the entries of all of
   // them (within HoldEntries), then each file, stored as SaveFile stores it.
+  // With a `fingerprint`, only a file whose content still has that digest
+  // is stored: one that differs stays as it is, *changed is set and the
+  // call succeeds.
   std::optional<uint32_t> SaveFileEntry(std::string_view path, uint32_t attributes);
-  platform::Status StoreFile(uint32_t number, std::string_view path, bool keep);
+  platform::Status StoreFile(uint32_t number, std::string_view path, bool keep,
+                             const platform::Sha256Digest* fingerprint = nullptr,
+                             bool* changed = nullptr);
   std::optional<uint32_t> SaveFolder(std::string_view path);
   // `current` is the value there now, or null when there is none.
   std::optional<uint32_t> SaveValue(uint32_t root, std::string_view key, std::string_view name,

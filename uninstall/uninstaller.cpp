@@ -279,17 +279,23 @@ bool Uninstaller::DeleteFile(const ChangeRecord& data, std::string& item) {
     Fail(i18n::Translate("RS_ERR", "ERROR"));
     return true;
   }
-  if (ChangedSinceInstall(full)) {
-    kept_.push_back(text::ToUpper(full));
-    Warn(i18n::Translate("RS_KEPT_CHANGED", "KEPT (changed since installation)"));
-    return true;
+  // A file going into the backup is compared as it is taken; one deleted
+  // without a backup, now.
+  const platform::Sha256Digest* fingerprint = FingerprintOf(full);
+  if (fingerprint != nullptr && !backup_) {
+    if (ChangedSince(full, *fingerprint)) {
+      KeepChanged(full);
+      Warn(KeptChangedText());
+      return true;
+    }
+    fingerprint = nullptr;
   }
   if (backup_enabled_ && !backup_) {
     Fail(i18n::Translate("RS_ERR", "ERROR"));  // no backup could be made
     return true;
   }
   // The file goes with others, a batch at a time (RemoveFileBatch).
-  file_batch_.push_back({full, *attributes, std::nullopt});
+  file_batch_.push_back({full, *attributes, std::nullopt, fingerprint});
   item_in_batch_ = true;
   return true;
 }
@@ -505,14 +511,25 @@ void Uninstaller::Done(uint32_t number) {
   if (backup_) backup_->Done(number);
 }
 
-bool Uninstaller::ChangedSinceInstall(const std::string& path) {
-  if (settings_.delete_changed) return false;
+const platform::Sha256Digest* Uninstaller::FingerprintOf(const std::string& path) const {
+  if (settings_.delete_changed) return nullptr;
   const auto fingerprint = fingerprints_.find(text::ToUpper(path));
-  if (fingerprint == fingerprints_.end()) return false;
+  return fingerprint == fingerprints_.end() ? nullptr : &fingerprint->second;
+}
+
+bool Uninstaller::ChangedSince(const std::string& path, const platform::Sha256Digest& fingerprint) {
   platform::Sha256Digest now;
   // A file that cannot be read cannot be deleted either: its line says so.
   if (!platform_.fs.HashFile(path, &now).ok()) return false;
-  return now != fingerprint->second;
+  return now != fingerprint;
+}
+
+void Uninstaller::KeepChanged(const std::string& path) {
+  kept_.push_back(text::ToUpper(path));
+}
+
+std::string Uninstaller::KeptChangedText() {
+  return i18n::Translate("RS_KEPT_CHANGED", "KEPT (changed since installation)");
 }
 
 bool Uninstaller::HoldsKeptFile(const std::string& path) const {
@@ -573,8 +590,17 @@ void Uninstaller::RemoveFileBatch() {
       // A read-only file could not be deleted, nor later its copy in the backup.
       if (file.attributes & platform::attr::kReadOnly)
         platform_.fs.SetAttributes(file.path, platform::attr::kArchive);
+      bool changed = false;
       const bool taken =
-          !backup_ || backup_->StoreFile(*file.backup_number, file.path, recycle).ok();
+          !backup_ ||
+          backup_->StoreFile(*file.backup_number, file.path, recycle, file.fingerprint, &changed)
+              .ok();
+      if (changed) {
+        KeepChanged(file.path);
+        outcomes[i].failure = KeptChangedText();
+        outcomes[i].log_class = LogClass::kWarning;
+        continue;
+      }
       if (recycle) {
         if (taken) {
           to_bin.push_back(file.path);
@@ -602,7 +628,8 @@ void Uninstaller::RemoveFileBatch() {
     }
     // The file stays as it was, read-only or hidden included.
     platform_.fs.SetAttributes(file.path, file.attributes);
-    outcomes[i].failure = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
+    if (outcomes[i].failure.empty())
+      outcomes[i].failure = i18n::Translate("RS_ERR_FILE_USED", "ERROR (in use)");
   }
   file_batch_.clear();
   LogHeldLines(outcomes);

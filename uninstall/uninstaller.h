@@ -178,9 +178,15 @@ class Uninstaller : public threads::WorkerThread {
     return true;
   }
   void Done(uint32_t number);
-  // True when `path` is a created file whose content differs from its
-  // fingerprint and is to be kept.
-  bool ChangedSinceInstall(const std::string& path);
+  // The fingerprint a created file is compared with before it goes; null
+  // when it has none or changed files go too.
+  const platform::Sha256Digest* FingerprintOf(const std::string& path) const;
+  // True when the file's content differs from `fingerprint` (false when it
+  // cannot be read: its deletion then fails and says so).
+  bool ChangedSince(const std::string& path, const platform::Sha256Digest& fingerprint);
+  // Notes a file kept because it changed since installation.
+  void KeepChanged(const std::string& path);
+  static std::string KeptChangedText();
   // True when a kept file lies in the folder `path`.
   bool HoldsKeptFile(const std::string& path) const;
 
@@ -231,6 +237,7 @@ class Uninstaller : public threads::WorkerThread {
     std::string path;
     uint32_t attributes = 0;
     std::optional<uint32_t> backup_number;
+    const platform::Sha256Digest* fingerprint = nullptr;  // compared as it is taken
   };
   // A change of the registry waiting in the batch, with what its backup
   // entry needs.

@@ -1,6 +1,8 @@
 #include "platform/win32/win32_filesystem.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
@@ -240,13 +242,8 @@ BCRYPT_ALG_HANDLE Sha256Provider() {
   return provider;
 }
 
-}  // namespace
-
-Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
-  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file.valid()) return LastErrorStatus();
+// The SHA-256 digest of what is left to read of an open file.
+Status HashOpenFile(HANDLE file, Sha256Digest* digest) {
   const BCRYPT_ALG_HANDLE provider = Sha256Provider();
   HashHandle hash;
   if (provider == nullptr ||
@@ -257,7 +254,7 @@ Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
   thread_local std::vector<uint8_t> buffer(size_t{1} << 20);
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+    if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
       return LastErrorStatus();
     if (read == 0) break;
     if (BCryptHashData(hash.handle, buffer.data(), read, 0) != 0)
@@ -266,6 +263,80 @@ Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
   if (BCryptFinishHash(hash.handle, digest->data(), static_cast<ULONG>(digest->size()), 0) != 0)
     return Status(StatusCode::kIoError);
   return Status::Ok();
+}
+
+// NtSetInformationFile's classes that give an open file a new name, or a
+// second one, and the information they take.
+using NtSetInformationFileFunction = LONG(NTAPI*)(HANDLE, void* io_status, void* information,
+                                                  ULONG length, int information_class);
+constexpr int kFileRenameInformation = 10;
+constexpr int kFileLinkInformation = 11;
+struct FileNameInformation {
+  BOOLEAN replace_if_exists;
+  HANDLE root_directory;
+  ULONG name_length;  // in bytes
+  WCHAR name[1];
+};
+struct IoStatusBlock {
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+
+NtSetInformationFileFunction NtSetInformationFileEntry() {
+  static const auto entry = reinterpret_cast<NtSetInformationFileFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+  return entry;
+}
+
+// Moves the open file to `to`, or with `link` gives it `to` as a second
+// name; an existing `to` is not replaced.
+bool NameOpenFile(HANDLE file, std::string_view to, bool link) {
+  const NtSetInformationFileFunction set = NtSetInformationFileEntry();
+  const std::wstring name = NtPath(to);
+  if (set == nullptr || name.empty()) return false;
+  const size_t bytes = name.size() * sizeof(WCHAR);
+  std::vector<std::byte> buffer(offsetof(FileNameInformation, name) + bytes + sizeof(WCHAR));
+  auto* information = new (buffer.data()) FileNameInformation{};
+  information->name_length = static_cast<ULONG>(bytes);
+  std::memcpy(buffer.data() + offsetof(FileNameInformation, name), name.data(), bytes);
+  IoStatusBlock io{};
+  return set(file, &io, buffer.data(), static_cast<ULONG>(buffer.size()),
+             link ? kFileLinkInformation : kFileRenameInformation) >= 0;
+}
+
+}  // namespace
+
+Status Win32FileSystem::HashFile(std::string_view path, Sha256Digest* digest) {
+  UniqueFileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return LastErrorStatus();
+  return HashOpenFile(file.get(), digest);
+}
+
+Status Win32FileSystem::TakeFileIfUnchanged(std::string_view from, std::string_view to,
+                                            const Sha256Digest& expected, bool link,
+                                            bool* unchanged) {
+  *unchanged = false;
+  // Opened to be read and renamed, shared with readers only: nobody writes
+  // to the file between the comparison and its taking.
+  UniqueFileHandle file(CreateFileW(SystemPath(from).c_str(), GENERIC_READ | DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // A file that is open for writing elsewhere is compared and taken by name.
+  if (!file.valid()) return FileSystem::TakeFileIfUnchanged(from, to, expected, link, unchanged);
+  Sha256Digest digest;
+  if (Status s = HashOpenFile(file.get(), &digest); !s.ok()) return s;
+  if (digest != expected) return Status::Ok();
+  *unchanged = true;
+  if (NameOpenFile(file.get(), to, link)) return Status::Ok();
+  // Another volume (a move copies then) or a refusal that the call by name
+  // reports as it should.
+  file.reset();
+  return link ? LinkFile(from, to) : MoveFile(from, to);
 }
 
 Status Win32FileSystem::AppendFile(std::string_view path, std::span<const uint8_t> data,

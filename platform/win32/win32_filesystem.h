@@ -48,6 +48,11 @@ class Win32FileSystem final : public FileSystem {
   Status WriteFile(std::string_view path, std::span<const uint8_t> data) override;
   // Through BCrypt's SHA-256, reading the file in pieces.
   Status HashFile(std::string_view path, Sha256Digest* digest) override;
+  // Compares and takes the file through one opening of it, shared with
+  // readers only; by name where the file is open for writing elsewhere or
+  // cannot be renamed through its handle (another volume).
+  Status TakeFileIfUnchanged(std::string_view from, std::string_view to,
+                             const Sha256Digest& expected, bool link, bool* unchanged) override;
   Status AppendFile(std::string_view path, std::span<const uint8_t> data, bool flush) override;
 };
 

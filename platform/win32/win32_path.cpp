@@ -40,6 +40,18 @@ std::wstring SystemPath(std::string_view path) {
   return wide;
 }
 
+std::wstring NtPath(std::string_view path) {
+  constexpr std::wstring_view kNtPrefix = L"\\??\\";
+  const std::wstring wide = ToWide(path);
+  // The long forms ("\\?\C:\..." and "\\?\UNC\...") differ only in their prefix.
+  if (wide.starts_with(kLongPrefix))
+    return std::wstring(kNtPrefix) + wide.substr(kLongPrefix.size());
+  const std::wstring full = FullPath(wide);
+  if (IsDrivePath(full)) return std::wstring(kNtPrefix) + full;
+  if (full.starts_with(L"\\\\")) return std::wstring(kNtPrefix) + L"UNC\\" + full.substr(2);
+  return {};
+}
+
 std::wstring WithoutLongPathPrefix(std::wstring path) {
   if (path.starts_with(kLongUncPrefix)) return L"\\\\" + path.substr(kLongUncPrefix.size());
   if (path.starts_with(kLongPrefix)) return path.substr(kLongPrefix.size());

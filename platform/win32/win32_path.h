@@ -12,6 +12,10 @@ namespace cvn::platform::win32 {
 // lifts the MAX_PATH limit. Shorter paths are only converted.
 std::wstring SystemPath(std::string_view path);
 
+// The system's own form of the absolute path of `path`, as the native calls
+// take it ("\??\C:\..." or "\??\UNC\server\..."); empty when there is none.
+std::wstring NtPath(std::string_view path);
+
 // `path` without a "\\?\" or "\\?\UNC\" prefix, as the rest of the program
 // writes paths.
 std::wstring WithoutLongPathPrefix(std::wstring path);

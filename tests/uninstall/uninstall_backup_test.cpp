@@ -201,9 +201,13 @@ TEST(UninstallBackupTest, RestorePutsBackWhatTheUninstallRemoved) {
 }
 
 TEST(UninstallBackupTest, AFileChangedSinceInstallationIsKeptWithItsFolders) {
-  for (bool delete_changed : {false, true}) {
+  for (int run = 0; run < 4; ++run) {
+    const bool delete_changed = run & 1, recycle = run & 2;
+    SCOPED_TRACE(std::string(delete_changed ? "changed files deleted" : "changed files kept") +
+                 (recycle ? ", Recycle Bin" : ""));
     Installed w;
     w.settings.delete_changed = delete_changed;
+    w.settings.use_recycle_bin = recycle;
     ASSERT_TRUE(w.fs.AddFile("C:\\App\\Sub\\b.txt", "edited").ok());
     w.Run();
     EXPECT_EQ(w.fs.Exists("C:\\App\\Sub\\b.txt"), !delete_changed);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/sha256.h"
 #include "tests/platform/contract/platform_under_test.h"
 #include "tests/platform/status_assertions.h"
 #include "tests/support/bytes.h"
@@ -179,6 +180,57 @@ TEST_F(FileSystemContractTest, ALinkedFileKeepsItsContentWhenTheFirstNameGoes) {
   ASSERT_STATUS(kOk, fs().DeleteFile(In("a.txt")));
   EXPECT_EQ(Read(In("b.txt")), "content");
   EXPECT_EQ(Read(In("taken.txt")), "other");
+}
+
+// A file is taken only while its content has the digest given; what is
+// taken keeps its content, and a refusal leaves everything as it was.
+TEST_F(FileSystemContractTest, AFileIsTakenOnlyWhileItsContentIsUnchanged) {
+  std::string deep = sandbox_;
+  while (deep.size() < 300) deep = JoinPath(deep, std::string(60, 'd'));
+  const platform::Sha256Digest digest = platform::Sha256Of(Bytes("content"));
+  const struct {
+    const char* what;
+    std::string to;
+    bool link;
+    std::string_view content;
+    platform::StatusCode status;
+    bool unchanged;
+  } cases[] = {
+      {"moved", In("Backup\\1"), false, "content", platform::StatusCode::kOk, true},
+      {"moved far below", JoinPath(deep, "1"), false, "content", platform::StatusCode::kOk, true},
+      {"linked", In("Backup\\2"), true, "content", platform::StatusCode::kOk, true},
+      {"changed", In("Backup\\3"), false, "edited", platform::StatusCode::kOk, false},
+      {"target taken", In("Backup\\taken"), false, "content", platform::StatusCode::kAlreadyExists,
+       true},
+  };
+  MakeFolders({"App", "Backup"});
+  for (std::string folder = sandbox_; folder != deep;) {
+    folder = JoinPath(folder, std::string(60, 'd'));
+    ASSERT_STATUS(kOk, fs().CreateFolder(folder));
+  }
+  Write(In("Backup\\taken"), "other");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = In("App\\file.dat");
+    Write(file, c.content);
+    bool unchanged = !c.unchanged;
+    EXPECT_EQ(fs().TakeFileIfUnchanged(file, c.to, digest, c.link, &unchanged).code(), c.status);
+    EXPECT_EQ(unchanged, c.unchanged);
+    const bool taken = c.status == platform::StatusCode::kOk && c.unchanged;
+    EXPECT_EQ(fs().GetAttributes(file).has_value(), !taken || c.link);
+    if (taken) {
+      EXPECT_EQ(Read(c.to), "content");
+    }
+    if (fs().GetAttributes(file)) {
+      EXPECT_EQ(Read(file), c.content);
+    }
+    fs().DeleteFile(file);
+  }
+  EXPECT_EQ(Read(In("Backup\\taken")), "other");
+  bool unchanged = true;
+  EXPECT_STATUS(kNotFound, fs().TakeFileIfUnchanged(In("missing"), In("Backup\\4"), digest, false,
+                                                    &unchanged));
+  EXPECT_FALSE(unchanged);
 }
 
 TEST_F(FileSystemContractTest, PathsLongerThan260CharactersWork) {
