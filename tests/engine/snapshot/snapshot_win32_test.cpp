@@ -221,7 +221,7 @@ TEST_F(SnapshotWin32Test, BulkReadEqualsTheWalkRecordForRecord) {
                               count / 10, L"\\Registry\\Machine\\Software\\Wine");
   const std::wstring classes_key = L"Software\\Classes\\CorvaneBulkTest";
   cvn::test::RemoveGeneratedRegistry(HKEY_LOCAL_MACHINE, classes_key);
-  cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, classes_key, count / 10,
+  cvn::test::GenerateRegistry(HKEY_LOCAL_MACHINE, classes_key, count / 50,
                               L"\\Registry\\Machine\\Software\\Wine");
   settings_.scan_hku = true;
 
