@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
@@ -321,9 +322,12 @@ Status Win32FileSystem::TakeFileIfUnchanged(std::string_view from, std::string_v
                                             const Sha256Digest& expected, bool link,
                                             bool* unchanged) {
   *unchanged = false;
-  // Opened to be read and renamed, shared with readers only: nobody writes
-  // to the file between the comparison and its taking.
-  UniqueFileHandle file(CreateFileW(SystemPath(from).c_str(), GENERIC_READ | DELETE,
+  // Opened to be read and renamed, or linked (with the right to write its
+  // attributes too, which a file system may want for that; refused, the
+  // link is made by name), shared with readers only: nobody writes to the
+  // file between the comparison and its taking.
+  const DWORD access = GENERIC_READ | DELETE | (link ? FILE_WRITE_ATTRIBUTES : 0);
+  UniqueFileHandle file(CreateFileW(SystemPath(from).c_str(), access,
                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   // A file that is open for writing elsewhere is compared and taken by name.
