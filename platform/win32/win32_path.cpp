@@ -17,7 +17,8 @@ bool IsDrivePath(std::wstring_view path) {
   return path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
 }
 
-// The absolute form of `path`; empty when the system cannot make one.
+}  // namespace
+
 std::wstring FullPath(const std::wstring& path) {
   std::wstring full;
   DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -28,8 +29,6 @@ std::wstring FullPath(const std::wstring& path) {
   full.resize(size);  // the length without the terminator, or 0 on failure
   return full;
 }
-
-}  // namespace
 
 std::wstring SystemPath(std::string_view path) {
   std::wstring wide = ToWide(path);

@@ -6,6 +6,10 @@
 
 namespace cvn::platform::win32 {
 
+// The absolute form of `path` (resolving "." and ".." the way the system
+// would); empty when the system cannot make one.
+std::wstring FullPath(const std::wstring& path);
+
 // The UTF-16 form of `path` to hand to a W file function. A path too long
 // for the plain form is made absolute (resolving "." and ".." the way the
 // system would) and given the "\\?\" prefix ("\\?\UNC\" for a share), which

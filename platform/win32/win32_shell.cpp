@@ -1,6 +1,7 @@
 #include "platform/win32/win32_shell.h"
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_path.h"
 #include "platform/win32/windows_api.h"
 
 #include <shellapi.h>
@@ -10,12 +11,10 @@ namespace cvn::platform::win32 {
 namespace {
 
 // The shell works on absolute paths.
-std::wstring FullPath(std::string_view path) {
+std::wstring ShellPath(std::string_view path) {
   std::wstring wide = ToWide(path);
-  wchar_t full[MAX_PATH * 4];
-  const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH * 4, full, nullptr);
-  if (length > 0 && length < MAX_PATH * 4) wide.assign(full, length);
-  return wide;
+  std::wstring full = FullPath(wide);
+  return full.empty() ? wide : full;
 }
 
 bool Exists(const std::wstring& path) {
@@ -40,7 +39,7 @@ Status SendToBin(const std::wstring& list) {
 }  // namespace
 
 Status Win32Shell::RecycleFile(std::string_view path) {
-  std::wstring from = FullPath(path);
+  std::wstring from = ShellPath(path);
   if (!Exists(from)) return Status(StatusCode::kNotFound, GetLastError());
   from.push_back(L'\0');
   const Status sent = SendToBin(from);
@@ -55,7 +54,7 @@ std::vector<Status> Win32Shell::RecycleFiles(std::span<const std::string> paths)
   full.reserve(paths.size());
   std::wstring list;
   for (const std::string& path : paths) {
-    full.push_back(FullPath(path));
+    full.push_back(ShellPath(path));
     existed.push_back(Exists(full.back()));
     if (!existed.back()) continue;
     list += full.back();
