@@ -411,12 +411,17 @@ std::optional<uint32_t> UninstallBackup::Append(std::string line) {
   pending_done_.clear();
   if (holding_) {
     held_ += line;
-    return next_++;
+  } else if (!AppendToManifest(line)) {
+    return std::nullopt;
   }
-  const Status s = fs_.AppendFile(
-      manifest_, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()), true);
-  if (!s.ok()) return std::nullopt;
   return next_++;
+}
+
+bool UninstallBackup::AppendToManifest(std::string_view lines) {
+  return fs_
+      .AppendFile(manifest_,
+                  std::span(reinterpret_cast<const uint8_t*>(lines.data()), lines.size()), true)
+      .ok();
 }
 
 void UninstallBackup::HoldEntries() { holding_ = true; }
@@ -424,11 +429,7 @@ void UninstallBackup::HoldEntries() { holding_ = true; }
 bool UninstallBackup::WriteHeldEntries() {
   holding_ = false;
   const std::string lines = std::exchange(held_, {});
-  if (lines.empty()) return true;
-  return fs_.AppendFile(manifest_,
-                        std::span(reinterpret_cast<const uint8_t*>(lines.data()), lines.size()),
-                        true)
-      .ok();
+  return lines.empty() || AppendToManifest(lines);
 }
 
 Status UninstallBackup::SaveFile(std::string_view path, uint32_t attributes, bool keep,
@@ -499,8 +500,9 @@ std::optional<uint32_t> UninstallBackup::SaveNewKey(uint32_t root, std::string_v
 std::optional<uint32_t> UninstallBackup::SaveCounter(uint32_t root, std::string_view key,
                                                      std::string_view name,
                                                      const RegValue& current, int64_t count) {
-  return Append(Line({"counter", std::to_string(next_), std::to_string(root), key, name,
-                      std::to_string(current.type), text::HexDigits(current.data), std::to_string(count)}));
+  return Append(
+      Line({"counter", std::to_string(next_), std::to_string(root), key, name,
+            std::to_string(current.type), text::HexDigits(current.data), std::to_string(count)}));
 }
 
 void UninstallBackup::Done(uint32_t number) {

@@ -135,6 +135,8 @@ class UninstallBackup {
  private:
   UninstallBackup(platform::FileSystem& fs, std::string folder);
   std::optional<uint32_t> Append(std::string line);
+  // Appends whole lines to the manifest, flushed to the disk.
+  bool AppendToManifest(std::string_view lines);
 
   platform::FileSystem& fs_;
   std::string folder_;
